@@ -1,0 +1,40 @@
+# Entry points: `make run` starts Qvo, `make test` runs the whole test suite.
+# Both install missing Debian packages first (scripts/install-deps.sh).
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+
+.PHONY: run test test-asan build deps configure install screenshots bench clean
+
+run: build
+	$(BUILD)/bin/qvo
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DQVO_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+configure: deps
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+deps:
+	@bash scripts/install-deps.sh
+
+install: build
+	cmake --install $(BUILD)
+
+bench: deps
+	cmake -S . -B build-bench -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DQVO_BUILD_BENCH=ON -DQVO_BUILD_TESTS=OFF
+	cmake --build build-bench -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-bench

@@ -1,0 +1,53 @@
+# qvo_module(NAME [DEPS ...]): a static library made of every source file in
+# the calling folder (recursively).  Modules own their folders, so adding a
+# file needs no edit of a shared list.
+# EXCLUDE takes regular expressions of paths to leave out; ONLY keeps just
+# the matching ones.  Window classes (frm*) are split from the headless code
+# this way, so engine and settings model build without widgets.
+function(qvo_module name)
+  cmake_parse_arguments(M "QT" "" "DEPS;EXCLUDE;ONLY" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  foreach(rx IN LISTS M_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${rx}")
+  endforeach()
+  foreach(rx IN LISTS M_ONLY)
+    list(FILTER srcs INCLUDE REGEX "${rx}")
+  endforeach()
+  if(NOT srcs)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${M_DEPS})
+  else()
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${M_DEPS})
+    if(M_QT)
+      file(GLOB_RECURSE hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+      foreach(rx IN LISTS M_ONLY)
+        list(FILTER hdrs INCLUDE REGEX "${rx}")
+      endforeach()
+      target_sources(${name} PRIVATE ${hdrs})
+      set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    endif()
+  endif()
+endfunction()
+
+# qvo_test(NAME [DEPS ...]): one GoogleTest executable of every test source in
+# the calling folder, registered with CTest.
+function(qvo_test name)
+  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${T_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    QVO_CORPUS_DIR="${QVO_CORPUS_DIR}"
+    QVO_LIBRARY_DIR="${QVO_LIBRARY_OUTPUT_DIR}"
+    QVO_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
+    QVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+endfunction()

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Qvo needs to build, test and benchmark.
+# Idempotent and quick: apt-get runs only when a package is missing.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config
+  # libraries
+  qt6-base-dev qt6-qpa-plugins liblhasa-dev libmspack-dev libarchive-dev
+  libdeflate-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # independent readers the tests use as oracles
+  lhasa libarchive-tools 7zip cabextract unar unzip zip gcab
+  # desktop tests and screenshots
+  xvfb xauth xdotool fonts-noto-cjk
+  # benchmarks
+  hyperfine jlha-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

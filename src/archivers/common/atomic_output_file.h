@@ -1,0 +1,49 @@
+// An archive file that appears under its name only when it is complete.
+//
+// The data goes to a temporary file in the target's folder (same volume, so
+// the final rename is atomic).  commit() renames it over the target; until
+// then an existing file of that name is untouched, and a writer that fails or
+// throws leaves nothing behind: the destructor removes the temporary file.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace qvo::archivers {
+
+class AtomicOutputFile {
+public:
+    AtomicOutputFile() = default;
+    ~AtomicOutputFile();
+    AtomicOutputFile(const AtomicOutputFile &) = delete;
+    AtomicOutputFile &operator=(const AtomicOutputFile &) = delete;
+
+    // Creates the temporary file next to `target`.  False with `error` set
+    // when the folder does not exist or is not writable.
+    bool open(const std::filesystem::path &target, std::string &error);
+
+    int fd() const { return fd_; }
+    const std::filesystem::path &tempPath() const { return temp_; }
+    const std::filesystem::path &target() const { return target_; }
+
+    // Appends bytes at the current end; false on a write error (disk full).
+    bool write(const void *data, size_t size);
+    // Overwrites bytes already written (header fields patched afterwards).
+    bool writeAt(uint64_t offset, const void *data, size_t size);
+    uint64_t size() const { return size_; }
+
+    // Flushes, gives the file the usual permissions (0666 less the umask)
+    // and renames it to the target.  False leaves the target untouched.
+    bool commit(std::string &error);
+    // Drops the temporary file (also done by the destructor).
+    void discard();
+
+private:
+    int fd_ = -1;
+    uint64_t size_ = 0;
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+};
+
+} // namespace qvo::archivers
