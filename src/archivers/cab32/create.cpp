@@ -1,0 +1,13 @@
+#include "archivers/cab32/create.h"
+
+#include "archivers/common/archiver_result.h"
+
+namespace qvo::archivers::cab32 {
+
+int32_t runCreate(const std::vector<Token> &)
+{
+    // Archive creation is not written yet: say so instead of faking success.
+    return kErrNotSupported;
+}
+
+} // namespace qvo::archivers::cab32

@@ -1,0 +1,25 @@
+// cab32: cabinet archives.  Grammar (tokens separated by spaces, paths quoted):
+//   -a [-r] [-i] (-ml:N | -mz | -ms) "ARCHIVE" *.*    create (see create.cpp)
+// The extract grammar is documented in extract.cpp.
+#include "archivers/common/export.h"
+#include "archivers/common/guarded_call.h"
+#include "archivers/cab32/create.h"
+
+using namespace qvo::archivers;
+
+QVO_ARCHIVER_EXPORT int32_t CabGetVersion(void)
+{
+    return kLibraryVersion;
+}
+
+QVO_ARCHIVER_EXPORT int32_t Cab(void *, const char *cmdLine, char *output, uint32_t outputSize)
+{
+    if (output && outputSize > 0)
+        output[0] = '\0';
+    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+        if (isSwitch(t[0]) && t[0].text == "-a")
+            return cab32::runCreate(t);
+        // "-x" arrives with the extraction work.
+        return kErrCommandLine;
+    });
+}

@@ -1,0 +1,27 @@
+// unlha32: LHA archives.  Grammar (tokens separated by spaces, paths quoted):
+//   a [-x1] [-n] [-r2] [-jmN] "ARCHIVE" "FOLDER/"   create (see create.cpp)
+// The extract grammar is documented in extract.cpp.
+#include "archivers/common/export.h"
+#include "archivers/common/guarded_call.h"
+#include "archivers/unlha32/create.h"
+
+using namespace qvo::archivers;
+
+QVO_ARCHIVER_EXPORT int32_t UnlhaGetVersion(void)
+{
+    return kLibraryVersion;
+}
+
+QVO_ARCHIVER_EXPORT int32_t Unlha(void *, const char *cmdLine, char *output, uint32_t outputSize)
+{
+    if (output && outputSize > 0)
+        output[0] = '\0';
+    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+        if (t[0].quoted)
+            return kErrCommandLine;
+        if (t[0].text == "a")
+            return unlha32::runCreate(t);
+        // "x" and "e" arrive with the extraction work.
+        return kErrCommandLine;
+    });
+}
