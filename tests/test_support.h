@@ -1,0 +1,103 @@
+// Small helpers shared by the test suites.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace qvo::test {
+
+// A fresh folder under the system temporary folder, removed with its tree.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "qvo-test-XXXXXX").string();
+        if (!mkdtemp(tmpl.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = tmpl;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        // Tests make read-only trees; give write permission back first.
+        for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            if (!it->is_symlink())
+                std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                             std::filesystem::perm_options::add, ec);
+        }
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::filesystem::path &path() const { return path_; }
+    std::filesystem::path operator/(const std::string &rel) const { return path_ / rel; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void writeFile(const std::filesystem::path &p, const std::string &data)
+{
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    out << data;
+}
+
+inline std::string readFile(const std::filesystem::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs a shell command; returns its exit status and stores stdout+stderr.
+inline int runCommand(const std::string &cmd, std::string *output = nullptr)
+{
+    std::string full = cmd + " 2>&1";
+    FILE *p = popen(full.c_str(), "r");
+    if (!p)
+        return -1;
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    int status = pclose(p);
+    if (output)
+        *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline bool haveTool(const std::string &name)
+{
+    return runCommand("command -v " + name + " >/dev/null") == 0;
+}
+
+// Quotes a path for the shell.
+inline std::string sh(const std::filesystem::path &p)
+{
+    std::string s = "'";
+    for (char c : p.string()) {
+        if (c == '\'')
+            s += "'\\''";
+        else
+            s += c;
+    }
+    return s + "'";
+}
+
+} // namespace qvo::test
+
+// Tests that take long or need much disk (huge files, many thousand members)
+// are skipped where QVO_SKIP_HEAVY is set (the sanitizer run).
+#define QVO_SKIP_IF_HEAVY()                                                     \
+    do {                                                                        \
+        if (std::getenv("QVO_SKIP_HEAVY"))                                      \
+            GTEST_SKIP() << "heavy test skipped (QVO_SKIP_HEAVY)";              \
+    } while (0)
