@@ -1,0 +1,25 @@
+// Conversion between UTF-8 and CP932, the Japanese Windows code page
+// (Shift-JIS with the Microsoft extensions) that old archives use for names.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qvo::codecs {
+
+// Decodes CP932 bytes.  Bytes that are not valid CP932 are kept visible and
+// distinct as "%XX" (upper-case hex) so that two different raw names never
+// decode to the same text and nothing is silently dropped.
+std::string cp932ToUtf8(std::string_view bytes);
+
+// Encodes UTF-8 text as CP932; nullopt when a character has no CP932 form
+// or the input is not valid UTF-8.
+std::optional<std::string> utf8ToCp932(std::string_view utf8);
+
+// True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates).
+bool isValidUtf8(std::string_view bytes);
+
+// True when every byte is below 0x80.
+bool isAscii(std::string_view bytes);
+
+} // namespace qvo::codecs
