@@ -1,0 +1,79 @@
+#include "core/application.h"
+
+#include "core/globals.h"
+#include "core/main_windows.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace qvo::core {
+namespace {
+
+std::unique_ptr<MainWindowHooks> &hooksHolder()
+{
+    static std::unique_ptr<MainWindowHooks> hooks;
+    return hooks;
+}
+
+} // namespace
+
+void setMainWindowHooks(std::unique_ptr<MainWindowHooks> hooks) { hooksHolder() = std::move(hooks); }
+
+MainWindowHooks *mainWindowHooks() { return hooksHolder().get(); }
+
+void createGlobalObjects()
+{
+    appSettings = std::make_unique<settings::clsQvoSettings>();
+    // --- archive globals: create the controller, then the LHA, ZIP, CAB and
+    // RAR back-ends in this order, and register them with the controller in
+    // the same order (it is the order of identification and of the file
+    // dialog's filter).
+}
+
+void releaseGlobalObjects()
+{
+    appSettings.reset();
+    // --- archive globals: release the LHA, ZIP, CAB and RAR back-ends, then
+    // the controller (whose registry holds the last references).
+}
+
+void Main()
+{
+    createGlobalObjects();
+    // The back-ends do not depend on the settings, the windows do.
+    appSettings->readINIFile();
+    MainWindowHooks *windows = mainWindowHooks();
+    if (!windows)
+        return;
+    windows->load(MainWindow::multipleFile);
+    windows->load(MainWindow::singleFile);
+    windows->show(appSettings->mode != 0 ? MainWindow::multipleFile : MainWindow::singleFile);
+}
+
+void changeMode(int32_t mode)
+{
+    if (MainWindowHooks *windows = mainWindowHooks()) {
+        if (mode == 0) {
+            windows->hide(MainWindow::multipleFile);
+            windows->show(MainWindow::singleFile);
+        } else if (mode == 1) {
+            windows->hide(MainWindow::singleFile);
+            windows->show(MainWindow::multipleFile);
+        }
+    }
+    if (appSettings)
+        appSettings->mode = mode;
+}
+
+void terminateApplication()
+{
+    if (appSettings)
+        appSettings->WriteINIFile();
+    releaseGlobalObjects();
+    // Ending here, without unwinding, keeps window handlers and library
+    // destructors from running after the settings were saved.
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+} // namespace qvo::core
