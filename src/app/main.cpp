@@ -67,7 +67,7 @@ void onEndSignal(int)
 // write a byte.
 void catchEndSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
     struct sigaction sa {};
     sa.sa_handler = onEndSignal;

@@ -32,26 +32,23 @@ public:
 
     const std::string &iniFilePath() const { return iniFilePath_; }
 
-    // section "system"
-    int32_t top = 0;   // multiple-file window, twips
+    // The stored settings; the INI section of each is in readINIFile.
+    // Window positions are in twips (1/1440 inch).
+    int32_t top = 0; // multiple-file window
     int32_t left = 0;
-    int32_t mode = 1;  // 1 multiple-file window, 0 single-file window
-    // section "conv"
+    int32_t mode = 1; // 1 multiple-file window, 0 single-file window
     std::string saveFolder;
-    int32_t convType = 0; // 0 LHA, 1 ZIP, 2 CAB
+    int32_t convType = 0; // target format: 0 LHA, 1 ZIP, 2 CAB
     bool sameFolder = false;
-    // section "system"
     bool backGroundConvert = false;
     bool dialogAutoClose = false;
     bool deleteBeforeFile = false;
-    // section "conv"
     bool overWrite = false;
     bool useUpperExtension = false;
     bool sameTypeConvert = false;
     int32_t lhaCompressLevel = 2;  // 0 lh0, 1 lh1, 2 lh5, 3 lh6, 4 lh7
     int32_t zipCompressLevel = 6;  // 0..9
-    int32_t cabCompressLevel = 10; // 10 * kind (LZX, MSZIP, none) + LZX window - 15
-    // section "singlefilemode"
+    int32_t cabCompressLevel = 10; // 10 * kind (0 LZX, 1 MSZIP, 2 none) + LZX window - 15
     std::string singleBeforeFileName;
     std::string singleConvToFileName;
     int32_t singleConvType = 0;
