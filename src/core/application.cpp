@@ -24,17 +24,21 @@ MainWindowHooks *mainWindowHooks() { return hooksHolder().get(); }
 void createGlobalObjects()
 {
     appSettings = std::make_unique<settings::clsQvoSettings>();
-    // --- archive globals: create the controller, then the LHA, ZIP, CAB and
-    // RAR back-ends in this order, and register them with the controller in
-    // the same order (it is the order of identification and of the file
-    // dialog's filter).
+    // --- archive globals ----------------------------------------------------
+    // The controller, then the back-ends in this order (each probes its
+    // library while it is built), registered in the same order: it is the
+    // order of identification and of the file dialog's filter.
+    //   archiveCtrl = std::make_unique<clsArchiveCtrl>();
+    //   archiveLHA = std::make_shared<clsArchiveLHA>();  (ZIP, CAB, RAR alike)
+    //   archiveCtrl->addArchive(archiveLHA);             (ZIP, CAB, RAR alike)
 }
 
 void releaseGlobalObjects()
 {
     appSettings.reset();
-    // --- archive globals: release the LHA, ZIP, CAB and RAR back-ends, then
-    // the controller (whose registry holds the last references).
+    // --- archive globals ----------------------------------------------------
+    //   archiveLHA.reset();  (ZIP, CAB, RAR alike, in this order)
+    //   archiveCtrl.reset(); its registry held the last references
 }
 
 void Main()
