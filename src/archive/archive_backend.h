@@ -54,7 +54,7 @@ public:
     std::string getDialogFilter() const override { return dialogFilterEntry(*properties_); }
 
 protected:
-    // Fills the record in the order the back-ends always did: support mode,
+    // Fills the record in a fixed order: support mode,
     // extension, then the name (which also sets the key).  The derived
     // constructor probes its library and calls setValidFromProbe.
     clsArchiveBackEndBase(int32_t supportMode, const std::string &extension, const std::string &name);
