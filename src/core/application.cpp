@@ -24,21 +24,28 @@ MainWindowHooks *mainWindowHooks() { return hooksHolder().get(); }
 void createGlobalObjects()
 {
     appSettings = std::make_unique<settings::clsQvoSettings>();
-    // --- archive globals ----------------------------------------------------
     // The controller, then the back-ends in this order (each probes its
     // library while it is built), registered in the same order: it is the
     // order of identification and of the file dialog's filter.
-    //   archiveCtrl = std::make_unique<clsArchiveCtrl>();
-    //   archiveLHA = std::make_shared<clsArchiveLHA>();  (ZIP, CAB, RAR alike)
-    //   archiveCtrl->addArchive(archiveLHA);             (ZIP, CAB, RAR alike)
+    archiveCtrl = std::make_unique<archive::clsArchiveCtrl>();
+    archiveLHA = std::make_shared<archive::clsArchiveLHA>();
+    archiveZIP = std::make_shared<archive::clsArchiveZIP>();
+    archiveCAB = std::make_shared<archive::clsArchiveCAB>();
+    archiveRAR = std::make_shared<archive::clsArchiveRAR>();
+    archiveCtrl->addArchive(archiveLHA);
+    archiveCtrl->addArchive(archiveZIP);
+    archiveCtrl->addArchive(archiveCAB);
+    archiveCtrl->addArchive(archiveRAR);
 }
 
 void releaseGlobalObjects()
 {
     appSettings.reset();
-    // --- archive globals ----------------------------------------------------
-    //   archiveLHA.reset();  (ZIP, CAB, RAR alike, in this order)
-    //   archiveCtrl.reset(); its registry held the last references
+    archiveLHA.reset();
+    archiveZIP.reset();
+    archiveCAB.reset();
+    archiveRAR.reset();
+    archiveCtrl.reset(); // its registry held the last references
 }
 
 void Main()

@@ -118,3 +118,18 @@ TEST_F(Application, RunsWithoutWindows)
 }
 
 } // namespace
+
+TEST_F(Application, BackEndsAreRegisteredInOrderAndMarkedByTheirLibraries)
+{
+    // An empty library folder: every format is registered but none is valid.
+    TempDir libs;
+    ::setenv("QVO_LIBRARY_DIR", libs.path().c_str(), 1);
+    createGlobalObjects();
+    ::unsetenv("QVO_LIBRARY_DIR");
+    ASSERT_TRUE(archiveCtrl && archiveLHA && archiveZIP && archiveCAB && archiveRAR);
+    for (const char *key : {"LHA", "ZIP", "CAB", "RAR"})
+        EXPECT_FALSE(archiveCtrl->isValid(key)) << key;
+    EXPECT_EQ(archiveCtrl->getDialogFilter(1, "RAR"), "RAR形式書庫ファイル (*.rar)|*.rar");
+    releaseGlobalObjects();
+    EXPECT_FALSE(archiveCtrl || archiveLHA || archiveZIP || archiveCAB || archiveRAR);
+}
