@@ -2,12 +2,14 @@
 
 #include "archivers/common/member_name.h"
 #include "archivers/common/rar_volumes.h"
+#include "archivers/common/zip_unicode_paths.h"
 #include "codecs/names/cp932.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <clocale>
+#include <map>
 #include <cstring>
 #include <locale.h>
 #include <vector>
@@ -187,6 +189,10 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     if (opened != kOk)
         return opened;
 
+    std::map<std::string, std::string> unicodePaths;
+    if (family != ArchiveFamily::Rar)
+        unicodePaths = readZipUnicodePaths(archivePath);
+
     std::vector<char> buf(kBufferSize);
     int32_t result = kOk;
     int retries = 0;
@@ -210,6 +216,11 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         retries = 0;
         ++members;
         MemberInfo info = describe(e);
+        if (!unicodePaths.empty() && (archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
+            auto it = unicodePaths.find(info.name);
+            if (it != unicodePaths.end())
+                info.name = memberNameToUtf8(it->second, NameEncoding::Utf8);
+        }
         if (archive_entry_hardlink(e)) {
             // Hard links have no data of their own here; refuse rather than
             // write an empty file under the name.
