@@ -189,6 +189,7 @@ struct ExtractSink::Impl {
                     state.path = std::move(made);
                     state.created = true;
                 } else if (errno != EEXIST) {
+                    stopped = stopped || isSpaceError(errno);
                     err = kErrWrite;
                     return {};
                 }

@@ -37,8 +37,8 @@ struct ExtractOptions {
     bool restorePaths = true;          // false: every file flat into the destination
     bool overwrite = false;            // replace existing files
     // Bytes that must stay free on the destination volume; 0 chooses the
-    // default (the larger of 256 MiB and 2 % of the volume).  Tests set a
-    // total-bytes limit instead with `maxTotalBytes`.
+    // default (the larger of 256 MiB and 2 % of the volume, but at most half
+    // the volume).  Tests set a total-bytes limit with `maxTotalBytes`.
     uint64_t freeSpaceMargin = 0;
     std::optional<uint64_t> maxTotalBytes;
 };
@@ -50,10 +50,10 @@ struct MemberInfo {
     std::string name;
     Kind kind = Kind::File;
     std::string linkTarget;               // Symlink: target as stored (UTF-8, '/')
-    std::optional<uint64_t> size;         // declared size, when the format has one
+    std::optional<uint64_t> size;         // declared size, when known: checked at the end
     std::optional<int64_t> mtimeSec;      // seconds since 1970, UTC
     uint32_t mtimeNsec = 0;
-    std::optional<uint32_t> unixMode;     // permission bits, when stored
+    std::optional<uint32_t> unixMode;     // permission bits, when stored (type bits ignored)
     bool isDeviceOrFifo = false;          // set by readers that see such entries
 };
 
@@ -67,12 +67,21 @@ public:
     // kOk: data for this member may follow (files) or it was made (folders)
     // or deferred (links).  Any other code: the member is refused and its
     // data must be skipped; the refusal is remembered for finish().
+    // Refusals: kErrUnsafeEntry (bad name, device, link leading out or a
+    // link on the way), kErrExists (name taken and no overwrite, or taken
+    // by a folder / a file where the other is wanted), kErrNameClash (flat
+    // mode, a name already made by this call), kErrSpaceLimit (stopped()),
+    // kErrWrite.
     int32_t beginMember(const MemberInfo &member);
     // Appends data to the current file member.  A non-zero result (write
-    // error, space limit) ends the member: the reader calls endMember(false).
+    // error, space limit) ends the member at once, removing what it wrote;
+    // the reader may still call endMember(false), which returns that code.
     int32_t write(const void *data, size_t size);
     // dataOk = false (corrupt, truncated, CRC mismatch) removes what the
-    // member wrote.  Returns the member's result.
+    // member wrote and records `failure`.  With dataOk, a file whose byte
+    // count differs from a declared `size` fails as kErrCorrupt; otherwise
+    // it gets its mode and time and appears under its name.  May be called
+    // after any beginMember(), refused or not; returns the member's result.
     int32_t endMember(bool dataOk, int32_t failure = kErrCorrupt);
     // Creates deferred links, applies folder times, and returns kOk when
     // every member succeeded, otherwise the first failure seen.
