@@ -163,6 +163,11 @@ TEST(ExtractSink, RefusesHostileNamesButGoesOn)
     fifo.isDeviceOrFifo = true;
     EXPECT_EQ(sink.beginMember(fifo), kErrUnsafeEntry);
     EXPECT_EQ(putFile(sink, fileMember("."), "x"), kErrUnsafeEntry); // no file name
+    EXPECT_NE(putFile(sink, fileMember(std::string(5000, 'a')), "x"), kOk);
+    std::string deep;
+    for (int i = 0; i < 3000; ++i)
+        deep += "d/";
+    EXPECT_NE(putFile(sink, fileMember(deep + "f"), "x"), kOk);
     EXPECT_EQ(putFile(sink, fileMember("good.txt"), "ok"), kOk);
     EXPECT_EQ(sink.finish(), kErrUnsafeEntry);
     EXPECT_EQ(listTree(t.path()), (std::set<std::string>{"dest/", "dest/good.txt"}));
@@ -226,10 +231,13 @@ TEST(ExtractSink, NeverWritesThroughAnExistingLink)
     EXPECT_EQ(sink.beginMember(folderMember("evil")), kErrUnsafeEntry);
     EXPECT_EQ(putFile(sink, fileMember("victimlink"), "x"), kErrExists);
     EXPECT_EQ(sink.beginMember(linkMember("l", "evil/victim")), kOk); // refused in finish
+    EXPECT_EQ(sink.beginMember(linkMember("l2", "nope/../evil")), kOk);
+    EXPECT_EQ(sink.beginMember(linkMember("l3", "victimlink")), kOk);
     EXPECT_EQ(sink.finish(), kErrUnsafeEntry);
     EXPECT_EQ(listTree(t / "outside"), (std::set<std::string>{"victim"}));
     EXPECT_EQ(readFile(t / "outside/victim"), "keep");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(t / "dest/l")));
+    for (const char *name : {"l", "l2", "l3"})
+        EXPECT_FALSE(fs::exists(fs::symlink_status(t / "dest" / name))) << name;
 
     // Overwriting replaces the link itself, not what it points to.
     o.overwrite = true;

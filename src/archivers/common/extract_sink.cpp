@@ -1,12 +1,13 @@
 #include "archivers/common/extract_sink.h"
 
+#include "archivers/common/link_check.h"
 #include "archivers/common/member_path.h"
+#include "archivers/common/unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <deque>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
@@ -28,38 +29,13 @@ constexpr uint64_t kMinFreeMargin = 256 * kMiB;
 constexpr uint64_t kMarginPercent = 2;
 // How much may be written between two looks at the free space.
 constexpr uint64_t kSpaceCheckInterval = 4 * kMiB;
-// Links followed while checking where a link leads (the kernel allows 40).
-constexpr int kMaxLinkHops = 40;
+// Longest member name or link target taken: nothing longer can be reached
+// by a path afterwards.
+constexpr size_t kMaxNameBytes = PATH_MAX - 1;
+// Rounds of checking the made links again (see makeLinks).
+constexpr int kMaxLinkRechecks = 16;
 
 constexpr int kDirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd &&o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-    UniqueFd &operator=(UniqueFd &&o) noexcept
-    {
-        if (this != &o) {
-            reset();
-            fd_ = std::exchange(o.fd_, -1);
-        }
-        return *this;
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_ = -1;
-};
 
 // The process umask, read without changing it where /proc allows.
 mode_t currentUmask()
@@ -339,6 +315,8 @@ struct ExtractSink::Impl {
         PathComponents path;
         if (!splitMemberName(m.name, path))
             return kErrUnsafeEntry;
+        if (m.name.size() > kMaxNameBytes || m.linkTarget.size() > kMaxNameBytes)
+            return kErrWrite;
         switch (m.kind) {
         case MemberInfo::Kind::Directory: return beginFolder(m, path);
         case MemberInfo::Kind::File: return beginFile(m, std::move(path));
@@ -388,7 +366,7 @@ struct ExtractSink::Impl {
     int32_t write(const void *data, size_t size)
     {
         if (!file)
-            return lastResult != kOk ? lastResult : kErrInternal;
+            return lastResult != kOk ? lastResult : (size == 0 ? kOk : kErrInternal);
         if (size == 0)
             return kOk;
         if (!roomFor(size)) {
@@ -487,88 +465,9 @@ struct ExtractSink::Impl {
 
     // --- links -------------------------------------------------------------
 
-    // What stands at `path` below the destination, without following a link
-    // at its end; false when nothing (reachable) is there.
-    bool lstatBelow(const PathComponents &path, struct stat &st)
-    {
-        int32_t err;
-        UniqueFd dir = openFolder(path, path.size() - 1, false, err);
-        return dir && ::fstatat(dir.get(), path.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    }
-
-    std::optional<std::string> readLinkBelow(const PathComponents &path)
-    {
-        int32_t err;
-        UniqueFd dir = openFolder(path, path.size() - 1, false, err);
-        if (!dir)
-            return std::nullopt;
-        char buf[PATH_MAX];
-        ssize_t n = ::readlinkat(dir.get(), path.back().c_str(), buf, sizeof buf);
-        if (n < 0 || static_cast<size_t>(n) >= sizeof buf)
-            return std::nullopt;
-        return std::string(buf, static_cast<size_t>(n));
-    }
-
-    // Follows `target` from the folder `base` as the kernel would, through
-    // the links that exist now.  False when the walk leaves the destination
-    // (a ".." above it, an absolute link) or loops.  Past a name that does
-    // not exist the rest is followed by text.
-    bool staysInside(const PathComponents &base, const std::string &target)
-    {
-        if (target.empty() || isAbsoluteOrDrive(target))
-            return false;
-        std::deque<std::string> pending;
-        auto prepend = [&pending](std::string_view text) {
-            std::vector<std::string> pieces;
-            size_t start = 0;
-            for (size_t i = 0; i <= text.size(); ++i) {
-                if (i == text.size() || text[i] == '/' || text[i] == '\\') {
-                    pieces.emplace_back(text.substr(start, i - start));
-                    start = i + 1;
-                }
-            }
-            pending.insert(pending.begin(), pieces.begin(), pieces.end());
-        };
-        prepend(target);
-        PathComponents at = base;
-        bool byText = false;
-        int hops = 0;
-        while (!pending.empty()) {
-            std::string piece = std::move(pending.front());
-            pending.pop_front();
-            if (piece.empty() || piece == ".")
-                continue;
-            if (piece == "..") {
-                if (at.empty())
-                    return false;
-                at.pop_back();
-                continue;
-            }
-            at.push_back(piece);
-            if (byText)
-                continue;
-            struct stat st;
-            if (!lstatBelow(at, st)) {
-                byText = true;
-                continue;
-            }
-            if (S_ISLNK(st.st_mode)) {
-                auto next = readLinkBelow(at);
-                if (!next || next->empty() || isAbsoluteOrDrive(*next) || ++hops > kMaxLinkHops)
-                    return false;
-                at.pop_back();
-                prepend(*next);
-            } else if (!S_ISDIR(st.st_mode)) {
-                byText = true;
-            }
-        }
-        return true;
-    }
-
     int32_t makeLink(const PendingLink &link)
     {
-        PathComponents base(link.path.begin(), link.path.end() - 1);
-        if (!staysInside(base, link.target))
+        if (!linkStaysInside(root.get(), parentOf(link.path), link.target))
             return kErrUnsafeEntry;
         int32_t err;
         UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
@@ -610,24 +509,38 @@ struct ExtractSink::Impl {
                 fail(r);
         }
         // A link made later can change where an earlier one leads (a missing
-        // name that became a link): check them all again until none moves out.
-        for (bool removed = true; removed;) {
-            removed = false;
+        // name that became a link): check them all again until none moves
+        // out.  Should that not settle, none of them is trusted.
+        for (int round = 0; round < kMaxLinkRechecks; ++round) {
+            bool removed = false;
             for (auto &link : made) {
-                if (!link)
-                    continue;
-                PathComponents base(link->path.begin(), link->path.end() - 1);
-                if (staysInside(base, link->target))
-                    continue;
-                int32_t err;
-                UniqueFd dir = openFolder(link->path, link->path.size() - 1, false, err);
-                if (dir)
-                    ::unlinkat(dir.get(), link->path.back().c_str(), 0);
-                fail(kErrUnsafeEntry);
-                link = nullptr;
-                removed = true;
+                if (link && !linkStaysInside(root.get(), parentOf(link->path), link->target)) {
+                    removeLink(*link);
+                    link = nullptr;
+                    removed = true;
+                }
             }
+            if (!removed)
+                return;
         }
+        for (auto &link : made) {
+            if (link)
+                removeLink(*link);
+        }
+    }
+
+    void removeLink(const PendingLink &link)
+    {
+        int32_t err;
+        UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
+        if (dir)
+            ::unlinkat(dir.get(), link.path.back().c_str(), 0);
+        fail(kErrUnsafeEntry);
+    }
+
+    static PathComponents parentOf(const PathComponents &path)
+    {
+        return PathComponents(path.begin(), path.end() - 1);
     }
 
     // Folder modes and times last, deepest first: writing into a folder
