@@ -307,7 +307,12 @@ TEST(ExtractSink, ModesAreMaskedAndNeverSpecial)
         EXPECT_EQ(sink.beginMember(folderMember("sticky", 01777)), kOk);
         // A read-only folder still receives what follows it.
         EXPECT_EQ(sink.beginMember(folderMember("rodir", 0555)), kOk);
+        EXPECT_TRUE(modeOf(t / "rodir") & S_IWUSR); // until finish() (root would not notice)
         EXPECT_EQ(putFile(sink, fileMember("rodir/inside"), "in"), kOk);
+        MemberInfo inner = folderMember("rodir/inner", 0500);
+        inner.mtimeSec = 1234567890;
+        EXPECT_EQ(sink.beginMember(inner), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("rodir/inner/deep"), "deep"), kOk);
         EXPECT_EQ(putFile(sink, fileMember("implicit/f"), "x"), kOk);
         EXPECT_EQ(sink.finish(), kOk);
     }
@@ -319,6 +324,11 @@ TEST(ExtractSink, ModesAreMaskedAndNeverSpecial)
     EXPECT_EQ(modeOf(t / "rodir"), 0550u);
     EXPECT_EQ(modeOf(t / "implicit"), 0750u);
     EXPECT_EQ(readFile(t / "rodir/inside"), "in");
+    EXPECT_EQ(readFile(t / "rodir/inner/deep"), "deep");
+    EXPECT_EQ(modeOf(t / "rodir/inner"), 0500u);
+    struct stat st;
+    ASSERT_EQ(stat((t / "rodir/inner").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
 }
 
 TEST(ExtractSink, FailedDataLeavesNothing)

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
@@ -44,15 +45,16 @@ mode_t currentUmask()
     std::string line;
     while (std::getline(status, line)) {
         if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8)) & 0777;
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
     }
     mode_t mask = ::umask(022);
     ::umask(mask);
     return mask;
 }
 
-// A missing or unreadable name and a symbolic link are told apart after
-// openat(O_NOFOLLOW) fails: only then is the (slower) lstat needed.
+// Why a folder could not be opened without following links: a link stands
+// there (refused, whatever it points to), something that is not a folder
+// (the name is taken), or the system said no.
 int32_t classifyOpenFailure(int dirFd, const std::string &name, int openErrno)
 {
     struct stat st;
@@ -111,6 +113,7 @@ struct ExtractSink::Impl {
     UniqueFd root;
     int32_t firstFailure = kOk;
     int32_t lastResult = kOk; // of the member begun last
+    bool lastWasLink = false; // ... and it was a link, now pending
     bool stopped = false;
     bool finished = false;
     uint64_t totalWritten = 0;
@@ -567,8 +570,6 @@ struct ExtractSink::Impl {
             }
         }
     }
-
-    bool lastWasLink = false;
 };
 
 ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>())
