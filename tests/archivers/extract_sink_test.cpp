@@ -376,3 +376,30 @@ TEST(ExtractSink, BombStopsAtTotalLimit)
     EXPECT_EQ(sink.finish(), kErrSpaceLimit);
     EXPECT_EQ(listTree(t.path()), (std::set<std::string>{"small"}));
 }
+
+TEST(ExtractSink, HardLinksOnlyToFilesExtractedInside)
+{
+    TempDir t;
+    fs::create_directories(t / "outside");
+    writeFile(t / "outside/secret", "secret");
+    fs::create_directories(t / "dest");
+    fs::create_directory_symlink(t / "outside", t / "dest/evil");
+    fs::create_symlink(t / "outside/secret", t / "dest/secretlink");
+    auto hard = [](std::string name, std::string target) {
+        MemberInfo m = linkMember(std::move(name), std::move(target));
+        m.kind = MemberInfo::Kind::Hardlink;
+        return m;
+    };
+    ExtractSink sink(optionsFor(t / "dest"));
+    EXPECT_EQ(putFile(sink, fileMember("d/orig.txt"), "same"), kOk);
+    EXPECT_EQ(sink.beginMember(hard("e/copy.txt", "d/orig.txt")), kOk);
+    EXPECT_EQ(sink.beginMember(hard("missing", "d/none")), kErrCorrupt);
+    EXPECT_EQ(sink.beginMember(hard("h1", "evil/secret")), kErrUnsafeEntry);
+    EXPECT_EQ(sink.beginMember(hard("h2", "secretlink")), kErrUnsafeEntry);
+    EXPECT_EQ(sink.beginMember(hard("h3", "../outside/secret")), kErrUnsafeEntry);
+    EXPECT_EQ(sink.beginMember(hard("d/orig.txt", "e/copy.txt")), kErrExists);
+    EXPECT_EQ(sink.finish(), kErrCorrupt);
+    EXPECT_EQ(readFile(t / "dest/e/copy.txt"), "same");
+    for (const char *name : {"missing", "h1", "h2", "h3"})
+        EXPECT_FALSE(fs::exists(fs::symlink_status(t / "dest" / name))) << name;
+}

@@ -260,11 +260,9 @@ struct ExtractSink::Impl {
 
         OpenFile f;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            char temp[64];
-            std::snprintf(temp, sizeof temp, ".qvo-%ld-%u.part", static_cast<long>(::getpid()),
-                          tempCounter++);
-            int fd = ::openat(dir.get(), temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              0600);
+            std::string temp = nextTempName("part");
+            int fd = ::openat(dir.get(), temp.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (fd >= 0) {
                 f.fd.reset(fd);
                 f.tempName = temp;
@@ -324,6 +322,7 @@ struct ExtractSink::Impl {
         case MemberInfo::Kind::Directory: return beginFolder(m, path);
         case MemberInfo::Kind::File: return beginFile(m, std::move(path));
         case MemberInfo::Kind::Symlink: return beginLink(m, std::move(path));
+        case MemberInfo::Kind::Hardlink: return makeHardlink(m, std::move(path));
         }
         return kErrInternal;
     }
@@ -397,27 +396,71 @@ struct ExtractSink::Impl {
         return kOk;
     }
 
-    // Moves the finished temporary file to its name; without overwriting, a
+    // Moves a finished temporary entry to its name; without overwriting, a
     // name that appeared meanwhile is kept.
-    int32_t placeFile()
+    int32_t placeEntry(int dir, const std::string &from, const std::string &to)
     {
-        int dir = file->dir.get();
-        const char *from = file->tempName.c_str();
-        const char *to = file->finalName.c_str();
         if (!options.overwrite) {
-            if (::renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0)
+            if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0)
                 return kOk;
             if (errno == EEXIST)
                 return kErrExists;
             if (errno != EINVAL && errno != ENOSYS)
                 return kErrWrite;
             // The file system cannot refuse replacing by itself.
-            if (entryAt(dir, file->finalName) != 0)
+            if (entryAt(dir, to) != 0)
                 return kErrExists;
         }
-        if (::renameat(dir, from, dir, to) == 0)
+        if (::renameat(dir, from.c_str(), dir, to.c_str()) == 0)
             return kOk;
         return (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) ? kErrExists : kErrWrite;
+    }
+
+    std::string nextTempName(const char *suffix)
+    {
+        char temp[64];
+        std::snprintf(temp, sizeof temp, ".qvo-%ld-%u.%s", static_cast<long>(::getpid()),
+                      tempCounter++, suffix);
+        return temp;
+    }
+
+    // A hard link names a file extracted before; it gets a second name here
+    // (never one outside: both names are reached without following links).
+    int32_t makeHardlink(const MemberInfo &m, PathComponents path)
+    {
+        if (path.empty())
+            return kErrUnsafeEntry;
+        PathComponents source;
+        if (!splitMemberName(m.linkTarget, source) || source.empty())
+            return kErrUnsafeEntry;
+        if (!options.restorePaths) {
+            path = {path.back()};
+            source = {source.back()};
+        }
+        int32_t err;
+        UniqueFd sourceDir = openFolder(source, source.size() - 1, false, err);
+        if (!sourceDir)
+            return err == kErrUnsafeEntry ? err : kErrCorrupt;
+        mode_t kind = entryAt(sourceDir.get(), source.back());
+        if (kind == 0)
+            return kErrCorrupt; // the archive names a member it does not hold
+        if (!S_ISREG(kind))
+            return kErrUnsafeEntry;
+        UniqueFd dir = parentFolder(path, true, err);
+        if (!dir)
+            return err;
+        if (int32_t clash = claimFlatName(path); clash != kOk)
+            return clash;
+        mode_t existing = entryAt(dir.get(), path.back());
+        if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
+            return kErrExists;
+        std::string temp = nextTempName("link");
+        if (::linkat(sourceDir.get(), source.back().c_str(), dir.get(), temp.c_str(), 0) != 0)
+            return kErrWrite;
+        int32_t placed = placeEntry(dir.get(), temp, path.back());
+        if (placed != kOk)
+            ::unlinkat(dir.get(), temp.c_str(), 0);
+        return placed;
     }
 
     int32_t end(bool dataOk, int32_t failure)
@@ -457,7 +500,8 @@ struct ExtractSink::Impl {
             abandonFile(kErrWrite);
             return kErrWrite;
         }
-        if (int32_t placed = placeFile(); placed != kOk) {
+        if (int32_t placed = placeEntry(file->dir.get(), file->tempName, file->finalName);
+            placed != kOk) {
             abandonFile(placed);
             return placed;
         }
@@ -484,13 +528,11 @@ struct ExtractSink::Impl {
             if (::symlinkat(link.target.c_str(), dir.get(), name.c_str()) != 0)
                 return errno == EEXIST ? kErrExists : kErrWrite;
         } else {
-            char temp[64];
-            std::snprintf(temp, sizeof temp, ".qvo-%ld-%u.link", static_cast<long>(::getpid()),
-                          tempCounter++);
-            if (::symlinkat(link.target.c_str(), dir.get(), temp) != 0)
+            std::string temp = nextTempName("symlink");
+            if (::symlinkat(link.target.c_str(), dir.get(), temp.c_str()) != 0)
                 return kErrWrite;
-            if (::renameat(dir.get(), temp, dir.get(), name.c_str()) != 0) {
-                ::unlinkat(dir.get(), temp, 0);
+            if (::renameat(dir.get(), temp.c_str(), dir.get(), name.c_str()) != 0) {
+                ::unlinkat(dir.get(), temp.c_str(), 0);
                 return kErrWrite;
             }
         }

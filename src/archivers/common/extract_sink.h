@@ -44,12 +44,14 @@ struct ExtractOptions {
 };
 
 struct MemberInfo {
-    enum class Kind { File, Directory, Symlink };
+    // Hardlink: another name for a file member that came earlier in the
+    // archive; `linkTarget` is that member's name (checked like a name).
+    enum class Kind { File, Directory, Symlink, Hardlink };
     // Decoded UTF-8 name as stored, with '/' as the only separator ('\\' and
     // LHA's 0xFF already turned into '/').  Not yet checked: the sink checks.
     std::string name;
     Kind kind = Kind::File;
-    std::string linkTarget;               // Symlink: target as stored (UTF-8, '/')
+    std::string linkTarget;               // Symlink, Hardlink: target as stored (UTF-8, '/')
     std::optional<uint64_t> size;         // declared size, when known: checked at the end
     std::optional<int64_t> mtimeSec;      // seconds since 1970, UTC
     uint32_t mtimeNsec = 0;
