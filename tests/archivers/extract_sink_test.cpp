@@ -1,5 +1,6 @@
 #include "archivers/common/extract_sink.h"
 #include "archivers/common/member_path.h"
+#include "codecs/names/archive_names.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -402,4 +403,21 @@ TEST(ExtractSink, HardLinksOnlyToFilesExtractedInside)
     EXPECT_EQ(readFile(t / "dest/e/copy.txt"), "same");
     for (const char *name : {"missing", "h1", "h2", "h3"})
         EXPECT_FALSE(fs::exists(fs::symlink_status(t / "dest" / name))) << name;
+}
+
+TEST(ExtractSink, Cp932NamesWithBackslashBytesStayWhole)
+{
+    using qvo::codecs::archiveNameToUtf8;
+    using qvo::codecs::NameEncoding;
+    TempDir t;
+    ExtractSink sink(optionsFor(t.path()));
+    // 表\ソ.txt and ..\能: the 0x5C second bytes are no separators, the
+    // real "\" is, and the ".." it then shows is refused.
+    auto cp932 = [](std::string_view raw) {
+        return fileMember(archiveNameToUtf8(raw, NameEncoding::Cp932));
+    };
+    EXPECT_EQ(putFile(sink, cp932("\x95\x5C\\\x83\x5C.txt"), "x"), kOk);
+    EXPECT_EQ(putFile(sink, cp932("..\\\x94\x5C"), "x"), kErrUnsafeEntry);
+    EXPECT_EQ(sink.finish(), kErrUnsafeEntry);
+    EXPECT_EQ(listTree(t.path()), (std::set<std::string>{"表/", "表/ソ.txt"}));
 }

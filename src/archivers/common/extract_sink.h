@@ -17,7 +17,12 @@
 //  - an existing file is kept unless overwriting is on;
 //  - a member whose data fails (corrupt, truncated, CRC mismatch, space
 //    limit) leaves no file behind;
-//  - extraction stops before the destination volume runs out of space.
+//  - extraction stops before the destination volume runs out of space;
+//  - modes keep only permission bits (never setuid, setgid or sticky), less
+//    the umask; folders stay writable until finish() gives them theirs.
+// Names: "/" and "\" separate; "." and empty components are dropped.  In
+// flat mode (restorePaths = false) files, links and hard links go by their
+// last component, folders are skipped, and a name made twice is a clash.
 // A refused member makes the whole call fail, but other members still go on
 // being extracted.
 #pragma once
