@@ -1,6 +1,6 @@
 #include "archivers/common/cab_reader.h"
 
-#include "archivers/common/member_name.h"
+#include "codecs/names/archive_names.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -194,8 +194,8 @@ int32_t mapError(int err)
 MemberInfo describe(const mscabd_file *f)
 {
     MemberInfo m;
-    NameEncoding enc = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? NameEncoding::Utf8 : NameEncoding::Cp932;
-    m.name = memberNameToUtf8(f->filename ? f->filename : "", enc);
+    auto enc = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? codecs::NameEncoding::Utf8 : codecs::NameEncoding::Cp932;
+    m.name = codecs::archiveNameToUtf8(f->filename ? f->filename : "", enc);
     m.size = f->length;
     // Cabinet times are local wall-clock times, like the FAT times they
     // were taken from.

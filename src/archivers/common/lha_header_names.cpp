@@ -1,7 +1,6 @@
 #include "archivers/common/lha_header_names.h"
 
-#include "archivers/common/member_name.h"
-#include "codecs/names/cp932.h"
+#include "codecs/names/archive_names.h"
 
 namespace qvo::archivers {
 namespace {
@@ -57,30 +56,6 @@ void walkExtendedHeaders(std::string_view raw, size_t offset, size_t field, LhaH
     }
 }
 
-// UTF-16 folder names separate with 0xFFFF or '\'; make both '/'.
-std::string utf16DirToUtf8(std::string_view bytes)
-{
-    std::string units(bytes.substr(0, bytes.size() & ~size_t(1)));
-    for (size_t i = 0; i + 1 < units.size(); i += 2) {
-        if (units[i] == '\xFF' && units[i + 1] == '\xFF') {
-            units[i] = '/';
-            units[i + 1] = '\0';
-        }
-    }
-    return memberNameToUtf8(units, NameEncoding::Utf16Le);
-}
-
-std::string joinName(std::string dir, const std::string &name)
-{
-    while (!dir.empty() && dir.back() == '/')
-        dir.pop_back();
-    if (dir.empty())
-        return name;
-    if (name.empty())
-        return dir;
-    return dir + "/" + name;
-}
-
 } // namespace
 
 LhaHeaderNames parseLhaHeaderNames(std::string_view raw, int level)
@@ -121,6 +96,7 @@ std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId)
     // Unicode headers win; otherwise the code page header; otherwise UTF-8
     // only for Unix and Mac archivers whose bytes are valid UTF-8, else the
     // CP932 of the archivers our users' archives come from.
+    using codecs::NameEncoding;
     NameEncoding bytesEncoding = NameEncoding::Cp932;
     if (names.codePage) {
         if (*names.codePage == kCodePageUtf8)
@@ -131,17 +107,17 @@ std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId)
 
     std::string file;
     if (names.utf16File)
-        file = memberNameToUtf8(*names.utf16File, NameEncoding::Utf16Le);
+        file = codecs::lhaPathToUtf8(*names.utf16File, NameEncoding::Utf16Le);
     else if (names.fileName)
-        file = memberNameToUtf8(*names.fileName, bytesEncoding);
+        file = codecs::lhaPathToUtf8(*names.fileName, bytesEncoding);
 
     std::string dir;
     if (names.utf16Dir)
-        dir = utf16DirToUtf8(*names.utf16Dir);
+        dir = codecs::lhaPathToUtf8(*names.utf16Dir, NameEncoding::Utf16Le);
     else if (names.dirName)
-        dir = memberNameToUtf8(*names.dirName, bytesEncoding);
+        dir = codecs::lhaPathToUtf8(*names.dirName, bytesEncoding);
 
-    return joinName(dir, file);
+    return codecs::joinLhaPath(dir, file);
 }
 
 } // namespace qvo::archivers

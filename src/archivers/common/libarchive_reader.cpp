@@ -1,8 +1,8 @@
 #include "archivers/common/libarchive_reader.h"
 
-#include "archivers/common/member_name.h"
 #include "archivers/common/rar_volumes.h"
 #include "archivers/common/zip_unicode_paths.h"
+#include "codecs/names/archive_names.h"
 #include "codecs/names/cp932.h"
 
 #include <archive.h>
@@ -94,8 +94,8 @@ std::string entryName(const char *name)
         return {};
     std::string_view raw(name);
     if (codecs::isValidUtf8(raw))
-        return memberNameToUtf8(raw, NameEncoding::Utf8);
-    return memberNameToUtf8(raw, NameEncoding::Cp932);
+        return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Utf8);
+    return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Cp932);
 }
 
 MemberInfo describe(archive_entry *e)
@@ -219,13 +219,14 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         if (!unicodePaths.empty() && (archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
             auto it = unicodePaths.find(info.name);
             if (it != unicodePaths.end())
-                info.name = memberNameToUtf8(it->second, NameEncoding::Utf8);
+                info.name = codecs::archiveNameToUtf8(it->second, codecs::NameEncoding::Utf8);
         }
-        if (archive_entry_hardlink(e)) {
-            // Hard links have no data of their own here; refuse rather than
-            // write an empty file under the name.
-            sink.recordFailure(kErrNotSupported);
-            continue;
+        if (const char *target = archive_entry_hardlink(e)) {
+            // Another name for a file extracted earlier; the sink links or
+            // copies it.
+            info.kind = MemberInfo::Kind::Hardlink;
+            info.linkTarget = entryName(target);
+            info.size.reset();
         }
         if (archive_entry_is_encrypted(e)) {
             sink.recordFailure(kErrEncrypted);

@@ -1,6 +1,6 @@
 #include "archivers/common/zip_unicode_paths.h"
 
-#include "archivers/common/member_name.h"
+#include "codecs/names/archive_names.h"
 #include "codecs/names/cp932.h"
 
 #include <cstdint>
@@ -124,7 +124,7 @@ std::map<std::string, std::string> readZipUnicodePaths(const std::filesystem::pa
         if (!(flags & kFlagUtf8)) {
             std::string uni = unicodePath(extra, raw);
             if (!uni.empty())
-                out[memberNameToUtf8(raw, NameEncoding::Cp932)] = uni;
+                out[codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Cp932)] = uni;
         }
         at = next;
     }
