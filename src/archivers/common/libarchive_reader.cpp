@@ -1,7 +1,7 @@
 #include "archivers/common/libarchive_reader.h"
 
 #include "archivers/common/rar_volumes.h"
-#include "archivers/common/zip_unicode_paths.h"
+#include "archivers/common/zip_name_markers.h"
 #include "codecs/names/archive_names.h"
 #include "codecs/names/cp932.h"
 
@@ -9,7 +9,6 @@
 #include <archive_entry.h>
 
 #include <clocale>
-#include <map>
 #include <cstring>
 #include <locale.h>
 #include <vector>
@@ -24,8 +23,9 @@ constexpr int kMaxRetries = 16;
 // libarchive converts names to the calling thread's locale.  Reading under
 // C.UTF-8 makes names that the archive marks as Unicode (ZIP bit 11, a
 // ZIP 0x7075 field whose CRC matches, RAR Unicode names, RAR 5, 7z) come
-// out as UTF-8, and with hdrcharset=CP932 the unmarked ones too, whatever
-// locale the host program runs in.
+// out as UTF-8 whatever locale the host program runs in, while unmarked
+// names keep their raw bytes (no header charset is set: a failed
+// conversion would lose them), which we decode as CP932.
 class Utf8LocaleScope {
 public:
     Utf8LocaleScope()
@@ -63,12 +63,10 @@ void enableFormats(archive *a, ArchiveFamily family)
     switch (family) {
     case ArchiveFamily::Zip:
         archive_read_support_format_zip(a); // central directory first, local headers as fallback
-        archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
         break;
     case ArchiveFamily::Rar:
         archive_read_support_format_rar(a);
         archive_read_support_format_rar5(a);
-        archive_read_set_format_option(a, "rar", "hdrcharset", "CP932");
         break;
     case ArchiveFamily::Many:
         archive_read_support_format_zip(a); // central directory first, local headers as fallback
@@ -80,35 +78,43 @@ void enableFormats(archive *a, ArchiveFamily family)
         archive_read_support_filter_gzip(a);
         archive_read_support_filter_bzip2(a);
         archive_read_support_filter_xz(a);
-        archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
-        archive_read_set_format_option(a, "rar", "hdrcharset", "CP932");
         break;
     }
 }
 
-// A name libarchive could not convert keeps its bytes; decode them as we
-// would any unmarked name.
-std::string entryName(const char *name)
-{
-    if (!name)
-        return {};
-    std::string_view raw(name);
-    if (codecs::isValidUtf8(raw))
-        return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Utf8);
-    return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Cp932);
-}
+// Tells marked (UTF-8) names from raw ones.  For ZIP the central directory
+// says which are marked; for other formats a name that is valid UTF-8 is
+// taken as UTF-8 (RAR 4 Unicode names; an old CP932 name is seldom valid
+// UTF-8), anything else as CP932.
+struct NameDecoder {
+    const ZipNameMarkers *zip = nullptr;
 
-MemberInfo describe(archive_entry *e)
+    bool marked(const char *name) const
+    {
+        std::string_view raw(name ? name : "");
+        return zip ? zip->utf8Names.count(std::string(raw)) > 0 : codecs::isValidUtf8(raw);
+    }
+    static std::string decode(const char *name, bool utf8)
+    {
+        return codecs::archiveNameToUtf8(name ? name : "",
+                                         utf8 ? codecs::NameEncoding::Utf8 : codecs::NameEncoding::Cp932);
+    }
+};
+
+MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
 {
     MemberInfo m;
-    m.name = entryName(archive_entry_pathname(e));
+    const char *name = archive_entry_pathname(e);
+    bool utf8 = entryName.marked(name);
+    m.name = NameDecoder::decode(name, utf8);
     switch (archive_entry_filetype(e)) {
     case AE_IFDIR:
         m.kind = MemberInfo::Kind::Directory;
         break;
     case AE_IFLNK:
         m.kind = MemberInfo::Kind::Symlink;
-        m.linkTarget = entryName(archive_entry_symlink(e));
+        // A link target is written like its member's name.
+        m.linkTarget = NameDecoder::decode(archive_entry_symlink(e), utf8);
         break;
     case AE_IFREG:
         break;
@@ -189,9 +195,9 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     if (opened != kOk)
         return opened;
 
-    std::map<std::string, std::string> unicodePaths;
+    ZipNameMarkers zipMarkers;
     if (family != ArchiveFamily::Rar)
-        unicodePaths = readZipUnicodePaths(archivePath);
+        zipMarkers = readZipNameMarkers(archivePath);
 
     std::vector<char> buf(kBufferSize);
     int32_t result = kOk;
@@ -215,17 +221,15 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         }
         retries = 0;
         ++members;
-        MemberInfo info = describe(e);
-        if (!unicodePaths.empty() && (archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
-            auto it = unicodePaths.find(info.name);
-            if (it != unicodePaths.end())
-                info.name = codecs::archiveNameToUtf8(it->second, codecs::NameEncoding::Utf8);
-        }
+        NameDecoder entryName;
+        if (zipMarkers.parsed && (archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP)
+            entryName.zip = &zipMarkers;
+        MemberInfo info = describe(e, entryName);
         if (const char *target = archive_entry_hardlink(e)) {
             // Another name for a file extracted earlier; the sink links or
             // copies it.
             info.kind = MemberInfo::Kind::Hardlink;
-            info.linkTarget = entryName(target);
+            info.linkTarget = NameDecoder::decode(target, entryName.marked(target));
             info.size.reset();
         }
         if (archive_entry_is_encrypted(e)) {

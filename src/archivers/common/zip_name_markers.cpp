@@ -1,12 +1,10 @@
-#include "archivers/common/zip_unicode_paths.h"
+#include "archivers/common/zip_name_markers.h"
 
-#include "codecs/names/archive_names.h"
 #include "codecs/names/cp932.h"
 
 #include <cstdint>
 #include <fstream>
 #include <string_view>
-#include <zlib.h>
 
 namespace qvo::archivers {
 namespace {
@@ -40,8 +38,11 @@ std::string readAt(std::ifstream &in, uint64_t offset, uint64_t size)
     return buf;
 }
 
-// The UTF-8 name of a valid 0x7075 field in `extra`, or empty.
-std::string unicodePath(std::string_view extra, std::string_view rawName)
+// The UTF-8 name of a version-1 0x7075 field in `extra`, or empty.  Its
+// CRC is not checked here: libarchive substitutes the name only when the
+// CRC matches, and otherwise hands over the raw name, which this set then
+// does not contain.
+std::string unicodePath(std::string_view extra)
 {
     size_t at = 0;
     while (at + 4 <= extra.size()) {
@@ -51,10 +52,8 @@ std::string unicodePath(std::string_view extra, std::string_view rawName)
             break;
         std::string_view body = extra.substr(at + 4, len);
         if (id == kUnicodePathId && body.size() > 5 && body[0] == 1) {
-            auto crc = static_cast<uint32_t>(le(body, 1, 4));
-            uLong actual = crc32(0, reinterpret_cast<const Bytef *>(rawName.data()), static_cast<uInt>(rawName.size()));
             std::string_view name = body.substr(5);
-            if (crc == actual && codecs::isValidUtf8(name))
+            if (codecs::isValidUtf8(name))
                 return std::string(name);
         }
         at += 4 + len;
@@ -64,9 +63,9 @@ std::string unicodePath(std::string_view extra, std::string_view rawName)
 
 } // namespace
 
-std::map<std::string, std::string> readZipUnicodePaths(const std::filesystem::path &archive)
+ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
 {
-    std::map<std::string, std::string> out;
+    ZipNameMarkers out;
     std::ifstream in(archive, std::ios::binary);
     if (!in)
         return out;
@@ -110,6 +109,8 @@ std::map<std::string, std::string> readZipUnicodePaths(const std::filesystem::pa
     if (cdOffset + cdSize != endPos && endPos >= cdSize)
         cdOffset = endPos - cdSize;
     std::string cd = readAt(in, cdOffset, cdSize);
+    if (cd.size() != cdSize)
+        return out;
     size_t at = 0;
     while (at + kCentralHeaderSize <= cd.size() && le(cd, at, 4) == kCentralSignature) {
         auto flags = static_cast<uint16_t>(le(cd, at + 8, 2));
@@ -121,13 +122,16 @@ std::map<std::string, std::string> readZipUnicodePaths(const std::filesystem::pa
             break;
         std::string_view raw(cd.data() + at + kCentralHeaderSize, nameLen);
         std::string_view extra(cd.data() + at + kCentralHeaderSize + nameLen, extraLen);
-        if (!(flags & kFlagUtf8)) {
-            std::string uni = unicodePath(extra, raw);
+        if (flags & kFlagUtf8) {
+            out.utf8Names.insert(std::string(raw));
+        } else {
+            std::string uni = unicodePath(extra);
             if (!uni.empty())
-                out[codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Cp932)] = uni;
+                out.utf8Names.insert(uni);
         }
         at = next;
     }
+    out.parsed = true;
     return out;
 }
 
