@@ -133,7 +133,8 @@ MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
     return m;
 }
 
-void extractData(archive *a, const MemberInfo &info, ExtractSink &sink, std::vector<char> &buf)
+// Returns false when the member's data failed.
+bool extractData(archive *a, const MemberInfo &info, ExtractSink &sink, std::vector<char> &buf)
 {
     uint64_t total = 0;
     for (;;) {
@@ -143,20 +144,22 @@ void extractData(archive *a, const MemberInfo &info, ExtractSink &sink, std::vec
         if (n < 0) {
             // Includes CRC mismatches, truncation and unsupported methods.
             sink.endMember(false, kErrCorrupt);
-            return;
+            return false;
         }
         total += static_cast<uint64_t>(n);
         int32_t w = sink.write(buf.data(), static_cast<size_t>(n));
         if (w != kOk) {
             sink.endMember(false, w);
-            return;
+            return w != kErrSpaceLimit && w != kErrWrite;
         }
     }
     bool sizeOk = !info.size || *info.size == total;
     sink.endMember(sizeOk, kErrCorrupt);
+    return sizeOk;
 }
 
-int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet)
+int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet,
+                    std::string &lastVolume)
 {
     isRarSet = false;
     if (family == ArchiveFamily::Rar || family == ArchiveFamily::Many) {
@@ -166,6 +169,7 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
                 return kErrMissingVolume; // a later volume alone cannot be read
             isRarSet = true;
             std::vector<std::string> volumes = findRarVolumes(path);
+            lastVolume = volumes.back();
             std::vector<const char *> names;
             for (const std::string &v : volumes)
                 names.push_back(v.c_str());
@@ -191,7 +195,8 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     enableFormats(h.a, family);
 
     bool isRarSet = false;
-    int32_t opened = openArchive(h.a, archivePath, family, isRarSet);
+    std::string lastVolume;
+    int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume);
     if (opened != kOk)
         return opened;
 
@@ -203,6 +208,8 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     int32_t result = kOk;
     int retries = 0;
     size_t members = 0;
+    bool dataFailed = false;
+    bool zipMarkersChecked = false;
     for (;;) {
         archive_entry *e = nullptr;
         int r = archive_read_next_header(h.a, &e);
@@ -213,8 +220,8 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         if (r < ARCHIVE_WARN || !e) {
             if (archive_read_has_encrypted_entries(h.a) > 0)
                 result = kErrEncrypted;
-            else if (isRarSet)
-                result = kErrMissingVolume; // or a damaged volume: either way the set is incomplete
+            else if (isRarSet && rarVolumeHasNext(lastVolume))
+                result = kErrMissingVolume;
             else
                 result = members == 0 ? kErrOpenArchive : kErrCorrupt;
             break;
@@ -222,8 +229,11 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         retries = 0;
         ++members;
         NameDecoder entryName;
-        if (zipMarkers.parsed && (archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP)
-            entryName.zip = &zipMarkers;
+        if ((archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
+            zipMarkersChecked = true;
+            if (zipMarkers.parsed)
+                entryName.zip = &zipMarkers;
+        }
         MemberInfo info = describe(e, entryName);
         if (const char *target = archive_entry_hardlink(e)) {
             // Another name for a file extracted earlier; the sink links or
@@ -236,11 +246,20 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
             sink.recordFailure(kErrEncrypted);
             continue;
         }
-        if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File)
-            extractData(h.a, info, sink, buf);
+        if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File
+            && !extractData(h.a, info, sink, buf))
+            dataFailed = true;
         if (sink.stopped())
             break;
     }
+    // A member cut off at the end of the last volume found means the set
+    // goes on in a volume that is not there.
+    if (result == kOk && dataFailed && isRarSet && rarVolumeHasNext(lastVolume))
+        result = kErrMissingVolume;
+    if (result == kOk && zipMarkersChecked && !zipMarkers.parsed)
+        result = kErrCorrupt; // no readable central directory: members may be missing
+    if (result == kOk && members == 0 && zipMarkers.emptyWithData)
+        result = kErrCorrupt; // "empty", after data that is no member
     return result;
 }
 

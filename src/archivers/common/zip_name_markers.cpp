@@ -87,32 +87,39 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
     uint64_t count = le(tail, end + 10, 2);
     uint64_t cdSize = le(tail, end + 12, 4);
     uint64_t cdOffset = le(tail, end + 16, 4);
-    if (cdOffset == 0xFFFFFFFF || cdSize == 0xFFFFFFFF || count == 0xFFFF) {
-        // ZIP64: the locator sits just before the end record.
-        uint64_t endPos = fileSize - tailSize + end;
-        if (endPos < 20)
-            return out;
+    // ZIP64: a locator just before the end record names the record that
+    // holds the real values (writers may leave the old fields inexact).
+    uint64_t endPos = fileSize - tailSize + end;
+    uint64_t cdEnd = endPos; // where the central directory should stop
+    if (endPos >= 20) {
         std::string loc = readAt(in, endPos - 20, 20);
-        if (loc.size() != 20 || le(loc, 0, 4) != kZip64LocatorSignature)
-            return out;
-        std::string rec = readAt(in, le(loc, 8, 8), 56);
-        if (rec.size() != 56 || le(rec, 0, 4) != kZip64EndSignature)
-            return out;
-        cdSize = le(rec, 40, 8);
-        cdOffset = le(rec, 48, 8);
+        if (loc.size() == 20 && le(loc, 0, 4) == kZip64LocatorSignature) {
+            uint64_t recPos = le(loc, 8, 8);
+            std::string rec = readAt(in, recPos, 56);
+            if (rec.size() == 56 && le(rec, 0, 4) == kZip64EndSignature) {
+                cdEnd = recPos;
+                count = le(rec, 32, 8);
+                cdSize = le(rec, 40, 8);
+                cdOffset = le(rec, 48, 8);
+            } else if (cdOffset == 0xFFFFFFFF || cdSize == 0xFFFFFFFF || count == 0xFFFF) {
+                return out;
+            }
+        }
     }
     if (cdSize > kMaxCentralDirectory || cdOffset > fileSize || cdSize > fileSize - cdOffset)
         return out;
+    out.emptyWithData = count == 0 && fileSize - tailSize + end > 0;
     // Self-extracting archives and prepended data shift every offset; the
     // central directory then ends where the end record starts.
-    uint64_t endPos = fileSize - tailSize + end;
-    if (cdOffset + cdSize != endPos && endPos >= cdSize)
-        cdOffset = endPos - cdSize;
+    if (cdOffset + cdSize != cdEnd && cdEnd >= cdSize)
+        cdOffset = cdEnd - cdSize;
     std::string cd = readAt(in, cdOffset, cdSize);
     if (cd.size() != cdSize)
         return out;
     size_t at = 0;
+    uint64_t entries = 0;
     while (at + kCentralHeaderSize <= cd.size() && le(cd, at, 4) == kCentralSignature) {
+        ++entries;
         auto flags = static_cast<uint16_t>(le(cd, at + 8, 2));
         size_t nameLen = static_cast<size_t>(le(cd, at + 28, 2));
         size_t extraLen = static_cast<size_t>(le(cd, at + 30, 2));
@@ -131,7 +138,9 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
         }
         at = next;
     }
-    out.parsed = true;
+    // A central directory that does not hold what its end record says
+    // (entries missing, or more of them) is damaged.
+    out.parsed = entries == count;
     return out;
 }
 

@@ -15,7 +15,11 @@
 namespace qvo::archivers {
 
 struct ZipNameMarkers {
-    bool parsed = false;              // a central directory was found and read
+    // A central directory was found, read whole, and holds as many entries
+    // as the end record says.
+    bool parsed = false;
+    // The end record says there are no members, yet other data precedes it.
+    bool emptyWithData = false;
     // Names as libarchive reports marked ones: flagged names as stored, and
     // the UTF-8 names of 0x7075 fields (taken when their CRC matches).
     std::set<std::string> utf8Names;
