@@ -92,7 +92,7 @@ struct NameDecoder {
     bool marked(const char *name) const
     {
         std::string_view raw(name ? name : "");
-        return zip ? zip->utf8Names.count(std::string(raw)) > 0 : codecs::isValidUtf8(raw);
+        return zip ? zip->isMarked(raw) : codecs::isValidUtf8(raw);
     }
     static std::string decode(const char *name, bool utf8)
     {
@@ -256,7 +256,7 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     // goes on in a volume that is not there.
     if (result == kOk && dataFailed && isRarSet && rarVolumeHasNext(lastVolume))
         result = kErrMissingVolume;
-    if (result == kOk && zipMarkersChecked && !zipMarkers.parsed)
+    if (result == kOk && zipMarkersChecked && !zipMarkers.parsed && !zipMarkers.tooLarge)
         result = kErrCorrupt; // no readable central directory: members may be missing
     if (result == kOk && members == 0 && zipMarkers.emptyWithData)
         result = kErrCorrupt; // "empty", after data that is no member

@@ -18,7 +18,7 @@ constexpr size_t kMaxCommentSize = 0xFFFF;
 constexpr size_t kCentralHeaderSize = 46;
 constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint16_t kUnicodePathId = 0x7075;
-constexpr uint64_t kMaxCentralDirectory = 256ull << 20; // larger ones are not read for this
+constexpr uint64_t kMaxCentralDirectory = 64ull << 20; // about a million members
 
 uint64_t le(std::string_view b, size_t at, int bytes)
 {
@@ -106,7 +106,11 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
             }
         }
     }
-    if (cdSize > kMaxCentralDirectory || cdOffset > fileSize || cdSize > fileSize - cdOffset)
+    if (cdSize > kMaxCentralDirectory && cdSize <= fileSize) {
+        out.tooLarge = true;
+        return out;
+    }
+    if (cdOffset > fileSize || cdSize > fileSize - cdOffset)
         return out;
     out.emptyWithData = count == 0 && fileSize - tailSize + end > 0;
     // Self-extracting archives and prepended data shift every offset; the
@@ -130,11 +134,11 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
         std::string_view raw(cd.data() + at + kCentralHeaderSize, nameLen);
         std::string_view extra(cd.data() + at + kCentralHeaderSize + nameLen, extraLen);
         if (flags & kFlagUtf8) {
-            out.utf8Names.insert(std::string(raw));
+            out.utf8Names.insert(ZipNameMarkers::nameHash(raw));
         } else {
             std::string uni = unicodePath(extra);
             if (!uni.empty())
-                out.utf8Names.insert(uni);
+                out.utf8Names.insert(ZipNameMarkers::nameHash(uni));
         }
         at = next;
     }

@@ -8,9 +8,10 @@
 // other name as CP932 from its raw bytes, even where those bytes are not
 // valid CP932.
 #pragma once
+#include <cstdint>
 #include <filesystem>
-#include <set>
-#include <string>
+#include <string_view>
+#include <unordered_set>
 
 namespace qvo::archivers {
 
@@ -18,11 +19,27 @@ struct ZipNameMarkers {
     // A central directory was found, read whole, and holds as many entries
     // as the end record says.
     bool parsed = false;
+    // The central directory was too large to read for this (names are then
+    // told apart by whether they are valid UTF-8).
+    bool tooLarge = false;
     // The end record says there are no members, yet other data precedes it.
     bool emptyWithData = false;
-    // Names as libarchive reports marked ones: flagged names as stored, and
-    // the UTF-8 names of 0x7075 fields (taken when their CRC matches).
-    std::set<std::string> utf8Names;
+    // Hashes of the names as libarchive reports marked ones: flagged names
+    // as stored, and the UTF-8 names of 0x7075 fields (which libarchive
+    // takes when their CRC matches).  Hashes keep memory small for archives
+    // of millions of members; a collision only changes how a name decodes.
+    std::unordered_set<uint64_t> utf8Names;
+
+    bool isMarked(std::string_view name) const { return utf8Names.count(nameHash(name)) > 0; }
+    static uint64_t nameHash(std::string_view name)
+    {
+        uint64_t h = 1469598103934665603ULL; // FNV-1a
+        for (unsigned char c : name) {
+            h ^= c;
+            h *= 1099511628211ULL;
+        }
+        return h;
+    }
 };
 
 ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive);
