@@ -173,6 +173,19 @@ int32_t writeArchive(zip::ZipWriter &w, const std::vector<PlannedEntry> &plan,
     return w.finish() ? kOk : kErrWrite;
 }
 
+bool isOutputFile(const SourceEntry &e, std::initializer_list<fs::path> outputs)
+{
+    if (e.kind != SourceEntry::Kind::File)
+        return false;
+    std::string base = e.diskPath.filename().string();
+    for (const fs::path &p : outputs) {
+        std::error_code ec;
+        if (p.filename() == base && fs::equivalent(e.diskPath, p, ec))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int32_t runCreate(const std::vector<Token> &tokens)
@@ -198,10 +211,15 @@ int32_t runCreate(const std::vector<Token> &tokens, zip::Zip64Thresholds thresho
     SourceWalkOptions walk;
     walk.recurse = true;
     walk.keepPaths = opt->keepPaths;
-    walk.exclude = {target, out.tempPath()};
     std::vector<SourceEntry> entries;
     if (!collectSourceTree(".", walk, entries, error))
         return kErrNoFiles;
+    // The archive and its temporary file may lie inside the packed folder.
+    // Only entries of the same base name can be them, so only those are
+    // checked (a walk-wide exclude list costs two stats per entry).
+    std::erase_if(entries, [&](const SourceEntry &e) {
+        return isOutputFile(e, {target, out.tempPath()});
+    });
 
     std::vector<PlannedEntry> plan;
     std::vector<CompressJob> jobs;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
@@ -138,6 +139,8 @@ struct MemberCompressor::Shared {
     std::condition_variable doneCv; // a result arrived
     size_t nextJob = 0;
     uint64_t takenCost = 0;
+    size_t waitingFor = SIZE_MAX; // the result the writer sleeps on
+    unsigned idleWorkers = 0;     // workers sleeping on workCv
     bool stop = false;
     std::vector<std::thread> workers;
 
@@ -150,10 +153,12 @@ struct MemberCompressor::Shared {
                 std::unique_lock lock(m);
                 // The job the writer waits for is always allowed (nothing else
                 // is taken then), so the budget never stalls the pipeline.
+                ++idleWorkers;
                 workCv.wait(lock, [&] {
                     return stop || (nextJob < jobs.size() &&
                                     (takenCost == 0 || takenCost + jobCost(jobs[nextJob]) <= kMemoryBudget));
                 });
+                --idleWorkers;
                 if (stop)
                     return;
                 index = nextJob++;
@@ -175,7 +180,8 @@ struct MemberCompressor::Shared {
             }
             std::lock_guard lock(m);
             results[index] = std::move(r);
-            doneCv.notify_all();
+            if (index == waitingFor)
+                doneCv.notify_one();
         }
     }
 };
@@ -215,12 +221,16 @@ CompressResult MemberCompressor::take(size_t index)
 {
     Shared &s = *shared_;
     std::unique_lock lock(s.m);
+    s.waitingFor = index;
     s.doneCv.wait(lock, [&] { return s.results[index].has_value(); });
+    s.waitingFor = SIZE_MAX;
     CompressResult r = std::move(*s.results[index]);
     s.results[index].reset();
     s.takenCost -= jobCost(s.jobs[index]);
+    bool wake = s.idleWorkers > 0 && s.nextJob < s.jobs.size();
     lock.unlock();
-    s.workCv.notify_all();
+    if (wake)
+        s.workCv.notify_all();
     return r;
 }
 

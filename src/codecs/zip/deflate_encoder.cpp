@@ -19,9 +19,14 @@ constexpr int kMemLevel = 8;
 
 int libdeflateLevel(int zipLevel)
 {
-    // libdeflate's levels 1-9 follow zlib's speed/size curve closely but
-    // compress better; its levels above 9 are far slower and are not used.
-    return std::clamp(zipLevel, 1, 9);
+    // libdeflate compresses better than zlib at the same level, so each
+    // level can use a faster libdeflate level and still come out no larger
+    // than Info-ZIP's (level 6: libdeflate 5 is about 1 % smaller than
+    // `zip -6` on mixed trees and a third faster than libdeflate 6).  Levels
+    // 2-4 are greedy there, which loses on plain text, so 6 stays lazy.
+    // libdeflate's levels above 9 are many times slower and are not used.
+    static constexpr int kMap[10] = {1, 1, 2, 3, 4, 5, 5, 6, 8, 9};
+    return kMap[std::clamp(zipLevel, 1, 9)];
 }
 
 WholeDeflater::WholeDeflater(int zipLevel)
