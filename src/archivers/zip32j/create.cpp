@@ -27,6 +27,7 @@
 #include "archivers/zip32j/member_compressor.h"
 #include "codecs/zip/deflate_encoder.h"
 #include "codecs/zip/zip_format.h"
+#include "codecs/zip/zip_writer.h"
 
 #include <optional>
 #include <unordered_set>
@@ -190,11 +191,6 @@ bool isOutputFile(const SourceEntry &e, std::initializer_list<fs::path> outputs)
 
 int32_t runCreate(const std::vector<Token> &tokens)
 {
-    return runCreate(tokens, zip::Zip64Thresholds{});
-}
-
-int32_t runCreate(const std::vector<Token> &tokens, zip::Zip64Thresholds thresholds)
-{
     std::optional<CreateOptions> opt = parseCommand(tokens);
     if (!opt)
         return kErrCommandLine;
@@ -244,7 +240,7 @@ int32_t runCreate(const std::vector<Token> &tokens, zip::Zip64Thresholds thresho
         return kErrNoFiles;
 
     OutputAdapter adapter(out);
-    zip::ZipWriter writer(adapter, thresholds);
+    zip::ZipWriter writer(adapter);
     if (int32_t rc = writeArchive(writer, plan, std::move(jobs), opt->level))
         return rc;
     return out.commit(error) ? kOk : kErrWrite;
