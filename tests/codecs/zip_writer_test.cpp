@@ -86,7 +86,7 @@ std::vector<uint8_t> sampleArchive(Zip64Thresholds limits, std::vector<uint8_t> 
 
     std::vector<uint8_t> text = textLike(5000, 1);
     std::vector<uint8_t> packed;
-    WholeDeflater d(6);
+    Deflater d(6);
     EXPECT_TRUE(d.compress(text, packed));
     EntryMeta small{"フォルダ/資料 1.txt", EntryMeta::Kind::File, 1600000003, 0644};
     EXPECT_TRUE(w.addEntry(small, DataInfo{kMethodDeflate, crcOf(text), packed.size(), text.size()},
@@ -173,31 +173,42 @@ TEST(ZipDosTime, LocalTimeRoundedUpToEvenSecondsAndClamped)
     tzset();
 }
 
-TEST(ZipDeflate, ChunksWithDictionaryFormOneStreamAtEveryLevel)
+TEST(ZipDeflate, IndependentChunksJoinIntoOneStream)
 {
+    // Text, noise (stored blocks inside) and runs, in chunks of many sizes:
+    // each join must land on the exact bit where the previous chunk ended.
     std::vector<uint8_t> data = textLike(700000, 3);
+    std::mt19937 rng(9);
+    for (size_t i = 200000; i < 260000; ++i)
+        data[i] = static_cast<uint8_t>(rng());
+    std::fill(data.begin() + 400000, data.begin() + 500000, 'z');
     for (int level : {1, 6, 9}) {
-        std::vector<uint8_t> stream;
-        uint32_t crc = 0;
-        const size_t chunk = 200000; // the last chunk is shorter
-        for (size_t at = 0; at < data.size(); at += chunk) {
-            size_t n = std::min(chunk, data.size() - at);
-            auto input = std::span(data).subspan(at, n);
-            std::vector<uint8_t> out;
-            deflateChunk(level, std::span(data).first(at), input, at + n == data.size(), out);
-            stream.insert(stream.end(), out.begin(), out.end());
-            crc = crc32Combine(crc, crc32(0, input), n);
+        Deflater d(level);
+        for (size_t chunk : {size_t(1), size_t(7), size_t(1000), size_t(65536), size_t(300001)}) {
+            size_t total = chunk < 1000 ? 20000 : data.size();
+            std::vector<uint8_t> stream, out;
+            uint32_t crc = 0;
+            for (size_t at = 0; at < total; at += chunk) {
+                size_t n = std::min(chunk, total - at);
+                auto input = std::span(data).subspan(at, n);
+                d.compressChunk(input, at + n == total, out);
+                stream.insert(stream.end(), out.begin(), out.end());
+                crc = crc32Combine(crc, crc32(0, input), n);
+            }
+            std::vector<uint8_t> expect(data.begin(), data.begin() + static_cast<ptrdiff_t>(total));
+            ASSERT_EQ(inflateRaw(stream, total), expect) << "level " << level << " chunk " << chunk;
+            EXPECT_EQ(crc, crcOf(expect));
+            if (chunk >= 1000) { // the bound assumes chunks of reasonable size
+                EXPECT_LE(stream.size(), chunkedDeflateBound(total));
+            }
         }
-        EXPECT_EQ(inflateRaw(stream, data.size()), data) << "level " << level;
-        EXPECT_EQ(crc, crcOf(data));
-        EXPECT_LE(stream.size(), chunkedDeflateBound(data.size()));
     }
 }
 
 TEST(ZipDeflate, WholeBufferShrinksTextAndDeclinesRandomOrEmptyData)
 {
     std::vector<uint8_t> text = textLike(100000, 4), out;
-    WholeDeflater d(6);
+    Deflater d(6);
     ASSERT_TRUE(d.compress(text, out));
     EXPECT_LT(out.size(), text.size() / 2);
     EXPECT_EQ(inflateRaw(out, text.size()), text);

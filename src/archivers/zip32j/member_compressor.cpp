@@ -70,7 +70,7 @@ private:
 // lack it, so the whole call fails.
 constexpr int32_t kErrSourceRead = kErrNoFiles;
 
-void compressWhole(const CompressJob &job, zip::WholeDeflater *deflater, CompressResult &r)
+void compressWhole(const CompressJob &job, zip::Deflater *deflater, CompressResult &r)
 {
     FileHandle f(job.path);
     std::vector<uint8_t> input(job.length);
@@ -91,29 +91,26 @@ void compressWhole(const CompressJob &job, zip::WholeDeflater *deflater, Compres
     r.data = std::move(input);
 }
 
-void compressChunk(const CompressJob &job, int level, CompressResult &r)
+void compressChunk(const CompressJob &job, zip::Deflater *deflater, CompressResult &r)
 {
     FileHandle f(job.path);
-    uint64_t dict = level == 0 ? 0 : std::min<uint64_t>(job.offset, zip::kDictionarySize);
-    std::vector<uint8_t> buf(dict + job.length);
-    int64_t n = f.fd() < 0 ? -1 : readAt(f.fd(), job.offset - dict, buf.data(), buf.size());
-    if (n < 0 || static_cast<uint64_t>(n) != buf.size()) {
-        // The chunks of one member must line up: a file that changed size
-        // while being packed cannot be stored consistently.
+    std::vector<uint8_t> input(job.length);
+    int64_t n = f.fd() < 0 ? -1 : readAt(f.fd(), job.offset, input.data(), job.length);
+    if (n < 0 || static_cast<uint64_t>(n) != job.length) {
+        // The chunks of one member must line up with the size in its
+        // header: a file that shrank while being packed cannot be stored.
         r.error = kErrSourceRead;
         return;
     }
-    std::span<const uint8_t> data(buf.data() + dict, job.length);
     r.length = job.length;
-    r.crc = zip::crc32(0, data);
-    if (level == 0) {
+    r.crc = zip::crc32(0, input);
+    if (!deflater) {
         r.method = zip::kMethodStore;
-        buf.erase(buf.begin(), buf.begin() + static_cast<ptrdiff_t>(dict));
-        r.data = std::move(buf);
+        r.data = std::move(input);
         return;
     }
     r.method = zip::kMethodDeflate;
-    zip::deflateChunk(level, std::span<const uint8_t>(buf.data(), dict), data, job.lastChunk, r.data);
+    deflater->compressChunk(input, job.lastChunk, r.data);
 }
 
 } // namespace
@@ -146,7 +143,7 @@ struct MemberCompressor::Shared {
 
     void work()
     {
-        std::unique_ptr<zip::WholeDeflater> deflater;
+        std::unique_ptr<zip::Deflater> deflater;
         for (;;) {
             size_t index;
             {
@@ -167,13 +164,12 @@ struct MemberCompressor::Shared {
             CompressResult r;
             try {
                 const CompressJob &job = jobs[index];
-                if (job.chunk) {
-                    compressChunk(job, level, r);
-                } else {
-                    if (level > 0 && !deflater)
-                        deflater = std::make_unique<zip::WholeDeflater>(level);
+                if (level > 0 && !deflater)
+                    deflater = std::make_unique<zip::Deflater>(level);
+                if (job.chunk)
+                    compressChunk(job, deflater.get(), r);
+                else
                     compressWhole(job, deflater.get(), r);
-                }
             } catch (...) {
                 r = CompressResult{};
                 r.error = kErrInternal;
