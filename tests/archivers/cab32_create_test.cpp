@@ -182,6 +182,14 @@ protected:
         setTime(root / "link to readme", 1500000000);
         files["link to readme"] = files["readme.txt"];
         fs::create_symlink("nowhere", root / "dangling");
+        // Before 1980 the DOS fields cannot go: the earliest time they hold.
+        writeFile(root / "1970.txt", "old");
+        setTime(root / "1970.txt", 100);
+        struct tm epoch {};
+        epoch.tm_year = 80;
+        epoch.tm_mday = 1;
+        epoch.tm_isdst = -1;
+        files["1970.txt"] = {"old", mktime(&epoch)};
         return files;
     }
 };
@@ -321,6 +329,31 @@ TEST_F(CabCreate, InputBeyondOneCabinetIsRefusedUpFront)
     fs::resize_file(root / "huge", 65535ull * 32768 + 1);
     EXPECT_EQ(cabIn(root, "-a -mz \"" + cab.string() + "\" *.*"), kErrTooLarge);
     EXPECT_FALSE(fs::exists(cab));
+}
+
+TEST_F(CabCreate, FolderOfFullSizeSplitsAt65535Frames)
+{
+    QVO_SKIP_IF_HEAVY();
+    // Sparse files: 65,534 frames and 2 frames, one too many for a folder,
+    // so the second file starts a new one.
+    TempDir work;
+    fs::path root = work / "src";
+    fs::create_directories(root);
+    const uint64_t frame = 32768;
+    writeFile(root / "first.bin", "");
+    fs::resize_file(root / "first.bin", 65534 * frame);
+    writeFile(root / "second.bin", "tail");
+    fs::resize_file(root / "second.bin", 2 * frame);
+    fs::path cab = work / "big.cab";
+    ASSERT_EQ(cabIn(root, "-a -mz \"" + cab.string() + "\" *.*"), kOk);
+    std::string log;
+    ASSERT_EQ(runCommand("7zz l -slt " + sh(cab), &log), 0) << log;
+    size_t second = log.find("Path = second.bin");
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_NE(log.find("Block = 1", second), std::string::npos) << log;
+    // Every block decompressed and its checksum and MD5 checked.
+    EXPECT_EQ(runCommand("cabextract -t " + sh(cab), &log), 0) << log;
+    EXPECT_NE(log.find("All done, no errors."), std::string::npos) << log;
 }
 
 } // namespace
