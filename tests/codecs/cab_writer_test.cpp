@@ -75,6 +75,14 @@ CabFileEntry entry(const TempDir &dir, const std::string &name, const std::strin
 }
 
 CompressorFactory mszip() { return [] { return makeMszipCompressor(); }; }
+CompressorFactory mszipIndependent()
+{
+    return [] {
+        MszipOptions o;
+        o.chained = false;
+        return makeMszipCompressor(o);
+    };
+}
 CompressorFactory stored() { return [] { return makeStoredCompressor(); }; }
 
 // Extracts `cab` with each reader and compares every file with `expected`.
@@ -119,24 +127,30 @@ TEST(MszipCompressor, BatchOnThreadsEqualsFrameByFrame)
 {
     std::string data = sampleData(9 * kFrameSize + 1234, 7);
     std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(data.data()), data.size());
-
-    auto single = makeMszipCompressor(6, 1);
-    std::vector<std::vector<uint8_t>> one;
-    for (size_t pos = 0; pos < bytes.size(); pos += kFrameSize) {
-        one.emplace_back();
-        size_t n = std::min(kFrameSize, bytes.size() - pos);
-        single->compressFrame(bytes.subspan(pos, n), pos + n == bytes.size(), one.back());
-    }
-    // Two batches, so the second starts from the first's last frame.
-    auto threaded = makeMszipCompressor(6, 3);
-    std::vector<std::vector<uint8_t>> many;
-    threaded->compressFrames(bytes.first(4 * kFrameSize), false, many);
-    threaded->compressFrames(bytes.subspan(4 * kFrameSize), true, many);
-    ASSERT_EQ(many.size(), one.size());
-    for (size_t i = 0; i < one.size(); ++i) {
-        EXPECT_EQ(many[i], one[i]) << "frame " << i;
-        EXPECT_EQ(one[i][0], 'C');
-        EXPECT_EQ(one[i][1], 'K');
+    for (bool chained : {true, false}) {
+        SCOPED_TRACE(chained ? "chained" : "independent");
+        MszipOptions options;
+        options.chained = chained;
+        options.threads = 1;
+        auto single = makeMszipCompressor(options);
+        std::vector<std::vector<uint8_t>> one;
+        for (size_t pos = 0; pos < bytes.size(); pos += kFrameSize) {
+            one.emplace_back();
+            size_t n = std::min(kFrameSize, bytes.size() - pos);
+            single->compressFrame(bytes.subspan(pos, n), pos + n == bytes.size(), one.back());
+        }
+        // Two batches, so the second starts from the first's last frame.
+        options.threads = 3;
+        auto threaded = makeMszipCompressor(options);
+        std::vector<std::vector<uint8_t>> many;
+        threaded->compressFrames(bytes.first(4 * kFrameSize), false, many);
+        threaded->compressFrames(bytes.subspan(4 * kFrameSize), true, many);
+        ASSERT_EQ(many.size(), one.size());
+        for (size_t i = 0; i < one.size(); ++i) {
+            EXPECT_EQ(many[i], one[i]) << "frame " << i;
+            EXPECT_EQ(one[i][0], 'C');
+            EXPECT_EQ(one[i][1], 'K');
+        }
     }
 }
 
@@ -160,7 +174,7 @@ TEST(CabinetWriter, SplitsFoldersAtTheFrameLimitAndReadersFollow)
     }
     CabLimits limits;
     limits.maxFramesPerFolder = 3;
-    for (const auto &factory : {mszip(), stored()}) {
+    for (const auto &factory : {mszip(), mszipIndependent(), stored()}) {
         std::vector<CabFileEntry> entries;
         for (const auto &[name, data] : files)
             entries.push_back(entry(dir, name, data));

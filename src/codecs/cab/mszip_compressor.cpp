@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <thread>
+#include <libdeflate.h>
 #include <zlib.h>
 
 namespace qvo::codecs::cab {
@@ -15,20 +16,36 @@ constexpr uint8_t kSignature[2] = {'C', 'K'};
 // Deflate's window: the most a frame can refer back.
 constexpr size_t kDictionarySize = 32768;
 
-// One zlib raw-deflate stream, reset for every frame.
-class Deflater {
+size_t putSignature(std::vector<uint8_t> &out, size_t bound)
+{
+    size_t start = out.size();
+    out.resize(start + sizeof kSignature + bound);
+    std::copy(std::begin(kSignature), std::end(kSignature), out.begin() + start);
+    return start + sizeof kSignature;
+}
+
+// Compresses one frame into "CK" and a complete deflate stream.
+class FrameDeflater {
 public:
-    explicit Deflater(int level)
+    virtual ~FrameDeflater() = default;
+    virtual void compress(std::span<const uint8_t> dictionary, std::span<const uint8_t> frame,
+                          std::vector<uint8_t> &out) = 0;
+};
+
+// zlib raw deflate, reset for every frame and primed with the previous one.
+class ZlibDeflater final : public FrameDeflater {
+public:
+    explicit ZlibDeflater(int level)
     {
         if (deflateInit2(&z_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
             throw std::bad_alloc();
     }
-    ~Deflater() { deflateEnd(&z_); }
-    Deflater(const Deflater &) = delete;
-    Deflater &operator=(const Deflater &) = delete;
+    ~ZlibDeflater() override { deflateEnd(&z_); }
+    ZlibDeflater(const ZlibDeflater &) = delete;
+    ZlibDeflater &operator=(const ZlibDeflater &) = delete;
 
     void compress(std::span<const uint8_t> dictionary, std::span<const uint8_t> frame,
-                  std::vector<uint8_t> &out)
+                  std::vector<uint8_t> &out) override
     {
         deflateReset(&z_);
         if (!dictionary.empty()) {
@@ -36,13 +53,11 @@ public:
                 dictionary = dictionary.last(kDictionarySize);
             deflateSetDictionary(&z_, dictionary.data(), static_cast<uInt>(dictionary.size()));
         }
-        size_t start = out.size();
         size_t bound = deflateBound(&z_, static_cast<uLong>(frame.size()));
-        out.resize(start + sizeof kSignature + bound);
-        std::copy(std::begin(kSignature), std::end(kSignature), out.begin() + start);
+        size_t at = putSignature(out, bound);
         z_.next_in = const_cast<Bytef *>(frame.data());
         z_.avail_in = static_cast<uInt>(frame.size());
-        z_.next_out = out.data() + start + sizeof kSignature;
+        z_.next_out = out.data() + at;
         z_.avail_out = static_cast<uInt>(bound);
         if (deflate(&z_, Z_FINISH) != Z_STREAM_END)
             throw std::runtime_error("deflate did not finish a frame");
@@ -53,10 +68,38 @@ private:
     z_stream z_{};
 };
 
+// libdeflate on each frame alone: no dictionary support, but much faster.
+class LibdeflateDeflater final : public FrameDeflater {
+public:
+    explicit LibdeflateDeflater(int level) : c_(libdeflate_alloc_compressor(level))
+    {
+        if (!c_)
+            throw std::bad_alloc();
+    }
+    ~LibdeflateDeflater() override { libdeflate_free_compressor(c_); }
+    LibdeflateDeflater(const LibdeflateDeflater &) = delete;
+    LibdeflateDeflater &operator=(const LibdeflateDeflater &) = delete;
+
+    void compress(std::span<const uint8_t>, std::span<const uint8_t> frame,
+                  std::vector<uint8_t> &out) override
+    {
+        size_t bound = libdeflate_deflate_compress_bound(c_, frame.size());
+        size_t at = putSignature(out, bound);
+        size_t n = libdeflate_deflate_compress(c_, frame.data(), frame.size(), out.data() + at, bound);
+        if (n == 0)
+            throw std::runtime_error("deflate did not finish a frame");
+        out.resize(at + n);
+    }
+
+private:
+    libdeflate_compressor *c_;
+};
+
 class MszipCompressor final : public FolderCompressor {
 public:
-    MszipCompressor(int level, unsigned threads) : level_(level)
+    explicit MszipCompressor(const MszipOptions &options) : options_(options)
     {
+        unsigned threads = options.threads;
         if (threads == 0)
             threads = std::max(1u, std::thread::hardware_concurrency());
         threads_ = threads;
@@ -67,7 +110,8 @@ public:
     void compressFrame(std::span<const uint8_t> input, bool, std::vector<uint8_t> &out) override
     {
         deflater(0).compress(history_, input, out);
-        history_.assign(input.begin(), input.end());
+        if (options_.chained)
+            history_.assign(input.begin(), input.end());
     }
 
     void compressFrames(std::span<const uint8_t> input, bool,
@@ -84,7 +128,9 @@ public:
             return input.subspan(pos, std::min(kFrameSize, input.size() - pos));
         };
         auto dictionaryOf = [&](size_t i) {
-            return i == 0 ? std::span<const uint8_t>(history_) : frameAt(i - 1);
+            if (!options_.chained)
+            return std::span<const uint8_t>();
+        return i == 0 ? std::span<const uint8_t>(history_) : frameAt(i - 1);
         };
 
         const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads_, frames));
@@ -111,29 +157,35 @@ public:
         if (failure)
             std::rethrow_exception(failure);
 
-        std::span<const uint8_t> last = frameAt(frames - 1);
-        history_.assign(last.begin(), last.end());
+        if (options_.chained) {
+            std::span<const uint8_t> last = frameAt(frames - 1);
+            history_.assign(last.begin(), last.end());
+        }
     }
 
 private:
-    Deflater &deflater(unsigned index)
+    FrameDeflater &deflater(unsigned index)
     {
-        while (deflaters_.size() <= index)
-            deflaters_.push_back(std::make_unique<Deflater>(level_));
+        while (deflaters_.size() <= index) {
+            if (options_.chained)
+                deflaters_.push_back(std::make_unique<ZlibDeflater>(options_.level));
+            else
+                deflaters_.push_back(std::make_unique<LibdeflateDeflater>(options_.level));
+        }
         return *deflaters_[index];
     }
 
-    int level_;
+    MszipOptions options_;
     unsigned threads_ = 1;
     std::vector<uint8_t> history_; // the previous frame: next frame's dictionary
-    std::vector<std::unique_ptr<Deflater>> deflaters_;
+    std::vector<std::unique_ptr<FrameDeflater>> deflaters_;
 };
 
 } // namespace
 
-std::unique_ptr<FolderCompressor> makeMszipCompressor(int level, unsigned threads)
+std::unique_ptr<FolderCompressor> makeMszipCompressor(const MszipOptions &options)
 {
-    return std::make_unique<MszipCompressor>(level, threads);
+    return std::make_unique<MszipCompressor>(options);
 }
 
 } // namespace qvo::codecs::cab
