@@ -331,6 +331,35 @@ TEST_F(CabCreate, InputBeyondOneCabinetIsRefusedUpFront)
     EXPECT_FALSE(fs::exists(cab));
 }
 
+TEST_F(CabCreate, Utf8FlagOnlyForNamesThatAreUtf8)
+{
+    // One file per cabinet: its CFFILE record follows the folder record.
+    auto firstFile = [](const fs::path &cab, uint16_t &attribs, std::string &name) {
+        std::string b = readFile(cab);
+        ASSERT_GT(b.size(), 36u);
+        uint32_t coffFiles = uint8_t(b[16]) | uint8_t(b[17]) << 8 | uint8_t(b[18]) << 16 |
+                             uint32_t(uint8_t(b[19])) << 24;
+        attribs = uint16_t(uint8_t(b[coffFiles + 14]) | uint8_t(b[coffFiles + 15]) << 8);
+        name = b.c_str() + coffFiles + 16;
+    };
+    const std::vector<std::pair<std::string, uint16_t>> cases = {
+        {"plain.txt", 0x20},
+        {"日本語.txt", 0xA0},
+        {"\x93\xfa\x96\x7b.txt", 0x20}, // CP932 bytes: kept as they are
+    };
+    for (const auto &[name, attribs] : cases) {
+        TempDir work;
+        writeFile(work / "src" / name, "x");
+        fs::path cab = work / "n.cab";
+        ASSERT_EQ(cabIn(work / "src", "-a -ms \"" + cab.string() + "\" *.*"), kOk);
+        uint16_t gotAttribs = 0;
+        std::string gotName;
+        firstFile(cab, gotAttribs, gotName);
+        EXPECT_EQ(gotAttribs, attribs) << name;
+        EXPECT_EQ(gotName, name);
+    }
+}
+
 TEST_F(CabCreate, FolderOfFullSizeSplitsAt65535Frames)
 {
     QVO_SKIP_IF_HEAVY();
