@@ -15,6 +15,7 @@ namespace {
 constexpr uint8_t kSignature[2] = {'C', 'K'};
 // Deflate's window: the most a frame can refer back.
 constexpr size_t kDictionarySize = 32768;
+constexpr unsigned kMaxThreads = 16;
 
 size_t putSignature(std::vector<uint8_t> &out, size_t bound)
 {
@@ -102,7 +103,9 @@ public:
         unsigned threads = options.threads;
         if (threads == 0)
             threads = std::max(1u, std::thread::hardware_concurrency());
-        threads_ = threads;
+        // A batch holds 64 frames; more threads than that would idle, and
+        // each holds its own deflate state.
+        threads_ = std::min(threads, kMaxThreads);
     }
 
     uint16_t typeCompress() const override { return kTypeMszip; }
@@ -129,8 +132,8 @@ public:
         };
         auto dictionaryOf = [&](size_t i) {
             if (!options_.chained)
-            return std::span<const uint8_t>();
-        return i == 0 ? std::span<const uint8_t>(history_) : frameAt(i - 1);
+                return std::span<const uint8_t>();
+            return i == 0 ? std::span<const uint8_t>(history_) : frameAt(i - 1);
         };
 
         const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads_, frames));
