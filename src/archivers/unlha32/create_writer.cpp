@@ -1,0 +1,261 @@
+#include "archivers/unlha32/create_writer.h"
+
+#include "archivers/common/archiver_result.h"
+#include "archivers/common/atomic_output_file.h"
+#include "archivers/common/source_tree.h"
+#include "codecs/lha/lha_crc16.h"
+#include "codecs/lha/lha_header_writer.h"
+#include "codecs/lha/lha_names.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qvo::archivers::unlha32 {
+namespace fs = std::filesystem;
+using namespace qvo::codecs::lha;
+
+namespace {
+
+constexpr uint16_t kModeDir = 0040000;
+constexpr uint16_t kModeFile = 0100000;
+constexpr uint16_t kModeLink = 0120000;
+
+// A source file mapped read-only for the encoders.
+class MappedFile {
+public:
+    ~MappedFile()
+    {
+        if (data_)
+            munmap(data_, size_);
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    // Returns kOk, kErrTooLarge or kErrInternal (unreadable).
+    int32_t open(const fs::path &p)
+    {
+        fd_ = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        if (fd_ < 0 || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
+            return kErrInternal;
+        if (uint64_t(st.st_size) > 0xFFFFFFFFull)
+            return kErrTooLarge; // level-2 sizes are 32 bits
+        size_ = size_t(st.st_size);
+        if (size_ == 0)
+            return kOk;
+        void *m = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
+        if (m == MAP_FAILED)
+            return kErrInternal;
+        data_ = m;
+        madvise(data_, size_, MADV_SEQUENTIAL);
+        return kOk;
+    }
+    const uint8_t *data() const { return static_cast<const uint8_t *>(data_); }
+    size_t size() const { return size_; }
+
+private:
+    int fd_ = -1;
+    void *data_ = nullptr;
+    size_t size_ = 0;
+};
+
+uint32_t headerTime(int64_t t)
+{
+    return uint32_t(std::clamp<int64_t>(t, 0, 0xFFFFFFFFll));
+}
+
+class ArchiveBuilder {
+public:
+    ArchiveBuilder(AtomicOutputFile &out, LhaMethod method) : out_(out), method_(method) {}
+
+    int32_t add(const SourceEntry &e)
+    {
+        switch (e.kind) {
+        case SourceEntry::Kind::Directory:
+            return addFolder(e);
+        case SourceEntry::Kind::Symlink:
+            return addLink(e);
+        case SourceEntry::Kind::File:
+            return addFile(e);
+        }
+        return kErrInternal;
+    }
+
+    // The end mark (a zero byte), then the file is cut there: a member
+    // that was first compressed and then stored may have left bytes beyond.
+    bool finish()
+    {
+        const uint8_t zero = 0;
+        return out_.writeAt(pos_, &zero, 1) && ftruncate(out_.fd(), off_t(pos_ + 1)) == 0;
+    }
+
+private:
+    // Header fields every entry shares.
+    int32_t commonHeader(const SourceEntry &e, bool isFolder, uint16_t type, LhaMemberHeader &h)
+    {
+        auto name = storedLhaName(e.name, isFolder);
+        if (!name)
+            return kErrNotSupported;
+        h.fileName = name->fileName;
+        h.dirName = name->dirName;
+        h.codePage = name->codePage;
+        h.osId = kLhaOsIdUnix;
+        h.mtime = headerTime(e.mtimeSec);
+        h.unixMode = uint16_t(type | (e.mode & 07777));
+        if (e.uid <= 0xFFFF && e.gid <= 0xFFFF) {
+            h.unixUid = uint16_t(e.uid);
+            h.unixGid = uint16_t(e.gid);
+        }
+        return kOk;
+    }
+
+    int32_t writeHeader(const LhaMemberHeader &h, uint64_t at, size_t *size = nullptr)
+    {
+        std::vector<uint8_t> bytes = buildLevel2Header(h);
+        if (bytes.empty())
+            return kErrTooLarge; // path too long for a 64 KiB header
+        if (!out_.writeAt(at, bytes.data(), bytes.size()))
+            return kErrWrite;
+        if (size)
+            *size = bytes.size();
+        return kOk;
+    }
+
+    int32_t addFolder(const SourceEntry &e)
+    {
+        LhaMemberHeader h;
+        if (int32_t r = commonHeader(e, true, kModeDir, h); r != kOk)
+            return r;
+        std::memcpy(h.method, "-lhd-", 5);
+        size_t n = 0;
+        if (int32_t r = writeHeader(h, pos_, &n); r != kOk)
+            return r;
+        pos_ += n;
+        return kOk;
+    }
+
+    // Unix LHA stores a link as a "-lhd-" entry named "name|target" with
+    // the link file type in its permission header; lhasa and libarchive
+    // restore it as a link.
+    int32_t addLink(const SourceEntry &e)
+    {
+        LhaMemberHeader h;
+        if (int32_t r = commonHeader(e, false, kModeLink, h); r != kOk)
+            return r;
+        if (e.linkTarget.empty() || e.linkTarget.find('\xFF') != std::string::npos)
+            return kErrNotSupported;
+        h.fileName += '|';
+        h.fileName += e.linkTarget;
+        h.unixMode = uint16_t(kModeLink | 0777);
+        std::memcpy(h.method, "-lhd-", 5);
+        size_t n = 0;
+        if (int32_t r = writeHeader(h, pos_, &n); r != kOk)
+            return r;
+        pos_ += n;
+        return kOk;
+    }
+
+    int32_t addFile(const SourceEntry &e)
+    {
+        LhaMemberHeader h;
+        if (int32_t r = commonHeader(e, false, kModeFile, h); r != kOk)
+            return r;
+        MappedFile in;
+        if (int32_t r = in.open(e.diskPath); r != kOk)
+            return r;
+        h.originalSize = uint32_t(in.size());
+        h.dataCrc = crc16Update(0, in.data(), in.size());
+
+        // The header's size does not depend on the method or the sizes, so
+        // the data can follow a provisional header that is patched last.
+        const uint64_t headerAt = pos_;
+        size_t headerSize = 0;
+        if (int32_t r = writeHeader(h, headerAt, &headerSize); r != kOk)
+            return r;
+        const uint64_t dataAt = headerAt + headerSize;
+
+        LhaMethod used = method_;
+        uint64_t packed = 0;
+        if (used != LhaMethod::Lh0) {
+            uint64_t written = 0;
+            ByteSink sink = [&](const uint8_t *p, size_t n) {
+                if (!out_.writeAt(dataAt + written, p, n))
+                    return false;
+                written += n;
+                return true;
+            };
+            EncodeResult res = encodeLhaMember(used, in.data(), in.size(), sink);
+            if (res.status == EncodeStatus::SinkFailed)
+                return kErrWrite;
+            if (res.status == EncodeStatus::Ok)
+                packed = res.compressedSize;
+            else
+                used = LhaMethod::Lh0; // not smaller: store it as LHA archivers do
+        }
+        if (used == LhaMethod::Lh0) {
+            if (in.size() && !out_.writeAt(dataAt, in.data(), in.size()))
+                return kErrWrite;
+            packed = in.size();
+        }
+        std::memcpy(h.method, lhaMethodId(used), 5);
+        h.compressedSize = uint32_t(packed);
+        if (int32_t r = writeHeader(h, headerAt); r != kOk)
+            return r;
+        pos_ = dataAt + packed;
+        return kOk;
+    }
+
+    AtomicOutputFile &out_;
+    LhaMethod method_;
+    uint64_t pos_ = 0;
+};
+
+} // namespace
+
+int32_t writeLhaArchive(const fs::path &archive, const fs::path &folder,
+                        const LhaCreateOptions &options)
+{
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        return kErrNoFiles;
+    if (fs::is_directory(archive, ec))
+        return kErrWrite;
+
+    AtomicOutputFile out;
+    std::string error;
+    if (!out.open(archive, error))
+        return kErrWrite;
+
+    SourceWalkOptions walk;
+    walk.recurse = options.recurse;
+    walk.keepPaths = options.keepPaths;
+    walk.exclude = {archive, out.tempPath()};
+    std::vector<SourceEntry> entries;
+    if (!collectSourceTree(folder, walk, entries, error))
+        return kErrNoFiles;
+    if (!options.keepPaths) {
+        // Without paths, folders have nowhere to go, and two files of one
+        // name would overwrite each other on extraction.
+        std::erase_if(entries, [](const SourceEntry &e) { return e.kind == SourceEntry::Kind::Directory; });
+        std::set<std::string> seen;
+        for (const auto &e : entries)
+            if (!seen.insert(e.name).second)
+                return kErrNameClash;
+    }
+    if (entries.empty())
+        return kErrNoFiles;
+
+    ArchiveBuilder builder(out, options.method);
+    for (const auto &e : entries)
+        if (int32_t r = builder.add(e); r != kOk)
+            return r;
+    if (!builder.finish() || !out.commit(error))
+        return kErrWrite;
+    return kOk;
+}
+
+} // namespace qvo::archivers::unlha32
