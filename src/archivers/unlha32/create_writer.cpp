@@ -105,11 +105,12 @@ private:
         h.codePage = name->codePage;
         h.osId = kLhaOsIdUnix;
         h.mtime = headerTime(e.mtimeSec);
-        h.unixMode = uint16_t(type | (e.mode & 07777));
-        if (e.uid <= 0xFFFF && e.gid <= 0xFFFF) {
-            h.unixUid = uint16_t(e.uid);
-            h.unixGid = uint16_t(e.gid);
-        }
+        // Permissions only where they differ from what readers assume
+        // without them (0644 files, 0755 folders under the usual umask);
+        // owners not at all: they mean nothing on another system.
+        const uint16_t usual = type == kModeDir ? 0755 : 0644;
+        if ((e.mode & 07777) != usual)
+            h.unixMode = uint16_t(type | (e.mode & 07777));
         return kOk;
     }
 

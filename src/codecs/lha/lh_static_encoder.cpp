@@ -10,9 +10,9 @@
 
 namespace qvo::codecs::lha {
 
-const LhStaticParams kLh5Params = {13, 14, 4, 48, 128};
-const LhStaticParams kLh6Params = {15, 16, 5, 48, 128};
-const LhStaticParams kLh7Params = {16, 17, 5, 48, 128};
+const LhStaticParams kLh5Params = {13, 14, 4, 128, 256};
+const LhStaticParams kLh6Params = {15, 16, 5, 128, 256};
+const LhStaticParams kLh7Params = {16, 17, 5, 128, 256};
 
 namespace {
 
