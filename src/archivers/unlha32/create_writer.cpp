@@ -3,16 +3,15 @@
 #include "archivers/common/archiver_result.h"
 #include "archivers/common/atomic_output_file.h"
 #include "archivers/common/source_tree.h"
+#include "archivers/unlha32/create_packer.h"
+#include "archivers/unlha32/mapped_file.h"
 #include "codecs/lha/lha_crc16.h"
 #include "codecs/lha/lha_header_writer.h"
 #include "codecs/lha/lha_names.h"
 
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
 #include <set>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qvo::archivers::unlha32 {
@@ -25,44 +24,6 @@ constexpr uint16_t kModeDir = 0040000;
 constexpr uint16_t kModeFile = 0100000;
 constexpr uint16_t kModeLink = 0120000;
 
-// A source file mapped read-only for the encoders.
-class MappedFile {
-public:
-    ~MappedFile()
-    {
-        if (data_)
-            munmap(data_, size_);
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    // Returns kOk, kErrTooLarge or kErrInternal (unreadable).
-    int32_t open(const fs::path &p)
-    {
-        fd_ = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st;
-        if (fd_ < 0 || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
-            return kErrInternal;
-        if (uint64_t(st.st_size) > 0xFFFFFFFFull)
-            return kErrTooLarge; // level-2 sizes are 32 bits
-        size_ = size_t(st.st_size);
-        if (size_ == 0)
-            return kOk;
-        void *m = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
-        if (m == MAP_FAILED)
-            return kErrInternal;
-        data_ = m;
-        madvise(data_, size_, MADV_SEQUENTIAL);
-        return kOk;
-    }
-    const uint8_t *data() const { return static_cast<const uint8_t *>(data_); }
-    size_t size() const { return size_; }
-
-private:
-    int fd_ = -1;
-    void *data_ = nullptr;
-    size_t size_ = 0;
-};
-
 uint32_t headerTime(int64_t t)
 {
     return uint32_t(std::clamp<int64_t>(t, 0, 0xFFFFFFFFll));
@@ -70,10 +31,15 @@ uint32_t headerTime(int64_t t)
 
 class ArchiveBuilder {
 public:
-    ArchiveBuilder(AtomicOutputFile &out, LhaMethod method) : out_(out), method_(method) {}
-
-    int32_t add(const SourceEntry &e)
+    ArchiveBuilder(AtomicOutputFile &out, LhaMethod method, ParallelPacker &packer)
+        : out_(out), method_(method), packer_(packer)
     {
+    }
+
+    int32_t add(size_t index, const SourceEntry &e)
+    {
+        if (packer_.handles(index))
+            return addPacked(e, packer_.take(index));
         switch (e.kind) {
         case SourceEntry::Kind::Directory:
             return addFolder(e);
@@ -160,6 +126,29 @@ private:
         return kOk;
     }
 
+    // A file the workers packed in memory.
+    int32_t addPacked(const SourceEntry &e, const PackedMember &m)
+    {
+        if (m.error != kOk)
+            return m.error;
+        LhaMemberHeader h;
+        if (int32_t r = commonHeader(e, false, kModeFile, h); r != kOk)
+            return r;
+        std::memcpy(h.method, lhaMethodId(m.method), 5);
+        h.originalSize = m.originalSize;
+        h.compressedSize = uint32_t(m.bytes.size());
+        h.dataCrc = m.crc;
+        size_t n = 0;
+        if (int32_t r = writeHeader(h, pos_, &n); r != kOk)
+            return r;
+        pos_ += n;
+        if (!m.bytes.empty() && !out_.writeAt(pos_, m.bytes.data(), m.bytes.size()))
+            return kErrWrite;
+        pos_ += m.bytes.size();
+        return kOk;
+    }
+
+    // A large file, compressed straight into the archive.
     int32_t addFile(const SourceEntry &e)
     {
         LhaMemberHeader h;
@@ -212,6 +201,7 @@ private:
 
     AtomicOutputFile &out_;
     LhaMethod method_;
+    ParallelPacker &packer_;
     uint64_t pos_ = 0;
 };
 
@@ -250,9 +240,10 @@ int32_t writeLhaArchive(const fs::path &archive, const fs::path &folder,
     if (entries.empty())
         return kErrNoFiles;
 
-    ArchiveBuilder builder(out, options.method);
-    for (const auto &e : entries)
-        if (int32_t r = builder.add(e); r != kOk)
+    ParallelPacker packer(entries, options.method);
+    ArchiveBuilder builder(out, options.method, packer);
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (int32_t r = builder.add(i, entries[i]); r != kOk)
             return r;
     if (!builder.finish() || !out.commit(error))
         return kErrWrite;

@@ -43,7 +43,7 @@ const UpperPositionCode kUpper;
 
 class Lh1Encoder {
 public:
-    explicit Lh1Encoder(LhaBitWriter &out) : out_(out), finder_(kWindowBits, 13) {}
+    Lh1Encoder(LhaBitWriter &out, uint32_t size) : out_(out), finder_(kWindowBits, size < 2048 ? 10 : 13) {}
 
     EncodeStatus run(const uint8_t *in, uint32_t size)
     {
@@ -126,7 +126,7 @@ EncodeResult encodeLh1(const uint8_t *in, size_t size, uint64_t limit, const Byt
         r.status = EncodeStatus::NotSmaller;
         return r;
     }
-    Lh1Encoder enc(out);
+    Lh1Encoder enc(out, uint32_t(size));
     r.status = enc.run(in, uint32_t(size));
     if (r.status != EncodeStatus::Ok)
         return r;

@@ -63,8 +63,8 @@ struct BlockFreqs {
 
 class LhStaticEncoder {
 public:
-    LhStaticEncoder(const LhStaticParams &params, LhaBitWriter &out)
-        : params_(params), out_(out), finder_(params.dictBits, params.dictBits >= 15 ? 16 : 15)
+    LhStaticEncoder(const LhStaticParams &params, LhaBitWriter &out, uint32_t size)
+        : params_(params), out_(out), finder_(params.dictBits, hashBitsFor(params, size))
     {
         codes_.reserve(kMaxBlockCodes);
     }
@@ -72,6 +72,15 @@ public:
     EncodeStatus run(const uint8_t *in, uint32_t size);
 
 private:
+    // About one head slot per input byte, up to 32K-64K slots.
+    static unsigned hashBitsFor(const LhStaticParams &params, uint32_t size)
+    {
+        unsigned bits = 10;
+        while (bits < (params.dictBits >= 15 ? 16u : 15u) && (uint32_t(1) << bits) < size)
+            ++bits;
+        return bits;
+    }
+
     void literal(uint8_t b) { codes_.push_back({b, 0}); }
     void match(unsigned len, uint32_t dist)
     {
@@ -363,7 +372,7 @@ EncodeResult encodeLhStatic(const LhStaticParams &params, const uint8_t *in, siz
         r.status = EncodeStatus::NotSmaller;
         return r;
     }
-    LhStaticEncoder enc(params, out);
+    LhStaticEncoder enc(params, out, uint32_t(size));
     r.status = enc.run(in, uint32_t(size));
     if (r.status != EncodeStatus::Ok)
         return r;

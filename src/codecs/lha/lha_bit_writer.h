@@ -12,7 +12,7 @@ class LhaBitWriter {
 public:
     LhaBitWriter(const ByteSink &sink, uint64_t limit) : sink_(sink), limit_(limit)
     {
-        buf_.reserve(kFlushSize + 64 * 1024);
+        buf_.reserve(64 * 1024);
     }
 
     // Appends the low `n` bits of `v` (n <= 32, higher bits of v zero).

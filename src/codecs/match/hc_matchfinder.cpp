@@ -8,7 +8,7 @@ namespace qvo::codecs::match {
 
 HcMatchFinder::HcMatchFinder(unsigned windowBits, unsigned hashBits)
     : windowSize_(1u << windowBits), windowMask_((1u << windowBits) - 1), hashShift_(32 - hashBits),
-      head_(size_t(1) << hashBits), chain_(size_t(1) << windowBits)
+      head_(size_t(1) << hashBits), chain_(new uint32_t[size_t(1) << windowBits])
 {
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace qvo::codecs::match {
@@ -21,7 +22,8 @@ constexpr unsigned kHcMinMatch = 3;
 class HcMatchFinder {
 public:
     // `windowBits`: matches reach at most (1 << windowBits) - 1 bytes back.
-    // `hashBits`: size of the head table; 15-16 suits windows up to 64 KiB.
+    // `hashBits`: size of the head table; 15-16 suits windows up to 64 KiB,
+    // fewer bits make short inputs cheaper (the table is cleared per input).
     HcMatchFinder(unsigned windowBits, unsigned hashBits);
 
     // Forgets all positions (start of a new input).
@@ -57,7 +59,9 @@ private:
     unsigned hashShift_;
     // Chain links hold position + 1 so that 0 means "none".
     std::vector<uint32_t> head_;  // newest position per hash
-    std::vector<uint32_t> chain_; // previous position with the same hash, by pos & mask
+    // Previous position with the same hash, by pos & mask.  Left
+    // uninitialized: a slot is read only after its position was linked.
+    std::unique_ptr<uint32_t[]> chain_;
 };
 
 } // namespace qvo::codecs::match
