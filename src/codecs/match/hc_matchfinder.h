@@ -19,6 +19,12 @@ namespace qvo::codecs::match {
 // Shortest match the finder reports: the hash covers three bytes.
 constexpr unsigned kHcMinMatch = 3;
 
+// One match found at a position: `length` bytes `distance` bytes back.
+struct LzMatch {
+    uint32_t length;
+    uint32_t distance;
+};
+
 class HcMatchFinder {
 public:
     // `windowBits`: matches reach at most (1 << windowBits) - 1 bytes back.
@@ -36,6 +42,13 @@ public:
     unsigned findAndInsert(const uint8_t *in, uint32_t pos, uint32_t end, unsigned bestLen,
                            unsigned maxLen, unsigned niceLen, unsigned maxDepth,
                            uint32_t *distance);
+
+    // Links `pos` and stores in `out` the matches at `pos` that are longer
+    // than every nearer one (so lengths increase and each distance is the
+    // smallest for its length), at least kHcMinMatch bytes long.  Returns
+    // their number, at most `maxDepth`; stops at `niceLen`.
+    unsigned findAllAndInsert(const uint8_t *in, uint32_t pos, uint32_t end, unsigned maxLen,
+                              unsigned niceLen, unsigned maxDepth, LzMatch *out);
 
     // Links `pos` without searching (positions covered by a match).
     void insert(const uint8_t *in, uint32_t pos, uint32_t end)
