@@ -25,10 +25,14 @@ constexpr unsigned kTBits = 5;   // bits of the pt table's length field
 constexpr unsigned kMaxPositionSyms = 17;
 constexpr size_t kMaxBlockCodes = 65535;
 // Blocks are split in halves while that saves bits, down to this size.
-constexpr size_t kMinSplitCodes = 2048;
-constexpr unsigned kMaxSplitDepth = 5;
+constexpr size_t kMinSplitCodes = 1024;
+constexpr unsigned kMaxSplitDepth = 6;
 // A 3-byte match further back than this costs more than three literals.
 constexpr uint32_t kTooFarForMin = 8192;
+// How much more a later match must be worth (4 per byte of length, less
+// the bits of its distance) to be taken after one or two literals.
+constexpr int kLazyStep1 = 0;
+constexpr int kLazyStep2 = 4;
 
 unsigned positionCode(uint32_t d)
 {
@@ -102,6 +106,9 @@ private:
     std::vector<Code> codes_;
 };
 
+// Lazy matching, two steps deep: a match is sent only when the matches
+// starting one or two bytes later are not worth the literals in between.
+// Worth compares length against the bits of the distance.
 EncodeStatus LhStaticEncoder::run(const uint8_t *in, uint32_t size)
 {
     const unsigned depth = params_.chainDepth;
@@ -109,47 +116,50 @@ EncodeStatus LhStaticEncoder::run(const uint8_t *in, uint32_t size)
     auto usable = [](unsigned len, uint32_t dist) {
         return len > kMinMatch || (len == kMinMatch && dist <= kTooFarForMin);
     };
+    auto worth = [](unsigned len, uint32_t dist) {
+        return int(len) * 4 - int(32 - unsigned(__builtin_clz(dist)));
+    };
     uint32_t pos = 0;
     while (pos < size) {
+        if (codes_.size() + 2 >= kMaxBlockCodes) {
+            if (EncodeStatus s = flushCodes(); s != EncodeStatus::Ok)
+                return s;
+        }
         uint32_t dist = 0;
         unsigned len = finder_.findAndInsert(in, pos, size, kMinMatch - 1, kMaxMatch, nice, depth, &dist);
         if (!usable(len, dist)) {
             literal(in[pos++]);
-        } else {
-            // Lazy evaluation: a longer match one byte on wins over this one.
-            while (len < nice) {
-                uint32_t dist2 = 0;
-                unsigned len2 =
-                    finder_.findAndInsert(in, pos + 1, size, len, kMaxMatch, nice, depth, &dist2);
-                if (len2 > len && usable(len2, dist2)) {
-                    literal(in[pos++]);
-                    len = len2;
-                    dist = dist2;
-                    if (codes_.size() >= kMaxBlockCodes) {
-                        if (EncodeStatus s = flushCodes(); s != EncodeStatus::Ok)
-                            return s;
-                    }
-                    continue;
-                }
-                // pos + 1 is linked already.
-                match(len, dist);
-                for (uint32_t p = pos + 2; p < pos + len; ++p)
-                    finder_.insert(in, p, size);
-                pos += len;
-                len = 0;
+            continue;
+        }
+        uint32_t linked = pos; // positions up to here are in the finder
+        while (len < nice && codes_.size() + 2 < kMaxBlockCodes) {
+            uint32_t d1 = 0;
+            unsigned len1 = finder_.findAndInsert(in, pos + 1, size, len, kMaxMatch, nice, depth, &d1);
+            linked = pos + 1;
+            if (len1 > len && usable(len1, d1) && worth(len1, d1) > worth(len, dist) + kLazyStep1) {
+                literal(in[pos++]);
+                len = len1;
+                dist = d1;
+                continue;
+            }
+            if (pos + 2 >= size)
                 break;
+            uint32_t d2 = 0;
+            unsigned len2 = finder_.findAndInsert(in, pos + 2, size, len + 1, kMaxMatch, nice, depth, &d2);
+            linked = pos + 2;
+            if (len2 > len + 1 && usable(len2, d2) && worth(len2, d2) > worth(len, dist) + kLazyStep2) {
+                literal(in[pos++]);
+                literal(in[pos++]);
+                len = len2;
+                dist = d2;
+                continue;
             }
-            if (len) {
-                match(len, dist);
-                for (uint32_t p = pos + 1; p < pos + len; ++p)
-                    finder_.insert(in, p, size);
-                pos += len;
-            }
+            break;
         }
-        if (codes_.size() >= kMaxBlockCodes) {
-            if (EncodeStatus s = flushCodes(); s != EncodeStatus::Ok)
-                return s;
-        }
+        match(len, dist);
+        for (uint32_t p = linked + 1; p < pos + len; ++p)
+            finder_.insert(in, p, size);
+        pos += len;
     }
     if (!codes_.empty())
         return flushCodes();
