@@ -264,4 +264,24 @@ TEST(HcMatchFinder, FindsTheLongestMatchInsideTheWindowOnly)
     EXPECT_EQ(dist, 7u);
 }
 
+TEST(HcMatchFinder, ListsEveryLongerMatchNearestFirst)
+{
+    qvo::codecs::match::HcMatchFinder mf(8, 10);
+    // At the end, "abcdefgh" matches 3 bytes 4 back, 5 bytes 13 back and
+    // 8 bytes 22 back.
+    const uint8_t in[] = "abcdefghXabcdeYYYYabcXabcdefgh";
+    const uint32_t n = sizeof in - 1;
+    qvo::codecs::match::LzMatch found[16];
+    for (uint32_t pos = 0; pos + 8 < n; ++pos)
+        mf.insert(in, pos, n);
+    unsigned count = mf.findAllAndInsert(in, n - 8, n, 256, 256, 16, found);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(found[0].length, 3u);
+    EXPECT_EQ(found[0].distance, 4u);
+    EXPECT_EQ(found[1].length, 5u);
+    EXPECT_EQ(found[1].distance, 13u);
+    EXPECT_EQ(found[2].length, 8u);
+    EXPECT_EQ(found[2].distance, 22u);
+}
+
 } // namespace

@@ -69,6 +69,8 @@ private:
         h.fileName = name->fileName;
         h.dirName = name->dirName;
         h.codePage = name->codePage;
+        h.utf16FileName = name->utf16FileName;
+        h.utf16DirName = name->utf16DirName;
         h.osId = kLhaOsIdUnix;
         h.mtime = headerTime(e.mtimeSec);
         // Permissions only where they differ from what readers assume
@@ -117,6 +119,8 @@ private:
             return kErrNotSupported;
         h.fileName += '|';
         h.fileName += e.linkTarget;
+        if (!h.utf16FileName.empty())
+            h.utf16FileName += utf8ToUtf16("|" + e.linkTarget);
         h.unixMode = uint16_t(kModeLink | 0777);
         std::memcpy(h.method, "-lhd-", 5);
         size_t n = 0;

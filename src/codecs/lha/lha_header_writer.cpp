@@ -29,6 +29,16 @@ void putExt(std::vector<uint8_t> &v, size_t sizeField, uint8_t type, const std::
     put16(v, 0); // next size, patched by the next header
 }
 
+std::string utf16le(const std::u16string &s)
+{
+    std::string out;
+    for (char16_t c : s) {
+        out.push_back(char(c & 0xFF));
+        out.push_back(char(c >> 8));
+    }
+    return out;
+}
+
 std::string le16(uint16_t x)
 {
     return std::string{char(x & 0xFF), char(x >> 8)};
@@ -63,6 +73,10 @@ std::vector<uint8_t> buildLevel2Header(const LhaMemberHeader &h)
             putExt(v, v.size() - 2, 0x46,
                    std::string{char(cp), char(cp >> 8), char(cp >> 16), char(cp >> 24)});
         }
+        if (!h.utf16FileName.empty())
+            putExt(v, v.size() - 2, 0x44, utf16le(h.utf16FileName));
+        if (!h.utf16DirName.empty())
+            putExt(v, v.size() - 2, 0x45, utf16le(h.utf16DirName));
         if (h.unixMode)
             putExt(v, v.size() - 2, 0x50, le16(*h.unixMode));
         if (h.unixUid && h.unixGid)

@@ -30,8 +30,49 @@ std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder)
     }
     if (!isFolder)
         out.fileName = std::string(parts.back());
-    if (!isAscii(path) && isValidUtf8(path))
+    if (!isAscii(path) && isValidUtf8(path)) {
         out.codePage = kCodePageUtf8;
+        for (size_t i = 0; i < folderParts; ++i) {
+            out.utf16DirName += utf8ToUtf16(parts[i]);
+            out.utf16DirName.push_back(u'\xFFFF');
+        }
+        if (!isFolder)
+            out.utf16FileName = utf8ToUtf16(parts.back());
+    }
+    return out;
+}
+
+std::u16string utf8ToUtf16(std::string_view s)
+{
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        uint8_t b = uint8_t(s[i]);
+        uint32_t cp;
+        size_t n;
+        if (b < 0x80) {
+            cp = b;
+            n = 1;
+        } else if (b < 0xE0) {
+            cp = b & 0x1F;
+            n = 2;
+        } else if (b < 0xF0) {
+            cp = b & 0x0F;
+            n = 3;
+        } else {
+            cp = b & 0x07;
+            n = 4;
+        }
+        for (size_t k = 1; k < n && i + k < s.size(); ++k)
+            cp = (cp << 6) | (uint8_t(s[i + k]) & 0x3F);
+        i += n;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(char16_t(0xD800 | (cp >> 10)));
+            out.push_back(char16_t(0xDC00 | (cp & 0x3FF)));
+        } else {
+            out.push_back(char16_t(cp));
+        }
+    }
     return out;
 }
 

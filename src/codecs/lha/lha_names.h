@@ -7,8 +7,9 @@
 // in libarchive and unar; UTF-8 with code page 65001 comes out right in all
 // four and holds every name.  Japanese Windows archivers that read only
 // CP932 show such names wrongly; those that honour the code-page header
-// (as libarchive does) read them correctly.  Pure ASCII names are the same
-// in every encoding and get no code-page header.
+// (as libarchive does) or the UTF-16 name headers 0x44/0x45, which we add
+// too, read them correctly.  Pure ASCII names are the same in every
+// encoding and get neither.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -21,7 +22,12 @@ struct LhaStoredName {
     std::string fileName; // extended header 0x01
     std::string dirName;  // extended header 0x02: each component followed by 0xFF
     std::optional<uint32_t> codePage;
+    std::u16string utf16FileName; // 0x44; empty when not needed
+    std::u16string utf16DirName;  // 0x45: each component followed by 0xFFFF
 };
+
+// UTF-16 form of valid UTF-8 `s` (surrogate pairs above U+FFFF).
+std::u16string utf8ToUtf16(std::string_view s);
 
 constexpr uint8_t kLhaOsIdUnix = 'U';
 constexpr uint32_t kCodePageUtf8 = 65001;
