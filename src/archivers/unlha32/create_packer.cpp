@@ -65,7 +65,6 @@ void ParallelPacker::work()
 {
     for (;;) {
         size_t job;
-        uint64_t size;
         {
             std::unique_lock lock(mutex_);
             // The job the writer waits for always runs; later ones only
@@ -80,17 +79,22 @@ void ParallelPacker::work()
             if (stop_ || nextJob_ >= jobEntries_.size())
                 return;
             job = nextJob_++;
-            size = entries_[jobEntries_[job]].size;
-            bytesAhead_ += size;
+            bytesAhead_ += entries_[jobEntries_[job]].size;
         }
-        PackedMember m = packFileInMemory(entries_[jobEntries_[job]], method_);
+        PackedMember m;
+        try {
+            m = packFileInMemory(entries_[jobEntries_[job]], method_);
+        } catch (...) {
+            // Nothing may leave a worker thread; the writer reports it.
+            m = PackedMember{};
+            m.error = kErrInternal;
+        }
         {
             std::lock_guard lock(mutex_);
             results_[job] = std::move(m);
             done_[job] = true;
         }
         changed_.notify_all();
-        (void)size;
     }
 }
 
