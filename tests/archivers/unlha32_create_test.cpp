@@ -139,6 +139,25 @@ TEST(Unlha32CreateMembers, MethodsAreRecordedAndIncompressibleFilesStored)
     }
 }
 
+TEST(Unlha32CreateMembers, LargeFilesStreamBetweenSmallOnes)
+{
+    // Files over 8 MiB are compressed straight into the archive while the
+    // smaller ones around them are packed on worker threads.
+    TempDir tmp;
+    writeFile(tmp / "src/a.txt", text(3000));
+    writeFile(tmp / "src/b-large.txt", text((8u << 20) + 4096));
+    writeFile(tmp / "src/c-noise.bin", noise((8u << 20) + 4096, 11));
+    writeFile(tmp / "src/d.txt", text(70000));
+    const fs::path arc = tmp / "mix.lzh";
+    ASSERT_EQ(callUnlha("a -x1 -n -r2 -jm2 " + inQuotes(arc) + " " + inQuotes(tmp / "src/")), 0);
+    fs::create_directories(tmp / "out");
+    std::string log;
+    ASSERT_EQ(runCommand(lhasaX(arc, tmp / "out"), &log), 0) << log;
+    EXPECT_EQ(firstDifference(snapshot(tmp / "src"), snapshot(tmp / "out"), true), "");
+    runCommand("lhasa v " + sh(arc), &log);
+    EXPECT_NE(log.find("-lh0- "), std::string::npos) << log; // the noise, stored
+}
+
 TEST(Unlha32CreateLinks, LinksAreStoredAsLinksForUnixReaders)
 {
     TempDir tmp;
