@@ -53,6 +53,11 @@ constexpr int kLiteralBits = 6;
 constexpr int kRepeatBits = 6;
 constexpr int kMatchSymbolBits = 9;
 
+// The format allows offsets up to the window size - 3, but 7-Zip (26.02)
+// copies a match at exactly that offset wrongly: its copy loop writes a few
+// bytes past the destination, which there is the source.  One less is safe.
+constexpr uint32_t kWindowMargin = 4;
+
 struct Candidate {
     uint32_t length = 0;
     uint32_t distance = 0;
@@ -150,7 +155,7 @@ private:
             if (len >= kMinMatch && gain > best.gain)
                 best = {len, d, gain};
         }
-        const uint32_t maxDistance = std::min(pos, windowSize_ - 3);
+        const uint32_t maxDistance = std::min(pos, windowSize_ - kWindowMargin);
         const uint32_t nice = finder_.niceLength();
         size_t n;
         if (end - pos >= nice && insertedTo_ == pos) {
@@ -176,7 +181,7 @@ private:
     {
         const uint32_t nice = finder_.niceLength();
         for (; insertedTo_ < pos && dataEnd - insertedTo_ >= nice; ++insertedTo_)
-            finder_.insert(at(insertedTo_), insertedTo_, std::min(insertedTo_, windowSize_ - 3));
+            finder_.insert(at(insertedTo_), insertedTo_, std::min(insertedTo_, windowSize_ - kWindowMargin));
     }
 
     // Lazy parsing: a match is taken unless the next position starts a
