@@ -1,0 +1,93 @@
+// The conversion run, without widgets.
+//
+// One run converts either the rows of the multiple-file list or the one
+// single-file request, reading every option from the settings object.  Each
+// archive is extracted into its own working folder below the working root
+// and that folder is packed into the target archive.  The progress window
+// and qvo-convert both drive this engine; the window runs it on a worker
+// thread and reads the counters from its timer.
+#pragma once
+#include "archive/archive_action_option.h"
+#include "archive/archive_ctrl.h"
+#include "settings/clsQvoSettings.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace qvo::convert {
+
+// Status texts of a list row.
+inline constexpr const char *kStatusWaiting = "変換待ち";
+inline constexpr const char *kStatusSucceeded = "変換成功";
+inline constexpr const char *kStatusFailed = "変換失敗";
+inline constexpr const char *kStatusTargetExists = "同名ファイルが存在";
+
+// The rows of the multiple-file list as the run sees them.  setStatus may
+// be called from the engine's thread: a window implementation hands the
+// update to its own thread.
+class ConversionRows {
+public:
+    virtual ~ConversionRows() = default;
+    virtual int rowCount() const = 0;
+    virtual std::string fileName(int row) const = 0;   // the file name alone
+    virtual std::string folderName(int row) const = 0; // its folder, ending with "/"
+    virtual std::string status(int row) const = 0;
+    virtual void setStatus(int row, const std::string &status) = 0;
+};
+
+// Step counters, read by the progress display while the run goes on.
+struct ConversionCounters {
+    std::atomic<int32_t> totalCount{0};
+    std::atomic<int32_t> doneCount{0};
+    std::atomic<bool> finished{false}; // run() has returned (also for an empty run)
+};
+
+// How a single-file run ended.
+enum class SingleFileOutcome {
+    NotRun,
+    Succeeded,
+    SourceMissing,   // the source named in the settings does not exist
+    ExtractFailed,
+    CompressFailed,
+    Failed,          // any other failure (working folder, library unreachable)
+};
+
+class ConversionEngine {
+public:
+    // `rows` is used in multiple-file mode (settings.mode == 1) and may be
+    // null in single-file mode.  `yield` is called wherever the run lets
+    // the event loop breathe; it may be empty.
+    ConversionEngine(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller,
+                     ConversionRows *rows, std::function<void()> yield = {});
+    ~ConversionEngine();
+
+    // Carries out the whole run.  Never throws: a failure marks its row
+    // "変換失敗" (or sets the single-file outcome) and the run goes on.
+    void run();
+
+    const ConversionCounters &counters() const { return counters_; }
+    SingleFileOutcome singleFileOutcome() const { return singleOutcome_; }
+    // The archive the single-file run wrote (or would have written).
+    const std::string &singleFileTarget() const { return singleTarget_; }
+
+private:
+    struct Impl;
+    settings::clsQvoSettings &settings_;
+    archive::clsArchiveCtrl &controller_;
+    ConversionRows *rows_;
+    std::function<void()> yield_;
+    ConversionCounters counters_;
+    SingleFileOutcome singleOutcome_ = SingleFileOutcome::NotRun;
+    std::string singleTarget_;
+};
+
+// The free-space check made before a run is shown: the volume holding the
+// working root must have three times the batch free.  `batchKB` is in
+// units of 1,000 bytes.  Returns the Japanese message to show, or an empty
+// text when there is room.
+std::string workingSpaceShortage(int64_t batchKB);
+
+} // namespace qvo::convert

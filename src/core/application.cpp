@@ -1,0 +1,90 @@
+#include "core/application.h"
+
+#include "core/globals.h"
+#include "core/main_windows.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace qvo::core {
+namespace {
+
+std::unique_ptr<MainWindowHooks> &hooksHolder()
+{
+    static std::unique_ptr<MainWindowHooks> hooks;
+    return hooks;
+}
+
+} // namespace
+
+void setMainWindowHooks(std::unique_ptr<MainWindowHooks> hooks) { hooksHolder() = std::move(hooks); }
+
+MainWindowHooks *mainWindowHooks() { return hooksHolder().get(); }
+
+void createGlobalObjects()
+{
+    appSettings = std::make_unique<settings::clsQvoSettings>();
+    // The controller, then the back-ends in this order (each probes its
+    // library while it is built), registered in the same order: it is the
+    // order of identification and of the file dialog's filter.
+    archiveCtrl = std::make_unique<archive::clsArchiveCtrl>();
+    archiveLHA = std::make_shared<archive::clsArchiveLHA>();
+    archiveZIP = std::make_shared<archive::clsArchiveZIP>();
+    archiveCAB = std::make_shared<archive::clsArchiveCAB>();
+    archiveRAR = std::make_shared<archive::clsArchiveRAR>();
+    archiveCtrl->addArchive(archiveLHA);
+    archiveCtrl->addArchive(archiveZIP);
+    archiveCtrl->addArchive(archiveCAB);
+    archiveCtrl->addArchive(archiveRAR);
+}
+
+void releaseGlobalObjects()
+{
+    appSettings.reset();
+    archiveLHA.reset();
+    archiveZIP.reset();
+    archiveCAB.reset();
+    archiveRAR.reset();
+    archiveCtrl.reset(); // its registry held the last references
+}
+
+void Main()
+{
+    createGlobalObjects();
+    // The back-ends do not depend on the settings, the windows do.
+    appSettings->readINIFile();
+    MainWindowHooks *windows = mainWindowHooks();
+    if (!windows)
+        return;
+    windows->load(MainWindow::multipleFile);
+    windows->load(MainWindow::singleFile);
+    windows->show(appSettings->mode != 0 ? MainWindow::multipleFile : MainWindow::singleFile);
+}
+
+void changeMode(int32_t mode)
+{
+    if (MainWindowHooks *windows = mainWindowHooks()) {
+        if (mode == 0) {
+            windows->hide(MainWindow::multipleFile);
+            windows->show(MainWindow::singleFile);
+        } else if (mode == 1) {
+            windows->hide(MainWindow::singleFile);
+            windows->show(MainWindow::multipleFile);
+        }
+    }
+    if (appSettings)
+        appSettings->mode = mode;
+}
+
+void terminateApplication()
+{
+    if (appSettings)
+        appSettings->WriteINIFile();
+    releaseGlobalObjects();
+    // Ending here, without unwinding, keeps window handlers and library
+    // destructors from running after the settings were saved.
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+} // namespace qvo::core

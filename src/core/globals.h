@@ -1,0 +1,25 @@
+// The process-wide objects.  Each exists once, from createGlobalObjects to
+// releaseGlobalObjects; nothing else creates them.
+#pragma once
+#include "archive/archive_cab.h"
+#include "archive/archive_ctrl.h"
+#include "archive/archive_lha.h"
+#include "archive/archive_rar.h"
+#include "archive/archive_zip.h"
+#include "settings/clsQvoSettings.h"
+
+#include <memory>
+
+namespace qvo::core {
+
+extern std::unique_ptr<settings::clsQvoSettings> appSettings;
+
+// The archive controller and the four back-ends.  The back-ends are shared:
+// the controller's registry holds them as well.
+extern std::unique_ptr<archive::clsArchiveCtrl> archiveCtrl;
+extern std::shared_ptr<archive::clsArchiveLHA> archiveLHA;
+extern std::shared_ptr<archive::clsArchiveZIP> archiveZIP;
+extern std::shared_ptr<archive::clsArchiveCAB> archiveCAB;
+extern std::shared_ptr<archive::clsArchiveRAR> archiveRAR;
+
+} // namespace qvo::core

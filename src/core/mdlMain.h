@@ -1,0 +1,6 @@
+// The application core in one include: helpers, globals, start-up and end.
+#pragma once
+#include "core/application.h"
+#include "core/globals.h"
+#include "core/main_windows.h"
+#include "core/path_helpers.h"

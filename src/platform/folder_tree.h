@@ -1,0 +1,19 @@
+// Creating and removing folders.
+#pragma once
+#include <string>
+
+namespace qvo::platform {
+
+// Removes the folder and everything in it, read-only files and folders too.
+// Symbolic links are removed themselves, never followed: not below the
+// folder, and not when `path` itself is a link (only the link goes).
+// False when the folder is missing or anything could not be removed (what
+// could be removed is gone).
+bool removeFolderTree(const std::string &path);
+
+// Creates one folder level; true when it exists afterwards as a folder.
+// `privateToUser` gives it mode 0700 (for settings folders), else 0777 less
+// the umask.  On failure `error` holds the system's message.
+bool makeFolder(const std::string &path, bool privateToUser, std::string &error);
+
+} // namespace qvo::platform

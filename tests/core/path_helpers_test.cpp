@@ -1,0 +1,214 @@
+#include "core/path_helpers.h"
+
+#include "platform/as_unprivileged_user.h"
+#include "test_support.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+using namespace qvo::core;
+using qvo::test::readFile;
+using qvo::test::TempDir;
+using qvo::test::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets an environment variable for one test and restores it afterwards.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const char *value) : name_(name)
+    {
+        if (const char *old = std::getenv(name))
+            old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char *name_;
+    std::optional<std::string> old_;
+};
+
+TEST(PathHelpers, AppendBackslashAddsOneSeparator)
+{
+    EXPECT_EQ(appendBackslash("/data/out"), "/data/out/");
+    EXPECT_EQ(appendBackslash("/data/out/"), "/data/out/");
+    EXPECT_EQ(appendBackslash(""), "/");
+}
+
+TEST(PathHelpers, TempFolderIsQvoBelowTheSystemTemporaryFolder)
+{
+    {
+        ScopedEnv env("TMPDIR", "/var/tmp/user");
+        EXPECT_EQ(getTempFolderName(), "/var/tmp/user/Qvo/");
+    }
+    {
+        ScopedEnv env("TMPDIR", "/var/tmp/");
+        EXPECT_EQ(getTempFolderName(), "/var/tmp/Qvo/");
+    }
+    {
+        ScopedEnv env("TMPDIR", nullptr);
+        EXPECT_EQ(getTempFolderName(), "/tmp/Qvo/");
+    }
+    {
+        // A relative TMPDIR would move with the current folder.
+        ScopedEnv env("TMPDIR", "relative");
+        EXPECT_EQ(getTempFolderName(), "/tmp/Qvo/");
+    }
+}
+
+TEST(PathHelpers, FilesAndFoldersAreToldApart)
+{
+    TempDir dir;
+    writeFile(dir / "file", "x");
+    fs::create_symlink(dir / "file", dir / "link");
+    EXPECT_TRUE(fileExists((dir / "file").string()));
+    EXPECT_TRUE(fileExists((dir / "link").string()));
+    EXPECT_FALSE(fileExists(dir.path().string()));
+    EXPECT_FALSE(fileExists((dir / "missing").string()));
+    EXPECT_TRUE(folderExists(dir.path().string()));
+    EXPECT_TRUE(folderExists(dir.path().string() + "/"));
+    EXPECT_FALSE(folderExists((dir / "file").string()));
+    EXPECT_FALSE(folderExists(""));
+}
+
+TEST(PathHelpers, CreateFolderMakesEveryMissingLevel)
+{
+    TempDir dir;
+    std::string deep = (dir / "a" / "b" / "c").string() + "/";
+    createFolder(deep);
+    EXPECT_TRUE(folderExists(deep));
+    writeFile(dir / "a" / "b" / "c" / "keep", "x");
+    createFolder(deep); // again: nothing changes
+    EXPECT_EQ(readFile(dir / "a" / "b" / "c" / "keep"), "x");
+    // Without a trailing separator the last component is a folder too.
+    createFolder((dir / "d" / "e").string());
+    EXPECT_TRUE(folderExists((dir / "d" / "e").string()));
+}
+
+TEST(PathHelpers, CreateFolderThrowsNamingTheLevelThatFailed)
+{
+    TempDir dir;
+    writeFile(dir / "file", "x");
+    try {
+        createFolder((dir / "file" / "sub").string());
+        FAIL() << "no exception";
+    } catch (const FolderCreationError &e) {
+        EXPECT_EQ(e.path(), (dir / "file").string() + "/");
+        EXPECT_NE(std::string(e.what()).find(e.path()), std::string::npos);
+    }
+
+    fs::create_directory(dir / "locked");
+    ASSERT_EQ(::chmod((dir / "locked").c_str(), 0555), 0);
+    std::string target = (dir / "locked" / "x" / "y").string();
+    EXPECT_TRUE(qvo::test::asUnprivilegedUser(dir.path(), [&] {
+        try {
+            createFolder(target);
+        } catch (const FolderCreationError &e) {
+            return e.path() == (dir / "locked" / "x").string() + "/";
+        }
+        std::fprintf(stderr, "created below a read-only folder\n");
+        return false;
+    }));
+}
+
+TEST(PathHelpers, DeleteFolderRemovesReadOnlyTrees)
+{
+    TempDir dir;
+    fs::path root = dir / "work";
+    writeFile(root / "a.txt", "x");
+    writeFile(root / "sub" / "b.txt", "y");
+    writeFile(root / "sub" / "deeper" / "c.txt", "z");
+    writeFile(root / "closed" / "d.txt", "w");
+    ASSERT_EQ(::chmod((root / "a.txt").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((root / "sub" / "b.txt").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((root / "sub" / "deeper").c_str(), 0555), 0);
+    ASSERT_EQ(::chmod((root / "sub").c_str(), 0555), 0);
+    ASSERT_EQ(::chmod((root / "closed").c_str(), 0), 0);
+    ASSERT_EQ(::chmod(root.c_str(), 0555), 0);
+    EXPECT_TRUE(qvo::test::asUnprivilegedUser(dir.path(), [&] {
+        bool ok = deleteFolder(root.string() + "/") && !fs::exists(root);
+        if (!ok)
+            std::fprintf(stderr, "the read-only tree was not deleted\n");
+        return ok;
+    }));
+    EXPECT_FALSE(fs::exists(root));
+}
+
+TEST(PathHelpers, DeleteFolderNeverFollowsLinksOutOfTheTree)
+{
+    TempDir dir;
+    writeFile(dir / "outside" / "precious.txt", "keep");
+    writeFile(dir / "outside.txt", "keep too");
+    writeFile(dir / "work" / "in.txt", "x");
+    fs::create_directory_symlink(dir / "outside", dir / "work" / "dirlink");
+    fs::create_symlink(dir / "outside.txt", dir / "work" / "filelink");
+    fs::create_symlink(dir / "nowhere", dir / "work" / "dangling");
+
+    EXPECT_TRUE(deleteFolder((dir / "work").string()));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "work")));
+    EXPECT_EQ(readFile(dir / "outside" / "precious.txt"), "keep");
+    EXPECT_EQ(readFile(dir / "outside.txt"), "keep too");
+
+    // A link given as the folder itself: the link goes, its target stays.
+    fs::create_directory_symlink(dir / "outside", dir / "alias");
+    EXPECT_TRUE(deleteFolder((dir / "alias").string() + "/"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "alias")));
+    EXPECT_EQ(readFile(dir / "outside" / "precious.txt"), "keep");
+}
+
+TEST(PathHelpers, DeleteFolderReportsWhatItCannotDo)
+{
+    TempDir dir;
+    EXPECT_FALSE(deleteFolder((dir / "missing").string()));
+    writeFile(dir / "file", "x");
+    EXPECT_FALSE(deleteFolder((dir / "file").string()));
+    EXPECT_TRUE(fs::exists(dir / "file"));
+    EXPECT_FALSE(deleteFolder(""));
+    EXPECT_FALSE(deleteFolder("/"));
+
+    // A folder whose parent is read-only cannot go; the run must learn it.
+    writeFile(dir / "locked" / "work" / "f", "x");
+    ASSERT_EQ(::chmod((dir / "locked").c_str(), 0555), 0);
+    EXPECT_TRUE(qvo::test::asUnprivilegedUser(dir.path(), [&] {
+        return !deleteFolder((dir / "locked" / "work").string());
+    }));
+}
+
+TEST(PathHelpers, FreeSpaceIsMeasuredOnTheNearestExistingAncestor)
+{
+    TempDir dir;
+    int64_t here = getDiskFreeSpace(dir.path().string());
+    ASSERT_GT(here, 0);
+    int64_t missing = getDiskFreeSpace((dir / "not" / "yet" / "made").string() + "/");
+    ASSERT_GT(missing, 0);
+    // Same volume; other programs may write meanwhile, so allow some drift.
+    EXPECT_LT(std::llabs(here - missing), int64_t(256) << 20);
+    EXPECT_GT(getDiskFreeSpace(""), 0); // the current folder
+    writeFile(dir / "file", "x");
+    EXPECT_GT(getDiskFreeSpace((dir / "file").string()), 0); // measured on its folder
+}
+
+TEST(PathHelpers, DriveNameIsTheMountPointOfTheVolume)
+{
+    TempDir dir;
+    std::string drive = getDriveName((dir / "missing" / "x").string());
+    ASSERT_FALSE(drive.empty());
+    EXPECT_EQ(drive.back(), '/');
+    EXPECT_EQ(drive, getDriveName(dir.path().string()));
+    EXPECT_TRUE((fs::canonical(dir.path()).string() + "/").starts_with(drive)) << drive;
+    EXPECT_EQ(getDriveName("/"), "/");
+    EXPECT_EQ(getDriveName("/proc/self"), "/proc/");
+}
+
+} // namespace
