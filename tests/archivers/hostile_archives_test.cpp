@@ -47,7 +47,7 @@ struct Scene {
 
 CallOutcome unzip(const Scene &s, const std::string &limit = {})
 {
-    return callArchiver(kUnZip, "-x -q " + quoted(s.archive) + " " + quoted(s.dest), 20, limit);
+    return callArchiver(kUnZip, "-x -q " + quoted(s.archive) + " " + quoted(s.dest), 60, limit);
 }
 
 const std::string kHyou = "\x95\x5C";  // 表
@@ -171,4 +171,23 @@ TEST(HostileLha, CorruptDataLeavesNoFile)
     EXPECT_EQ(o.result, kErrCorrupt);
     EXPECT_EQ(readFile(s.dest / "good.txt"), "good data");
     EXPECT_FALSE(fs::exists(s.dest / "bad.txt"));
+}
+
+TEST(HostileLha, TruncatedArchivesFailInHeadersAndData)
+{
+    std::string whole = buildLha({lhaFile("one.txt", "", "first member"), lhaFile("two.txt", "sub\xFF", "second")});
+    size_t second = whole.find("-lh0-", 10) - 2; // start of the second header
+    for (size_t cut : {second + 3, second + 20, second + 30, whole.size() - 4}) {
+        SCOPED_TRACE(cut);
+        Scene s("t.lzh", whole.substr(0, cut));
+        CallOutcome o = callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest));
+        ASSERT_TRUE(o.finished) << describe(o);
+        EXPECT_EQ(o.result, kErrCorrupt);
+        EXPECT_EQ(readFile(s.dest / "one.txt"), "first member");
+        EXPECT_FALSE(fs::exists(s.dest / "sub/two.txt"));
+    }
+    // Without the final 0 byte the archive is whole.
+    Scene s("w.lzh", whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest)).result, kOk);
+    EXPECT_EQ(readFile(s.dest / "sub/two.txt"), "second");
 }

@@ -25,9 +25,13 @@ constexpr char kDirMethod[] = "-lhd-";
 constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, seconds
 
 // lhasa reads through these callbacks, so it never opens files itself.
-// A truncated member shows as a short length or a CRC mismatch.
+// A truncated member shows as a short length or a CRC mismatch; a
+// truncated header only here, as lhasa then just reports the end: a read
+// cut short by the end of the file that did not start with the 0 byte
+// ending an archive.
 struct FdStream {
     int fd = -1;
+    bool truncated = false;
 
     static int read(void *handle, void *buf, size_t len)
     {
@@ -43,6 +47,7 @@ struct FdStream {
                 break;
             done += static_cast<size_t>(n);
         }
+        s->truncated = done > 0 && done < len && static_cast<const unsigned char *>(buf)[0] != 0;
         return static_cast<int>(done);
     }
     static int skip(void *handle, size_t bytes)
@@ -282,7 +287,9 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
         if (sink.stopped())
             break;
     }
-    if (members == 0 && st.st_size > 1)
+    if (fdStream.truncated && !sink.stopped())
+        result = kErrCorrupt;
+    else if (members == 0 && st.st_size > 1)
         result = kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
 
     lha_reader_free(reader);
