@@ -41,7 +41,7 @@ const std::map<std::string, std::string> kToleratedByLibrary = {
 
 // Runs every library for the row's format on the archive, in a folder that
 // holds only the destination and a canary.
-void expectCleanFailure(const CorpusRow &row, bool mayExtract)
+void expectCleanFailure(const CorpusRow &row, bool mayExtract, int32_t code = 0)
 {
     for (const LibraryUse &use : librariesFor(row.format)) {
         SCOPED_TRACE(row.path + " via " + use.archiver->function);
@@ -52,6 +52,9 @@ void expectCleanFailure(const CorpusRow &row, bool mayExtract)
         ASSERT_TRUE(o.finished) << describe(o);
         if (!mayExtract) {
             EXPECT_NE(o.result, kOk);
+        }
+        if (code) {
+            EXPECT_EQ(o.result, code);
         }
         std::vector<std::string> names;
         for (auto &e : fs::directory_iterator(dir.path()))
@@ -87,7 +90,9 @@ TEST(CorpusBad, EncryptedArchivesFailWithoutPassword)
         if (row.expected.find("password") == std::string::npos && row.expected.find("encrypted") == std::string::npos)
             continue;
         ++seen;
-        expectCleanFailure(row, false);
+        // libarchive 3.6 says nothing of RAR 5 encryption; the reader finds it.
+        bool rar5 = row.format == "RAR5" && row.expected.find("password") != std::string::npos;
+        expectCleanFailure(row, false, rar5 ? kErrEncrypted : 0);
     }
     EXPECT_GT(seen, 20u);
 }

@@ -1,5 +1,6 @@
 #include "archivers/common/libarchive_reader.h"
 
+#include "archivers/common/rar5_encryption.h"
 #include "archivers/common/rar_volumes.h"
 #include "archivers/common/zip_name_markers.h"
 #include "codecs/names/archive_names.h"
@@ -252,6 +253,10 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         if (sink.stopped())
             break;
     }
+    // RAR 5 encryption shows only as members that fail to decode.
+    if ((result != kOk || dataFailed) && result != kErrEncrypted && family != ArchiveFamily::Zip
+        && rar5HasEncryption(archivePath))
+        return kErrEncrypted;
     // A member cut off at the end of the last volume found means the set
     // goes on in a volume that is not there.
     if (result == kOk && dataFailed && isRarSet && rarVolumeHasNext(lastVolume))
