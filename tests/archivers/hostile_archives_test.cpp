@@ -191,3 +191,23 @@ TEST(HostileLha, TruncatedArchivesFailInHeadersAndData)
     EXPECT_EQ(callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest)).result, kOk);
     EXPECT_EQ(readFile(s.dest / "sub/two.txt"), "second");
 }
+
+TEST(HostileLha, UnicodeAndCodePageHeadersChooseTheNameEncoding)
+{
+    LhaMember utf8 = lhaFile("\xE6\x97\xA5\xE6\x9C\xAC.txt", "", "code page"); // 日本.txt
+    std::string cp;
+    putLe(cp, 65001, 4);
+    utf8.extraHeaders.push_back({0x46, cp});
+    LhaMember utf16 = lhaFile("fallback.txt", "", "utf16");
+    utf16.extraHeaders.push_back({0x44, std::string("\xE6\x30\xCB\x30.\0t\0x\0t\0", 12)}); // ユニ.txt
+    LhaMember plain = lhaFile("\x93\xFA\x96\x7B.txt", "", "cp932");                       // 日本.txt in CP932
+    plain.rawDir = "sjis\xFF";
+    Scene s("u.lzh", buildLha({utf8, utf16, plain}));
+    CallOutcome o = callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest));
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk);
+    EXPECT_EQ(readFile(s.dest / "日本.txt"), "code page");
+    EXPECT_EQ(readFile(s.dest / "ユニ.txt"), "utf16");
+    EXPECT_EQ(readFile(s.dest / "sjis/日本.txt"), "cp932");
+    EXPECT_FALSE(fs::exists(s.dest / "fallback.txt"));
+}
