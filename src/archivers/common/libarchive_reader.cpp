@@ -218,7 +218,7 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
             break;
         if (r == ARCHIVE_RETRY && ++retries < kMaxRetries)
             continue;
-        if (r < ARCHIVE_WARN || !e) {
+        if (r == ARCHIVE_RETRY || r < ARCHIVE_WARN || !e) {
             if (archive_read_has_encrypted_entries(h.a) > 0)
                 result = kErrEncrypted;
             else if (isRarSet && rarVolumeHasNext(lastVolume))
