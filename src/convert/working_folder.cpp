@@ -84,15 +84,18 @@ std::mt19937 &generator()
 
 } // namespace
 
-WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base)
+WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
+                             const std::function<int()> &draw)
 {
     core::createFolder(root);
     const std::string folder = core::appendBackslash(root);
     if (!exactName.empty() && tryName(folder, exactName))
         return;
-    std::uniform_int_distribution<int> draw(1, 9999);
+    std::uniform_int_distribution<int> uniform(1, 9999);
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        const int n = attempt < kRandomDraws ? draw(generator()) : 9999 + attempt - kRandomDraws + 1;
+        const int n = attempt >= kRandomDraws ? 9999 + attempt - kRandomDraws + 1
+                      : draw                  ? draw()
+                                              : uniform(generator());
         if (tryName(folder, base + "_" + std::to_string(n)))
             return;
     }

@@ -8,6 +8,7 @@
 // holds, so a second program leaves the first one's folders alone, and
 // folders of a program that died are reclaimed.
 #pragma once
+#include <functional>
 #include <string>
 
 namespace qvo::convert {
@@ -19,7 +20,9 @@ public:
     // `base` + "_" + N with N drawn from 1 to 9999, drawing again while
     // the name is taken.  Throws std::runtime_error (or
     // core::FolderCreationError for the root) when no folder can be made.
-    WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base);
+    // `draw` replaces the random N (tests).
+    WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
+                  const std::function<int()> &draw = {});
     // Removes the folder and its lock.
     ~WorkingFolder();
     WorkingFolder(const WorkingFolder &) = delete;
