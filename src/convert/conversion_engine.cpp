@@ -82,6 +82,12 @@ struct ConversionEngine::Impl {
         return sameTrees(packed.targetPathName(), readBack.path(), emptyFoldersKept, detail);
     }
 
+    void setCurrent(const std::optional<archive::clsArchiveActionOption> &option)
+    {
+        std::lock_guard<std::mutex> guard(e.currentLock_);
+        e.current_ = option;
+    }
+
     void finishRow(RowReport &report)
     {
         if (e.rowFinished_)
@@ -137,6 +143,7 @@ struct ConversionEngine::Impl {
         const std::string base = workingBaseName(fileName);
         WorkingFolder working(s.tempFolderName, "", base);
         archive::clsArchiveActionOption option = newOption(before, after, working.path(), format);
+        setCurrent(option);
         int32_t result = e.controller_.extract(option);
         if (result != 0) {
             report.detail = "extraction failed: " + codeText(result);
@@ -188,6 +195,7 @@ struct ConversionEngine::Impl {
                 } catch (...) {
                 }
             }
+            setCurrent(std::nullopt);
             finishRow(report);
             ++e.counters_.doneCount;
         }
@@ -216,6 +224,7 @@ struct ConversionEngine::Impl {
         const std::string name = fileNamePart(before);
         WorkingFolder working(s.tempFolderName, singleWorkingName(name), workingBaseName(name));
         archive::clsArchiveActionOption option = newOption(before, after, working.path(), format);
+        setCurrent(option);
 
         e.counters_.doneCount = 1;
         yield();
@@ -252,6 +261,7 @@ struct ConversionEngine::Impl {
             e.singleOutcome_ = SingleFileOutcome::Failed;
             e.singleDetail_ = "unexpected error";
         }
+        setCurrent(std::nullopt);
         e.counters_.doneCount = 4;
     }
 };

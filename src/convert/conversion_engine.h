@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -99,6 +100,13 @@ public:
     SingleFileOutcome singleFileOutcome() const { return singleOutcome_; }
     // The archive the single-file run wrote (or would have written).
     const std::string &singleFileTarget() const { return singleTarget_; }
+    // The action option of the archive being converted; nothing between
+    // archives.  A copy: the run may replace it at any moment.
+    std::optional<archive::clsArchiveActionOption> currentOption() const
+    {
+        std::lock_guard<std::mutex> guard(currentLock_);
+        return current_;
+    }
     // Why the single-file run failed, in English, for logs.
     const std::string &singleFileDetail() const { return singleDetail_; }
 
@@ -113,6 +121,8 @@ private:
     SingleFileOutcome singleOutcome_ = SingleFileOutcome::NotRun;
     std::string singleTarget_;
     std::string singleDetail_;
+    mutable std::mutex currentLock_;
+    std::optional<archive::clsArchiveActionOption> current_;
 };
 
 // The free-space check made before a run is shown: the volume holding the
