@@ -123,9 +123,23 @@ TEST(QvoConvert, ConvertsFilesAndFoldersAndReportsEachArchive)
     EXPECT_TRUE(fs::exists(out / "two.ZIP"));
 
     // Without --same-type an archive already in the target format stays.
-    r = convert("--to zip --quiet --same-folder " + sh(one), dir.path());
+    r = convert("--to zip --quiet --out " + sh(dir / "other") + " " + sh(one), dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("already in the target format"), std::string::npos) << r.output;
+    // ... and next to itself it would be its own target.
+    r = convert("--to zip --quiet --same-type --same-folder " + sh(one), dir.path());
+    EXPECT_NE(r.output.find("同名ファイルが存在"), std::string::npos) << r.output;
+
+    // Relative paths count from where the program was started, although
+    // packing runs inside the working folder.
+    std::string log;
+    EXPECT_EQ(runCommand("cd " + sh(dir.path()) + " && TMPDIR=" + sh(dir.path()) + " QVO_LIBRARY_DIR=" +
+                             sh(QVO_LIBRARY_DIR) + " " + sh(kProgram) +
+                             " --to lzh --level lh7 --quiet --out rel in/one.zip",
+                         &log),
+              0)
+        << log;
+    EXPECT_EQ(runCommand("lhasa t " + sh(dir / "rel" / "one.lzh")), 0);
 
     // --delete-source removes the source once the new archive matched it.
     r = convert("--to zip --same-type --overwrite --delete-source --out " + sh(dir / "moved") + " " + sh(one),

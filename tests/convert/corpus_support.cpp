@@ -104,7 +104,7 @@ bool extractWith(const std::string &tool, const fs::path &archive, const fs::pat
     const std::string a = sh(fs::absolute(archive)), d = sh(dir);
     std::string cmd;
     if (tool == "lhasa")
-        cmd = "cd " + d + " && lhasa xqf " + a;
+        cmd = "lhasa xqfw=" + d + " " + a;
     else if (tool == "bsdtar")
         cmd = "bsdtar -xf " + a + " -C " + d;
     else if (tool == "7zz")
@@ -120,7 +120,7 @@ bool extractWith(const std::string &tool, const fs::path &archive, const fs::pat
     return runCommand("LC_ALL=C.UTF-8 timeout 60 " + cmd + " </dev/null", log) == 0;
 }
 
-std::map<std::string, ExtractedEntry> extractedTree(const fs::path &dir)
+std::map<std::string, ExtractedEntry> extractedTree(const fs::path &dir, bool foldCase)
 {
     std::map<std::string, ExtractedEntry> out;
     std::error_code ec;
@@ -135,7 +135,12 @@ std::map<std::string, ExtractedEntry> extractedTree(const fs::path &dir)
             entry.kind = 'f';
             entry.data = readFile(it->path());
         }
-        out[normalName(it->path().lexically_relative(dir).string())] = entry;
+        std::string name = normalName(it->path().lexically_relative(dir).string());
+        if (foldCase)
+            for (char &c : name)
+                if (c >= 'A' && c <= 'Z')
+                    c = char(c - 'A' + 'a');
+        out[name] = entry;
     }
     return out;
 }

@@ -33,8 +33,9 @@ struct ExtractedEntry {
 };
 
 // The tree below `dir` keyed by relative name.  Names that are not UTF-8
-// are decoded from CP932 (readers write raw bytes for such names).
-std::map<std::string, ExtractedEntry> extractedTree(const std::filesystem::path &dir);
+// are decoded from CP932 (readers write raw bytes for such names); ASCII
+// letters are lower-cased when `foldCase`.
+std::map<std::string, ExtractedEntry> extractedTree(const std::filesystem::path &dir, bool foldCase = false);
 
 // Differences between a reference tree and a converted one: files (names,
 // sizes, contents) always, folders when `compareFolders`; links are left
