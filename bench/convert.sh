@@ -17,8 +17,10 @@ BUILD=$(cd "${1:-$HERE/../build}" && pwd)
 WORK=${2:-$(mktemp -d /tmp/qvo-bench-convert.XXXXXX)}
 QVO="$BUILD/bin/qvo-convert"
 export QVO_LIBRARY_DIR="$BUILD/lib/qvo"
-# A working root of its own, so that no other conversion is disturbed.
-export TMPDIR="$WORK/tmp"
+# A working root of its own, so that no other conversion is disturbed;
+# QVO_BENCH_TMPDIR puts it elsewhere (a tmpfs such as /dev/shm, as /tmp is
+# on many systems).
+export TMPDIR="${QVO_BENCH_TMPDIR:-$WORK/tmp}"
 mkdir -p "$TMPDIR"
 
 for tool in hyperfine bsdtar lhasa zip lha /usr/bin/time; do
@@ -31,7 +33,17 @@ if [ ! -d tree ]; then
   "$HERE/../../shared/bench/make-corpus.sh" tree small >/dev/null 2>&1 ||
     /work/shared/bench/make-corpus.sh tree small >/dev/null
 fi
-[ -f in.zip ] || (cd tree && zip -qr -6 ../in.zip .)
+# Python's zipfile marks UTF-8 names as such (Info-ZIP on Linux does not, and
+# an unmarked name is read as CP932, the names of Japanese Windows).
+[ -f in.zip ] || python3 - <<'PY'
+import os, zipfile
+with zipfile.ZipFile("in.zip", "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+    for root, dirs, files in os.walk("tree"):
+        dirs.sort()
+        for name in sorted(dirs) + sorted(files):
+            path = os.path.join(root, name)
+            z.write(path, os.path.relpath(path, "tree"))
+PY
 # jlha (installed as lha) creates the LZH; lhasa only reads.
 [ -f in.lzh ] || (cd tree && lha aq ../in.lzh $(ls -A) >/dev/null)
 
