@@ -3,7 +3,6 @@
 #include "convert/working_folder.h"
 #include "engine_fixture.h"
 
-#include <regex>
 
 using namespace qvo;
 using namespace qvo::test;
@@ -232,11 +231,16 @@ TEST_F(RunTest, WorkingFoldersHaveTheBaseNShapeAndAreDistinct)
     settings.overWrite = true;
     run();
     ASSERT_EQ(folders.size(), 6u);
-    const std::regex shape(std::regex_replace(workingRoot().string(), std::regex(R"([.^$|()\[\]{}*+?\\])"),
-                                              R"(\$&)") +
-                           "/photos_[1-9][0-9]{0,3}/");
-    for (const std::string &folder : folders)
-        EXPECT_TRUE(std::regex_match(folder, shape)) << folder;
+    // <root>/photos_N/ with N from 1 to 9999, no leading zero.
+    const std::string prefix = workingRoot().string() + "/photos_";
+    for (const std::string &folder : folders) {
+        ASSERT_EQ(folder.rfind(prefix, 0), 0u) << folder;
+        const std::string n = folder.substr(prefix.size(), folder.size() - prefix.size() - 1);
+        EXPECT_EQ(folder.back(), '/');
+        EXPECT_TRUE(!n.empty() && n.size() <= 4 && n[0] != '0' &&
+                    n.find_first_not_of("0123456789") == std::string::npos)
+            << folder;
+    }
     EXPECT_TRUE(fs::is_empty(workingRoot()));
 }
 
