@@ -46,7 +46,7 @@ int64_t readableFileLength(const std::string &path)
 
 FileList::FileList(QWidget *parent) : QTreeWidget(parent)
 {
-    setColumnCount(columnCount);
+    setColumnCount(kColumnCount);
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setItemsExpandable(false);
@@ -59,14 +59,14 @@ FileList::FileList(QWidget *parent) : QTreeWidget(parent)
     setDropIndicatorShown(false);
 
     auto *headerItem = new QTreeWidgetItem;
-    for (int c = 0; c < columnCount; ++c) {
+    for (int c = 0; c < kColumnCount; ++c) {
         headerItem->setText(c, QString::fromUtf8(kColumns[c].header));
         headerItem->setTextAlignment(c, kColumns[c].alignment | Qt::AlignVCenter);
     }
     setHeaderItem(headerItem);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
-    for (int c = 0; c < columnCount; ++c)
+    for (int c = 0; c < kColumnCount; ++c)
         setColumnWidth(c, kColumns[c].width);
 }
 
@@ -100,7 +100,7 @@ bool FileList::addFileToList(const std::string &path)
     item->setText(colType, QString::fromStdString(row.typeKey));
     item->setText(colSize, QString::fromStdString(row.sizeText));
     item->setText(colStatus, QString::fromStdString(row.status));
-    for (int c = 0; c < columnCount; ++c)
+    for (int c = 0; c < kColumnCount; ++c)
         item->setTextAlignment(c, kColumns[c].alignment | Qt::AlignVCenter);
     {
         std::lock_guard lock(mutex_);

@@ -20,7 +20,7 @@ namespace qvo::ui {
 class FileList : public QTreeWidget, public convert::ConversionRows {
     Q_OBJECT
 public:
-    enum Column { colFileName, colFolder, colType, colSize, colStatus, columnCount };
+    enum Column { colFileName, colFolder, colType, colSize, colStatus, kColumnCount };
 
     explicit FileList(QWidget *parent = nullptr);
 
