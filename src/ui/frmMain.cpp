@@ -86,6 +86,9 @@ frmMain::frmMain()
     buildControls(client);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The list has the keys first, so the menu shortcuts are not taken by
+    // the save-folder box's own Ctrl+A and Ctrl+C.
+    listFile->setFocus();
 
     Form_Initialize();
 }
