@@ -102,6 +102,12 @@ void frmMain::buildToolbar(QWidget *client)
     toolbar->setMovable(false);
     toolbar->setIconSize(QSize(16, 16));
     toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    // Caption under the image within the bar's height.
+    toolbar->setContentsMargins(0, 0, 0, 0);
+    toolbar->layout()->setContentsMargins(0, 0, 0, 0);
+    QFont small = toolbar->font();
+    small.setPixelSize(11);
+    toolbar->setFont(small);
     auto add = [this](ToolbarImage image, const char *caption, const char *key) {
         QAction *action = toolbar->addAction(QIcon(toolbarImage(image)), QString::fromUtf8(caption));
         action->setData(QString::fromLatin1(key));
@@ -144,11 +150,15 @@ void frmMain::buildControls(QWidget *client)
     }
     optConvType[0]->setChecked(true);
     cmdConfigConv = place(new QPushButton(QStringLiteral("設定(&O)"), frameConvType), QRect(16, 136, 113, 25));
-    chkSameTypeConvert = place(new QCheckBox(QStringLiteral("元の書庫と同じ書庫形式\nでも変換する"), frameConvType),
+    chkSameTypeConvert = place(new QCheckBox(QStringLiteral("元の書庫と同じ書庫\n形式でも変換する"), frameConvType),
                                QRect(8, 172, 135, 45));
 
     cmdChangeMultipleFileMode =
         place(new QPushButton(QStringLiteral("SingleFileModeへ切り替え"), client), QRect(516, 312, 153, 25));
+    // Its caption is wider than the column at the window's font size.
+    QFont buttonFont = cmdChangeMultipleFileMode->font();
+    buttonFont.setPixelSize(11);
+    cmdChangeMultipleFileMode->setFont(buttonFont);
 
     frameSaveFolder = groupFrame(client, QRect(8, 352, 657, 73));
     lblSaveFolder = place(new QLabel(QStringLiteral("保存フォルダ名 :"), frameSaveFolder), QRect(16, 14, 110, 18));
