@@ -65,6 +65,11 @@ public:
         }
         return -1;
     }
+    void terminate()
+    {
+        if (pid_ > 0)
+            ::kill(pid_, SIGTERM);
+    }
     ~Child()
     {
         if (pid_ > 0) {
@@ -222,6 +227,33 @@ TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
         EXPECT_EQ(runCommand("bsdtar -tf '" + (out / "test-mszip.zip").string() + "'", &listing), 0);
         EXPECT_NE(listing.find("test.txt"), std::string::npos) << listing;
     }
+}
+
+TEST(ProgramOnX, EndSignalClosesTheSingleFileWindowInOrder)
+{
+    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
+    ASSERT_TRUE(fs::exists(program)) << program;
+    Child server;
+    const std::string display = startXvfb(server);
+    if (display.empty())
+        GTEST_SKIP() << "no X server could be started";
+    Desktop desktop(display);
+
+    TempDir dir;
+    const fs::path ini = dir / "qvo3.ini";
+    writeFile(ini, "[system]\nmode=0\n[singlefilemode]\nbeforeFileName=/data/a.lzh\nconvType=2\ntop=1500\nleft=3000\n");
+    Child qvo;
+    ASSERT_TRUE(qvo.start({program.string()}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
+                                               "QVO_INI_FILE=" + ini.string(),
+                                               "QVO_LIBRARY_DIR=" + std::string(QVO_LIBRARY_DIR)}));
+    ASSERT_FALSE(desktop.window("^Qvo\\(Single File Mode\\)$").empty());
+    qvo.terminate();
+    ASSERT_EQ(qvo.waitFor(20s), 0);
+    const std::string settings = readFile(ini);
+    EXPECT_NE(settings.find("mode=0"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("beforeFileName=/data/a.lzh"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("top=1500\nleft=3000"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("[conv]"), std::string::npos) << settings;
 }
 
 } // namespace
