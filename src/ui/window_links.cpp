@@ -4,6 +4,17 @@
 
 #include "ui/prompts.h"
 
+#include "core/globals.h"
+#include "settings/clsQvoSettings.h"
+
+// The engine's implementation arrives with its start checks.
+#if __has_include("convert/start_check.h")
+#include "convert/conversion_engine.h"
+#define QVO_HAVE_ENGINE 1
+#else
+#define QVO_HAVE_ENGINE 0
+#endif
+
 #include <QFileDialog>
 #include <QPainter>
 #include <QPixmap>
@@ -30,9 +41,27 @@ std::optional<std::string> browseForFolder(QWidget *parent, const std::string &d
     return chosen.isEmpty() ? std::string() : chosen.front().toStdString();
 }
 
+#if QVO_HAVE_ENGINE
+// Runs on the window thread, without a progress window.
+void startConversion(convert::ConversionRows *rows, int64_t batchKB)
+{
+    if (!core::appSettings || !core::archiveCtrl)
+        return;
+    const std::string shortage = convert::workingSpaceShortage(batchKB);
+    if (!shortage.empty()) {
+        showMessage(nullptr, shortage);
+        return;
+    }
+    convert::ConversionEngine engine(*core::appSettings, *core::archiveCtrl, rows);
+    engine.run();
+}
+
+bool conversionAvailable() { return true; }
+#else
 void startConversion(convert::ConversionRows *, int64_t) {}
 
 bool conversionAvailable() { return false; }
+#endif
 
 namespace {
 
