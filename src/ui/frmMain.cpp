@@ -240,8 +240,12 @@ void frmMain::buildMenus()
     mRemoveFile = mListPopup->addAction(QStringLiteral("この書庫ファイルをリストから取り除く(&R)"));
     mRemoveFile->setShortcut(QKeySequence(Qt::Key_Delete));
     mRemoveFile->setShortcutContext(Qt::WindowShortcut);
+    mRemoveFile->setEnabled(false);
     addAction(mRemoveFile);
     connect(mRemoveFile, &QAction::triggered, this, &frmMain::mRemoveFile_Click);
+    // A row chosen by keyboard can be removed with Delete as well.
+    connect(listFile, &QTreeWidget::itemSelectionChanged, this,
+            [this] { mRemoveFile->setEnabled(listFile->selectedRow() >= 0); });
 }
 
 void frmMain::Form_Initialize()
