@@ -33,6 +33,7 @@ TEST(RealConversion, ConvertedRowsAreRemovedAndArchivesWritten)
     core::appSettings = std::make_unique<settings::clsQvoSettings>((dir / "qvo3.ini").string());
     core::appSettings->saveFolder = (dir / "out").string();
     core::appSettings->convType = 1; // ZIP
+    core::appSettings->dialogAutoClose = true; // a progress window closes by itself
     std::vector<std::string> messages;
     ui::setPromptHandlers({[&](const std::string &text, ui::MessageButtons) {
                                messages.push_back(text);
