@@ -48,10 +48,31 @@ struct Item {
 };
 constexpr uint16_t kNoLength = 0xFFFF;
 
-// Rough costs in bits, for choosing between matches while parsing.
-constexpr int kLiteralBits = 6;
-constexpr int kRepeatBits = 6;
-constexpr int kMatchSymbolBits = 9;
+// Costs in 1/16 bit, for choosing between matches while parsing.  They
+// come from the code lengths of the previous block; these stand in before
+// the first block and for symbols that block did not use.
+constexpr int kCostScale = 16;
+constexpr int kFirstLiteralCost = 8 * kCostScale;
+constexpr int kFirstMatchSymbolCost = 9 * kCostScale;
+constexpr int kUnusedSymbolCost = 12 * kCostScale;
+constexpr int kFirstLengthSymbolCost = 6 * kCostScale;
+// A match one byte later must win by this much to be preferred.
+constexpr int kLazyMargin = 2 * kCostScale;
+
+// Search effort.  Insertions walk the tree too, and a walk cut short drops
+// the older strings below the cut, so their depth decides how much of a
+// large window stays reachable.
+constexpr unsigned kDefaultSearchDepth = 24;
+constexpr unsigned kDefaultNiceLength = 64;
+
+// A match this long is taken without looking one byte ahead.
+constexpr uint32_t kLazyLimit = 32;
+
+// After a frame that shrank by less than this (in 1/64), the next frame is
+// searched lightly: compressed or random data wastes deep searches.
+constexpr size_t kIncompressibleOf64 = 62;
+constexpr unsigned kLightSearchDepth = 4;
+constexpr unsigned kLightInsertDepth = 2;
 
 // The format allows offsets up to the window size - 3, but 7-Zip (26.02)
 // copies a match at exactly that offset wrongly: its copy loop writes a few
@@ -61,7 +82,51 @@ constexpr uint32_t kWindowMargin = 4;
 struct Candidate {
     uint32_t length = 0;
     uint32_t distance = 0;
-    int gain = 0; // bits saved against literals
+    int gain = 0; // bits saved against literals, in 1/16 bit
+};
+
+class CostModel {
+public:
+    explicit CostModel(unsigned mainSymbols) : mainSymbols_(mainSymbols)
+    {
+        std::fill(mainCost_.begin(), mainCost_.end(), kFirstMatchSymbolCost);
+        lengthCost_.fill(kFirstLengthSymbolCost);
+    }
+
+    // Takes the costs of the block just written.
+    void update(std::span<const uint8_t> mainLen, std::span<const uint8_t> lengthLen,
+                std::span<const uint32_t> mainFreq)
+    {
+        uint64_t bits = 0, count = 0;
+        for (unsigned s = 0; s < kNumChars; ++s) {
+            bits += uint64_t(mainFreq[s]) * mainLen[s];
+            count += mainFreq[s];
+        }
+        if (count)
+            literal_ = int(bits * kCostScale / count);
+        for (unsigned s = 0; s < mainSymbols_; ++s)
+            mainCost_[s] = mainLen[s] ? mainLen[s] * kCostScale : kUnusedSymbolCost;
+        for (unsigned s = 0; s < kNumSecondaryLengths; ++s)
+            lengthCost_[s] = lengthLen[s] ? lengthLen[s] * kCostScale : kUnusedSymbolCost;
+    }
+
+    int literal() const { return literal_; }
+
+    int match(unsigned slot, uint32_t length) const
+    {
+        const uint32_t header = length - kMinMatch;
+        int cost = slotExtraBits(slot) * kCostScale;
+        if (header >= kNumPrimaryLengths)
+            return cost + mainCost_[kNumChars + slot * 8 + kNumPrimaryLengths] +
+                   lengthCost_[header - kNumPrimaryLengths];
+        return cost + mainCost_[kNumChars + slot * 8 + header];
+    }
+
+private:
+    unsigned mainSymbols_;
+    int literal_ = kFirstLiteralCost;
+    std::array<int, kMaxMainSymbols> mainCost_{};
+    std::array<int, kNumSecondaryLengths> lengthCost_{};
 };
 
 class LzxFolderCompressor final : public cab::FolderCompressor {
@@ -69,9 +134,11 @@ public:
     LzxFolderCompressor(int windowBits, const LzxOptions &options)
         : windowBits_(windowBits), windowSize_(uint32_t(1) << windowBits),
           mainSymbols_(kNumChars + 8 * positionSlots(windowBits)), options_(options),
-          finder_(unsigned(windowBits), windowBits >= 18 ? 17 : 16, options.searchDepth ? options.searchDepth : 24,
-                  options.niceLength ? std::min<unsigned>(options.niceLength, kMaxMatch) : 64)
+          finder_(unsigned(windowBits), unsigned(std::clamp(windowBits - 2, 16, 19)),
+                  options.niceLength ? std::min<unsigned>(options.niceLength, kMaxMatch) : kDefaultNiceLength)
     {
+        searchDepth_ = options.searchDepth ? options.searchDepth : kDefaultSearchDepth;
+        insertDepth_ = std::max(1u, searchDepth_ * 2 / 3);
         // Room for the window of history plus several frames, so the
         // history is moved down only every few frames.
         size_t capacity = size_t(windowSize_) + std::max<size_t>(windowSize_, 8 * cab::kFrameSize);
@@ -97,11 +164,13 @@ public:
                 writer.putLong(uint32_t(kE8TranslationSize), 32);
             headerWritten_ = true;
         }
+        const size_t outStart = out.size();
         items_.clear();
         parse(frameStart, frameEnd);
         writeBlock(writer, frameStart, frameEnd);
         writer.alignToWord();
         ++frameIndex_;
+        incompressible_ = (out.size() - outStart) * 64 > input.size() * kIncompressibleOf64;
     }
 
 private:
@@ -135,9 +204,9 @@ private:
         return n;
     }
 
-    int newOffsetCost(uint32_t distance) const
+    int gain(uint32_t length, unsigned slot) const
     {
-        return kMatchSymbolBits + kSlots.extra[slotOfFormatted(distance + 2)];
+        return int(length) * costs_.literal() - costs_.match(slot, length);
     }
 
     // The best way to start a match at `pos`; inserts `pos` into the tree.
@@ -151,26 +220,31 @@ private:
             if (d > pos || avail < kMinMatch)
                 continue;
             const uint32_t len = commonLength(in, in - d, avail);
-            const int gain = int(len) * kLiteralBits - kRepeatBits - int(r);
-            if (len >= kMinMatch && gain > best.gain)
-                best = {len, d, gain};
+            if (len < kMinMatch)
+                continue;
+            const int g = gain(len, r);
+            if (g > best.gain)
+                best = {len, d, g};
         }
         const uint32_t maxDistance = std::min(pos, windowSize_ - kWindowMargin);
         const uint32_t nice = finder_.niceLength();
         size_t n;
+        const unsigned depth = incompressible_ ? kLightSearchDepth : searchDepth_;
+        if (pos + 1 < end)
+            finder_.prefetch(in + 1);
         if (end - pos >= nice && insertedTo_ == pos) {
-            n = finder_.findAndInsert(in, pos, maxDistance, matches_.data());
+            n = finder_.findAndInsert(in, pos, maxDistance, depth, matches_.data());
             insertedTo_ = pos + 1;
         } else {
-            n = finder_.find(in, pos, end - pos, maxDistance, matches_.data());
+            n = finder_.find(in, pos, end - pos, maxDistance, depth, matches_.data());
         }
         for (size_t i = 0; i < n; ++i) {
             BtMatch m = matches_[i];
             if (m.length == nice) // the finder stops looking there; we may go on
                 m.length = commonLength(in, in - m.distance, avail);
-            const int gain = int(m.length) * kLiteralBits - newOffsetCost(m.distance);
-            if (gain > best.gain)
-                best = {m.length, m.distance, gain};
+            const int g = gain(m.length, slotOfFormatted(m.distance + 2));
+            if (g > best.gain)
+                best = {m.length, m.distance, g};
         }
         return best;
     }
@@ -180,8 +254,11 @@ private:
     void insertUpTo(uint32_t pos, uint32_t dataEnd)
     {
         const uint32_t nice = finder_.niceLength();
-        for (; insertedTo_ < pos && dataEnd - insertedTo_ >= nice; ++insertedTo_)
-            finder_.insert(at(insertedTo_), insertedTo_, std::min(insertedTo_, windowSize_ - kWindowMargin));
+        const unsigned depth = incompressible_ ? kLightInsertDepth : insertDepth_;
+        for (; insertedTo_ < pos && dataEnd - insertedTo_ >= nice; ++insertedTo_) {
+            finder_.prefetch(at(insertedTo_) + 1);
+            finder_.insert(at(insertedTo_), insertedTo_, std::min(insertedTo_, windowSize_ - kWindowMargin), depth);
+        }
     }
 
     // Lazy parsing: a match is taken unless the next position starts a
@@ -201,9 +278,9 @@ private:
                     cur = evaluate(pos, end);
                 continue;
             }
-            if (cur.length < finder_.niceLength() && pos + 1 < end) {
+            if (cur.length < kLazyLimit && pos + 1 < end) {
                 Candidate next = evaluate(pos + 1, end);
-                if (next.gain > cur.gain + 2) {
+                if (next.gain > cur.gain + kLazyMargin) {
                     emitLiteral(*at(pos));
                     ++pos;
                     cur = next;
@@ -347,6 +424,7 @@ private:
             }
         }
         std::copy(mainLen.begin(), mainLen.end(), prevMain_.begin());
+        costs_.update(mainLen, lengthLen, mainFreq);
         prevLength_ = lengthLen;
         if (mainLen[0xE8])
             intelStarted_ = true;
@@ -376,6 +454,10 @@ private:
     const unsigned mainSymbols_;
     const LzxOptions options_;
     BtMatchFinder finder_;
+    CostModel costs_{mainSymbols_};
+    unsigned searchDepth_;
+    unsigned insertDepth_;
+    bool incompressible_ = false; // the last frame hardly compressed
 
     std::vector<uint8_t> buffer_;
     uint32_t bufferStart_ = 0; // stream position of buffer_[0]
