@@ -72,6 +72,7 @@ size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance
         const uint32_t distance = pos + 1 - node;
         const uint8_t *candidate = in - distance;
         uint32_t *links = &children_[2 * ((node - 1) & ringMask_)];
+        prefetchChildren(links, in, pos, len);
 
         if (candidate[len] == in[len]) {
             len = extendMatch(candidate, in, len + 1, limit);
@@ -119,6 +120,7 @@ size_t BtMatchFinder::find(const uint8_t *in, uint32_t pos, uint32_t avail, uint
         const uint32_t distance = pos + 1 - node;
         const uint8_t *candidate = in - distance;
         const uint32_t *links = &children_[2 * ((node - 1) & ringMask_)];
+        prefetchChildren(links, in, pos, len);
         if (candidate[len] == in[len]) {
             len = extendMatch(candidate, in, len + 1, limit);
             if (len > bestLen) {

@@ -69,6 +69,19 @@ private:
         return (v * 0x9E3779B1u) >> (32 - hashBits_);
     }
 
+    // The walk goes on to one of the two children; fetching both while the
+    // current node is compared hides much of the memory latency.
+    void prefetchChildren(const uint32_t *links, const uint8_t *in, uint32_t pos, uint32_t len) const
+    {
+        for (int i = 0; i < 2; ++i) {
+            const uint32_t child = links[i];
+            if (child) {
+                __builtin_prefetch(&children_[2 * ((child - 1) & ringMask_)]);
+                __builtin_prefetch(in - (pos + 1 - child) + len);
+            }
+        }
+    }
+
     unsigned hashBits_;
     uint32_t niceLength_;
     uint32_t ringMask_;
