@@ -53,7 +53,7 @@ template <bool kRecord>
 size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance, BtMatch *out, unsigned maxDepth)
 {
     const uint32_t limit = niceLength_;
-    uint32_t &head = heads_[hash3(in)];
+    uint32_t &head = heads_[hash4(in)];
     uint32_t node = head;
     head = pos + 1;
 
@@ -112,7 +112,7 @@ size_t BtMatchFinder::find(const uint8_t *in, uint32_t pos, uint32_t avail, uint
     const uint32_t limit = std::min(avail, niceLength_);
     if (limit < kMinLength)
         return 0;
-    uint32_t node = heads_[hash3(in)];
+    uint32_t node = heads_[hash4(in)];
     uint32_t smallerLen = 0, greaterLen = 0, len = 0;
     uint32_t bestLen = kMinLength - 1;
     size_t count = 0;

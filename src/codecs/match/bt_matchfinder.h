@@ -1,7 +1,7 @@
 // Binary-tree match finder over a sliding window.
 //
 // Every position is inserted into a binary search tree of the earlier
-// positions whose first three bytes hash alike, ordered by the strings that
+// positions whose first four bytes hash alike, ordered by the strings that
 // follow them.  Walking down the tree from the newest position yields
 // matches of increasing length; the walk also re-roots the tree at the new
 // position, so the search and the insertion are one pass.
@@ -24,7 +24,7 @@ struct BtMatch {
 
 class BtMatchFinder {
 public:
-    static constexpr uint32_t kMinLength = 3;
+    static constexpr uint32_t kMinLength = 4;
 
     // `maxDistance` must stay below 2^windowBits.  Every comparison that
     // shapes the tree looks at exactly `niceLength` bytes, so the tree stays
@@ -57,15 +57,15 @@ public:
                 BtMatch *out) const;
 
     // Fetches the tree root for the bytes at `in` into the cache ahead of use.
-    void prefetch(const uint8_t *in) const { __builtin_prefetch(&heads_[hash3(in)]); }
+    void prefetch(const uint8_t *in) const { __builtin_prefetch(&heads_[hash4(in)]); }
 
 private:
     template <bool kRecord>
     size_t walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance, BtMatch *out, unsigned maxDepth);
 
-    uint32_t hash3(const uint8_t *p) const
+    uint32_t hash4(const uint8_t *p) const
     {
-        uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+        uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
         return (v * 0x9E3779B1u) >> (32 - hashBits_);
     }
 
