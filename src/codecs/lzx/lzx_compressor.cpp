@@ -182,7 +182,9 @@ private:
     {
         size_t used = streamPos_ - bufferStart_;
         if (used + input.size() > buffer_.size()) {
-            size_t keep = std::min<size_t>(used, windowSize_);
+            // A window of history, plus the previous frame's tail whose
+            // insertion into the tree waited for this frame.
+            size_t keep = std::min<size_t>(used, windowSize_ + kMaxMatch);
             std::memmove(buffer_.data(), buffer_.data() + (used - keep), keep);
             bufferStart_ = streamPos_ - uint32_t(keep);
             used = keep;
@@ -230,7 +232,7 @@ private:
         const uint32_t nice = finder_.niceLength();
         size_t n;
         const unsigned depth = incompressible_ ? kLightSearchDepth : searchDepth_;
-        if (pos + 1 < end)
+        if (end - pos > BtMatchFinder::kMinLength)
             finder_.prefetch(in + 1);
         if (end - pos >= nice && insertedTo_ == pos) {
             n = finder_.findAndInsert(in, pos, maxDistance, depth, matches_.data());
@@ -256,7 +258,8 @@ private:
         const uint32_t nice = finder_.niceLength();
         const unsigned depth = incompressible_ ? kLightInsertDepth : insertDepth_;
         for (; insertedTo_ < pos && dataEnd - insertedTo_ >= nice; ++insertedTo_) {
-            finder_.prefetch(at(insertedTo_) + 1);
+            if (dataEnd - insertedTo_ > BtMatchFinder::kMinLength)
+                finder_.prefetch(at(insertedTo_) + 1);
             finder_.insert(at(insertedTo_), insertedTo_, std::min(insertedTo_, windowSize_ - kWindowMargin), depth);
         }
     }

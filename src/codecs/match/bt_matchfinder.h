@@ -56,7 +56,8 @@ public:
     size_t find(const uint8_t *in, uint32_t pos, uint32_t avail, uint32_t maxDistance, unsigned depth,
                 BtMatch *out) const;
 
-    // Fetches the tree root for the bytes at `in` into the cache ahead of use.
+    // Fetches the tree root for the bytes at `in` (kMinLength of them
+    // readable) into the cache ahead of use.
     void prefetch(const uint8_t *in) const { __builtin_prefetch(&heads_[hash4(in)]); }
 
 private:
