@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "codecs/lzx/lzx_bitwriter.h"
+#include "codecs/lzx/lzx_block_writer.h"
 #include "codecs/lzx/lzx_constants.h"
+#include "codecs/lzx/lzx_costs.h"
 #include "codecs/lzx/lzx_e8.h"
-#include "codecs/lzx/lzx_huffman.h"
-#include "codecs/lzx/lzx_trees.h"
+#include "codecs/lzx/lzx_items.h"
 #include "codecs/match/bt_matchfinder.h"
 
 namespace qvo::codecs::lzx {
@@ -26,36 +27,6 @@ namespace {
 using match::BtMatch;
 using match::BtMatchFinder;
 
-struct SlotTables {
-    std::array<uint32_t, kMaxPositionSlots + 1> base{};
-    std::array<uint8_t, kMaxPositionSlots> extra{};
-    SlotTables()
-    {
-        for (unsigned s = 0; s < kMaxPositionSlots; ++s) {
-            extra[s] = uint8_t(slotExtraBits(s));
-            base[s + 1] = base[s] + (uint32_t(1) << extra[s]);
-        }
-    }
-};
-const SlotTables kSlots;
-
-// One parsed item: a literal (mainSymbol < 256) or a match.
-struct Item {
-    uint16_t mainSymbol;
-    uint16_t lengthSymbol; // kNoLength unless the length header is 7
-    uint8_t extraBits;     // footer bits of a new offset
-    uint32_t extraValue;
-};
-constexpr uint16_t kNoLength = 0xFFFF;
-
-// Costs in 1/16 bit, for choosing between matches while parsing.  They
-// come from the code lengths of the previous block; these stand in before
-// the first block and for symbols that block did not use.
-constexpr int kCostScale = 16;
-constexpr int kFirstLiteralCost = 8 * kCostScale;
-constexpr int kFirstMatchSymbolCost = 9 * kCostScale;
-constexpr int kUnusedSymbolCost = 12 * kCostScale;
-constexpr int kFirstLengthSymbolCost = 6 * kCostScale;
 // A match one byte later must win by this much to be preferred.
 constexpr int kLazyMargin = 2 * kCostScale;
 
@@ -83,50 +54,6 @@ struct Candidate {
     uint32_t length = 0;
     uint32_t distance = 0;
     int gain = 0; // bits saved against literals, in 1/16 bit
-};
-
-class CostModel {
-public:
-    explicit CostModel(unsigned mainSymbols) : mainSymbols_(mainSymbols)
-    {
-        std::fill(mainCost_.begin(), mainCost_.end(), kFirstMatchSymbolCost);
-        lengthCost_.fill(kFirstLengthSymbolCost);
-    }
-
-    // Takes the costs of the block just written.
-    void update(std::span<const uint8_t> mainLen, std::span<const uint8_t> lengthLen,
-                std::span<const uint32_t> mainFreq)
-    {
-        uint64_t bits = 0, count = 0;
-        for (unsigned s = 0; s < kNumChars; ++s) {
-            bits += uint64_t(mainFreq[s]) * mainLen[s];
-            count += mainFreq[s];
-        }
-        if (count)
-            literal_ = int(bits * kCostScale / count);
-        for (unsigned s = 0; s < mainSymbols_; ++s)
-            mainCost_[s] = mainLen[s] ? mainLen[s] * kCostScale : kUnusedSymbolCost;
-        for (unsigned s = 0; s < kNumSecondaryLengths; ++s)
-            lengthCost_[s] = lengthLen[s] ? lengthLen[s] * kCostScale : kUnusedSymbolCost;
-    }
-
-    int literal() const { return literal_; }
-
-    int match(unsigned slot, uint32_t length) const
-    {
-        const uint32_t header = length - kMinMatch;
-        int cost = slotExtraBits(slot) * kCostScale;
-        if (header >= kNumPrimaryLengths)
-            return cost + mainCost_[kNumChars + slot * 8 + kNumPrimaryLengths] +
-                   lengthCost_[header - kNumPrimaryLengths];
-        return cost + mainCost_[kNumChars + slot * 8 + header];
-    }
-
-private:
-    unsigned mainSymbols_;
-    int literal_ = kFirstLiteralCost;
-    std::array<int, kMaxMainSymbols> mainCost_{};
-    std::array<int, kNumSecondaryLengths> lengthCost_{};
 };
 
 class LzxFolderCompressor final : public cab::FolderCompressor {
@@ -167,7 +94,7 @@ public:
         const size_t outStart = out.size();
         items_.clear();
         parse(frameStart, frameEnd);
-        writeBlock(writer, frameStart, frameEnd);
+        blocks_.write(writer, items_, {at(frameStart), input.size()}, repeats_, costs_);
         writer.alignToWord();
         ++frameIndex_;
         incompressible_ = (out.size() - outStart) * 64 > input.size() * kIncompressibleOf64;
@@ -298,159 +225,9 @@ private:
         }
     }
 
-    void emitLiteral(uint8_t byte) { items_.push_back({byte, kNoLength, 0, 0}); }
+    void emitLiteral(uint8_t byte) { items_.push_back(literalItem(byte)); }
+    void emitMatch(uint32_t length, uint32_t distance) { items_.push_back(repeats_.code(length, distance)); }
 
-    void emitMatch(uint32_t length, uint32_t distance)
-    {
-        unsigned slot;
-        uint8_t extraBits = 0;
-        uint32_t extraValue = 0;
-        if (distance == repeats_[0]) {
-            slot = 0;
-        } else if (distance == repeats_[1]) {
-            slot = 1;
-            std::swap(repeats_[0], repeats_[1]);
-        } else if (distance == repeats_[2]) {
-            slot = 2;
-            std::swap(repeats_[0], repeats_[2]);
-        } else {
-            const uint32_t formatted = distance + 2;
-            slot = slotOfFormatted(formatted);
-            extraBits = kSlots.extra[slot];
-            extraValue = formatted - kSlots.base[slot];
-            repeats_[2] = repeats_[1];
-            repeats_[1] = repeats_[0];
-            repeats_[0] = distance;
-        }
-        const uint32_t header = length - kMinMatch;
-        Item item{};
-        if (header >= kNumPrimaryLengths) {
-            item.mainSymbol = uint16_t(kNumChars + slot * 8 + kNumPrimaryLengths);
-            item.lengthSymbol = uint16_t(header - kNumPrimaryLengths);
-        } else {
-            item.mainSymbol = uint16_t(kNumChars + slot * 8 + header);
-            item.lengthSymbol = kNoLength;
-        }
-        item.extraBits = extraBits;
-        item.extraValue = extraValue;
-        items_.push_back(item);
-    }
-
-    void writeBlock(BitWriter &writer, uint32_t start, uint32_t end)
-    {
-        const uint32_t size = end - start;
-        std::vector<uint32_t> mainFreq(mainSymbols_, 0);
-        std::array<uint32_t, kNumSecondaryLengths> lengthFreq{};
-        std::array<uint32_t, kAlignedSymbols> alignedFreq{};
-        for (const Item &it : items_) {
-            ++mainFreq[it.mainSymbol];
-            if (it.lengthSymbol != kNoLength)
-                ++lengthFreq[it.lengthSymbol];
-            if (it.extraBits >= 3)
-                ++alignedFreq[it.extraValue & 7];
-        }
-        // libmspack undoes E8 translation only once a tree has given the
-        // literal 0xE8 a code (or a stored block was seen).
-        if (options_.e8Translation && !intelStarted_ && mainFreq[0xE8] == 0)
-            mainFreq[0xE8] = 1;
-
-        std::vector<uint8_t> mainLen(mainSymbols_);
-        std::array<uint8_t, kNumSecondaryLengths> lengthLen{};
-        std::array<uint8_t, kAlignedSymbols> alignedLen{};
-        buildCodeLengths(mainFreq, kMaxMainCodeLen, mainLen);
-        buildCodeLengths(lengthFreq, kMaxLengthCodeLen, lengthLen);
-        buildCodeLengths(alignedFreq, kMaxAlignedCodeLen, alignedLen);
-
-        const auto mainTokensLow = preTreeTokens({prevMain_.data(), kNumChars}, {mainLen.data(), kNumChars});
-        const auto mainTokensHigh = preTreeTokens({prevMain_.data() + kNumChars, mainSymbols_ - kNumChars},
-                                                  {mainLen.data() + kNumChars, mainSymbols_ - kNumChars});
-        const auto lengthTokens = preTreeTokens(prevLength_, lengthLen);
-
-        uint64_t symbolBits = 0, verbatimExtra = 0, alignedExtra = 0;
-        for (unsigned s = 0; s < mainSymbols_; ++s)
-            symbolBits += uint64_t(mainFreq[s]) * mainLen[s];
-        for (unsigned s = 0; s < kNumSecondaryLengths; ++s)
-            symbolBits += uint64_t(lengthFreq[s]) * lengthLen[s];
-        for (const Item &it : items_) {
-            verbatimExtra += it.extraBits;
-            alignedExtra += it.extraBits >= 3 ? it.extraBits - 3u : it.extraBits;
-        }
-        bool anyAligned = false;
-        for (unsigned s = 0; s < kAlignedSymbols; ++s) {
-            alignedExtra += uint64_t(alignedFreq[s]) * alignedLen[s];
-            anyAligned |= alignedFreq[s] != 0;
-        }
-        const uint64_t treeBits = writeLengths(mainTokensLow, nullptr) + writeLengths(mainTokensHigh, nullptr) +
-                                  writeLengths(lengthTokens, nullptr);
-        const uint64_t verbatimBits = treeBits + symbolBits + verbatimExtra;
-        const uint64_t alignedBits = 3 * kAlignedSymbols + treeBits + symbolBits + alignedExtra;
-        // Stored: 1..16 bits of padding, R0..R2, the bytes, a pad byte if odd.
-        const uint64_t storedBits = 16 + 96 + 8 * uint64_t(size) + 8 * (size & 1);
-        // The decoders disagree on the padding when the header ends on a
-        // word boundary (libarchive skips none, the others 16 bits).
-        const bool storedPossible = options_.allowUncompressed && (writer.pendingBits() + 27) % 16 != 0;
-
-        if (storedPossible && storedBits < std::min(verbatimBits, alignedBits)) {
-            writeStored(writer, start, size);
-            return;
-        }
-        const bool aligned = options_.allowAligned && anyAligned && alignedBits < verbatimBits;
-
-        writer.put(aligned ? kBlockAligned : kBlockVerbatim, 3);
-        writer.put(size >> 8, 16);
-        writer.put(size & 0xFF, 8);
-        if (aligned)
-            for (uint8_t l : alignedLen)
-                writer.put(l, 3);
-        writeLengths(mainTokensLow, &writer);
-        writeLengths(mainTokensHigh, &writer);
-        writeLengths(lengthTokens, &writer);
-
-        std::vector<uint16_t> mainCode(mainSymbols_);
-        std::array<uint16_t, kNumSecondaryLengths> lengthCode{};
-        std::array<uint16_t, kAlignedSymbols> alignedCode{};
-        buildCodes(mainLen, mainCode);
-        buildCodes(lengthLen, lengthCode);
-        buildCodes(alignedLen, alignedCode);
-        for (const Item &it : items_) {
-            writer.put(mainCode[it.mainSymbol], mainLen[it.mainSymbol]);
-            if (it.mainSymbol < kNumChars)
-                continue;
-            if (it.lengthSymbol != kNoLength)
-                writer.put(lengthCode[it.lengthSymbol], lengthLen[it.lengthSymbol]);
-            if (aligned && it.extraBits >= 3) {
-                writer.put(it.extraValue >> 3, it.extraBits - 3);
-                const unsigned low = it.extraValue & 7;
-                writer.put(alignedCode[low], alignedLen[low]);
-            } else if (it.extraBits) {
-                writer.putLong(it.extraValue, it.extraBits);
-            }
-        }
-        std::copy(mainLen.begin(), mainLen.end(), prevMain_.begin());
-        costs_.update(mainLen, lengthLen, mainFreq);
-        prevLength_ = lengthLen;
-        if (mainLen[0xE8])
-            intelStarted_ = true;
-    }
-
-    void writeStored(BitWriter &writer, uint32_t start, uint32_t size)
-    {
-        writer.put(kBlockUncompressed, 3);
-        writer.put(size >> 8, 16);
-        writer.put(size & 0xFF, 8);
-        writer.alignToWord();
-        std::vector<uint8_t> &out = writer.bytes();
-        // The repeated offsets the parse left: the decoder takes them from
-        // here, so its state follows the encoder's.
-        for (uint32_t r : repeats_)
-            for (int i = 0; i < 4; ++i)
-                out.push_back(uint8_t(r >> (8 * i)));
-        const uint8_t *data = at(start);
-        out.insert(out.end(), data, data + size);
-        if (size & 1)
-            out.push_back(0);
-        intelStarted_ = true;
-    }
 
     const int windowBits_;
     const uint32_t windowSize_;
@@ -468,11 +245,9 @@ private:
     uint32_t insertedTo_ = 0;
     uint64_t frameIndex_ = 0;
     bool headerWritten_ = false;
-    bool intelStarted_ = false;
 
-    std::array<uint32_t, kNumRepeats> repeats_{1, 1, 1};
-    std::array<uint8_t, kMaxMainSymbols> prevMain_{};
-    std::array<uint8_t, kNumSecondaryLengths> prevLength_{};
+    RepeatedOffsets repeats_;
+    BlockWriter blocks_{mainSymbols_, options_.e8Translation, options_.allowUncompressed, options_.allowAligned};
     std::vector<BtMatch> matches_;
     std::vector<Item> items_;
 };
