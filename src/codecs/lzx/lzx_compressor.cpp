@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 #include <vector>
 
@@ -79,6 +80,7 @@ public:
     void compressFrame(std::span<const uint8_t> input, bool /*lastFrameOfFolder*/,
                        std::vector<uint8_t> &out) override
     {
+        assert(input.size() <= cab::kFrameSize);
         if (input.empty())
             return; // a zero-length block is invalid; an empty folder has no frames
         const uint32_t frameStart = appendFrame(input);
