@@ -222,6 +222,23 @@ TEST_F(CabCreate, MszipAndStoredTreesReadBackWithEveryReader)
     }
 }
 
+TEST_F(CabCreate, LzxTreesReadBackWithEveryReader)
+{
+    ScopedTimeZone tz("Asia/Tokyo");
+    TempDir work;
+    fs::path root = work / "src";
+    auto expected = makeTree(root);
+    for (const char *window : {"15", "18", "21"}) {
+        SCOPED_TRACE(window);
+        fs::path cab = work / "lzx.cab";
+        ASSERT_EQ(cabIn(root, std::string("-a -r -i -ml:") + window + " \"" + cab.string() + "\" *.*"), kOk);
+        expectReadBack(work.path(), cab, expected);
+        std::string listing;
+        ASSERT_EQ(runCommand("7zz l -slt " + sh(cab), &listing), 0);
+        EXPECT_NE(listing.find(std::string("Method = LZX:") + window), std::string::npos) << listing;
+    }
+}
+
 TEST_F(CabCreate, WithoutRecursionOnlyTopLevelFiles)
 {
     TempDir work;
@@ -268,9 +285,6 @@ TEST_F(CabCreate, BadCommandsWriteNothing)
     };
     for (const auto &cmd : bad)
         EXPECT_EQ(cabIn(work / "src", cmd), kErrCommandLine) << cmd;
-    // LZX is a valid request this build cannot carry out yet.
-    EXPECT_EQ(cabIn(work / "src", "-a -r -i -ml:21" + cab), kErrNotSupported);
-    EXPECT_EQ(cabIn(work / "src", "-a -ml:15" + cab), kErrNotSupported);
     EXPECT_TRUE(fs::is_empty(out));
 }
 

@@ -18,6 +18,8 @@
 // file's content; links to folders and dangling links are left out.
 #include "archivers/cab32/create.h"
 
+#include "codecs/lzx/lzx_compressor.h"
+
 #include "archivers/cab32/create_entries.h"
 #include "archivers/cab32/create_options.h"
 #include "archivers/common/archiver_result.h"
@@ -54,8 +56,7 @@ cab::CompressorFactory compressorFactory(const CreateOptions &options)
     case CabMethod::Stored:
         return [] { return cab::makeStoredCompressor(); };
     case CabMethod::Lzx:
-        // No LZX encoder yet: the command is refused as not supported.
-        return {};
+        return [w = options.lzxWindowBits] { return codecs::lzx::makeLzxCompressor(w); };
     }
     return {};
 }
@@ -101,7 +102,12 @@ int32_t runCreate(const std::vector<Token> &tokens)
         return kErrWrite;
 
     AtomicCabOutput output(file);
-    cab::CabWriteResult written = cab::writeCabinet(entries, factory, output);
+    // Decoders disagree on E8 translation past 1 GiB of an LZX folder, so
+    // LZX folders stay below that.
+    cab::CabLimits limits;
+    if (options.method == CabMethod::Lzx)
+        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxFolderLimit / cab::kFrameSize);
+    cab::CabWriteResult written = cab::writeCabinet(entries, factory, output, limits);
     if (!written.ok())
         return resultCode(written.status);
     if (!file.commit(error))
