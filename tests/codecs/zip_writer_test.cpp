@@ -213,11 +213,17 @@ TEST(ZipDeflate, WholeBufferShrinksTextAndDeclinesRandomOrEmptyData)
     EXPECT_LT(out.size(), text.size() / 2);
     EXPECT_EQ(inflateRaw(out, text.size()), text);
 
-    std::vector<uint8_t> noise(50000);
-    std::mt19937 rng(5);
-    for (auto &b : noise)
-        b = static_cast<uint8_t>(rng());
-    EXPECT_FALSE(d.compress(noise, out));
+    // Small and large (probed) noise is declined; large text passes the probe.
+    for (size_t n : {size_t(50000), size_t(300000)}) {
+        std::vector<uint8_t> noise(n);
+        std::mt19937 rng(5);
+        for (auto &b : noise)
+            b = static_cast<uint8_t>(rng());
+        EXPECT_FALSE(d.compress(noise, out)) << n;
+    }
+    std::vector<uint8_t> bigText = textLike(400000, 6);
+    ASSERT_TRUE(d.compress(bigText, out));
+    EXPECT_EQ(inflateRaw(out, bigText.size()), bigText);
     EXPECT_FALSE(d.compress({}, out));
     // Levels map monotonically onto libdeflate levels.
     for (int l = 2; l <= 9; ++l)

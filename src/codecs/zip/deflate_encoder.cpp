@@ -17,6 +17,15 @@ constexpr uint8_t kEmptyStoredLengths[4] = {0x00, 0x00, 0xFF, 0xFF};
 constexpr unsigned kBlockHeaderBits = 3;
 constexpr size_t kScratchSize = 64 * 1024;
 
+// Members at least this large have their first kProbeSize bytes probed at
+// libdeflate's fastest level; if that saves less than 1/kProbeGainDivisor,
+// the member is stored without a full attempt.  Compressed images and
+// archives fail the probe; text, code and binaries pass it easily, and the
+// probe costs about 1 % of compressing the member.
+constexpr size_t kProbeMinSize = 256 * 1024;
+constexpr size_t kProbeSize = 64 * 1024;
+constexpr size_t kProbeGainDivisor = 100;
+
 struct BlockLayout {
     uint64_t lastHeaderBit = 0; // where the final block's header starts
     uint64_t endBit = 0;        // just after the final block's end code
@@ -82,11 +91,23 @@ Deflater::Deflater(int zipLevel)
 Deflater::~Deflater()
 {
     libdeflate_free_compressor(c_);
+    libdeflate_free_compressor(probe_);
+}
+
+bool Deflater::looksIncompressible(std::span<const uint8_t> input)
+{
+    if (input.size() < kProbeMinSize)
+        return false;
+    if (!probe_ && !(probe_ = libdeflate_alloc_compressor(1)))
+        throw std::bad_alloc();
+    probeOut_.resize(kProbeSize - kProbeSize / kProbeGainDivisor);
+    return libdeflate_deflate_compress(probe_, input.data(), kProbeSize, probeOut_.data(),
+                                       probeOut_.size()) == 0;
 }
 
 bool Deflater::compress(std::span<const uint8_t> input, std::vector<uint8_t> &out)
 {
-    if (input.size() < 2)
+    if (input.size() < 2 || looksIncompressible(input))
         return false;
     // One byte less than the input: libdeflate gives up (returns 0) as soon
     // as the result would not be smaller, which saves finishing it.
