@@ -71,14 +71,12 @@ BlockLayout layoutOf(std::span<const uint8_t> stream)
 
 int libdeflateLevel(int zipLevel)
 {
-    // libdeflate compresses better than zlib at the same level, so each
-    // level can use a faster libdeflate level and still come out no larger
-    // than Info-ZIP's (level 6: libdeflate 5 is about 1 % smaller than
-    // `zip -6` on mixed trees and a sixth faster than libdeflate 6).  Levels
-    // 2-4 are greedy there, which loses on plain text, so 6 stays lazy.
-    // libdeflate's levels above 9 are many times slower and are not used.
-    static constexpr int kMap[10] = {1, 1, 2, 3, 4, 5, 5, 6, 8, 9};
-    return kMap[std::clamp(zipLevel, 1, 9)];
+    // Same number: libdeflate's levels 1-9 follow zlib's (and so Info-ZIP's)
+    // speed/size curve at about twice the speed.  A lower libdeflate level at 6
+    // would be faster still but comes out over 1 % larger than `zip -6` on
+    // plain text (level 5: +1.2 %; level 6: +0.1 %, and smaller on code and
+    // binaries).  libdeflate's levels above 9 are far slower and not used.
+    return std::clamp(zipLevel, 1, 9);
 }
 
 Deflater::Deflater(int zipLevel)
