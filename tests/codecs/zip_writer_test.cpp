@@ -1,4 +1,5 @@
 #include "codecs/zip/deflate_encoder.h"
+#include "codecs/zip/deflate_layout.h"
 #include "codecs/zip/zip_format.h"
 #include "codecs/zip/zip_writer.h"
 #include "test_support.h"
@@ -203,6 +204,37 @@ TEST(ZipDeflate, IndependentChunksJoinIntoOneStream)
             }
         }
     }
+}
+
+TEST(ZipDeflate, LayoutFindsTheEndOfZlibStreamsAndRejectsDamage)
+{
+    // zlib picks stored, fixed and dynamic blocks differently from libdeflate.
+    std::vector<uint8_t> data = textLike(150000, 7);
+    for (int level = 0; level <= 9; ++level) {
+        for (size_t n : {size_t(0), size_t(1), size_t(100), size_t(150000)}) {
+            z_stream z{};
+            ASSERT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+            std::vector<uint8_t> out(deflateBound(&z, n) + 16);
+            z.next_in = data.data();
+            z.avail_in = static_cast<uInt>(n);
+            z.next_out = out.data();
+            z.avail_out = static_cast<uInt>(out.size());
+            ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+            out.resize(out.size() - z.avail_out);
+            deflateEnd(&z);
+            auto layout = deflateLayout(out);
+            ASSERT_TRUE(layout) << level << " " << n;
+            EXPECT_EQ((layout->endBit + 7) / 8, out.size()) << level << " " << n;
+            EXPECT_LT(layout->finalHeaderBit, layout->endBit);
+            if (out.size() > 4) {
+                out.resize(out.size() - 3);
+                EXPECT_FALSE(deflateLayout(out)) << "truncated " << level << " " << n;
+            }
+        }
+    }
+    std::vector<uint8_t> junk = {0xFF, 0xFF, 0xFF, 0xFF}; // reserved block type
+    EXPECT_FALSE(deflateLayout(junk));
+    EXPECT_FALSE(deflateLayout({}));
 }
 
 TEST(ZipDeflate, WholeBufferShrinksTextAndDeclinesRandomOrEmptyData)

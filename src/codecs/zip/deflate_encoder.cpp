@@ -1,10 +1,13 @@
 #include "codecs/zip/deflate_encoder.h"
 
+#include "codecs/zip/deflate_layout.h"
+
 #include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 namespace qvo::codecs::zip {
@@ -15,7 +18,6 @@ namespace {
 constexpr uint8_t kEmptyStoredLengths[4] = {0x00, 0x00, 0xFF, 0xFF};
 // A stored block header is three bits: BFINAL and BTYPE 00.
 constexpr unsigned kBlockHeaderBits = 3;
-constexpr size_t kScratchSize = 64 * 1024;
 
 // Members at least this large have their first kProbeSize bytes probed at
 // libdeflate's fastest level; if that saves less than 1/kProbeGainDivisor,
@@ -25,47 +27,6 @@ constexpr size_t kScratchSize = 64 * 1024;
 constexpr size_t kProbeMinSize = 256 * 1024;
 constexpr size_t kProbeSize = 64 * 1024;
 constexpr size_t kProbeGainDivisor = 100;
-
-struct BlockLayout {
-    uint64_t lastHeaderBit = 0; // where the final block's header starts
-    uint64_t endBit = 0;        // just after the final block's end code
-};
-
-// Walks a raw deflate stream block by block with zlib (decoding it, as
-// nothing else tells where its blocks end) to find where the last block
-// starts and where the stream ends, to the bit.
-BlockLayout layoutOf(std::span<const uint8_t> stream)
-{
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK)
-        throw std::bad_alloc();
-    std::vector<uint8_t> scratch(kScratchSize);
-    z.next_in = const_cast<Bytef *>(stream.data());
-    z.avail_in = static_cast<uInt>(stream.size());
-    BlockLayout layout; // a raw stream's first block header is at bit 0
-    for (;;) {
-        z.next_out = scratch.data();
-        z.avail_out = static_cast<uInt>(scratch.size());
-        int rc = inflate(&z, Z_BLOCK);
-        uint64_t bit = (stream.size() - z.avail_in) * 8 - static_cast<uint64_t>(z.data_type & 7);
-        if (rc == Z_STREAM_END)
-            break;
-        if (rc != Z_OK) {
-            inflateEnd(&z);
-            throw std::logic_error("deflate produced a stream inflate rejects");
-        }
-        if (z.data_type & 128) { // at a block boundary
-            if (z.data_type & 64)
-                layout.endBit = bit;
-            else
-                layout.lastHeaderBit = bit;
-        }
-    }
-    inflateEnd(&z);
-    if (layout.endBit == 0)
-        throw std::logic_error("deflate stream without a final block");
-    return layout;
-}
 
 } // namespace
 
@@ -125,13 +86,17 @@ void Deflater::compressChunk(std::span<const uint8_t> input, bool last, std::vec
     if (last)
         return;
 
-    BlockLayout layout = layoutOf(out);
-    out[layout.lastHeaderBit / 8] &= static_cast<uint8_t>(~(1u << (layout.lastHeaderBit % 8)));
-    out.resize((layout.endBit + 7) / 8);
+    // libdeflate ends its output with the final block: a walk that ends
+    // anywhere but in the last byte went astray, and joining would corrupt.
+    std::optional<DeflateLayout> layout = deflateLayout(out);
+    if (!layout || (layout->endBit + 7) / 8 != out.size())
+        throw std::logic_error("deflate stream layout not found");
+    out[layout->finalHeaderBit / 8] &= static_cast<uint8_t>(~(1u << (layout->finalHeaderBit % 8)));
+    out.resize((layout->endBit + 7) / 8);
     // The padding after the end code is zero.  Three zero bits there already
     // read as the header of a stored, non-final block; fewer need a zero
     // byte to complete it.  The stored block then skips to the byte boundary.
-    uint64_t padding = out.size() * 8 - layout.endBit;
+    uint64_t padding = out.size() * 8 - layout->endBit;
     if (padding < kBlockHeaderBits)
         out.push_back(0);
     out.insert(out.end(), std::begin(kEmptyStoredLengths), std::end(kEmptyStoredLengths));
