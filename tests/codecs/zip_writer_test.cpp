@@ -285,7 +285,7 @@ TEST(ZipWriter, ForcedZip64RecordsReadBack)
     checkWithReaders(a, big);
 }
 
-TEST(ZipWriter, RefusesASizeItsHeaderCannotHold)
+TEST(ZipWriter, RefusesWhatItsHeadersCannotHold)
 {
     MemoryOutput out;
     ZipWriter w(out, Zip64Thresholds{100, 0xFFFF});
@@ -296,4 +296,10 @@ TEST(ZipWriter, RefusesASizeItsHeaderCannotHold)
     EXPECT_FALSE(w.endEntry(DataInfo{kMethodStore, crcOf(data), 200, 200}));
     EXPECT_TRUE(w.tooLarge());
     EXPECT_FALSE(w.finish());
+
+    MemoryOutput out2;
+    ZipWriter w2(out2);
+    EntryMeta longName{std::string(70000, 'n'), EntryMeta::Kind::File, 0, 0644};
+    EXPECT_FALSE(w2.addEntry(longName, DataInfo{}, {}));
+    EXPECT_TRUE(w2.tooLarge());
 }
