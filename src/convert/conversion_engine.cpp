@@ -10,6 +10,7 @@
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace qvo::convert {
@@ -30,6 +31,23 @@ bool sameFile(const std::string &a, const std::string &b)
         return true;
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// Flushes a file and the folder entry that names it.
+bool syncToDisk(const std::string &path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return ok;
 }
 
 } // namespace
@@ -162,6 +180,11 @@ struct ConversionEngine::Impl {
             return;
         yield();
         working.remove();
+        // The new archive must be on disk before its source goes.
+        if (s.deleteBeforeFile && !sourceIsTarget && !syncToDisk(after)) {
+            report.detail = "the new archive could not be synced to disk";
+            return;
+        }
         if (s.deleteBeforeFile && !sourceIsTarget && ::unlink(before.c_str()) != 0 && core::fileExists(before)) {
             report.detail = "the source could not be deleted";
             return;
