@@ -223,3 +223,22 @@ TEST(ReaderCommands, MalformedLinesWriteNothing)
     EXPECT_EQ(callArchiver(kUnZip, "-x -q " + zip + " " + out).result, kOk);
     EXPECT_EQ(readFile(dir / "出力 先/f.txt"), "x");
 }
+
+TEST(ReaderCommands, SevenZipAlsoReads7zAndTar)
+{
+    TempDir dir;
+    writeFile(dir / "src/d/日本.txt", "nihon");
+    writeFile(dir / "src/top.txt", "top");
+    ASSERT_EQ(runCommand("cd " + sh(dir / "src") + " && 7zz a -bd " + sh(dir / "a.7z") + " d top.txt >/dev/null"), 0);
+    ASSERT_EQ(runCommand("cd " + sh(dir / "src") + " && tar czf " + sh(dir / "a.tgz") + " d top.txt"), 0);
+    for (const char *name : {"a.7z", "a.tgz"}) {
+        SCOPED_TRACE(name);
+        fs::path out = dir / (std::string("out-") + name);
+        fs::create_directories(out);
+        CallOutcome o = callArchiver(kSevenZip, "x -hide " + quoted(dir / name) + " " + quoted(out));
+        ASSERT_TRUE(o.finished) << describe(o);
+        EXPECT_EQ(o.result, kOk);
+        EXPECT_EQ(readFile(out / "d/日本.txt"), "nihon");
+        EXPECT_EQ(readFile(out / "top.txt"), "top");
+    }
+}
