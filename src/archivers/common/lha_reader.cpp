@@ -32,20 +32,50 @@ constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, secon
 struct FdStream {
     int fd = -1;
     bool truncated = false;
+    // lhasa reads headers and compressed data a few bytes at a time: serve
+    // those reads from a buffer instead of one system call each.
+    std::vector<char> buffer = std::vector<char>(kBufferSize);
+    size_t bufferPos = 0;
+    size_t bufferEnd = 0;
+
+    // Reads up to `len` bytes straight from the file; -1 on an error.
+    ssize_t readFile(char *out, size_t len)
+    {
+        for (;;) {
+            ssize_t n = ::read(fd, out, len);
+            if (n < 0 && errno == EINTR)
+                continue;
+            return n;
+        }
+    }
 
     static int read(void *handle, void *buf, size_t len)
     {
         auto *s = static_cast<FdStream *>(handle);
+        char *out = static_cast<char *>(buf);
         size_t done = 0;
         while (done < len) {
-            ssize_t n = ::read(s->fd, static_cast<char *>(buf) + done, len - done);
-            if (n < 0 && errno == EINTR)
+            if (s->bufferPos < s->bufferEnd) {
+                size_t n = std::min(len - done, s->bufferEnd - s->bufferPos);
+                std::memcpy(out + done, s->buffer.data() + s->bufferPos, n);
+                s->bufferPos += n;
+                done += n;
                 continue;
+            }
+            ssize_t n;
+            if (len - done >= s->buffer.size()) {
+                n = s->readFile(out + done, len - done);
+                if (n > 0)
+                    done += static_cast<size_t>(n);
+            } else {
+                n = s->readFile(s->buffer.data(), s->buffer.size());
+                s->bufferPos = 0;
+                s->bufferEnd = n > 0 ? static_cast<size_t>(n) : 0;
+            }
             if (n < 0)
                 return -1;
             if (n == 0)
                 break;
-            done += static_cast<size_t>(n);
         }
         s->truncated = done > 0 && done < len && static_cast<const unsigned char *>(buf)[0] != 0;
         return static_cast<int>(done);
@@ -53,6 +83,13 @@ struct FdStream {
     static int skip(void *handle, size_t bytes)
     {
         auto *s = static_cast<FdStream *>(handle);
+        size_t buffered = s->bufferEnd - s->bufferPos;
+        if (bytes <= buffered) {
+            s->bufferPos += bytes;
+            return 1;
+        }
+        bytes -= buffered;
+        s->bufferPos = s->bufferEnd = 0;
         return ::lseek(s->fd, static_cast<off_t>(bytes), SEEK_CUR) >= 0;
     }
     static void close(void *) {}
