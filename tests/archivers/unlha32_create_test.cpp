@@ -115,6 +115,12 @@ TEST_P(Unlha32Create, ReadersExtractTheTreeExactly)
         ASSERT_EQ(runCommand(r.extract(arc, out), &log), 0) << r.name << ": " << log;
         EXPECT_EQ(firstDifference(want, snapshot(out), true), "") << r.name;
     }
+
+    // Our own extraction reads it back too, links included.
+    fs::path ours = tmp / "x-unlha32";
+    fs::create_directories(ours);
+    ASSERT_EQ(callUnlha("x  -n " + inQuotes(arc) + " " + inQuotes(ours.string() + "/")), 0);
+    EXPECT_EQ(firstDifference(want, snapshot(ours), true), "") << "unlha32";
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, Unlha32Create, ::testing::Values(0, 1, 2, 3, 4),
