@@ -30,9 +30,10 @@ QFrame *line(QWidget *parent, int x, int yTop, int yBottom)
 QLabel *label(QWidget *parent, const QString &text, int x, int y, int w, int h)
 {
     auto *l = new QLabel(text, parent);
-    // Twips heights were made for a 12 px font with almost no line gap;
-    // the CJK fonts here need a few pixels more.
-    l->setGeometry(px(x), px(y), px(w), std::max(px(h), l->fontMetrics().height()));
+    // The form's sizes were made for a narrower font with almost no line
+    // gap: the label grows to its text, rightwards.
+    const QSize hint = l->sizeHint();
+    l->setGeometry(px(x), px(y), std::max(px(w), hint.width()), std::max(px(h), hint.height()));
     return l;
 }
 

@@ -213,7 +213,7 @@ void frmConfig::cmdOK_Click()
         core::changeMode(selectedMode_);
 }
 
-bool frmConfig::open(int page)
+bool frmConfig::openAtPage(int page)
 {
     if (!core::appSettings)
         return false;

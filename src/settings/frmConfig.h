@@ -38,7 +38,7 @@ public:
     // How both main windows open the dialog: page `page` (0 general, 1 LHA,
     // 2 ZIP, 3 CAB) in front, modal over the program, editing appSettings.
     // True when the user pressed OK.
-    static bool open(int page);
+    static bool openAtPage(int page);
 
     // Brings page `page` to the front through the list, as a caller does.
     void selectPage(int page);

@@ -121,7 +121,6 @@ QPixmap hiddenPicture()
     // The two pages, large, and the greeting.
     painter.save();
     painter.translate(24, 40);
-    painter.fillRect(QRectF(4, 4, 96, 96), QColor(255, 255, 255, 40));
     drawPages(painter, 96);
     painter.restore();
 

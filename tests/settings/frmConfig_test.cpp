@@ -251,7 +251,7 @@ TEST_F(SettingsDialog, OpenShowsTheAskedPageModally)
             EXPECT_FALSE(dialog->framePage[size_t(shownPage)]->isHidden());
             dialog->cmdCancel->click();
         });
-        EXPECT_FALSE(frmConfig::open(page));
+        EXPECT_FALSE(frmConfig::openAtPage(page));
         EXPECT_TRUE(modal);
         EXPECT_EQ(shownPage, page == 9 ? 0 : page);
     }
