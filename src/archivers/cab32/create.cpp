@@ -1,13 +1,113 @@
+// The create command of cab32: packs the current directory into a cabinet.
+//
+//   -a [-r] [-i] (-ml:N | -mz | -ms) "ARCHIVE" *.*
+//
+//   -a       create ARCHIVE (replacing a file of that name once complete)
+//   -r       recurse into folders; names keep their path below the current
+//            directory, with '\' as separator.  Without it, only the files
+//            of the current directory are packed.
+//   -i       no dialogs (accepted; none are ever shown)
+//   -ml:N    LZX with a window of 2^N bytes, N from 15 to 21
+//   -mz      MSZIP
+//   -ms      stored, no compression
+//   *.*      every entry of the current directory, dot files included
+//
+// Exactly one method switch is required; anything else is kErrCommandLine
+// and nothing is written.  Folders are not entries of a cabinet, so empty
+// folders are not kept.  Symbolic links to files are stored as the linked
+// file's content; links to folders and dangling links are left out.
 #include "archivers/cab32/create.h"
 
+#include "codecs/lzx/lzx_compressor.h"
+
+#include "archivers/cab32/create_entries.h"
+#include "archivers/cab32/create_options.h"
 #include "archivers/common/archiver_result.h"
+#include "archivers/common/atomic_output_file.h"
+#include "archivers/common/source_tree.h"
+#include "codecs/cab/cabinet_writer.h"
+#include "codecs/cab/mszip_compressor.h"
+#include "codecs/cab/stored_compressor.h"
 
 namespace qvo::archivers::cab32 {
+namespace cab = codecs::cab;
 
-int32_t runCreate(const std::vector<Token> &)
+namespace {
+
+class AtomicCabOutput final : public cab::CabOutput {
+public:
+    explicit AtomicCabOutput(AtomicOutputFile &file) : file_(file) {}
+    bool write(const void *data, size_t size) override { return file_.write(data, size); }
+    bool writeAt(uint64_t offset, const void *data, size_t size) override
+    {
+        return file_.writeAt(offset, data, size);
+    }
+
+private:
+    AtomicOutputFile &file_;
+};
+
+// The folder compressor of a method; empty when this build cannot make it.
+cab::CompressorFactory compressorFactory(const CreateOptions &options)
 {
-    // Archive creation is not written yet: say so instead of faking success.
-    return kErrNotSupported;
+    switch (options.method) {
+    case CabMethod::Mszip:
+        return [] { return cab::makeMszipCompressor(); };
+    case CabMethod::Stored:
+        return [] { return cab::makeStoredCompressor(); };
+    case CabMethod::Lzx:
+        return [w = options.lzxWindowBits] { return codecs::lzx::makeLzxCompressor(w); };
+    }
+    return {};
+}
+
+int32_t resultCode(cab::CabWriteResult::Status status)
+{
+    using Status = cab::CabWriteResult::Status;
+    switch (status) {
+    case Status::Ok: return kOk;
+    case Status::NoFiles: return kErrNoFiles;
+    case Status::TooLarge: return kErrTooLarge;
+    case Status::ReadError: return kErrWrite;
+    case Status::WriteError: return kErrWrite;
+    }
+    return kErrInternal;
+}
+
+} // namespace
+
+int32_t runCreate(const std::vector<Token> &tokens)
+{
+    CreateOptions options;
+    if (int32_t rc = parseCreateCommand(tokens, options); rc != kOk)
+        return rc;
+    cab::CompressorFactory factory = compressorFactory(options);
+    if (!factory)
+        return kErrNotSupported;
+
+    AtomicOutputFile file;
+    std::string error;
+    if (!file.open(options.archive, error))
+        return kErrWrite;
+
+    SourceWalkOptions walk;
+    walk.recurse = options.recurse;
+    walk.keepPaths = true;
+    walk.exclude = {file.target(), file.tempPath()};
+    std::vector<SourceEntry> source;
+    if (!collectSourceTree(".", walk, source, error))
+        return kErrNoFiles;
+    std::vector<cab::CabFileEntry> entries;
+    if (!makeCabEntries(source, entries, error))
+        return kErrWrite;
+
+    AtomicCabOutput output(file);
+    cab::CabWriteResult written = cab::writeCabinet(entries, factory, output);
+    if (!written.ok())
+        return resultCode(written.status);
+    if (!file.commit(error))
+        return kErrWrite;
+    return kOk;
 }
 
 } // namespace qvo::archivers::cab32

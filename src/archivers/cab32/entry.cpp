@@ -4,6 +4,7 @@
 #include "archivers/common/export.h"
 #include "archivers/common/guarded_call.h"
 #include "archivers/cab32/create.h"
+#include "archivers/cab32/extract.h"
 
 using namespace qvo::archivers;
 
@@ -19,7 +20,8 @@ QVO_ARCHIVER_EXPORT int32_t Cab(void *, const char *cmdLine, char *output, uint3
     return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
         if (isSwitch(t[0]) && t[0].text == "-a")
             return cab32::runCreate(t);
-        // "-x" arrives with the extraction work.
+        if (isSwitch(t[0]) && t[0].text == "-x")
+            return cab32::runExtract(t);
         return kErrCommandLine;
     });
 }

@@ -1,13 +1,85 @@
+// The create command of unlha32.
+//
+//   a [-x1] [-n] [-r2] [-jmN] "ARCHIVE" "FOLDER/"
+//
+// Switches may come in any order, before or between the two paths:
+//   -x1   store paths relative to FOLDER; without it base names only, and
+//         two files of one name are an error (kErrNameClash)
+//   -n    no progress display (there is none: accepted and ignored)
+//   -r2   walk subfolders and store folders as entries, so empty folders
+//         survive; without it only the files directly in FOLDER
+//   -jmN  method: 0 = lh0 (stored), 1 = lh1, 2 = lh5 (the default),
+//         3 = lh6, 4 = lh7; another number is kErrNotSupported
+// ARCHIVE is created or replaced; FOLDER's contents are packed.  Any other
+// switch, a missing or extra path, or a malformed number is
+// kErrCommandLine.  A failed command writes nothing.
 #include "archivers/unlha32/create.h"
 
 #include "archivers/common/archiver_result.h"
+#include "archivers/unlha32/create_writer.h"
+
+#include <string_view>
 
 namespace qvo::archivers::unlha32 {
 
-int32_t runCreate(const std::vector<Token> &)
+namespace {
+
+using codecs::lha::LhaMethod;
+
+// Parses the number after "-jm": an optional minus sign and digits.
+bool parseLevel(std::string_view s, long &level)
 {
-    // Archive creation is not written yet: say so instead of faking success.
-    return kErrNotSupported;
+    bool negative = !s.empty() && s[0] == '-';
+    if (negative)
+        s.remove_prefix(1);
+    if (s.empty() || s.size() > 9)
+        return false;
+    long v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    level = negative ? -v : v;
+    return true;
+}
+
+} // namespace
+
+int32_t runCreate(const std::vector<Token> &tokens)
+{
+    static constexpr LhaMethod kMethods[] = {LhaMethod::Lh0, LhaMethod::Lh1, LhaMethod::Lh5,
+                                             LhaMethod::Lh6, LhaMethod::Lh7};
+    LhaCreateOptions options;
+    options.keepPaths = false;
+    options.recurse = false;
+    long level = 2;
+    std::vector<std::string> paths;
+    for (size_t i = 1; i < tokens.size(); ++i) {
+        const Token &t = tokens[i];
+        if (!isSwitch(t)) {
+            paths.push_back(t.text);
+            continue;
+        }
+        std::string_view s = t.text;
+        if (s == "-x1")
+            options.keepPaths = true;
+        else if (s == "-n")
+            continue;
+        else if (s == "-r2")
+            options.recurse = true;
+        else if (s.substr(0, 3) == "-jm") {
+            if (!parseLevel(s.substr(3), level))
+                return kErrCommandLine;
+        } else
+            return kErrCommandLine;
+    }
+    if (paths.size() != 2 || paths[0].empty() || paths[1].empty())
+        return kErrCommandLine;
+    if (level < 0 || level > 4)
+        return kErrNotSupported;
+    options.method = kMethods[level];
+    return writeLhaArchive(paths[0], paths[1], options);
 }
 
 } // namespace qvo::archivers::unlha32

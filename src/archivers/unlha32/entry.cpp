@@ -4,6 +4,7 @@
 #include "archivers/common/export.h"
 #include "archivers/common/guarded_call.h"
 #include "archivers/unlha32/create.h"
+#include "archivers/unlha32/extract.h"
 
 using namespace qvo::archivers;
 
@@ -21,7 +22,8 @@ QVO_ARCHIVER_EXPORT int32_t Unlha(void *, const char *cmdLine, char *output, uin
             return kErrCommandLine;
         if (t[0].text == "a")
             return unlha32::runCreate(t);
-        // "x" and "e" arrive with the extraction work.
+        if (t[0].text == "x" || t[0].text == "e")
+            return unlha32::runExtract(t);
         return kErrCommandLine;
     });
 }

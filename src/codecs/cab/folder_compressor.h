@@ -31,6 +31,23 @@ public:
     // last holds exactly kFrameSize.
     virtual void compressFrame(std::span<const uint8_t> input, bool lastFrameOfFolder,
                                std::vector<uint8_t> &out) = 0;
+
+    // Compresses consecutive frames of one folder at once and appends one
+    // payload per frame to `payloads`.  `input` holds whole frames; only the
+    // folder's last frame may be shorter, and then `endsFolder` is true.
+    // The result equals calling compressFrame on each frame in turn; a
+    // compressor whose frames are independent enough may spread them over
+    // several threads.
+    virtual void compressFrames(std::span<const uint8_t> input, bool endsFolder,
+                                std::vector<std::vector<uint8_t>> &payloads)
+    {
+        for (size_t pos = 0; pos < input.size(); pos += kFrameSize) {
+            size_t n = input.size() - pos < kFrameSize ? input.size() - pos : kFrameSize;
+            payloads.emplace_back();
+            compressFrame(input.subspan(pos, n), endsFolder && pos + n == input.size(),
+                          payloads.back());
+        }
+    }
 };
 
 } // namespace qvo::codecs::cab

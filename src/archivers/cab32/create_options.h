@@ -1,0 +1,24 @@
+// The switches of a cab32 create command.
+#pragma once
+#include "archivers/common/command_line.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qvo::archivers::cab32 {
+
+enum class CabMethod { Lzx, Mszip, Stored };
+
+struct CreateOptions {
+    bool recurse = false;
+    CabMethod method = CabMethod::Mszip;
+    int lzxWindowBits = 0; // 15..21 with CabMethod::Lzx
+    std::string archive;
+};
+
+// Parses `-a [-r] [-i] (-ml:N | -mz | -ms) "ARCHIVE" *.*`.  Returns kOk or
+// kErrCommandLine.
+int32_t parseCreateCommand(const std::vector<Token> &tokens, CreateOptions &options);
+
+} // namespace qvo::archivers::cab32

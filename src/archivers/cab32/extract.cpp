@@ -1,0 +1,27 @@
+// cab32 extract grammar (tokens separated by spaces, paths quoted):
+//   -x [-j] [-i] [-o] "ARCHIVE" "DEST"
+// -j: every file flat into DEST; -i: no progress window (accepted); -o:
+// overwrite existing files.  Switches after -x may come in any order,
+// before the paths; the back-end sends "-x  -i " with two spaces, which
+// the tokenizer takes as one separator.  DEST must exist.  Cabinet sets
+// are followed through the neighbour names stored in each cabinet when
+// those files lie beside ARCHIVE; a missing one gives kErrMissingVolume.
+#include "archivers/cab32/extract.h"
+
+#include "archivers/common/cab_reader.h"
+#include "archivers/common/extract_command.h"
+
+namespace qvo::archivers::cab32 {
+
+int32_t runExtract(const std::vector<Token> &tokens)
+{
+    static const ExtractGrammar grammar{
+        {{"-x", true}},
+        {"-j"},
+        {"-o"},
+        {"-i"},
+    };
+    return runExtractCommand(tokens, grammar, readCabArchive);
+}
+
+} // namespace qvo::archivers::cab32

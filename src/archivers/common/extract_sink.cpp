@@ -1,0 +1,686 @@
+#include "archivers/common/extract_sink.h"
+
+#include "archivers/common/link_check.h"
+#include "archivers/common/member_path.h"
+#include "archivers/common/unique_fd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <string_view>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace qvo::archivers {
+namespace {
+
+constexpr uint64_t kMiB = 1024 * 1024;
+// Default free-space margin: the larger of this and kMarginPercent of the
+// volume, but never more than half the volume so small volumes stay usable.
+constexpr uint64_t kMinFreeMargin = 256 * kMiB;
+constexpr uint64_t kMarginPercent = 2;
+// How much may be written between two looks at the free space.
+constexpr uint64_t kSpaceCheckInterval = 4 * kMiB;
+// Longest member name or link target taken: nothing longer can be reached
+// by a path afterwards.
+constexpr size_t kMaxNameBytes = PATH_MAX - 1;
+// Rounds of checking the made links again (see makeLinks).
+constexpr int kMaxLinkRechecks = 16;
+
+constexpr int kDirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// The process umask, read without changing it where /proc allows.
+mode_t currentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
+    }
+    mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+// Why a folder could not be opened without following links: a link stands
+// there (refused, whatever it points to), something that is not a folder
+// (the name is taken), or the system said no.
+int32_t classifyOpenFailure(int dirFd, const std::string &name, int openErrno)
+{
+    struct stat st;
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(st.st_mode))
+            return kErrUnsafeEntry; // never write through a link
+        if (!S_ISDIR(st.st_mode))
+            return kErrExists; // a folder is wanted where something else is
+    }
+    return openErrno == ELOOP ? kErrUnsafeEntry : kErrWrite;
+}
+
+bool isSpaceError(int err)
+{
+    return err == ENOSPC || err == EDQUOT;
+}
+
+timespec toTimespec(int64_t sec, uint32_t nsec)
+{
+    timespec t{};
+    t.tv_sec = static_cast<time_t>(sec);
+    t.tv_nsec = nsec < 1000000000u ? static_cast<long>(nsec) : 0;
+    return t;
+}
+
+} // namespace
+
+struct ExtractSink::Impl {
+    // What finish() does to a folder: the time and mode of its member, or
+    // just the final mode of a folder made on the way.
+    struct FolderState {
+        PathComponents path;
+        bool created = false; // made by this sink (with owner rwx kept)
+        bool named = false;   // a folder member named it
+        std::optional<int64_t> mtimeSec;
+        uint32_t mtimeNsec = 0;
+        std::optional<uint32_t> unixMode;
+    };
+    struct PendingLink {
+        PathComponents path; // the link itself
+        std::string target;
+        std::optional<int64_t> mtimeSec;
+        uint32_t mtimeNsec = 0;
+    };
+    struct OpenFile {
+        UniqueFd dir;
+        UniqueFd fd;
+        std::string tempName;
+        std::string finalName;
+        uint64_t written = 0;
+        MemberInfo info;
+    };
+
+    ExtractOptions options;
+    mode_t umaskBits = 022;
+    UniqueFd root;
+    int32_t firstFailure = kOk;
+    int32_t lastResult = kOk; // of the member begun last
+    bool lastWasLink = false; // ... and it was a link, now pending
+    bool stopped = false;
+    bool finished = false;
+    uint64_t totalWritten = 0;
+    uint64_t spaceAllowance = 0; // bytes that may be written before the next look
+    unsigned tempCounter = 0;
+
+    std::optional<OpenFile> file;
+    std::map<std::string, FolderState> folders;
+    std::vector<PendingLink> links;
+    std::unordered_set<std::string> flatNames; // names made in flat mode
+
+    // One folder fd kept open: archives list most members of a folder together.
+    std::string cachedFolderKey;
+    UniqueFd cachedFolder;
+
+    void fail(int32_t code)
+    {
+        if (firstFailure == kOk && code != kOk)
+            firstFailure = code;
+    }
+
+    mode_t workingFolderMode() const { return (0777 & ~umaskBits) | S_IRWXU; }
+    mode_t finalFolderMode(const std::optional<uint32_t> &m) const
+    {
+        mode_t bits = m ? static_cast<mode_t>(*m) & 0777 : 0777;
+        // Owner read and search stay: the folder's contents must be packable.
+        return (bits & ~umaskBits) | S_IRUSR | S_IXUSR;
+    }
+    mode_t finalFileMode(const std::optional<uint32_t> &m) const
+    {
+        mode_t bits = m ? static_cast<mode_t>(*m) & 0777 : 0666;
+        return (bits & ~umaskBits) | S_IRUSR;
+    }
+
+    // Opens the folder made of the first `count` components below the
+    // destination, one component at a time and never following a link.
+    // With `create`, missing folders are made.  On failure `err` says why.
+    UniqueFd openFolder(const PathComponents &path, size_t count, bool create, int32_t &err)
+    {
+        UniqueFd cur(::fcntl(root.get(), F_DUPFD_CLOEXEC, 0));
+        if (!cur) {
+            err = kErrInternal;
+            return {};
+        }
+        for (size_t i = 0; i < count; ++i) {
+            const std::string &name = path[i];
+            int fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
+            if (fd < 0 && errno == ENOENT && create) {
+                if (::mkdirat(cur.get(), name.c_str(), workingFolderMode()) == 0) {
+                    PathComponents made(path.begin(), path.begin() + static_cast<long>(i) + 1);
+                    auto &state = folders[joinComponents(made)];
+                    state.path = std::move(made);
+                    state.created = true;
+                } else if (errno != EEXIST) {
+                    stopped = stopped || isSpaceError(errno);
+                    err = kErrWrite;
+                    return {};
+                }
+                fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
+                if (fd >= 0 && (umaskBits & S_IRWXU))
+                    ::fchmod(fd, workingFolderMode());
+            }
+            if (fd < 0) {
+                err = classifyOpenFailure(cur.get(), name, errno);
+                return {};
+            }
+            cur.reset(fd);
+        }
+        err = kOk;
+        return cur;
+    }
+
+    // A dup of the folder holding a member, through the one-entry cache.
+    UniqueFd parentFolder(const PathComponents &path, bool create, int32_t &err)
+    {
+        size_t count = path.empty() ? 0 : path.size() - 1;
+        std::string key = joinComponents(path, count);
+        if (!cachedFolder || key != cachedFolderKey) {
+            cachedFolder.reset();
+            UniqueFd fd = openFolder(path, count, create, err);
+            if (!fd)
+                return {};
+            cachedFolder = std::move(fd);
+            cachedFolderKey = key;
+        }
+        UniqueFd dup(::fcntl(cachedFolder.get(), F_DUPFD_CLOEXEC, 0));
+        err = dup ? kOk : kErrInternal;
+        return dup;
+    }
+
+    // What stands at a name: 0 nothing, else the st_mode of the entry.
+    static mode_t entryAt(int dirFd, const std::string &name)
+    {
+        struct stat st;
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return 0;
+        return st.st_mode;
+    }
+
+    // A flat-mode name may be made once per call: a second member of that
+    // name would silently replace the first.
+    int32_t claimFlatName(const PathComponents &path)
+    {
+        if (options.restorePaths)
+            return kOk;
+        if (!flatNames.insert(path.back()).second)
+            return kErrNameClash;
+        return kOk;
+    }
+
+    int32_t beginFolder(const MemberInfo &m, const PathComponents &path)
+    {
+        if (!options.restorePaths || path.empty())
+            return kOk; // flat mode makes no folders; "." is the destination
+        int32_t err;
+        UniqueFd fd = openFolder(path, path.size(), true, err);
+        if (!fd)
+            return err;
+        auto &state = folders[joinComponents(path)];
+        state.path = path;
+        state.named = true;
+        state.mtimeSec = m.mtimeSec;
+        state.mtimeNsec = m.mtimeNsec;
+        state.unixMode = m.unixMode;
+        return kOk;
+    }
+
+    int32_t beginFile(const MemberInfo &m, PathComponents path)
+    {
+        if (path.empty())
+            return kErrUnsafeEntry;
+        if (!options.restorePaths)
+            path = {path.back()};
+        int32_t err;
+        UniqueFd dir = parentFolder(path, true, err);
+        if (!dir)
+            return err;
+        if (int32_t clash = claimFlatName(path); clash != kOk)
+            return clash;
+        const std::string &name = path.back();
+        mode_t existing = entryAt(dir.get(), name);
+        if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
+            return kErrExists;
+
+        OpenFile f;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string temp = nextTempName("part");
+            int fd = ::openat(dir.get(), temp.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd >= 0) {
+                f.fd.reset(fd);
+                f.tempName = temp;
+                break;
+            }
+            if (errno != EEXIST) {
+                stopped = stopped || isSpaceError(errno);
+                return kErrWrite;
+            }
+        }
+        if (!f.fd)
+            return kErrWrite;
+        f.dir = std::move(dir);
+        f.finalName = name;
+        f.info = m;
+        file = std::move(f);
+        return kOk;
+    }
+
+    int32_t beginLink(const MemberInfo &m, PathComponents path)
+    {
+        if (path.empty())
+            return kErrUnsafeEntry;
+        if (!options.restorePaths)
+            path = {path.back()};
+        PathComponents base(path.begin(), path.end() - 1);
+        PathComponents resolved;
+        if (!resolveLinkTargetLexically(base, m.linkTarget, resolved))
+            return kErrUnsafeEntry;
+        int32_t err;
+        UniqueFd dir = parentFolder(path, true, err);
+        if (!dir)
+            return err;
+        if (int32_t clash = claimFlatName(path); clash != kOk)
+            return clash;
+        mode_t existing = entryAt(dir.get(), path.back());
+        if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
+            return kErrExists;
+        std::string target = m.linkTarget;
+        std::replace(target.begin(), target.end(), '\\', '/');
+        links.push_back({std::move(path), std::move(target), m.mtimeSec, m.mtimeNsec});
+        return kOk;
+    }
+
+    int32_t begin(const MemberInfo &m)
+    {
+        if (stopped)
+            return kErrSpaceLimit;
+        if (m.isDeviceOrFifo)
+            return kErrUnsafeEntry;
+        PathComponents path;
+        if (!splitMemberName(m.name, path))
+            return kErrUnsafeEntry;
+        if (m.name.size() > kMaxNameBytes || m.linkTarget.size() > kMaxNameBytes)
+            return kErrWrite;
+        switch (m.kind) {
+        case MemberInfo::Kind::Directory: return beginFolder(m, path);
+        case MemberInfo::Kind::File: return beginFile(m, std::move(path));
+        case MemberInfo::Kind::Symlink: return beginLink(m, std::move(path));
+        case MemberInfo::Kind::Hardlink: return makeHardlink(m, std::move(path));
+        }
+        return kErrInternal;
+    }
+
+    // Drops the open file member: its temporary file goes, nothing remains.
+    void abandonFile(int32_t code)
+    {
+        if (!file)
+            return;
+        file->fd.reset();
+        ::unlinkat(file->dir.get(), file->tempName.c_str(), 0);
+        file.reset();
+        lastResult = code;
+        fail(code);
+    }
+
+    // Whether `size` more bytes may be written: the test limit on the total,
+    // and the free-space margin of the volume, looked at every few MiB.
+    bool roomFor(uint64_t size)
+    {
+        if (options.maxTotalBytes && totalWritten + size > *options.maxTotalBytes)
+            return false;
+        if (size <= spaceAllowance) {
+            spaceAllowance -= size;
+            return true;
+        }
+        struct statvfs vfs;
+        if (::fstatvfs(file->fd.get(), &vfs) != 0)
+            return true; // cannot tell; the write itself reports a full volume
+        uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+        uint64_t avail = static_cast<uint64_t>(vfs.f_bavail) * unit;
+        uint64_t margin = options.freeSpaceMargin;
+        if (margin == 0) {
+            uint64_t volume = static_cast<uint64_t>(vfs.f_blocks) * unit;
+            margin = std::min(std::max(kMinFreeMargin, volume / 100 * kMarginPercent), volume / 2);
+        }
+        if (avail <= margin || avail - margin < size)
+            return false;
+        spaceAllowance = std::min(avail - margin, std::max(size, kSpaceCheckInterval)) - size;
+        return true;
+    }
+
+    int32_t write(const void *data, size_t size)
+    {
+        if (!file)
+            return lastResult != kOk ? lastResult : (size == 0 ? kOk : kErrInternal);
+        if (size == 0)
+            return kOk;
+        if (!roomFor(size)) {
+            stopped = true;
+            abandonFile(kErrSpaceLimit);
+            return kErrSpaceLimit;
+        }
+        const char *p = static_cast<const char *>(data);
+        size_t left = size;
+        while (left > 0) {
+            ssize_t n = ::write(file->fd.get(), p, left);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (isSpaceError(errno))
+                    stopped = true;
+                abandonFile(kErrWrite);
+                return kErrWrite;
+            }
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
+        file->written += size;
+        totalWritten += size;
+        return kOk;
+    }
+
+    // Moves a finished temporary entry to its name; without overwriting, a
+    // name that appeared meanwhile is kept.
+    int32_t placeEntry(int dir, const std::string &from, const std::string &to)
+    {
+        if (!options.overwrite) {
+            if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0)
+                return kOk;
+            if (errno == EEXIST)
+                return kErrExists;
+            if (errno != EINVAL && errno != ENOSYS)
+                return kErrWrite;
+            // The file system cannot refuse replacing by itself.
+            if (entryAt(dir, to) != 0)
+                return kErrExists;
+        }
+        if (::renameat(dir, from.c_str(), dir, to.c_str()) == 0)
+            return kOk;
+        return (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) ? kErrExists : kErrWrite;
+    }
+
+    std::string nextTempName(const char *suffix)
+    {
+        char temp[64];
+        std::snprintf(temp, sizeof temp, ".qvo-%ld-%u.%s", static_cast<long>(::getpid()),
+                      tempCounter++, suffix);
+        return temp;
+    }
+
+    // A hard link names a file extracted before; it gets a second name here
+    // (never one outside: both names are reached without following links).
+    int32_t makeHardlink(const MemberInfo &m, PathComponents path)
+    {
+        if (path.empty())
+            return kErrUnsafeEntry;
+        PathComponents source;
+        if (!splitMemberName(m.linkTarget, source) || source.empty())
+            return kErrUnsafeEntry;
+        if (!options.restorePaths) {
+            path = {path.back()};
+            source = {source.back()};
+        }
+        int32_t err;
+        UniqueFd sourceDir = openFolder(source, source.size() - 1, false, err);
+        if (!sourceDir)
+            return err == kErrUnsafeEntry ? err : kErrCorrupt;
+        mode_t kind = entryAt(sourceDir.get(), source.back());
+        if (kind == 0)
+            return kErrCorrupt; // the archive names a member it does not hold
+        if (!S_ISREG(kind))
+            return kErrUnsafeEntry;
+        UniqueFd dir = parentFolder(path, true, err);
+        if (!dir)
+            return err;
+        if (int32_t clash = claimFlatName(path); clash != kOk)
+            return clash;
+        mode_t existing = entryAt(dir.get(), path.back());
+        if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
+            return kErrExists;
+        std::string temp = nextTempName("link");
+        if (::linkat(sourceDir.get(), source.back().c_str(), dir.get(), temp.c_str(), 0) != 0)
+            return kErrWrite;
+        int32_t placed = placeEntry(dir.get(), temp, path.back());
+        if (placed != kOk)
+            ::unlinkat(dir.get(), temp.c_str(), 0);
+        return placed;
+    }
+
+    int32_t end(bool dataOk, int32_t failure)
+    {
+        if (failure == kOk)
+            failure = kErrCorrupt;
+        if (!file) {
+            // Folders and links are done at beginMember(); a refused member
+            // keeps its refusal.  A reader reporting bad data for a link
+            // cancels that link.
+            if (lastResult == kOk && !dataOk) {
+                if (!links.empty() && lastWasLink)
+                    links.pop_back();
+                lastResult = failure;
+                fail(failure);
+            }
+            return lastResult;
+        }
+        if (!dataOk) {
+            abandonFile(failure);
+            return failure;
+        }
+        if (file->info.size && *file->info.size != file->written) {
+            abandonFile(kErrCorrupt);
+            return kErrCorrupt;
+        }
+        int fd = file->fd.get();
+        ::fchmod(fd, finalFileMode(file->info.unixMode));
+        if (file->info.mtimeSec) {
+            timespec times[2] = {{0, UTIME_OMIT},
+                                 toTimespec(*file->info.mtimeSec, file->info.mtimeNsec)};
+            ::futimens(fd, times);
+        }
+        if (::close(file->fd.release()) != 0) {
+            if (isSpaceError(errno))
+                stopped = true;
+            abandonFile(kErrWrite);
+            return kErrWrite;
+        }
+        if (int32_t placed = placeEntry(file->dir.get(), file->tempName, file->finalName);
+            placed != kOk) {
+            abandonFile(placed);
+            return placed;
+        }
+        file.reset();
+        lastResult = kOk;
+        return kOk;
+    }
+
+    // --- links -------------------------------------------------------------
+
+    int32_t makeLink(const PendingLink &link)
+    {
+        if (!linkStaysInside(root.get(), parentOf(link.path), link.target))
+            return kErrUnsafeEntry;
+        int32_t err;
+        UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
+        if (!dir)
+            return err;
+        const std::string &name = link.path.back();
+        mode_t existing = entryAt(dir.get(), name);
+        if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
+            return kErrExists;
+        if (existing == 0) {
+            if (::symlinkat(link.target.c_str(), dir.get(), name.c_str()) != 0)
+                return errno == EEXIST ? kErrExists : kErrWrite;
+        } else {
+            std::string temp = nextTempName("symlink");
+            if (::symlinkat(link.target.c_str(), dir.get(), temp.c_str()) != 0)
+                return kErrWrite;
+            if (::renameat(dir.get(), temp.c_str(), dir.get(), name.c_str()) != 0) {
+                ::unlinkat(dir.get(), temp.c_str(), 0);
+                return kErrWrite;
+            }
+        }
+        if (link.mtimeSec) {
+            timespec times[2] = {{0, UTIME_OMIT}, toTimespec(*link.mtimeSec, link.mtimeNsec)};
+            ::utimensat(dir.get(), name.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        }
+        return kOk;
+    }
+
+    void makeLinks()
+    {
+        std::vector<const PendingLink *> made;
+        for (const PendingLink &link : links) {
+            int32_t r = makeLink(link);
+            if (r == kOk)
+                made.push_back(&link);
+            else
+                fail(r);
+        }
+        // A link made later can change where an earlier one leads (a missing
+        // name that became a link): check them all again until none moves
+        // out.  Should that not settle, none of them is trusted.
+        for (int round = 0; round < kMaxLinkRechecks; ++round) {
+            bool removed = false;
+            for (auto &link : made) {
+                if (link && !linkStaysInside(root.get(), parentOf(link->path), link->target)) {
+                    removeLink(*link);
+                    link = nullptr;
+                    removed = true;
+                }
+            }
+            if (!removed)
+                return;
+        }
+        for (auto &link : made) {
+            if (link)
+                removeLink(*link);
+        }
+    }
+
+    void removeLink(const PendingLink &link)
+    {
+        int32_t err;
+        UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
+        if (dir)
+            ::unlinkat(dir.get(), link.path.back().c_str(), 0);
+        fail(kErrUnsafeEntry);
+    }
+
+    static PathComponents parentOf(const PathComponents &path)
+    {
+        return PathComponents(path.begin(), path.end() - 1);
+    }
+
+    // Folder modes and times last, deepest first: writing into a folder
+    // changes its time, and a read-only parent would stop the children.
+    void applyFolderAttributes()
+    {
+        std::vector<const FolderState *> order;
+        for (const auto &[key, state] : folders)
+            order.push_back(&state);
+        std::stable_sort(order.begin(), order.end(), [](const auto *a, const auto *b) {
+            return a->path.size() > b->path.size();
+        });
+        for (const FolderState *state : order) {
+            int32_t err;
+            UniqueFd fd = openFolder(state->path, state->path.size(), false, err);
+            if (!fd)
+                continue;
+            if (state->created || (state->named && state->unixMode))
+                ::fchmod(fd.get(), finalFolderMode(state->named ? state->unixMode : std::nullopt));
+            if (state->named && state->mtimeSec) {
+                timespec times[2] = {{0, UTIME_OMIT},
+                                     toTimespec(*state->mtimeSec, state->mtimeNsec)};
+                ::futimens(fd.get(), times);
+            }
+        }
+    }
+};
+
+ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>())
+{
+    impl_->options = std::move(options);
+    impl_->umaskBits = currentUmask();
+    impl_->root.reset(::open(impl_->options.destination.c_str(),
+                             O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!impl_->root)
+        impl_->fail(kErrWrite);
+}
+
+ExtractSink::~ExtractSink()
+{
+    if (impl_)
+        impl_->abandonFile(kErrInternal);
+}
+
+int32_t ExtractSink::beginMember(const MemberInfo &member)
+{
+    Impl &d = *impl_;
+    if (d.file)
+        d.abandonFile(kErrInternal); // the reader never ended the last one
+    d.lastWasLink = false;
+    int32_t r;
+    if (!d.root)
+        r = kErrWrite;
+    else if (d.finished)
+        r = kErrInternal;
+    else
+        r = d.begin(member);
+    d.lastWasLink = r == kOk && member.kind == MemberInfo::Kind::Symlink;
+    d.lastResult = r;
+    d.fail(r);
+    return r;
+}
+
+int32_t ExtractSink::write(const void *data, size_t size)
+{
+    return impl_->write(data, size);
+}
+
+int32_t ExtractSink::endMember(bool dataOk, int32_t failure)
+{
+    return impl_->end(dataOk, failure);
+}
+
+int32_t ExtractSink::finish()
+{
+    Impl &d = *impl_;
+    if (d.file)
+        d.abandonFile(kErrInternal);
+    if (!d.finished && d.root) {
+        d.finished = true;
+        d.cachedFolder.reset();
+        d.makeLinks();
+        d.applyFolderAttributes();
+    }
+    return d.firstFailure;
+}
+
+void ExtractSink::recordFailure(int32_t code)
+{
+    impl_->fail(code == kOk ? kErrInternal : code);
+}
+
+bool ExtractSink::stopped() const
+{
+    return impl_->stopped;
+}
+
+} // namespace qvo::archivers

@@ -1,0 +1,243 @@
+#include "archivers/common/libarchive_reader.h"
+
+#include "archivers/common/rar_volumes.h"
+#include "archivers/common/zip_unicode_paths.h"
+#include "codecs/names/archive_names.h"
+#include "codecs/names/cp932.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <clocale>
+#include <map>
+#include <cstring>
+#include <locale.h>
+#include <vector>
+
+namespace qvo::archivers {
+namespace {
+
+constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kBufferSize = 64 * 1024;
+constexpr int kMaxRetries = 16;
+
+// libarchive converts names to the calling thread's locale.  Reading under
+// C.UTF-8 makes names that the archive marks as Unicode (ZIP bit 11, a
+// ZIP 0x7075 field whose CRC matches, RAR Unicode names, RAR 5, 7z) come
+// out as UTF-8, and with hdrcharset=CP932 the unmarked ones too, whatever
+// locale the host program runs in.
+class Utf8LocaleScope {
+public:
+    Utf8LocaleScope()
+    {
+        loc_ = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (loc_)
+            old_ = uselocale(loc_);
+    }
+    ~Utf8LocaleScope()
+    {
+        if (loc_) {
+            uselocale(old_);
+            freelocale(loc_);
+        }
+    }
+    Utf8LocaleScope(const Utf8LocaleScope &) = delete;
+    Utf8LocaleScope &operator=(const Utf8LocaleScope &) = delete;
+
+private:
+    locale_t loc_ = static_cast<locale_t>(0);
+    locale_t old_ = static_cast<locale_t>(0);
+};
+
+struct ArchiveHandle {
+    archive *a = archive_read_new();
+    ~ArchiveHandle()
+    {
+        if (a)
+            archive_read_free(a);
+    }
+};
+
+void enableFormats(archive *a, ArchiveFamily family)
+{
+    switch (family) {
+    case ArchiveFamily::Zip:
+        archive_read_support_format_zip(a); // central directory first, local headers as fallback
+        archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
+        break;
+    case ArchiveFamily::Rar:
+        archive_read_support_format_rar(a);
+        archive_read_support_format_rar5(a);
+        archive_read_set_format_option(a, "rar", "hdrcharset", "CP932");
+        break;
+    case ArchiveFamily::Many:
+        archive_read_support_format_zip(a); // central directory first, local headers as fallback
+        archive_read_support_format_7zip(a);
+        archive_read_support_format_rar(a);
+        archive_read_support_format_rar5(a);
+        archive_read_support_format_tar(a);
+        // Built-in decompressors only: no helper programs are started.
+        archive_read_support_filter_gzip(a);
+        archive_read_support_filter_bzip2(a);
+        archive_read_support_filter_xz(a);
+        archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
+        archive_read_set_format_option(a, "rar", "hdrcharset", "CP932");
+        break;
+    }
+}
+
+// A name libarchive could not convert keeps its bytes; decode them as we
+// would any unmarked name.
+std::string entryName(const char *name)
+{
+    if (!name)
+        return {};
+    std::string_view raw(name);
+    if (codecs::isValidUtf8(raw))
+        return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Utf8);
+    return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Cp932);
+}
+
+MemberInfo describe(archive_entry *e)
+{
+    MemberInfo m;
+    m.name = entryName(archive_entry_pathname(e));
+    switch (archive_entry_filetype(e)) {
+    case AE_IFDIR:
+        m.kind = MemberInfo::Kind::Directory;
+        break;
+    case AE_IFLNK:
+        m.kind = MemberInfo::Kind::Symlink;
+        m.linkTarget = entryName(archive_entry_symlink(e));
+        break;
+    case AE_IFREG:
+        break;
+    default:
+        m.isDeviceOrFifo = true;
+        break;
+    }
+    if (m.kind == MemberInfo::Kind::File && archive_entry_size_is_set(e) && archive_entry_size(e) >= 0)
+        m.size = static_cast<uint64_t>(archive_entry_size(e));
+    if (archive_entry_mtime_is_set(e)) {
+        m.mtimeSec = static_cast<int64_t>(archive_entry_mtime(e));
+        long ns = archive_entry_mtime_nsec(e);
+        m.mtimeNsec = ns >= 0 && ns < 1000000000L ? static_cast<uint32_t>(ns) : 0;
+    }
+    m.unixMode = static_cast<uint32_t>(archive_entry_perm(e)) & 07777;
+    return m;
+}
+
+void extractData(archive *a, const MemberInfo &info, ExtractSink &sink, std::vector<char> &buf)
+{
+    uint64_t total = 0;
+    for (;;) {
+        la_ssize_t n = archive_read_data(a, buf.data(), buf.size());
+        if (n == 0)
+            break;
+        if (n < 0) {
+            // Includes CRC mismatches, truncation and unsupported methods.
+            sink.endMember(false, kErrCorrupt);
+            return;
+        }
+        total += static_cast<uint64_t>(n);
+        int32_t w = sink.write(buf.data(), static_cast<size_t>(n));
+        if (w != kOk) {
+            sink.endMember(false, w);
+            return;
+        }
+    }
+    bool sizeOk = !info.size || *info.size == total;
+    sink.endMember(sizeOk, kErrCorrupt);
+}
+
+int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet)
+{
+    isRarSet = false;
+    if (family == ArchiveFamily::Rar || family == ArchiveFamily::Many) {
+        RarVolumeInfo vol = readRarVolumeInfo(path);
+        if (vol.isVolume) {
+            if (!vol.isFirstVolume)
+                return kErrMissingVolume; // a later volume alone cannot be read
+            isRarSet = true;
+            std::vector<std::string> volumes = findRarVolumes(path);
+            std::vector<const char *> names;
+            for (const std::string &v : volumes)
+                names.push_back(v.c_str());
+            names.push_back(nullptr);
+            if (archive_read_open_filenames(a, names.data(), kBlockSize) != ARCHIVE_OK)
+                return kErrOpenArchive;
+            return kOk;
+        }
+    }
+    if (archive_read_open_filename(a, path.c_str(), kBlockSize) != ARCHIVE_OK)
+        return kErrOpenArchive;
+    return kOk;
+}
+
+} // namespace
+
+int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFamily family, ExtractSink &sink)
+{
+    Utf8LocaleScope locale;
+    ArchiveHandle h;
+    if (!h.a)
+        return kErrInternal;
+    enableFormats(h.a, family);
+
+    bool isRarSet = false;
+    int32_t opened = openArchive(h.a, archivePath, family, isRarSet);
+    if (opened != kOk)
+        return opened;
+
+    std::map<std::string, std::string> unicodePaths;
+    if (family != ArchiveFamily::Rar)
+        unicodePaths = readZipUnicodePaths(archivePath);
+
+    std::vector<char> buf(kBufferSize);
+    int32_t result = kOk;
+    int retries = 0;
+    size_t members = 0;
+    for (;;) {
+        archive_entry *e = nullptr;
+        int r = archive_read_next_header(h.a, &e);
+        if (r == ARCHIVE_EOF)
+            break;
+        if (r == ARCHIVE_RETRY && ++retries < kMaxRetries)
+            continue;
+        if (r < ARCHIVE_WARN || !e) {
+            if (archive_read_has_encrypted_entries(h.a) > 0)
+                result = kErrEncrypted;
+            else if (isRarSet)
+                result = kErrMissingVolume; // or a damaged volume: either way the set is incomplete
+            else
+                result = members == 0 ? kErrOpenArchive : kErrCorrupt;
+            break;
+        }
+        retries = 0;
+        ++members;
+        MemberInfo info = describe(e);
+        if (!unicodePaths.empty() && (archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
+            auto it = unicodePaths.find(info.name);
+            if (it != unicodePaths.end())
+                info.name = codecs::archiveNameToUtf8(it->second, codecs::NameEncoding::Utf8);
+        }
+        if (const char *target = archive_entry_hardlink(e)) {
+            // Another name for a file extracted earlier; the sink links or
+            // copies it.
+            info.kind = MemberInfo::Kind::Hardlink;
+            info.linkTarget = entryName(target);
+            info.size.reset();
+        }
+        if (archive_entry_is_encrypted(e)) {
+            sink.recordFailure(kErrEncrypted);
+            continue;
+        }
+        if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File)
+            extractData(h.a, info, sink, buf);
+        if (sink.stopped())
+            break;
+    }
+    return result;
+}
+
+} // namespace qvo::archivers

@@ -1,0 +1,128 @@
+#include "archivers/common/rar_volumes.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <system_error>
+
+namespace qvo::archivers {
+namespace {
+
+constexpr char kRar4Marker[] = "Rar!\x1a\x07\x00";
+constexpr char kRar5Marker[] = "Rar!\x1a\x07\x01\x00";
+constexpr uint16_t kRar4MainVolume = 0x0001;
+constexpr uint16_t kRar4MainFirstVolume = 0x0100;
+constexpr uint64_t kRar5HeaderExtra = 0x0001;
+constexpr uint64_t kRar5HeaderData = 0x0002;
+constexpr uint64_t kRar5ArchiveVolume = 0x0001;
+constexpr uint64_t kRar5ArchiveVolumeNumber = 0x0002; // only later volumes carry it
+constexpr size_t kMaxVolumes = 10000;
+
+bool readVint(const std::string &b, size_t &at, uint64_t &v)
+{
+    v = 0;
+    for (int shift = 0; shift < 64 && at < b.size(); shift += 7) {
+        auto c = static_cast<unsigned char>(b[at++]);
+        v |= static_cast<uint64_t>(c & 0x7F) << shift;
+        if (!(c & 0x80))
+            return true;
+    }
+    return false;
+}
+
+bool exists(const std::string &p)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(p, ec);
+}
+
+} // namespace
+
+RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path)
+{
+    RarVolumeInfo info;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(64, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+
+    if (head.compare(0, 7, kRar4Marker, 7) == 0 && head.size() >= 7 + 5) {
+        if (static_cast<unsigned char>(head[9]) != 0x73)
+            return info;
+        uint16_t flags = static_cast<uint16_t>(static_cast<unsigned char>(head[10])
+                                               | (static_cast<unsigned char>(head[11]) << 8));
+        info.isVolume = (flags & kRar4MainVolume) != 0;
+        // Archivers before 3.0 do not set the first-volume flag; then only
+        // the name tells (".rar" starts an old-style set).
+        if (info.isVolume && !(flags & kRar4MainFirstVolume)) {
+            std::string name = path.filename().string();
+            for (char &c : name)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            std::smatch m;
+            static const std::regex part(R"(\.part0*([0-9]+)\.rar$)");
+            if (std::regex_search(name, m, part))
+                info.isFirstVolume = m[1] == "1";
+            else
+                info.isFirstVolume = name.size() > 4 && name.compare(name.size() - 4, 4, ".rar") == 0;
+        }
+        return info;
+    }
+    if (head.compare(0, 8, kRar5Marker, 8) == 0) {
+        size_t at = 8 + 4; // marker, header CRC32
+        uint64_t size, type, flags, skip, archiveFlags;
+        if (!readVint(head, at, size) || !readVint(head, at, type) || type != 1 || !readVint(head, at, flags))
+            return info;
+        if ((flags & kRar5HeaderExtra) && !readVint(head, at, skip))
+            return info;
+        if ((flags & kRar5HeaderData) && !readVint(head, at, skip))
+            return info;
+        if (!readVint(head, at, archiveFlags))
+            return info;
+        info.isVolume = (archiveFlags & kRar5ArchiveVolume) != 0;
+        info.isFirstVolume = !(archiveFlags & kRar5ArchiveVolumeNumber);
+    }
+    return info;
+}
+
+std::vector<std::string> findRarVolumes(const std::filesystem::path &first)
+{
+    std::vector<std::string> out{first.string()};
+    std::string s = first.string();
+    std::smatch m;
+    static const std::regex part(R"(^(.*\.part)([0-9]+)(\.rar)$)", std::regex::icase);
+    if (std::regex_match(s, m, part)) {
+        std::string stem = m[1], ext = m[3];
+        size_t width = m[2].length();
+        unsigned long n = std::stoul(m[2]);
+        for (size_t i = 0; i < kMaxVolumes; ++i) {
+            char num[32];
+            std::snprintf(num, sizeof num, "%0*lu", static_cast<int>(width), ++n);
+            std::string next = stem + num + ext;
+            if (!exists(next))
+                break;
+            out.push_back(next);
+        }
+        return out;
+    }
+    // Old naming: name.rar, name.r00 .. name.r99, name.s00 ..
+    if (s.size() > 4 && (s.compare(s.size() - 4, 4, ".rar") == 0 || s.compare(s.size() - 4, 4, ".RAR") == 0)) {
+        std::string stem = s.substr(0, s.size() - 3);
+        bool upper = s[s.size() - 3] == 'R';
+        for (size_t i = 0; i < kMaxVolumes && i < 26 * 100; ++i) {
+            char letter = static_cast<char>((upper ? 'R' : 'r') + i / 100);
+            if (letter > (upper ? 'Z' : 'z'))
+                break;
+            char num[8];
+            std::snprintf(num, sizeof num, "%02zu", i % 100);
+            std::string next = stem + letter + num;
+            if (!exists(next))
+                break;
+            out.push_back(next);
+        }
+    }
+    return out;
+}
+
+} // namespace qvo::archivers

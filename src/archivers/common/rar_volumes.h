@@ -1,0 +1,22 @@
+// Finding the volumes of a multi-volume RAR set beside its first volume.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qvo::archivers {
+
+struct RarVolumeInfo {
+    bool isVolume = false;      // the archive says it is part of a set
+    bool isFirstVolume = true;  // false for a later volume opened alone
+};
+
+// Reads the main header flags of a RAR 1.5-4 or RAR 5 archive at `path`.
+RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path);
+
+// The files of the set that `first` starts, in order, as far as they exist:
+// "name.partN.rar" (any digit count) or the old "name.rar", "name.r00",
+// "name.r01"...  Always starts with `first`.
+std::vector<std::string> findRarVolumes(const std::filesystem::path &first);
+
+} // namespace qvo::archivers

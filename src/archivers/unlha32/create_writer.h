@@ -1,0 +1,22 @@
+// Writes an LHA archive (level-2 headers) of a folder's contents.
+#pragma once
+#include "codecs/lha/lha_method.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace qvo::archivers::unlha32 {
+
+struct LhaCreateOptions {
+    codecs::lha::LhaMethod method = codecs::lha::LhaMethod::Lh5;
+    bool keepPaths = true; // names relative to the folder; false: base names only
+    bool recurse = true;   // walk subfolders and store them as entries
+};
+
+// Packs everything in `folder` into `archive`.  The archive appears only
+// when complete; on failure nothing is left and an existing file of that
+// name is untouched.  Returns 0 or an ArchiverResult code.
+int32_t writeLhaArchive(const std::filesystem::path &archive, const std::filesystem::path &folder,
+                        const LhaCreateOptions &options);
+
+} // namespace qvo::archivers::unlha32

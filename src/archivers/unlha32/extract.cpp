@@ -1,0 +1,27 @@
+// unlha32 extract grammar (tokens separated by spaces, paths quoted):
+//   x [-n] [-jyo] "ARCHIVE" "DEST"   extract keeping the stored folders
+//   e [-n] [-jyo] "ARCHIVE" "DEST"   extract every file flat into DEST
+// -n: no progress window (accepted, nothing to suppress here); -jyo:
+// overwrite existing files.  Switches may come in any order, before the
+// paths.  DEST must exist.  Members are decoded by lhasa (lh0, lh1, lh4 to
+// lh7, lhx, lzs, lz4, lz5, pm0 to pm2); names by their Unicode or code-page
+// headers, else as CP932.
+#include "archivers/unlha32/extract.h"
+
+#include "archivers/common/extract_command.h"
+#include "archivers/common/lha_reader.h"
+
+namespace qvo::archivers::unlha32 {
+
+int32_t runExtract(const std::vector<Token> &tokens)
+{
+    static const ExtractGrammar grammar{
+        {{"x", true}, {"e", false}},
+        {},
+        {"-jyo"},
+        {"-n"},
+    };
+    return runExtractCommand(tokens, grammar, readLhaArchive);
+}
+
+} // namespace qvo::archivers::unlha32

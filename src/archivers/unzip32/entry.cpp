@@ -1,0 +1,31 @@
+// unzip32: extraction of ZIP archives.  Grammar (tokens separated by spaces,
+// paths quoted):
+//   -x [-j] [-q] [-o] "ARCHIVE" "DEST"
+// -j: every file flat into DEST; -q: no progress window (accepted); -o:
+// overwrite existing files.  Switches after -x may come in any order,
+// before the paths.  DEST must exist.  Names flagged UTF-8 (bit 11) or
+// carrying a Unicode Path field (0x7075) whose CRC matches the stored name
+// are taken as UTF-8; all others as CP932.
+#include "archivers/common/export.h"
+#include "archivers/common/extract_command.h"
+#include "archivers/common/guarded_call.h"
+#include "archivers/common/libarchive_reader.h"
+
+using namespace qvo::archivers;
+
+QVO_ARCHIVER_EXPORT int32_t UnZipGetVersion(void)
+{
+    return kLibraryVersion;
+}
+
+QVO_ARCHIVER_EXPORT int32_t UnZip(void *, const char *cmdLine, char *output, uint32_t outputSize)
+{
+    if (output && outputSize > 0)
+        output[0] = '\0';
+    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+        static const ExtractGrammar grammar{{{"-x", true}}, {"-j"}, {"-o"}, {"-q"}};
+        return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
+            return readWithLibarchive(archive, ArchiveFamily::Zip, sink);
+        });
+    });
+}

@@ -1,0 +1,249 @@
+// Create command:  (-r | -j) [-q] [-N] "ARCHIVE" *.*
+//
+//   -r    recurse into folders, store paths relative to the current
+//         directory and one entry per folder ("name/"), so empty folders
+//         survive
+//   -j    recurse too, but store files under their base names only, without
+//         folders; two files with the same base name fail with
+//         kErrNameClash and nothing is written
+//   -q    quiet (there is no output either way; accepted for the callers)
+//   -N    N = 0 stores, 1 (fast) to 9 (small) deflate; default 6
+//   *.*   every entry of the current directory, dot files and names without
+//         a dot included
+// Exactly one of -r and -j; each switch at most once, all before the
+// archive.  Anything else is kErrCommandLine and nothing is written.
+//
+// Symbolic links are stored as links (type in the Unix attributes, target as
+// data).  With -j a link to a file is stored as that file's content: its
+// flattened name would make a relative target point elsewhere.
+//
+// The archive is written to a temporary file beside the target and renamed
+// over it only when complete.
+#include "archivers/zip32j/create.h"
+
+#include "archivers/common/archiver_result.h"
+#include "archivers/common/atomic_output_file.h"
+#include "archivers/common/source_tree.h"
+#include "archivers/zip32j/member_compressor.h"
+#include "codecs/zip/deflate_encoder.h"
+#include "codecs/zip/zip_format.h"
+#include "codecs/zip/zip_writer.h"
+
+#include <optional>
+#include <unordered_set>
+
+namespace qvo::archivers::zip32j {
+
+namespace fs = std::filesystem;
+namespace zip = qvo::codecs::zip;
+
+namespace {
+
+constexpr int kDefaultLevel = 6;
+
+struct CreateOptions {
+    bool keepPaths = true;
+    int level = kDefaultLevel;
+    fs::path archive;
+};
+
+std::optional<CreateOptions> parseCommand(const std::vector<Token> &tokens)
+{
+    CreateOptions o;
+    bool haveMode = false, haveQuiet = false, haveLevel = false;
+    size_t i = 0;
+    for (; i < tokens.size() && isSwitch(tokens[i]); ++i) {
+        const std::string &s = tokens[i].text;
+        if (s == "-r" || s == "-j") {
+            if (haveMode)
+                return std::nullopt;
+            haveMode = true;
+            o.keepPaths = s == "-r";
+        } else if (s == "-q") {
+            if (haveQuiet)
+                return std::nullopt;
+            haveQuiet = true;
+        } else if (s.size() == 2 && s[1] >= '0' && s[1] <= '9') {
+            if (haveLevel)
+                return std::nullopt;
+            haveLevel = true;
+            o.level = s[1] - '0';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!haveMode || tokens.size() != i + 2)
+        return std::nullopt;
+    const std::string &archive = tokens[i].text;
+    if (archive.empty() || archive.back() == '/' || tokens[i + 1].text != "*.*")
+        return std::nullopt;
+    o.archive = archive;
+    return o;
+}
+
+class OutputAdapter final : public zip::ZipOutput {
+public:
+    explicit OutputAdapter(AtomicOutputFile &f) : f_(f) {}
+    bool write(const void *data, size_t size) override { return f_.write(data, size); }
+    bool writeAt(uint64_t offset, const void *data, size_t size) override
+    {
+        return f_.writeAt(offset, data, size);
+    }
+
+private:
+    AtomicOutputFile &f_;
+};
+
+zip::EntryMeta metaOf(const SourceEntry &e, bool asFile)
+{
+    zip::EntryMeta m;
+    m.name = e.name;
+    m.mtimeSec = e.mtimeSec;
+    m.mode = e.mode;
+    if (asFile)
+        m.kind = zip::EntryMeta::Kind::File;
+    else if (e.kind == SourceEntry::Kind::Directory)
+        m.kind = zip::EntryMeta::Kind::Directory;
+    else if (e.kind == SourceEntry::Kind::Symlink)
+        m.kind = zip::EntryMeta::Kind::Symlink;
+    return m;
+}
+
+// One archive entry: a source entry and whether its data comes from the
+// compressor (files, and links stored as their file's content).
+struct PlannedEntry {
+    const SourceEntry *source;
+    bool hasData;
+    size_t firstJob;
+    size_t jobCount;
+};
+
+int32_t writeFileEntry(zip::ZipWriter &w, MemberCompressor &mc, const PlannedEntry &p, int level)
+{
+    zip::EntryMeta meta = metaOf(*p.source, true);
+    uint16_t flags = level > 0 ? zip::ZipWriter::deflateFlags(level) : 0;
+    if (p.jobCount == 1) {
+        CompressResult r = mc.take(p.firstJob);
+        if (r.error)
+            return r.error;
+        zip::DataInfo info{r.method, r.crc, r.data.size(), r.length};
+        bool deflated = r.method == zip::kMethodDeflate;
+        return w.addEntry(meta, info, r.data, deflated ? flags : 0) ? kOk : kErrWrite;
+    }
+
+    uint64_t size = p.source->size;
+    uint16_t method = level == 0 ? zip::kMethodStore : zip::kMethodDeflate;
+    uint64_t bound = level == 0 ? size : zip::chunkedDeflateBound(size);
+    if (!w.beginEntry(meta, method, level == 0 ? 0 : flags, size, bound))
+        return kErrWrite;
+    zip::DataInfo info{method, 0, 0, 0};
+    for (size_t j = 0; j < p.jobCount; ++j) {
+        CompressResult r = mc.take(p.firstJob + j);
+        if (r.error)
+            return r.error;
+        info.crc = zip::crc32Combine(info.crc, r.crc, r.length);
+        info.size += r.length;
+        info.compressedSize += r.data.size();
+        if (!w.appendData(r.data))
+            return kErrWrite;
+    }
+    if (!w.endEntry(info))
+        return w.tooLarge() ? kErrTooLarge : kErrWrite;
+    return kOk;
+}
+
+int32_t writeArchive(zip::ZipWriter &w, const std::vector<PlannedEntry> &plan,
+                     std::vector<CompressJob> jobs, int level)
+{
+    MemberCompressor mc(level, std::move(jobs));
+    for (const PlannedEntry &p : plan) {
+        if (p.hasData) {
+            if (int32_t rc = writeFileEntry(w, mc, p, level))
+                return rc;
+            continue;
+        }
+        zip::EntryMeta meta = metaOf(*p.source, false);
+        std::span<const uint8_t> data;
+        if (meta.kind == zip::EntryMeta::Kind::Symlink)
+            data = std::span(reinterpret_cast<const uint8_t *>(p.source->linkTarget.data()),
+                             p.source->linkTarget.size());
+        zip::DataInfo info{zip::kMethodStore, zip::crc32(0, data), data.size(), data.size()};
+        if (!w.addEntry(meta, info, data))
+            return kErrWrite;
+    }
+    return w.finish() ? kOk : kErrWrite;
+}
+
+bool isOutputFile(const SourceEntry &e, std::initializer_list<fs::path> outputs)
+{
+    if (e.kind != SourceEntry::Kind::File)
+        return false;
+    std::string base = e.diskPath.filename().string();
+    for (const fs::path &p : outputs) {
+        std::error_code ec;
+        if (p.filename() == base && fs::equivalent(e.diskPath, p, ec))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int32_t runCreate(const std::vector<Token> &tokens)
+{
+    std::optional<CreateOptions> opt = parseCommand(tokens);
+    if (!opt)
+        return kErrCommandLine;
+    std::error_code ec;
+    fs::path target = fs::absolute(opt->archive, ec);
+    if (ec || fs::is_directory(target, ec))
+        return kErrWrite;
+
+    AtomicOutputFile out;
+    std::string error;
+    if (!out.open(target, error))
+        return kErrWrite;
+
+    SourceWalkOptions walk;
+    walk.recurse = true;
+    walk.keepPaths = opt->keepPaths;
+    std::vector<SourceEntry> entries;
+    if (!collectSourceTree(".", walk, entries, error))
+        return kErrNoFiles;
+    // The archive and its temporary file may lie inside the packed folder.
+    // Only entries of the same base name can be them, so only those are
+    // checked (a walk-wide exclude list costs two stats per entry).
+    std::erase_if(entries, [&](const SourceEntry &e) {
+        return isOutputFile(e, {target, out.tempPath()});
+    });
+
+    std::vector<PlannedEntry> plan;
+    std::vector<CompressJob> jobs;
+    std::unordered_set<std::string> names;
+    for (const SourceEntry &e : entries) {
+        if (!opt->keepPaths) {
+            if (e.kind == SourceEntry::Kind::Directory)
+                continue;
+            if (!names.insert(e.name).second)
+                return kErrNameClash;
+        }
+        bool hasData = e.kind == SourceEntry::Kind::File ||
+                       (!opt->keepPaths && e.kind == SourceEntry::Kind::Symlink && e.linkTargetIsFile);
+        PlannedEntry p{&e, hasData, jobs.size(), 0};
+        if (hasData) {
+            appendJobs(e.diskPath, e.size, jobs);
+            p.jobCount = jobs.size() - p.firstJob;
+        }
+        plan.push_back(p);
+    }
+    if (plan.empty())
+        return kErrNoFiles;
+
+    OutputAdapter adapter(out);
+    zip::ZipWriter writer(adapter);
+    if (int32_t rc = writeArchive(writer, plan, std::move(jobs), opt->level))
+        return rc;
+    return out.commit(error) ? kOk : kErrWrite;
+}
+
+} // namespace qvo::archivers::zip32j

@@ -1,0 +1,14 @@
+// The create command of Zip32J.
+#pragma once
+#include "archivers/common/command_line.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace qvo::archivers::zip32j {
+
+// Carries out a create command; `tokens` is the whole tokenized command
+// line.  Returns 0 on success or an ArchiverResult code.
+int32_t runCreate(const std::vector<Token> &tokens);
+
+} // namespace qvo::archivers::zip32j

@@ -1,0 +1,55 @@
+// Reads and compresses the data of the members of one archive on worker
+// threads, handing the results back strictly in archive order.
+//
+// The work is a list of jobs: a whole file (up to kWholeBufferLimit) or one
+// chunk of a larger file.  Workers take jobs in order as long as the input
+// taken but not yet handed back stays within a memory budget, so memory is
+// bounded whatever the file sizes while both cores stay busy; the writer
+// thread meanwhile writes what is done.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace qvo::archivers::zip32j {
+
+struct CompressJob {
+    std::filesystem::path path;
+    uint64_t offset = 0; // chunks: where the chunk starts
+    uint64_t length = 0; // bytes to read (whole files: the size seen by the walk)
+    bool chunk = false;  // part of a chunked member
+    bool lastChunk = false;
+};
+
+struct CompressResult {
+    int32_t error = 0;      // an ArchiverResult; 0 when the data below is valid
+    uint16_t method = 0;    // kMethodStore or kMethodDeflate
+    uint32_t crc = 0;       // of the uncompressed bytes
+    uint64_t length = 0;    // uncompressed bytes read
+    std::vector<uint8_t> data;
+};
+
+// The jobs of one file of `size` bytes, in order.
+void appendJobs(const std::filesystem::path &path, uint64_t size, std::vector<CompressJob> &jobs);
+
+class MemberCompressor {
+public:
+    // level 0 stores, 1-9 deflate.  Starts the worker threads at once.
+    MemberCompressor(int level, std::vector<CompressJob> jobs);
+    // Stops the workers (a job in progress is finished and dropped).
+    ~MemberCompressor();
+    MemberCompressor(const MemberCompressor &) = delete;
+    MemberCompressor &operator=(const MemberCompressor &) = delete;
+
+    // The result of job `index`, waiting for it.  Indexes must be taken in
+    // order 0, 1, 2, ...; each exactly once.
+    CompressResult take(size_t index);
+
+private:
+    struct Shared;
+    std::unique_ptr<Shared> shared_;
+};
+
+} // namespace qvo::archivers::zip32j

@@ -1,0 +1,44 @@
+#include "codecs/lha/lha_crc16.h"
+
+#include <array>
+
+namespace qvo::codecs::lha {
+namespace {
+
+// Slicing by four: table[k][b] is the CRC of byte b followed by k zero bytes.
+struct Crc16Tables {
+    std::array<std::array<uint16_t, 256>, 4> t{};
+    Crc16Tables()
+    {
+        for (unsigned i = 0; i < 256; ++i) {
+            uint16_t r = uint16_t(i);
+            for (int j = 0; j < 8; ++j)
+                r = (r & 1) ? uint16_t((r >> 1) ^ 0xA001) : uint16_t(r >> 1);
+            t[0][i] = r;
+        }
+        for (unsigned i = 0; i < 256; ++i)
+            for (unsigned k = 1; k < 4; ++k)
+                t[k][i] = uint16_t((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
+    }
+};
+
+const Crc16Tables kTables;
+
+} // namespace
+
+uint16_t crc16Update(uint16_t crc, const void *data, size_t size)
+{
+    const uint8_t *p = static_cast<const uint8_t *>(data);
+    const auto &t = kTables.t;
+    while (size >= 4) {
+        uint32_t v = crc ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8);
+        crc = uint16_t(t[3][v & 0xFF] ^ t[2][(v >> 8) & 0xFF] ^ t[1][p[2]] ^ t[0][p[3]]);
+        p += 4;
+        size -= 4;
+    }
+    while (size--)
+        crc = uint16_t((crc >> 8) ^ t[0][(crc ^ *p++) & 0xFF]);
+    return crc;
+}
+
+} // namespace qvo::codecs::lha

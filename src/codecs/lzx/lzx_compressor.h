@@ -1,0 +1,22 @@
+// LZX compression of CAB folders, windows of 2^15 to 2^21 bytes.
+#pragma once
+#include <memory>
+
+#include "codecs/cab/folder_compressor.h"
+
+namespace qvo::codecs::lzx {
+
+struct LzxOptions {
+    bool e8Translation = true;     // x86 CALL translation header and filter
+    bool allowUncompressed = true; // stored blocks where they come out smaller
+    bool allowAligned = true;      // aligned-offset blocks where they come out smaller
+    unsigned searchDepth = 0;      // binary-tree nodes visited per position; 0 = default
+    unsigned niceLength = 0;       // match length that ends the search; 0 = default
+};
+
+// A compressor for one folder with a window of 2^windowBits bytes, or null
+// when windowBits lies outside 15..21.
+std::unique_ptr<cab::FolderCompressor> makeLzxCompressor(int windowBits);
+std::unique_ptr<cab::FolderCompressor> makeLzxCompressor(int windowBits, const LzxOptions &options);
+
+} // namespace qvo::codecs::lzx

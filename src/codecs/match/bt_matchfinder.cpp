@@ -1,0 +1,125 @@
+#include "codecs/match/bt_matchfinder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qvo::codecs::match {
+
+BtMatchFinder::BtMatchFinder(unsigned windowBits, unsigned hashBits, unsigned maxDepth, uint32_t niceLength)
+    : hashBits_(hashBits), maxDepth_(maxDepth), niceLength_(std::max(niceLength, kMinLength)), ringMask_((uint32_t(1) << windowBits) - 1),
+      heads_(size_t(1) << hashBits, 0), children_(size_t(2) << windowBits, 0)
+{
+}
+
+namespace {
+
+// Length of the common prefix of a and b, starting at `len`, up to `limit`.
+inline uint32_t extendMatch(const uint8_t *a, const uint8_t *b, uint32_t len, uint32_t limit)
+{
+    while (len + 8 <= limit) {
+        uint64_t x, y;
+        std::memcpy(&x, a + len, 8);
+        std::memcpy(&y, b + len, 8);
+        if (uint64_t diff = x ^ y)
+            return len + (__builtin_ctzll(diff) >> 3);
+        len += 8;
+    }
+    while (len < limit && a[len] == b[len])
+        ++len;
+    return len;
+}
+
+} // namespace
+
+template <bool kRecord>
+size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance, BtMatch *out)
+{
+    const uint32_t limit = niceLength_;
+    uint32_t &head = heads_[hash3(in)];
+    uint32_t node = head;
+    head = pos + 1;
+
+    uint32_t *pendingSmaller = &children_[2 * (pos & ringMask_)];
+    uint32_t *pendingGreater = pendingSmaller + 1;
+    uint32_t smallerLen = 0, greaterLen = 0, len = 0;
+    uint32_t bestLen = kMinLength - 1;
+    size_t count = 0;
+
+    for (unsigned depth = maxDepth_;; ) {
+        if (node == 0 || pos + 1 - node > maxDistance || depth-- == 0) {
+            *pendingSmaller = 0;
+            *pendingGreater = 0;
+            return count;
+        }
+        const uint32_t distance = pos + 1 - node;
+        const uint8_t *candidate = in - distance;
+        uint32_t *links = &children_[2 * ((node - 1) & ringMask_)];
+
+        if (candidate[len] == in[len]) {
+            len = extendMatch(candidate, in, len + 1, limit);
+            if (kRecord && len > bestLen) {
+                bestLen = len;
+                out[count++] = {len, distance};
+            }
+            if (len >= limit) {
+                // The candidate equals us as far as we look: it takes our
+                // place, its subtrees become ours.
+                *pendingSmaller = links[0];
+                *pendingGreater = links[1];
+                return count;
+            }
+        }
+        if (candidate[len] < in[len]) {
+            *pendingSmaller = node;
+            pendingSmaller = &links[1];
+            node = *pendingSmaller;
+            smallerLen = len;
+        } else {
+            *pendingGreater = node;
+            pendingGreater = &links[0];
+            node = *pendingGreater;
+            greaterLen = len;
+        }
+        len = std::min(smallerLen, greaterLen);
+    }
+}
+
+template size_t BtMatchFinder::walk<true>(const uint8_t *, uint32_t, uint32_t, BtMatch *);
+template size_t BtMatchFinder::walk<false>(const uint8_t *, uint32_t, uint32_t, BtMatch *);
+
+size_t BtMatchFinder::find(const uint8_t *in, uint32_t pos, uint32_t avail, uint32_t maxDistance,
+                           BtMatch *out) const
+{
+    const uint32_t limit = std::min(avail, niceLength_);
+    if (limit < kMinLength)
+        return 0;
+    uint32_t node = heads_[hash3(in)];
+    uint32_t smallerLen = 0, greaterLen = 0, len = 0;
+    uint32_t bestLen = kMinLength - 1;
+    size_t count = 0;
+    for (unsigned depth = maxDepth_; node != 0 && pos + 1 - node <= maxDistance && depth-- > 0;) {
+        const uint32_t distance = pos + 1 - node;
+        const uint8_t *candidate = in - distance;
+        const uint32_t *links = &children_[2 * ((node - 1) & ringMask_)];
+        if (candidate[len] == in[len]) {
+            len = extendMatch(candidate, in, len + 1, limit);
+            if (len > bestLen) {
+                bestLen = len;
+                out[count++] = {len, distance};
+            }
+            if (len >= limit)
+                break;
+        }
+        if (candidate[len] < in[len]) {
+            node = links[1];
+            smallerLen = len;
+        } else {
+            node = links[0];
+            greaterLen = len;
+        }
+        len = std::min(smallerLen, greaterLen);
+    }
+    return count;
+}
+
+} // namespace qvo::codecs::match

@@ -1,0 +1,221 @@
+// Byte-exact builders for hostile test archives: names, flags and fields
+// written as given, which archivers' own writers refuse or rewrite.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+#include <zlib.h>
+
+namespace qvo::test {
+
+inline void putLe(std::string &b, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        b += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+inline uint32_t crc32Of(const std::string &data)
+{
+    return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size())));
+}
+
+struct ZipMember {
+    std::string rawName;
+    std::string data;            // stored as is unless deflateZeros is set
+    uint16_t flags = 0;          // bit 11: UTF-8 name
+    std::string extra;           // extra fields, already encoded
+    uint32_t unixMode = 0;       // with made-by Unix when non-zero (0120777: link)
+    uint64_t deflateZeros = 0;   // member of this many zero bytes, deflated
+    uint16_t dosTime = 0x6000;   // 12:00:00
+    uint16_t dosDate = 0x5A21;   // 2025-01-01
+};
+
+inline ZipMember zipFile(std::string rawName, std::string data, uint16_t flags = 0, std::string extra = {})
+{
+    ZipMember m;
+    m.rawName = std::move(rawName);
+    m.data = std::move(data);
+    m.flags = flags;
+    m.extra = std::move(extra);
+    return m;
+}
+
+inline ZipMember zipLink(std::string rawName, std::string target)
+{
+    ZipMember m = zipFile(std::move(rawName), std::move(target));
+    m.unixMode = 0120777;
+    return m;
+}
+
+inline ZipMember zipZeros(std::string rawName, uint64_t size)
+{
+    ZipMember m = zipFile(std::move(rawName), {});
+    m.deflateZeros = size;
+    return m;
+}
+
+// A 0x7075 Unicode Path field for `rawName`.
+inline std::string unicodePathExtra(const std::string &rawName, const std::string &utf8, bool goodCrc = true)
+{
+    std::string body;
+    body += '\x01';
+    putLe(body, crc32Of(rawName) ^ (goodCrc ? 0u : 1u), 4);
+    body += utf8;
+    std::string out;
+    putLe(out, 0x7075, 2);
+    putLe(out, body.size(), 2);
+    return out + body;
+}
+
+inline std::string buildZip(const std::vector<ZipMember> &members)
+{
+    std::string file, central;
+    for (const ZipMember &m : members) {
+        std::string payload = m.data;
+        uint16_t method = 0;
+        uint32_t crc = crc32Of(m.data);
+        uint64_t size = m.data.size();
+        if (m.deflateZeros) {
+            method = 8;
+            z_stream z{};
+            deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+            std::string zeros(1 << 20, '\0');
+            std::string out(1 << 16, '\0');
+            payload.clear();
+            crc = 0;
+            for (uint64_t left = m.deflateZeros; ;) {
+                size_t n = left < zeros.size() ? static_cast<size_t>(left) : zeros.size();
+                left -= n;
+                crc = static_cast<uint32_t>(crc32(crc, reinterpret_cast<const Bytef *>(zeros.data()), static_cast<uInt>(n)));
+                z.next_in = reinterpret_cast<Bytef *>(zeros.data());
+                z.avail_in = static_cast<uInt>(n);
+                int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+                int r;
+                do {
+                    z.next_out = reinterpret_cast<Bytef *>(out.data());
+                    z.avail_out = static_cast<uInt>(out.size());
+                    r = deflate(&z, flush);
+                    payload.append(out.data(), out.size() - z.avail_out);
+                } while (z.avail_out == 0 || (flush == Z_FINISH && r != Z_STREAM_END));
+                if (left == 0)
+                    break;
+            }
+            deflateEnd(&z);
+            size = m.deflateZeros;
+        }
+        uint32_t offset = static_cast<uint32_t>(file.size());
+        std::string local;
+        putLe(local, 0x04034b50, 4);
+        putLe(local, 20, 2);
+        putLe(local, m.flags, 2);
+        putLe(local, method, 2);
+        putLe(local, m.dosTime, 2);
+        putLe(local, m.dosDate, 2);
+        putLe(local, crc, 4);
+        putLe(local, payload.size(), 4);
+        putLe(local, size, 4);
+        putLe(local, m.rawName.size(), 2);
+        putLe(local, m.extra.size(), 2);
+        file += local + m.rawName + m.extra + payload;
+
+        putLe(central, 0x02014b50, 4);
+        putLe(central, m.unixMode ? (3 << 8) | 20 : 20, 2);
+        putLe(central, 20, 2);
+        putLe(central, m.flags, 2);
+        putLe(central, method, 2);
+        putLe(central, m.dosTime, 2);
+        putLe(central, m.dosDate, 2);
+        putLe(central, crc, 4);
+        putLe(central, payload.size(), 4);
+        putLe(central, size, 4);
+        putLe(central, m.rawName.size(), 2);
+        putLe(central, m.extra.size(), 2);
+        putLe(central, 0, 2); // comment
+        putLe(central, 0, 2); // disk
+        putLe(central, 0, 2); // internal attributes
+        putLe(central, static_cast<uint64_t>(m.unixMode) << 16, 4);
+        putLe(central, offset, 4);
+        central += m.rawName + m.extra;
+    }
+    std::string end;
+    putLe(end, 0x06054b50, 4);
+    putLe(end, 0, 4);
+    putLe(end, members.size(), 2);
+    putLe(end, members.size(), 2);
+    putLe(end, central.size(), 4);
+    putLe(end, file.size(), 4);
+    putLe(end, 0, 2);
+    return file + central + end;
+}
+
+inline uint16_t lhaCrc16(const std::string &data)
+{
+    uint16_t crc = 0;
+    for (unsigned char c : data) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+    }
+    return crc;
+}
+
+struct LhaMember {
+    std::string rawName;   // header 0x01
+    std::string rawDir;    // header 0x02 (0xFF separators), empty for none
+    std::string data;      // stored with -lh0-
+    bool directory = false;
+    uint32_t unixTime = 1700000000;
+};
+
+inline LhaMember lhaFile(std::string rawName, std::string rawDir, std::string data, uint32_t unixTime = 1700000000)
+{
+    LhaMember m;
+    m.rawName = std::move(rawName);
+    m.rawDir = std::move(rawDir);
+    m.data = std::move(data);
+    m.unixTime = unixTime;
+    return m;
+}
+
+inline LhaMember lhaDir(std::string rawDir)
+{
+    LhaMember m;
+    m.rawDir = std::move(rawDir);
+    m.directory = true;
+    return m;
+}
+
+// A level-2 LHA archive of stored members, as Windows archivers write.
+inline std::string buildLha(const std::vector<LhaMember> &members)
+{
+    std::string out;
+    for (const LhaMember &m : members) {
+        std::string ext;
+        auto addExt = [&](uint8_t type, const std::string &body) {
+            putLe(ext, body.size() + 3, 2);
+            ext += static_cast<char>(type);
+            ext += body;
+        };
+        if (!m.directory)
+            addExt(0x01, m.rawName);
+        if (!m.rawDir.empty())
+            addExt(0x02, m.rawDir);
+        putLe(ext, 0, 2); // end of the chain
+        std::string h;
+        size_t total = 24 + ext.size(); // the first size field ends the base header
+        putLe(h, total, 2);
+        h += m.directory ? "-lhd-" : "-lh0-";
+        putLe(h, m.directory ? 0 : m.data.size(), 4);
+        putLe(h, m.directory ? 0 : m.data.size(), 4);
+        putLe(h, m.unixTime, 4);
+        h += '\x20';
+        h += '\x02';
+        putLe(h, lhaCrc16(m.data), 2);
+        h += 'M';
+        out += h + ext + (m.directory ? std::string() : m.data);
+    }
+    out += '\0';
+    return out;
+}
+
+} // namespace qvo::test

@@ -1,0 +1,174 @@
+// Archives built here to attack the extraction: traversal, absolute paths,
+// links that leave the destination, CP932 names whose second byte is '\',
+// and a bomb against a size limit.
+#include "archive_builders.h"
+#include "reader_test_support.h"
+
+#include "archivers/common/archiver_result.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace qvo::test;
+using namespace qvo::archivers;
+
+namespace {
+
+// A work folder with the destination, a canary beside it, and the archive.
+struct Scene {
+    TempDir dir;
+    fs::path dest = dir / "dest";
+    fs::path canary = dir / "canary";
+    fs::path archive;
+
+    explicit Scene(const std::string &archiveName, const std::string &bytes)
+    {
+        fs::create_directories(dest);
+        writeFile(canary / "keep.txt", "canary");
+        archive = dir / archiveName;
+        writeFile(archive, bytes);
+    }
+    // Nothing but dest, canary and the archive beside each other, the canary
+    // untouched, no link below dest that leaves it.
+    void expectNothingOutside() const
+    {
+        std::vector<std::string> names;
+        for (auto &e : fs::directory_iterator(dir.path()))
+            names.push_back(e.path().filename().string());
+        std::vector<std::string> expected{"canary", "dest", archive.filename().string()};
+        std::sort(names.begin(), names.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(names, expected);
+        EXPECT_EQ(snapshot(canary).size(), 1u);
+        EXPECT_EQ(readFile(canary / "keep.txt"), "canary");
+        EXPECT_TRUE(noLinkLeaves(dest));
+    }
+};
+
+CallOutcome unzip(const Scene &s, const std::string &limit = {})
+{
+    return callArchiver(kUnZip, "-x -q " + quoted(s.archive) + " " + quoted(s.dest), 20, limit);
+}
+
+const std::string kHyou = "\x95\x5C";  // 表
+const std::string kSo = "\x83\x5C";    // ソ
+const std::string kNou = "\x94\x5C";   // 能
+
+} // namespace
+
+TEST(HostileZip, TraversalAndAbsoluteNamesAreRefusedOthersExtracted)
+{
+    Scene s("t.zip", buildZip({zipFile("../escape.txt", "x"),
+                               zipFile("/tmp/qvo-absolute-probe.txt", "x"),
+                               zipFile("a/../../escape2.txt", "x"),
+                               zipFile("..\\escape3.txt", "x"),
+                               zipFile("C:\\drive.txt", "x"),
+                               zipFile("ok/inside.txt", "fine")}));
+    CallOutcome o = unzip(s);
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_NE(o.result, kOk);
+    EXPECT_FALSE(fs::exists("/tmp/qvo-absolute-probe.txt"));
+    EXPECT_EQ(readFile(s.dest / "ok/inside.txt"), "fine");
+    s.expectNothingOutside();
+}
+
+TEST(HostileZip, LinkOutsideIsRefusedAndNothingIsWrittenThroughIt)
+{
+    Scene s("l.zip", buildZip({zipLink("out", "../canary"),
+                               zipFile("out/keep.txt", "overwritten"),
+                               zipLink("abs", "/etc"),
+                               zipLink("in", "sub"),
+                               zipFile("sub/f.txt", "inside")}));
+    CallOutcome o = unzip(s);
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_NE(o.result, kOk);
+    s.expectNothingOutside();
+    EXPECT_FALSE(fs::is_symlink(s.dest / "out"));
+    EXPECT_FALSE(fs::is_symlink(s.dest / "abs"));
+    // A link that stays inside is made, after the files.
+    EXPECT_TRUE(fs::is_symlink(s.dest / "in"));
+    EXPECT_EQ(readFile(s.dest / "in/f.txt"), "inside");
+}
+
+TEST(HostileZip, Cp932NamesWithBackslashSecondByteStayWhole)
+{
+    Scene s("j.zip", buildZip({zipFile(kHyou + ".txt", "hyou"),
+                               zipFile(kSo + "\\" + kNou + ".txt", "nested")}));
+    CallOutcome o = unzip(s);
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk);
+    EXPECT_EQ(readFile(s.dest / "表.txt"), "hyou");
+    EXPECT_EQ(readFile(s.dest / "ソ/能.txt"), "nested");
+    EXPECT_EQ(snapshot(s.dest).size(), 3u);
+}
+
+TEST(HostileZip, UnicodeMarkersWinOnlyWhenValid)
+{
+    std::string raw = kHyou + ".txt";
+    Scene s("u.zip", buildZip({zipFile("\xE6\x97\xA5.txt", "flagged", 0x0800),
+                               zipFile(raw, "extra", 0, unicodePathExtra(raw, "uni-表.txt")),
+                               zipFile(kNou + ".txt", "badcrc", 0, unicodePathExtra(kNou + ".txt", "wrong.txt", false))}));
+    CallOutcome o = unzip(s);
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk);
+    EXPECT_EQ(readFile(s.dest / "日.txt"), "flagged");
+    EXPECT_EQ(readFile(s.dest / "uni-表.txt"), "extra");
+    EXPECT_EQ(readFile(s.dest / "能.txt"), "badcrc");
+    EXPECT_FALSE(fs::exists(s.dest / "wrong.txt"));
+}
+
+TEST(HostileZip, BombStopsAtTheLimitAndLeavesNoPartialFile)
+{
+    Scene s("b.zip", buildZip({zipFile("small.txt", "small"), zipZeros("bomb.bin", 64ull << 20)}));
+    CallOutcome o = unzip(s, std::to_string(1 << 20));
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kErrSpaceLimit);
+    EXPECT_FALSE(fs::exists(s.dest / "bomb.bin"));
+    s.expectNothingOutside();
+    // The same archive under a generous limit extracts whole.
+    fs::remove_all(s.dest);
+    fs::create_directories(s.dest);
+    o = unzip(s, std::to_string(128 << 20));
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk);
+    EXPECT_EQ(fs::file_size(s.dest / "bomb.bin"), 64ull << 20);
+}
+
+TEST(HostileLha, Cp932NamesAndFfSeparatorsDecodeBeforeSplitting)
+{
+    Scene s("j.lzh", buildLha({lhaFile(kHyou + ".txt", "", "hyou"),
+                               lhaFile(kNou + ".txt", kHyou + "\xFF" + kSo + "\xFF", "deep"),
+                               lhaDir(kSo + "\xFF")}));
+    CallOutcome o = callArchiver(kUnlha, "x  -n " + quoted(s.archive) + " " + quoted(s.dest));
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk);
+    EXPECT_EQ(readFile(s.dest / "表.txt"), "hyou");
+    EXPECT_EQ(readFile(s.dest / "表/ソ/能.txt"), "deep");
+    EXPECT_TRUE(fs::is_directory(s.dest / "ソ"));
+    EXPECT_EQ(snapshot(s.dest).size(), 5u);
+}
+
+TEST(HostileLha, TraversalIsRefusedAndLeadingSeparatorsStayInside)
+{
+    Scene s("t.lzh", buildLha({lhaFile("escape.txt", "..\xFF..\xFF", "x"),
+                               lhaFile("full.txt", "\xFFtmp\xFF", "full path")}));
+    CallOutcome o = callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest));
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_NE(o.result, kOk);
+    // Full paths as LHMelt and MacLHA store them land below the destination.
+    EXPECT_EQ(readFile(s.dest / "tmp/full.txt"), "full path");
+    s.expectNothingOutside();
+}
+
+TEST(HostileLha, CorruptDataLeavesNoFile)
+{
+    std::string bytes = buildLha({lhaFile("good.txt", "", "good data"), lhaFile("bad.txt", "", "bad data")});
+    size_t at = bytes.rfind("bad data");
+    bytes[at] = 'X'; // CRC no longer matches
+    Scene s("c.lzh", bytes);
+    CallOutcome o = callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest));
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kErrCorrupt);
+    EXPECT_EQ(readFile(s.dest / "good.txt"), "good data");
+    EXPECT_FALSE(fs::exists(s.dest / "bad.txt"));
+}
