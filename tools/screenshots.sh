@@ -58,6 +58,16 @@ kill "$qvo_pid"
 wait "$qvo_pid" 2>/dev/null || true
 qvo_pid=
 
+# A source large enough to keep the progress window up for a while.
+if command -v zip >/dev/null; then
+    mkdir -p "$work/big"
+    head -c 60000000 /dev/urandom | base64 >"$work/big/large-text.txt"
+    (cd "$work/big" && zip -q -1 "$work/large.zip" large-text.txt)
+    rm -rf "$work/big"
+    export QVO_SCREENSHOT_SOURCE="$work/large.zip"
+else
+    echo "screenshots.sh: zip is missing: no picture of a real conversion" >&2
+fi
 "$build/bin/test_convert" --gtest_filter='Screenshots.*' >/dev/null
 "$build/bin/test_settings" --gtest_filter='Screenshots.*' >/dev/null
 "$build/bin/test_ui" --gtest_filter='Screenshots.*' >/dev/null
