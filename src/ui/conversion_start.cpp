@@ -2,7 +2,7 @@
 
 #include "convert/frmProgress.h"
 #include "core/globals.h"
-#include "ui/message_box.h"
+#include "ui/prompts.h"
 
 namespace qvo::ui {
 
@@ -12,12 +12,12 @@ bool startConversion(convert::ConversionRows *rows, const ListSizeKB &listSizeKB
         return false;
     const std::optional<int64_t> batch = conversionBatchKB(*core::appSettings, listSizeKB);
     if (!batch) {
-        showMessage(QString::fromUtf8(kSourceMissingMessage));
+        showMessage(nullptr, kSourceMissingMessage);
         return false;
     }
     const std::string shortage = convert::workingSpaceShortage(*batch);
     if (!shortage.empty()) {
-        showMessage(QString::fromStdString(shortage));
+        showMessage(nullptr, shortage);
         return false;
     }
     convert::frmProgress::showModal(*core::appSettings, *core::archiveCtrl, rows);

@@ -25,8 +25,10 @@ std::optional<int64_t> conversionBatchKB(const settings::clsQvoSettings &setting
 
 // Checks the working space and runs the conversion that appSettings names
 // (with `rows`, the list, in multiple-file mode) in the modal progress
-// window.  Shows a message and returns false without running when the
-// source is missing or space is short; true after the window has closed.
+// window.  In single-file mode the source is measured again here: it may
+// have gone since the window's own checks.  Shows a message and returns
+// false without running when the source is missing or space is short; true
+// after the window has closed.
 bool startConversion(convert::ConversionRows *rows, const ListSizeKB &listSizeKB);
 
 } // namespace qvo::ui
