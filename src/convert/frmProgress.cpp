@@ -70,7 +70,7 @@ std::string singleFileFailureMessage(SingleFileOutcome outcome)
     case SingleFileOutcome::Succeeded:
         return {};
     case SingleFileOutcome::SourceMissing:
-        return "変換対象のファイルは存在しません。ファイル名を確認してください";
+        return kSourceMissingMessage;
     case SingleFileOutcome::ExtractFailed:
         return "変換対象のファイルを展開できませんでした。書庫が壊れていないか確認してください";
     case SingleFileOutcome::CompressFailed:

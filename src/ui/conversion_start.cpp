@@ -12,7 +12,7 @@ bool startConversion(convert::ConversionRows *rows, const ListSizeKB &listSizeKB
         return false;
     const std::optional<int64_t> batch = conversionBatchKB(*core::appSettings, listSizeKB);
     if (!batch) {
-        showMessage(nullptr, kSourceMissingMessage);
+        showMessage(nullptr, convert::kSourceMissingMessage);
         return false;
     }
     const std::string shortage = convert::workingSpaceShortage(*batch);

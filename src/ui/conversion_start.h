@@ -14,9 +14,6 @@ namespace qvo::ui {
 // The total of the multiple-file list in units of 1,000 bytes.
 using ListSizeKB = std::function<int64_t()>;
 
-inline constexpr const char *kSourceMissingMessage =
-    "変換対象のファイルは存在しません。ファイル名を確認してください";
-
 // The batch in units of 1,000 bytes: the list's total in multiple-file mode
 // (mode 1), else the size of the single-file source rounded to whole units
 // (1,499 bytes count as 1, 1,500 as 2); nothing when that source cannot be
