@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -95,4 +96,15 @@ TEST(Screenshots, ProgressWindowRealConversion)
     std::remove(target.c_str());
     std::remove((target + ".ini").c_str());
     qvo::core::releaseGlobalObjects();
+}
+
+// The whole screen, with whatever the script started on it (the program).
+TEST(Screenshots, Screen)
+{
+    const char *file = std::getenv("QVO_SCREENSHOT_SCREEN");
+    if (!file)
+        GTEST_SKIP() << "QVO_SCREENSHOT_SCREEN not set";
+    QScreen *screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    ASSERT_TRUE(screen->grabWindow(0).save(QString::fromLocal8Bit(file)));
 }

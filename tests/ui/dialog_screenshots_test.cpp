@@ -10,7 +10,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QTimer>
 
 #include "ui/clsFolderBlowserDialog.h"
@@ -61,17 +60,6 @@ TEST(DialogScreenshots, FolderBrowser)
         });
         EXPECT_FALSE(browser.ShowDialog());
     }
-}
-
-// The whole screen, with whatever the script started on it (the program).
-TEST(DialogScreenshots, Screen)
-{
-    const char *file = std::getenv("QVO_SCREENSHOT_SCREEN");
-    if (!file)
-        GTEST_SKIP() << "QVO_SCREENSHOT_SCREEN not set";
-    QScreen *screen = QGuiApplication::primaryScreen();
-    ASSERT_NE(screen, nullptr);
-    ASSERT_TRUE(screen->grabWindow(0).save(QString::fromLocal8Bit(file)));
 }
 
 // The icon as PNG files for the desktop (data/icons).
