@@ -1,59 +1,43 @@
-// Stand-ins until the settings dialog, about window, folder browser and
-// progress window are wired in here.
+// The main windows' ways into the dialogs, the folder browser, the
+// conversion start and the icon.
 #include "ui/window_links.h"
 
-#include "ui/prompts.h"
-
-#include "core/globals.h"
-#include "settings/clsQvoSettings.h"
+#include "settings/frmConfig.h"
+#include "ui/clsFolderBlowserDialog.h"
+#include "ui/frmVersion.h"
+#include "ui/program_icon.h"
 
 // The engine's implementation arrives with its start checks.
 #if __has_include("convert/start_check.h")
-#include "convert/conversion_engine.h"
+#include "ui/conversion_start.h"
 #define QVO_HAVE_ENGINE 1
 #else
 #define QVO_HAVE_ENGINE 0
 #endif
 
-#include <QFileDialog>
-#include <QPainter>
-#include <QPixmap>
-
 namespace qvo::ui::links {
 
-void openSettingsDialog(int) {}
+void openSettingsDialog(int page) { settings::frmConfig::openAtPage(page); }
 
-void showAboutWindow()
-{
-    showMessage(nullptr, "書庫ファイル変換ユーティリティ\r\n\r\n\r\nQvo ver3.0");
-}
+void showAboutWindow() { frmVersion::showModal(); }
 
+// The browser starts at the top of the file system whatever `startPath`
+// says, so that every folder is one way from the start.
 std::optional<std::string> browseForFolder(QWidget *parent, const std::string &description,
-                                           const std::string &startPath, bool showNewFolderButton)
+                                           const std::string & /*startPath*/, bool showNewFolderButton)
 {
-    QFileDialog dialog(parent, QString::fromStdString(description), QString::fromStdString(startPath));
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setOption(QFileDialog::ReadOnly, !showNewFolderButton);
-    if (dialog.exec() != QDialog::Accepted)
+    clsFolderBlowserDialog browser;
+    browser.Description = description;
+    browser.setShowNewFolderButton(showNewFolderButton);
+    if (!browser.ShowDialog(parent))
         return std::nullopt;
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? std::string() : chosen.front().toStdString();
+    return browser.SelectedPath;
 }
 
 #if QVO_HAVE_ENGINE
-// Runs on the window thread, without a progress window.
 void startConversion(convert::ConversionRows *rows, int64_t batchKB)
 {
-    if (!core::appSettings || !core::archiveCtrl)
-        return;
-    const std::string shortage = convert::workingSpaceShortage(batchKB);
-    if (!shortage.empty()) {
-        showMessage(nullptr, shortage);
-        return;
-    }
-    convert::ConversionEngine engine(*core::appSettings, *core::archiveCtrl, rows);
-    engine.run();
+    ui::startConversion(rows, [batchKB] { return batchKB; });
 }
 
 bool conversionAvailable() { return true; }
@@ -63,33 +47,6 @@ void startConversion(convert::ConversionRows *, int64_t) {}
 bool conversionAvailable() { return false; }
 #endif
 
-namespace {
-
-QPixmap drawPages(int size)
-{
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    const qreal unit = size / 16.0;
-    p.scale(unit, unit);
-    p.setPen(QPen(QColor(0, 0, 128), 1.0));
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(1.5, 1.5, 8, 10));
-    p.drawRect(QRectF(6.5, 4.5, 8, 10));
-    p.setPen(QPen(QColor(0, 0, 128), 0.5));
-    for (qreal y = 7.5; y < 14; y += 2)
-        p.drawLine(QPointF(8.5, y), QPointF(12.5, y));
-    return pixmap;
-}
-
-} // namespace
-
-QIcon programIcon()
-{
-    QIcon icon;
-    icon.addPixmap(drawPages(16));
-    icon.addPixmap(drawPages(32));
-    return icon;
-}
+QIcon programIcon() { return ui::programIcon(); }
 
 } // namespace qvo::ui::links

@@ -7,6 +7,7 @@
 #include "ui/frmMain.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QToolBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -225,6 +227,11 @@ TEST_F(ConvertCommandTest, FilledFromSettingsAtCreationAndAfterTheDialog)
     core::appSettings->overWrite = false;
     core::appSettings->sameFolder = false;
     core::appSettings->convType = 0;
+    // The dialog is modal: cancel it once it is up.
+    QTimer::singleShot(0, [] {
+        if (QWidget *dialog = QApplication::activeModalWidget())
+            dialog->close();
+    });
     window->mShowSettingPage_Click(0);
     EXPECT_FALSE(window->chkOverWrite->isChecked());
     EXPECT_FALSE(window->chkSameFolder->isChecked());
