@@ -32,6 +32,9 @@ deps:
 install: build
 	cmake --install $(BUILD)
 
+screenshots: build
+	tools/screenshots.sh $(BUILD)
+
 bench: deps
 	cmake -S . -B build-bench -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DQVO_BUILD_BENCH=ON -DQVO_BUILD_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)

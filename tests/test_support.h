@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -41,6 +42,36 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// Sets an environment variable for one scope and puts back what was there,
+// also when the test fails half-way.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const std::string &value) : ScopedEnv(name, value.c_str()) {}
+    // A null value removes the variable for the scope.
+    ScopedEnv(const char *name, const char *value) : name_(name)
+    {
+        if (const char *old = std::getenv(name))
+            old_ = std::string(old);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (old_)
+            ::setenv(name_.c_str(), old_->c_str(), 1);
+        else
+            ::unsetenv(name_.c_str());
+    }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
 };
 
 inline void writeFile(const std::filesystem::path &p, const std::string &data)

@@ -2,6 +2,9 @@
 // conversion start and the icon.
 #include "ui/window_links.h"
 
+#include <QApplication>
+#include <QPointer>
+
 #include "settings/frmConfig.h"
 #include "ui/clsFolderBlowserDialog.h"
 #include "ui/frmVersion.h"
@@ -37,7 +40,15 @@ std::optional<std::string> browseForFolder(QWidget *parent, const std::string &d
 #if QVO_HAVE_ENGINE
 void startConversion(convert::ConversionRows *rows, int64_t batchKB)
 {
+    // Give the keyboard back to the window that started the run once the
+    // modal progress window has gone (without a window manager nobody else
+    // does).
+    QPointer<QWidget> starter = QApplication::activeWindow();
     ui::startConversion(rows, [batchKB] { return batchKB; });
+    if (starter) {
+        starter->raise();
+        starter->activateWindow();
+    }
 }
 
 bool conversionAvailable() { return true; }

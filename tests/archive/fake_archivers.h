@@ -13,30 +13,6 @@
 
 namespace qvo::test {
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const std::string &value) : name_(name)
-    {
-        if (const char *old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv &) = delete;
-    ScopedEnv &operator=(const ScopedEnv &) = delete;
-
-private:
-    const char *name_;
-    std::optional<std::string> old_;
-};
-
 inline const char *kAllArchivers[] = {"unlha32.so", "unzip32.so", "Zip32J.so",
                                       "7-zip32.so", "cab32.so",   "unrar32.so"};
 

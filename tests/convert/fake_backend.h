@@ -25,29 +25,6 @@
 
 namespace qvo::test {
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const std::string &value) : name_(name)
-    {
-        if (const char *old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv &) = delete;
-    ScopedEnv &operator=(const ScopedEnv &) = delete;
-
-private:
-    const char *name_;
-    std::optional<std::string> old_;
-};
-
 // A fake archive holding these files ("dir/" keys are folders).
 inline std::string fakeArchive(const std::map<std::string, std::string> &entries)
 {

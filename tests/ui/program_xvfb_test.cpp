@@ -154,6 +154,8 @@ private:
 
 TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
 {
+    // Driving a sanitizer build by keystrokes is too slow to be reliable.
+    QVO_SKIP_IF_HEAVY();
     ASSERT_TRUE(haveTool("xdotool"));
     const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
     ASSERT_TRUE(fs::exists(program)) << program;
@@ -208,6 +210,9 @@ TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
     // takes no keys, so ask again until the program has ended.
     int exitStatus = -1;
     for (int attempt = 0; attempt < 20 && exitStatus < 0; ++attempt) {
+        // Without a window manager nobody activates the window again after
+        // the progress window: a click on its caption-free top does.
+        desktop.xdotool("mousemove --window " + main + " 5 5 click 1");
         desktop.keys(main, "ctrl+w");
         exitStatus = qvo.waitFor(1s);
     }

@@ -25,7 +25,7 @@ TEST(RealConversion, ConvertedRowsAreRemovedAndArchivesWritten)
         GTEST_SKIP() << "no conversion engine in this build";
     TempDir dir;
     ::setenv("QVO_LIBRARY_DIR", QVO_LIBRARY_DIR, 1);
-    ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+    qvo::test::ScopedEnv tmpdir("TMPDIR", (dir / "tmp").c_str());
     fs::create_directories(dir / "tmp");
     fs::create_directories(dir / "in");
     fs::create_directories(dir / "out");

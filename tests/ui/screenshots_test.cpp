@@ -44,7 +44,7 @@ TEST(Screenshots, MainWindows)
 
     TempDir dir;
     ::setenv("QVO_LIBRARY_DIR", QVO_LIBRARY_DIR, 1);
-    ::setenv("TMPDIR", dir.path().c_str(), 1);
+    qvo::test::ScopedEnv tmpdir("TMPDIR", dir.path().c_str());
     core::createGlobalObjects();
     core::appSettings = std::make_unique<settings::clsQvoSettings>((dir / "qvo3.ini").string());
     core::appSettings->saveFolder = (dir / "out").string();
