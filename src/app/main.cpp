@@ -4,56 +4,16 @@
 // so the settings are saved on logout or `kill` as on any other end.
 // QVO_INI_FILE names the settings file to use instead of the usual one.
 #include "core/mdlMain.h"
+#include "ui/main_windows_qt.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QSocketNotifier>
-#include <QWidget>
 
-#include <array>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-
-using qvo::core::MainWindow;
-
-// Stands in for the two main windows until they exist: a plain window whose
-// closing ends the program in order.
-class PlaceholderWindow : public QWidget {
-public:
-    PlaceholderWindow()
-    {
-        setWindowTitle("Qvo");
-        resize(480, 320);
-    }
-
-protected:
-    void closeEvent(QCloseEvent *) override { qvo::core::terminateApplication(); }
-};
-
-class PlaceholderWindows : public qvo::core::MainWindowHooks {
-public:
-    void load(MainWindow window) override { slot(window) = std::make_unique<PlaceholderWindow>(); }
-    void show(MainWindow window) override
-    {
-        if (auto &w = slot(window))
-            w->show();
-    }
-    void hide(MainWindow window) override
-    {
-        if (auto &w = slot(window))
-            w->hide();
-    }
-
-private:
-    std::unique_ptr<PlaceholderWindow> &slot(MainWindow window)
-    {
-        return windows_[window == MainWindow::multipleFile ? 0 : 1];
-    }
-    std::array<std::unique_ptr<PlaceholderWindow>, 2> windows_;
-};
 
 int signalPipe[2] = {-1, -1};
 
@@ -99,7 +59,7 @@ int main(int argc, char **argv)
         });
     }
 
-    qvo::core::setMainWindowHooks(std::make_unique<PlaceholderWindows>());
+    qvo::ui::installMainWindows();
     qvo::core::Main();
     app.exec();
     qvo::core::terminateApplication();

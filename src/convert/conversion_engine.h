@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 namespace qvo::convert {
@@ -24,6 +26,10 @@ inline constexpr const char *kStatusWaiting = "変換待ち";
 inline constexpr const char *kStatusSucceeded = "変換成功";
 inline constexpr const char *kStatusFailed = "変換失敗";
 inline constexpr const char *kStatusTargetExists = "同名ファイルが存在";
+
+// Shown instead of starting a single-file run whose source has gone.
+inline constexpr const char *kSourceMissingMessage =
+    "変換対象のファイルは存在しません。ファイル名を確認してください";
 
 // The rows of the multiple-file list as the run sees them.  setStatus may
 // be called from the engine's thread: a window implementation hands the
@@ -55,6 +61,24 @@ enum class SingleFileOutcome {
     Failed,          // any other failure (working folder, library unreachable)
 };
 
+// How one row of a multiple-file run ended.  The status text says less:
+// a missing source and a same-format skip leave it unchanged.
+enum class RowOutcome {
+    Converted,     // "変換成功"
+    Failed,        // "変換失敗"
+    TargetExists,  // "同名ファイルが存在"
+    SourceMissing, // status unchanged
+    SameFormat,    // status unchanged: same format and sameTypeConvert off
+};
+
+struct RowReport {
+    int row = 0;
+    RowOutcome outcome = RowOutcome::Failed;
+    std::string source; // full path of the source archive
+    std::string target; // full path of the target archive ("" before it was named)
+    std::string detail; // why a row failed, in English, for logs
+};
+
 class ConversionEngine {
 public:
     // `rows` is used in multiple-file mode (settings.mode == 1) and may be
@@ -64,6 +88,10 @@ public:
                      ConversionRows *rows, std::function<void()> yield = {});
     ~ConversionEngine();
 
+    // Called on the engine's thread when a row is done, after its status
+    // was written and before doneCount advances.
+    void setRowFinishedHook(std::function<void(const RowReport &)> hook) { rowFinished_ = std::move(hook); }
+
     // Carries out the whole run.  Never throws: a failure marks its row
     // "変換失敗" (or sets the single-file outcome) and the run goes on.
     void run();
@@ -72,6 +100,15 @@ public:
     SingleFileOutcome singleFileOutcome() const { return singleOutcome_; }
     // The archive the single-file run wrote (or would have written).
     const std::string &singleFileTarget() const { return singleTarget_; }
+    // The action option of the archive being converted; nothing between
+    // archives.  A copy: the run may replace it at any moment.
+    std::optional<archive::clsArchiveActionOption> currentOption() const
+    {
+        std::lock_guard<std::mutex> guard(currentLock_);
+        return current_;
+    }
+    // Why the single-file run failed, in English, for logs.
+    const std::string &singleFileDetail() const { return singleDetail_; }
 
 private:
     struct Impl;
@@ -79,9 +116,13 @@ private:
     archive::clsArchiveCtrl &controller_;
     ConversionRows *rows_;
     std::function<void()> yield_;
+    std::function<void(const RowReport &)> rowFinished_;
     ConversionCounters counters_;
     SingleFileOutcome singleOutcome_ = SingleFileOutcome::NotRun;
     std::string singleTarget_;
+    std::string singleDetail_;
+    mutable std::mutex currentLock_;
+    std::optional<archive::clsArchiveActionOption> current_;
 };
 
 // The free-space check made before a run is shown: the volume holding the
@@ -89,5 +130,13 @@ private:
 // units of 1,000 bytes.  Returns the Japanese message to show, or an empty
 // text when there is room.
 std::string workingSpaceShortage(int64_t batchKB);
+
+// Size of a single-file batch: the source's length in units of 1,000 bytes,
+// halves rounded up; nothing when the file does not exist.
+std::optional<int64_t> singleFileBatchKB(const std::string &sourcePath);
+
+// What the window shows instead of starting a single-file run: the missing
+// source message, the working-space message, or "" to go ahead.
+std::string singleFileStartMessage(const std::string &sourcePath);
 
 } // namespace qvo::convert

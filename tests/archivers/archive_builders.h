@@ -165,6 +165,7 @@ struct LhaMember {
     std::string data;      // stored with -lh0-
     bool directory = false;
     uint32_t unixTime = 1700000000;
+    std::vector<std::pair<uint8_t, std::string>> extraHeaders; // more extended headers
 };
 
 inline LhaMember lhaFile(std::string rawName, std::string rawDir, std::string data, uint32_t unixTime = 1700000000)
@@ -200,6 +201,8 @@ inline std::string buildLha(const std::vector<LhaMember> &members)
             addExt(0x01, m.rawName);
         if (!m.rawDir.empty())
             addExt(0x02, m.rawDir);
+        for (const auto &[type, body] : m.extraHeaders)
+            addExt(type, body);
         putLe(ext, 0, 2); // end of the chain
         std::string h;
         size_t total = 24 + ext.size(); // the first size field ends the base header

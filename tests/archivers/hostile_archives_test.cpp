@@ -47,7 +47,7 @@ struct Scene {
 
 CallOutcome unzip(const Scene &s, const std::string &limit = {})
 {
-    return callArchiver(kUnZip, "-x -q " + quoted(s.archive) + " " + quoted(s.dest), 20, limit);
+    return callArchiver(kUnZip, "-x -q " + quoted(s.archive) + " " + quoted(s.dest), 60, limit);
 }
 
 const std::string kHyou = "\x95\x5C";  // 表
@@ -171,4 +171,43 @@ TEST(HostileLha, CorruptDataLeavesNoFile)
     EXPECT_EQ(o.result, kErrCorrupt);
     EXPECT_EQ(readFile(s.dest / "good.txt"), "good data");
     EXPECT_FALSE(fs::exists(s.dest / "bad.txt"));
+}
+
+TEST(HostileLha, TruncatedArchivesFailInHeadersAndData)
+{
+    std::string whole = buildLha({lhaFile("one.txt", "", "first member"), lhaFile("two.txt", "sub\xFF", "second")});
+    size_t second = whole.find("-lh0-", 10) - 2; // start of the second header
+    for (size_t cut : {second + 3, second + 20, second + 30, whole.size() - 4}) {
+        SCOPED_TRACE(cut);
+        Scene s("t.lzh", whole.substr(0, cut));
+        CallOutcome o = callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest));
+        ASSERT_TRUE(o.finished) << describe(o);
+        EXPECT_EQ(o.result, kErrCorrupt);
+        EXPECT_EQ(readFile(s.dest / "one.txt"), "first member");
+        EXPECT_FALSE(fs::exists(s.dest / "sub/two.txt"));
+    }
+    // Without the final 0 byte the archive is whole.
+    Scene s("w.lzh", whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest)).result, kOk);
+    EXPECT_EQ(readFile(s.dest / "sub/two.txt"), "second");
+}
+
+TEST(HostileLha, UnicodeAndCodePageHeadersChooseTheNameEncoding)
+{
+    LhaMember utf8 = lhaFile("\xE6\x97\xA5\xE6\x9C\xAC.txt", "", "code page"); // 日本.txt
+    std::string cp;
+    putLe(cp, 65001, 4);
+    utf8.extraHeaders.push_back({0x46, cp});
+    LhaMember utf16 = lhaFile("fallback.txt", "", "utf16");
+    utf16.extraHeaders.push_back({0x44, std::string("\xE6\x30\xCB\x30.\0t\0x\0t\0", 12)}); // ユニ.txt
+    LhaMember plain = lhaFile("\x93\xFA\x96\x7B.txt", "", "cp932");                       // 日本.txt in CP932
+    plain.rawDir = "sjis\xFF";
+    Scene s("u.lzh", buildLha({utf8, utf16, plain}));
+    CallOutcome o = callArchiver(kUnlha, "x -n " + quoted(s.archive) + " " + quoted(s.dest));
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk);
+    EXPECT_EQ(readFile(s.dest / "日本.txt"), "code page");
+    EXPECT_EQ(readFile(s.dest / "ユニ.txt"), "utf16");
+    EXPECT_EQ(readFile(s.dest / "sjis/日本.txt"), "cp932");
+    EXPECT_FALSE(fs::exists(s.dest / "fallback.txt"));
 }

@@ -53,7 +53,7 @@ inline std::string describe(const CallOutcome &o)
 // Calls `archiver` with `cmdLine` in a child process.  `extractLimit`, when
 // set, goes to the child's QVO_TEST_EXTRACT_LIMIT.
 inline CallOutcome callArchiver(const Archiver &archiver, const std::string &cmdLine,
-                                int timeoutSeconds = 20, const std::string &extractLimit = {})
+                                int timeoutSeconds = 60, const std::string &extractLimit = {})
 {
     CallOutcome out;
     int fds[2];

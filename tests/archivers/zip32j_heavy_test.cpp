@@ -87,8 +87,7 @@ TEST(Zip32JHeavy, SeventyThousandEntries)
     EXPECT_NE(log.find("Folders: 70"), std::string::npos) << log;
     EXPECT_EQ(runCommand("bsdtar -tf " + sh(zip) + " | wc -l", &log), 0);
     EXPECT_EQ(std::stoi(log), folders * perFolder + folders);
-    fs::path dest = tmp / "x";
-    fs::create_directories(dest);
-    ASSERT_EQ(runCommand("bsdtar -xf " + sh(zip) + " -C " + sh(dest), &log), 0) << log;
-    EXPECT_EQ(readFile(dest / "d69/f999.txt"), "69/999\n");
+    // The last member lies past the 65,535th central directory record.
+    EXPECT_EQ(runCommand("bsdtar -xOf " + sh(zip) + " d69/f999.txt", &log), 0) << log;
+    EXPECT_EQ(log, "69/999\n");
 }

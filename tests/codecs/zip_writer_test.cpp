@@ -1,4 +1,5 @@
 #include "codecs/zip/deflate_encoder.h"
+#include "codecs/zip/deflate_layout.h"
 #include "codecs/zip/zip_format.h"
 #include "codecs/zip/zip_writer.h"
 #include "test_support.h"
@@ -205,6 +206,37 @@ TEST(ZipDeflate, IndependentChunksJoinIntoOneStream)
     }
 }
 
+TEST(ZipDeflate, LayoutFindsTheEndOfZlibStreamsAndRejectsDamage)
+{
+    // zlib picks stored, fixed and dynamic blocks differently from libdeflate.
+    std::vector<uint8_t> data = textLike(150000, 7);
+    for (int level = 0; level <= 9; ++level) {
+        for (size_t n : {size_t(0), size_t(1), size_t(100), size_t(150000)}) {
+            z_stream z{};
+            ASSERT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+            std::vector<uint8_t> out(deflateBound(&z, n) + 16);
+            z.next_in = data.data();
+            z.avail_in = static_cast<uInt>(n);
+            z.next_out = out.data();
+            z.avail_out = static_cast<uInt>(out.size());
+            ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+            out.resize(out.size() - z.avail_out);
+            deflateEnd(&z);
+            auto layout = deflateLayout(out);
+            ASSERT_TRUE(layout) << level << " " << n;
+            EXPECT_EQ((layout->endBit + 7) / 8, out.size()) << level << " " << n;
+            EXPECT_LT(layout->finalHeaderBit, layout->endBit);
+            if (out.size() > 4) {
+                out.resize(out.size() - 3);
+                EXPECT_FALSE(deflateLayout(out)) << "truncated " << level << " " << n;
+            }
+        }
+    }
+    std::vector<uint8_t> junk = {0xFF, 0xFF, 0xFF, 0xFF}; // reserved block type
+    EXPECT_FALSE(deflateLayout(junk));
+    EXPECT_FALSE(deflateLayout({}));
+}
+
 TEST(ZipDeflate, WholeBufferShrinksTextAndDeclinesRandomOrEmptyData)
 {
     std::vector<uint8_t> text = textLike(100000, 4), out;
@@ -213,11 +245,17 @@ TEST(ZipDeflate, WholeBufferShrinksTextAndDeclinesRandomOrEmptyData)
     EXPECT_LT(out.size(), text.size() / 2);
     EXPECT_EQ(inflateRaw(out, text.size()), text);
 
-    std::vector<uint8_t> noise(50000);
-    std::mt19937 rng(5);
-    for (auto &b : noise)
-        b = static_cast<uint8_t>(rng());
-    EXPECT_FALSE(d.compress(noise, out));
+    // Small and large (probed) noise is declined; large text passes the probe.
+    for (size_t n : {size_t(50000), size_t(300000)}) {
+        std::vector<uint8_t> noise(n);
+        std::mt19937 rng(5);
+        for (auto &b : noise)
+            b = static_cast<uint8_t>(rng());
+        EXPECT_FALSE(d.compress(noise, out)) << n;
+    }
+    std::vector<uint8_t> bigText = textLike(400000, 6);
+    ASSERT_TRUE(d.compress(bigText, out));
+    EXPECT_EQ(inflateRaw(out, bigText.size()), bigText);
     EXPECT_FALSE(d.compress({}, out));
     // Levels map monotonically onto libdeflate levels.
     for (int l = 2; l <= 9; ++l)
@@ -247,7 +285,7 @@ TEST(ZipWriter, ForcedZip64RecordsReadBack)
     checkWithReaders(a, big);
 }
 
-TEST(ZipWriter, RefusesASizeItsHeaderCannotHold)
+TEST(ZipWriter, RefusesWhatItsHeadersCannotHold)
 {
     MemoryOutput out;
     ZipWriter w(out, Zip64Thresholds{100, 0xFFFF});
@@ -258,4 +296,10 @@ TEST(ZipWriter, RefusesASizeItsHeaderCannotHold)
     EXPECT_FALSE(w.endEntry(DataInfo{kMethodStore, crcOf(data), 200, 200}));
     EXPECT_TRUE(w.tooLarge());
     EXPECT_FALSE(w.finish());
+
+    MemoryOutput out2;
+    ZipWriter w2(out2);
+    EntryMeta longName{std::string(70000, 'n'), EntryMeta::Kind::File, 0, 0644};
+    EXPECT_FALSE(w2.addEntry(longName, DataInfo{}, {}));
+    EXPECT_TRUE(w2.tooLarge());
 }

@@ -102,7 +102,12 @@ int32_t runCreate(const std::vector<Token> &tokens)
         return kErrWrite;
 
     AtomicCabOutput output(file);
-    cab::CabWriteResult written = cab::writeCabinet(entries, factory, output);
+    // Decoders disagree on E8 translation past 1 GiB of an LZX folder, so
+    // LZX folders stay below that.
+    cab::CabLimits limits;
+    if (options.method == CabMethod::Lzx)
+        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxFolderLimit / cab::kFrameSize);
+    cab::CabWriteResult written = cab::writeCabinet(entries, factory, output, limits);
     if (!written.ok())
         return resultCode(written.status);
     if (!file.commit(error))

@@ -69,7 +69,12 @@ bool AtomicOutputFile::commit(std::string &error)
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd_, 0666 & ~mask);
-    if (fsync(fd_) != 0 || close(fd_) != 0) {
+    // A file that replaces another is synced first, so a crash cannot leave
+    // the name holding neither the old archive nor the new one.  A new name
+    // needs no sync: at worst a crash loses the new file, never the user's.
+    struct stat st;
+    const bool replacing = ::stat(target_.c_str(), &st) == 0;
+    if ((replacing && fsync(fd_) != 0) || close(fd_) != 0) {
         fd_ = -1;
         error = "cannot write " + temp_.string() + ": " + std::strerror(errno);
         discard();

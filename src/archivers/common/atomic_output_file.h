@@ -33,8 +33,9 @@ public:
     bool writeAt(uint64_t offset, const void *data, size_t size);
     uint64_t size() const { return size_; }
 
-    // Flushes, gives the file the usual permissions (0666 less the umask)
-    // and renames it to the target.  False leaves the target untouched.
+    // Gives the file the usual permissions (0666 less the umask) and renames
+    // it to the target, syncing it first when it replaces an existing file.
+    // False leaves the target untouched.
     bool commit(std::string &error);
     // Drops the temporary file (also done by the destructor).
     void discard();

@@ -69,8 +69,11 @@ LhaHeaderNames parseLhaHeaderNames(std::string_view raw, int level)
         size_t nameLen = static_cast<unsigned char>(raw[21]);
         if (22 + nameLen > raw.size())
             return out;
-        if (nameLen > 0)
-            out.fileName = std::string(raw.substr(22, nameLen));
+        // Amiga archivers put a file comment after a NUL in this field.
+        std::string_view name = raw.substr(22, nameLen);
+        name = name.substr(0, name.find('\0'));
+        if (!name.empty())
+            out.fileName = std::string(name);
         if (level == 1) {
             // The base header's last two bytes hold the first extended size.
             size_t baseLen = static_cast<unsigned char>(raw[0]) + 2;

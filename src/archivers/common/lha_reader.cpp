@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <algorithm>
+#include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,9 +25,13 @@ constexpr char kDirMethod[] = "-lhd-";
 constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, seconds
 
 // lhasa reads through these callbacks, so it never opens files itself.
-// A truncated member shows as a short length or a CRC mismatch.
+// A truncated member shows as a short length or a CRC mismatch; a
+// truncated header only here, as lhasa then just reports the end: a read
+// cut short by the end of the file that did not start with the 0 byte
+// ending an archive.
 struct FdStream {
     int fd = -1;
+    bool truncated = false;
 
     static int read(void *handle, void *buf, size_t len)
     {
@@ -41,6 +47,7 @@ struct FdStream {
                 break;
             done += static_cast<size_t>(n);
         }
+        s->truncated = done > 0 && done < len && static_cast<const unsigned char *>(buf)[0] != 0;
         return static_cast<int>(done);
     }
     static int skip(void *handle, size_t bytes)
@@ -107,8 +114,102 @@ MemberInfo describe(const LHAFileHeader *h)
     return m;
 }
 
+// MacLHA wraps each file in a MacBinary header that carries the Finder data
+// and both forks.  When the header is certainly MacLHA's (same name, the
+// reserved fields zero, lengths adding up) and the resource fork is empty,
+// only the data fork is the file's content; otherwise the data stays as
+// stored, so nothing is ever dropped.  The CRC covers the stored data.
+class MacBinaryFilter {
+public:
+    static constexpr size_t kHeaderSize = 128;
+
+    MacBinaryFilter(bool enabled, std::string rawName, uint64_t length)
+        : enabled_(enabled && length >= kHeaderSize), rawName_(std::move(rawName)), length_(length)
+    {
+    }
+
+    // Passes `data` on to the sink, less the wrapper.  Returns the sink's
+    // result.
+    int32_t write(ExtractSink &sink, const char *data, size_t n)
+    {
+        if (!enabled_)
+            return sink.write(data, n);
+        if (!decided_) {
+            size_t take = std::min(n, kHeaderSize - head_.size());
+            head_.append(data, take);
+            data += take;
+            n -= take;
+            if (head_.size() < kHeaderSize)
+                return kOk;
+            decided_ = true;
+            if (!isMacLhaHeader()) {
+                enabled_ = false;
+                int32_t r = sink.write(head_.data(), head_.size());
+                return r != kOk ? r : sink.write(data, n);
+            }
+            offset_ = kHeaderSize;
+        }
+        // Keep bytes [128, 128 + data fork length).
+        uint64_t end = kHeaderSize + dataFork_;
+        size_t keep = offset_ >= end ? 0 : static_cast<size_t>(std::min<uint64_t>(n, end - offset_));
+        offset_ += n;
+        return keep ? sink.write(data, keep) : kOk;
+    }
+
+    // A member shorter than the header was passed on as it came.
+    int32_t finish(ExtractSink &sink)
+    {
+        if (enabled_ && !decided_ && !head_.empty())
+            return sink.write(head_.data(), head_.size());
+        return kOk;
+    }
+
+private:
+    static uint32_t be32(const std::string &b, size_t at)
+    {
+        return (static_cast<uint32_t>(static_cast<unsigned char>(b[at])) << 24)
+            | (static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 16)
+            | (static_cast<uint32_t>(static_cast<unsigned char>(b[at + 2])) << 8)
+            | static_cast<uint32_t>(static_cast<unsigned char>(b[at + 3]));
+    }
+    bool zero(size_t from, size_t to) const
+    {
+        for (size_t i = from; i < to; ++i) {
+            if (head_[i] != 0)
+                return false;
+        }
+        return true;
+    }
+    bool isMacLhaHeader()
+    {
+        constexpr size_t kNameLen = 0x01, kName = 0x02, kNameMax = 63;
+        size_t nameLen = static_cast<unsigned char>(head_[kNameLen]);
+        if (head_[0] != 0 || head_[0x4A] != 0 || head_[0x52] != 0 || !zero(0x63, kHeaderSize))
+            return false;
+        if (nameLen == 0 || nameLen > kNameMax || nameLen != rawName_.size()
+            || head_.compare(kName, nameLen, rawName_) != 0 || !zero(kName + nameLen, kName + kNameMax))
+            return false;
+        uint64_t dataFork = be32(head_, 0x53), rsrcFork = be32(head_, 0x57);
+        if (((dataFork + rsrcFork + kHeaderSize + 0x7F) & ~uint64_t(0x7F)) != length_)
+            return false;
+        if (rsrcFork != 0)
+            return false; // keep both forks rather than lose one
+        dataFork_ = dataFork;
+        return true;
+    }
+
+    bool enabled_;
+    bool decided_ = false;
+    std::string rawName_;
+    uint64_t length_;
+    std::string head_;
+    uint64_t offset_ = 0;
+    uint64_t dataFork_ = 0;
+};
+
 // Streams the current member's data into the sink, checking length and CRC.
-void extractData(LHAReader *reader, const LHAFileHeader *h, ExtractSink &sink, std::vector<char> &buf)
+void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &filter, ExtractSink &sink,
+                 std::vector<char> &buf)
 {
     uint16_t crc = 0;
     uint64_t total = 0;
@@ -124,7 +225,7 @@ void extractData(LHAReader *reader, const LHAFileHeader *h, ExtractSink &sink, s
             break;
         }
         crc = crc16Update(crc, buf.data(), n);
-        int32_t w = sink.write(buf.data(), n);
+        int32_t w = filter.write(sink, buf.data(), n);
         if (w != kOk) {
             ok = false;
             failure = w;
@@ -133,6 +234,13 @@ void extractData(LHAReader *reader, const LHAFileHeader *h, ExtractSink &sink, s
     }
     if (ok && (total != h->length || crc != h->crc))
         ok = false;
+    if (ok) {
+        int32_t w = filter.finish(sink);
+        if (w != kOk) {
+            ok = false;
+            failure = w;
+        }
+    }
     sink.endMember(ok, failure);
 }
 
@@ -165,16 +273,23 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
     while (LHAFileHeader *h = lha_reader_next_file(reader)) {
         ++members;
         MemberInfo info = describe(h);
-        // lhasa strips MacBinary wrappers from Mac archives' data, which
-        // would defeat our length and CRC checks; keep the data as stored.
+        // lhasa's own MacBinary stripping would hide the stored data from
+        // our length and CRC checks: it is switched off and done here.
+        bool mac = h->os_type == LHA_OS_TYPE_MACOS;
         h->os_type = LHA_OS_TYPE_UNKNOWN;
+        if (mac)
+            info.size.reset(); // the data fork may be shorter than the stored length
         int32_t begin = sink.beginMember(info);
-        if (begin == kOk && info.kind == MemberInfo::Kind::File)
-            extractData(reader, h, sink, buf);
+        if (begin == kOk && info.kind == MemberInfo::Kind::File) {
+            MacBinaryFilter filter(mac, h->filename ? h->filename : "", h->length);
+            extractData(reader, h, filter, sink, buf);
+        }
         if (sink.stopped())
             break;
     }
-    if (members == 0 && st.st_size > 1)
+    if (fdStream.truncated && !sink.stopped())
+        result = kErrCorrupt;
+    else if (members == 0 && st.st_size > 1)
         result = kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
 
     lha_reader_free(reader);

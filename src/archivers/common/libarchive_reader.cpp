@@ -1,7 +1,8 @@
 #include "archivers/common/libarchive_reader.h"
 
+#include "archivers/common/rar5_encryption.h"
 #include "archivers/common/rar_volumes.h"
-#include "archivers/common/zip_unicode_paths.h"
+#include "archivers/common/zip_name_markers.h"
 #include "codecs/names/archive_names.h"
 #include "codecs/names/cp932.h"
 
@@ -9,7 +10,6 @@
 #include <archive_entry.h>
 
 #include <clocale>
-#include <map>
 #include <cstring>
 #include <locale.h>
 #include <vector>
@@ -24,8 +24,9 @@ constexpr int kMaxRetries = 16;
 // libarchive converts names to the calling thread's locale.  Reading under
 // C.UTF-8 makes names that the archive marks as Unicode (ZIP bit 11, a
 // ZIP 0x7075 field whose CRC matches, RAR Unicode names, RAR 5, 7z) come
-// out as UTF-8, and with hdrcharset=CP932 the unmarked ones too, whatever
-// locale the host program runs in.
+// out as UTF-8 whatever locale the host program runs in, while unmarked
+// names keep their raw bytes (no header charset is set: a failed
+// conversion would lose them), which we decode as CP932.
 class Utf8LocaleScope {
 public:
     Utf8LocaleScope()
@@ -63,12 +64,10 @@ void enableFormats(archive *a, ArchiveFamily family)
     switch (family) {
     case ArchiveFamily::Zip:
         archive_read_support_format_zip(a); // central directory first, local headers as fallback
-        archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
         break;
     case ArchiveFamily::Rar:
         archive_read_support_format_rar(a);
         archive_read_support_format_rar5(a);
-        archive_read_set_format_option(a, "rar", "hdrcharset", "CP932");
         break;
     case ArchiveFamily::Many:
         archive_read_support_format_zip(a); // central directory first, local headers as fallback
@@ -80,35 +79,43 @@ void enableFormats(archive *a, ArchiveFamily family)
         archive_read_support_filter_gzip(a);
         archive_read_support_filter_bzip2(a);
         archive_read_support_filter_xz(a);
-        archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
-        archive_read_set_format_option(a, "rar", "hdrcharset", "CP932");
         break;
     }
 }
 
-// A name libarchive could not convert keeps its bytes; decode them as we
-// would any unmarked name.
-std::string entryName(const char *name)
-{
-    if (!name)
-        return {};
-    std::string_view raw(name);
-    if (codecs::isValidUtf8(raw))
-        return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Utf8);
-    return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Cp932);
-}
+// Tells marked (UTF-8) names from raw ones.  For ZIP the central directory
+// says which are marked; for other formats a name that is valid UTF-8 is
+// taken as UTF-8 (RAR 4 Unicode names; an old CP932 name is seldom valid
+// UTF-8), anything else as CP932.
+struct NameDecoder {
+    const ZipNameMarkers *zip = nullptr;
 
-MemberInfo describe(archive_entry *e)
+    bool marked(const char *name) const
+    {
+        std::string_view raw(name ? name : "");
+        return zip ? zip->isMarked(raw) : codecs::isValidUtf8(raw);
+    }
+    static std::string decode(const char *name, bool utf8)
+    {
+        return codecs::archiveNameToUtf8(name ? name : "",
+                                         utf8 ? codecs::NameEncoding::Utf8 : codecs::NameEncoding::Cp932);
+    }
+};
+
+MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
 {
     MemberInfo m;
-    m.name = entryName(archive_entry_pathname(e));
+    const char *name = archive_entry_pathname(e);
+    bool utf8 = entryName.marked(name);
+    m.name = NameDecoder::decode(name, utf8);
     switch (archive_entry_filetype(e)) {
     case AE_IFDIR:
         m.kind = MemberInfo::Kind::Directory;
         break;
     case AE_IFLNK:
         m.kind = MemberInfo::Kind::Symlink;
-        m.linkTarget = entryName(archive_entry_symlink(e));
+        // A link target is written like its member's name.
+        m.linkTarget = NameDecoder::decode(archive_entry_symlink(e), utf8);
         break;
     case AE_IFREG:
         break;
@@ -127,7 +134,8 @@ MemberInfo describe(archive_entry *e)
     return m;
 }
 
-void extractData(archive *a, const MemberInfo &info, ExtractSink &sink, std::vector<char> &buf)
+// Returns false when the member's data failed.
+bool extractData(archive *a, const MemberInfo &info, ExtractSink &sink, std::vector<char> &buf)
 {
     uint64_t total = 0;
     for (;;) {
@@ -137,20 +145,22 @@ void extractData(archive *a, const MemberInfo &info, ExtractSink &sink, std::vec
         if (n < 0) {
             // Includes CRC mismatches, truncation and unsupported methods.
             sink.endMember(false, kErrCorrupt);
-            return;
+            return false;
         }
         total += static_cast<uint64_t>(n);
         int32_t w = sink.write(buf.data(), static_cast<size_t>(n));
         if (w != kOk) {
             sink.endMember(false, w);
-            return;
+            return w != kErrSpaceLimit && w != kErrWrite;
         }
     }
     bool sizeOk = !info.size || *info.size == total;
     sink.endMember(sizeOk, kErrCorrupt);
+    return sizeOk;
 }
 
-int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet)
+int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet,
+                    std::string &lastVolume)
 {
     isRarSet = false;
     if (family == ArchiveFamily::Rar || family == ArchiveFamily::Many) {
@@ -160,6 +170,7 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
                 return kErrMissingVolume; // a later volume alone cannot be read
             isRarSet = true;
             std::vector<std::string> volumes = findRarVolumes(path);
+            lastVolume = volumes.back();
             std::vector<const char *> names;
             for (const std::string &v : volumes)
                 names.push_back(v.c_str());
@@ -185,18 +196,21 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     enableFormats(h.a, family);
 
     bool isRarSet = false;
-    int32_t opened = openArchive(h.a, archivePath, family, isRarSet);
+    std::string lastVolume;
+    int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume);
     if (opened != kOk)
         return opened;
 
-    std::map<std::string, std::string> unicodePaths;
+    ZipNameMarkers zipMarkers;
     if (family != ArchiveFamily::Rar)
-        unicodePaths = readZipUnicodePaths(archivePath);
+        zipMarkers = readZipNameMarkers(archivePath);
 
     std::vector<char> buf(kBufferSize);
     int32_t result = kOk;
     int retries = 0;
     size_t members = 0;
+    bool dataFailed = false;
+    bool zipMarkersChecked = false;
     for (;;) {
         archive_entry *e = nullptr;
         int r = archive_read_next_header(h.a, &e);
@@ -204,39 +218,53 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
             break;
         if (r == ARCHIVE_RETRY && ++retries < kMaxRetries)
             continue;
-        if (r < ARCHIVE_WARN || !e) {
+        if (r == ARCHIVE_RETRY || r < ARCHIVE_WARN || !e) {
             if (archive_read_has_encrypted_entries(h.a) > 0)
                 result = kErrEncrypted;
-            else if (isRarSet)
-                result = kErrMissingVolume; // or a damaged volume: either way the set is incomplete
+            else if (isRarSet && rarVolumeHasNext(lastVolume))
+                result = kErrMissingVolume;
             else
                 result = members == 0 ? kErrOpenArchive : kErrCorrupt;
             break;
         }
         retries = 0;
         ++members;
-        MemberInfo info = describe(e);
-        if (!unicodePaths.empty() && (archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
-            auto it = unicodePaths.find(info.name);
-            if (it != unicodePaths.end())
-                info.name = codecs::archiveNameToUtf8(it->second, codecs::NameEncoding::Utf8);
+        NameDecoder entryName;
+        if ((archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
+            zipMarkersChecked = true;
+            if (zipMarkers.parsed)
+                entryName.zip = &zipMarkers;
         }
+        MemberInfo info = describe(e, entryName);
         if (const char *target = archive_entry_hardlink(e)) {
             // Another name for a file extracted earlier; the sink links or
             // copies it.
             info.kind = MemberInfo::Kind::Hardlink;
-            info.linkTarget = entryName(target);
+            info.linkTarget = NameDecoder::decode(target, entryName.marked(target));
             info.size.reset();
         }
         if (archive_entry_is_encrypted(e)) {
             sink.recordFailure(kErrEncrypted);
             continue;
         }
-        if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File)
-            extractData(h.a, info, sink, buf);
+        if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File
+            && !extractData(h.a, info, sink, buf))
+            dataFailed = true;
         if (sink.stopped())
             break;
     }
+    // RAR 5 encryption shows only as members that fail to decode.
+    if ((result != kOk || dataFailed) && result != kErrEncrypted && family != ArchiveFamily::Zip
+        && rar5HasEncryption(archivePath))
+        return kErrEncrypted;
+    // A member cut off at the end of the last volume found means the set
+    // goes on in a volume that is not there.
+    if (result == kOk && dataFailed && isRarSet && rarVolumeHasNext(lastVolume))
+        result = kErrMissingVolume;
+    if (result == kOk && zipMarkersChecked && !zipMarkers.parsed && !zipMarkers.tooLarge)
+        result = kErrCorrupt; // no readable central directory: members may be missing
+    if (result == kOk && members == 0 && zipMarkers.emptyWithData)
+        result = kErrCorrupt; // "empty", after data that is no member
     return result;
 }
 

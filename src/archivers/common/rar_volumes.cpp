@@ -1,5 +1,6 @@
 #include "archivers/common/rar_volumes.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -84,6 +85,40 @@ RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path)
         info.isFirstVolume = !(archiveFlags & kRar5ArchiveVolumeNumber);
     }
     return info;
+}
+
+bool rarVolumeHasNext(const std::filesystem::path &path)
+{
+    constexpr size_t kTail = 4096;
+    constexpr uint16_t kRar4EndNextVolume = 0x0001;
+    constexpr uint8_t kRar4EndType = 0x7B;
+    constexpr uint8_t kRar5EndType = 0x05;
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(0, std::ios::end);
+    auto size = static_cast<uint64_t>(in.tellg());
+    uint64_t take = std::min<uint64_t>(size, kTail);
+    std::string b(take, '\0');
+    in.seekg(static_cast<std::streamoff>(size - take));
+    in.read(b.data(), static_cast<std::streamsize>(take));
+    if (static_cast<uint64_t>(in.gcount()) != take)
+        return true;
+    auto u8 = [&](size_t i) { return static_cast<unsigned char>(b[i]); };
+    // RAR 5: ... CRC32, size 3, type 5, flags, end flags (bit 0: more volumes),
+    // then at most zero padding.
+    // RAR 1.5-4: CRC16, type 0x7B, flags (bit 0: more volumes), size.
+    for (size_t i = b.size(); i-- > 0;) {
+        if (i + 4 <= b.size() && u8(i) == 3 && u8(i + 1) == kRar5EndType && u8(i + 2) == 0x04
+            && b.find_first_not_of('\0', i + 4) == std::string::npos)
+            return (u8(i + 3) & 1) != 0;
+        if (i >= 2 && i + 5 <= b.size() && u8(i) == kRar4EndType) {
+            uint16_t flags = static_cast<uint16_t>(u8(i + 1) | (u8(i + 2) << 8));
+            uint16_t headSize = static_cast<uint16_t>(u8(i + 3) | (u8(i + 4) << 8));
+            if (headSize >= 7 && i - 2 + headSize <= b.size()
+                && b.find_first_not_of('\0', i - 2 + headSize) == std::string::npos)
+                return (flags & kRar4EndNextVolume) != 0;
+        }
+    }
+    return true;
 }
 
 std::vector<std::string> findRarVolumes(const std::filesystem::path &first)

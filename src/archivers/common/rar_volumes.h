@@ -14,6 +14,10 @@ struct RarVolumeInfo {
 // Reads the main header flags of a RAR 1.5-4 or RAR 5 archive at `path`.
 RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path);
 
+// Whether the volume at `path` says another volume follows it (its end of
+// archive block carries the "next volume" flag).  True when it cannot tell.
+bool rarVolumeHasNext(const std::filesystem::path &path);
+
 // The files of the set that `first` starts, in order, as far as they exist:
 // "name.partN.rar" (any digit count) or the old "name.rar", "name.r00",
 // "name.r01"...  Always starts with `first`.

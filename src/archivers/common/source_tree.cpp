@@ -12,15 +12,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isExcluded(const fs::path &p, const SourceWalkOptions &opt)
-{
-    for (const auto &ex : opt.exclude) {
-        std::error_code ec;
-        if (fs::equivalent(p, ex, ec))
-            return true;
+// The excluded paths as device and inode, looked up once per walk.
+struct ExcludedFiles {
+    std::vector<std::pair<dev_t, ino_t>> ids;
+
+    explicit ExcludedFiles(const SourceWalkOptions &opt)
+    {
+        for (const auto &ex : opt.exclude) {
+            struct stat st;
+            if (::stat(ex.c_str(), &st) == 0)
+                ids.emplace_back(st.st_dev, st.st_ino);
+        }
     }
-    return false;
-}
+    bool contains(const struct stat &st) const
+    {
+        for (const auto &[dev, ino] : ids)
+            if (dev == st.st_dev && ino == st.st_ino)
+                return true;
+        return false;
+    }
+};
 
 bool readFolderNames(const fs::path &dir, std::vector<std::string> &names, std::string &error)
 {
@@ -49,7 +60,7 @@ void fillTimes(SourceEntry &e, const struct stat &st)
 }
 
 bool walk(const fs::path &dir, const std::string &prefix, const SourceWalkOptions &opt,
-          std::vector<SourceEntry> &out, std::string &error)
+          const ExcludedFiles &excluded, std::vector<SourceEntry> &out, std::string &error)
 {
     std::vector<std::string> names;
     if (!readFolderNames(dir, names, error))
@@ -61,7 +72,7 @@ bool walk(const fs::path &dir, const std::string &prefix, const SourceWalkOption
             error = "cannot examine " + p.string() + ": " + std::strerror(errno);
             return false;
         }
-        if (isExcluded(p, opt))
+        if (excluded.contains(st))
             continue;
         SourceEntry e;
         e.diskPath = p;
@@ -72,7 +83,7 @@ bool walk(const fs::path &dir, const std::string &prefix, const SourceWalkOption
                 continue;
             e.kind = SourceEntry::Kind::Directory;
             out.push_back(e);
-            if (!walk(p, prefix + name + "/", opt, out, error))
+            if (!walk(p, prefix + name + "/", opt, excluded, out, error))
                 return false;
         } else if (S_ISREG(st.st_mode)) {
             e.kind = SourceEntry::Kind::File;
@@ -105,7 +116,8 @@ bool collectSourceTree(const fs::path &root, const SourceWalkOptions &options,
         error = "source folder missing: " + root.string();
         return false;
     }
-    return walk(root, "", options, out, error);
+    ExcludedFiles excluded(options);
+    return walk(root, "", options, excluded, out, error);
 }
 
 } // namespace qvo::archivers

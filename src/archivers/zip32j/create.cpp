@@ -128,14 +128,16 @@ int32_t writeFileEntry(zip::ZipWriter &w, MemberCompressor &mc, const PlannedEnt
             return r.error;
         zip::DataInfo info{r.method, r.crc, r.data.size(), r.length};
         bool deflated = r.method == zip::kMethodDeflate;
-        return w.addEntry(meta, info, r.data, deflated ? flags : 0) ? kOk : kErrWrite;
+        if (w.addEntry(meta, info, r.data, deflated ? flags : 0))
+            return kOk;
+        return w.tooLarge() ? kErrTooLarge : kErrWrite;
     }
 
     uint64_t size = p.source->size;
     uint16_t method = level == 0 ? zip::kMethodStore : zip::kMethodDeflate;
     uint64_t bound = level == 0 ? size : zip::chunkedDeflateBound(size);
     if (!w.beginEntry(meta, method, level == 0 ? 0 : flags, size, bound))
-        return kErrWrite;
+        return w.tooLarge() ? kErrTooLarge : kErrWrite;
     zip::DataInfo info{method, 0, 0, 0};
     for (size_t j = 0; j < p.jobCount; ++j) {
         CompressResult r = mc.take(p.firstJob + j);
@@ -169,7 +171,7 @@ int32_t writeArchive(zip::ZipWriter &w, const std::vector<PlannedEntry> &plan,
                              p.source->linkTarget.size());
         zip::DataInfo info{zip::kMethodStore, zip::crc32(0, data), data.size(), data.size()};
         if (!w.addEntry(meta, info, data))
-            return kErrWrite;
+            return w.tooLarge() ? kErrTooLarge : kErrWrite;
     }
     return w.finish() ? kOk : kErrWrite;
 }

@@ -1,5 +1,6 @@
 // LZX compression of CAB folders, windows of 2^15 to 2^21 bytes.
 #pragma once
+#include <cstdint>
 #include <memory>
 
 #include "codecs/cab/folder_compressor.h"
@@ -13,6 +14,11 @@ struct LzxOptions {
     unsigned searchDepth = 0;      // binary-tree nodes visited per position; 0 = default
     unsigned niceLength = 0;       // match length that ends the search; 0 = default
 };
+
+// Uncompressed bytes an LZX folder should hold at most.  The decoders undo
+// E8 translation in the first 1 GiB only (libmspack, 7-Zip) or everywhere
+// (libarchive); a folder that stays below it reads the same in all of them.
+constexpr uint64_t kLzxFolderLimit = uint64_t(1) << 30;
 
 // A compressor for one folder with a window of 2^windowBits bytes, or null
 // when windowBits lies outside 15..21.

@@ -1,5 +1,6 @@
 // Fixed parameters of the LZX format as used inside CAB folders.
 #pragma once
+#include <array>
 #include <cstdint>
 
 namespace qvo::codecs::lzx {
@@ -43,14 +44,15 @@ constexpr unsigned slotExtraBits(unsigned slot)
     return bits > 17 ? 17 : bits;
 }
 
-// First formatted offset (real offset + 2) of a position slot.
-constexpr uint32_t slotBase(unsigned slot)
-{
-    uint32_t base = 0;
-    for (unsigned s = 0; s < slot; ++s)
-        base += uint32_t(1) << slotExtraBits(s);
+// First formatted offset (real offset + 2) of each position slot.
+constexpr std::array<uint32_t, kMaxPositionSlots> kSlotBase = [] {
+    std::array<uint32_t, kMaxPositionSlots> base{};
+    for (unsigned s = 1; s < kMaxPositionSlots; ++s)
+        base[s] = base[s - 1] + (uint32_t(1) << slotExtraBits(s - 1));
     return base;
-}
+}();
+
+constexpr uint32_t slotBase(unsigned slot) { return kSlotBase[slot]; }
 
 // Position slot of a formatted offset (>= 3; slots 0..2 are the repeats).
 inline unsigned slotOfFormatted(uint32_t f)

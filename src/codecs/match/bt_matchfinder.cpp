@@ -2,13 +2,31 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace qvo::codecs::match {
 
-BtMatchFinder::BtMatchFinder(unsigned windowBits, unsigned hashBits, unsigned maxDepth, uint32_t niceLength)
-    : hashBits_(hashBits), maxDepth_(maxDepth), niceLength_(std::max(niceLength, kMinLength)), ringMask_((uint32_t(1) << windowBits) - 1),
-      heads_(size_t(1) << hashBits, 0), children_(size_t(2) << windowBits, 0)
+BtMatchFinder::BtMatchFinder(unsigned windowBits, unsigned hashBits, uint32_t niceLength)
+    : hashBits_(hashBits), niceLength_(std::max(niceLength, kMinLength)), ringMask_((uint32_t(1) << windowBits) - 1),
+      heads_(allocate(size_t(1) << hashBits)), children_(allocate(size_t(2) << windowBits))
 {
+}
+
+BtMatchFinder::Array BtMatchFinder::allocate(size_t count)
+{
+    const size_t bytes = count * sizeof(uint32_t);
+    void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
+    madvise(p, bytes, MADV_HUGEPAGE); // a hint; fine if refused
+    return Array(static_cast<uint32_t *>(p), PageDeleter{bytes});
+}
+
+void BtMatchFinder::PageDeleter::operator()(uint32_t *p) const
+{
+    munmap(p, bytes);
 }
 
 namespace {
@@ -32,10 +50,10 @@ inline uint32_t extendMatch(const uint8_t *a, const uint8_t *b, uint32_t len, ui
 } // namespace
 
 template <bool kRecord>
-size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance, BtMatch *out)
+size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance, BtMatch *out, unsigned maxDepth)
 {
     const uint32_t limit = niceLength_;
-    uint32_t &head = heads_[hash3(in)];
+    uint32_t &head = heads_[hash4(in)];
     uint32_t node = head;
     head = pos + 1;
 
@@ -45,7 +63,7 @@ size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance
     uint32_t bestLen = kMinLength - 1;
     size_t count = 0;
 
-    for (unsigned depth = maxDepth_;; ) {
+    for (unsigned depth = maxDepth;;) {
         if (node == 0 || pos + 1 - node > maxDistance || depth-- == 0) {
             *pendingSmaller = 0;
             *pendingGreater = 0;
@@ -54,6 +72,7 @@ size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance
         const uint32_t distance = pos + 1 - node;
         const uint8_t *candidate = in - distance;
         uint32_t *links = &children_[2 * ((node - 1) & ringMask_)];
+        prefetchChildren(links, in, pos, len);
 
         if (candidate[len] == in[len]) {
             len = extendMatch(candidate, in, len + 1, limit);
@@ -84,23 +103,24 @@ size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance
     }
 }
 
-template size_t BtMatchFinder::walk<true>(const uint8_t *, uint32_t, uint32_t, BtMatch *);
-template size_t BtMatchFinder::walk<false>(const uint8_t *, uint32_t, uint32_t, BtMatch *);
+template size_t BtMatchFinder::walk<true>(const uint8_t *, uint32_t, uint32_t, BtMatch *, unsigned);
+template size_t BtMatchFinder::walk<false>(const uint8_t *, uint32_t, uint32_t, BtMatch *, unsigned);
 
-size_t BtMatchFinder::find(const uint8_t *in, uint32_t pos, uint32_t avail, uint32_t maxDistance,
+size_t BtMatchFinder::find(const uint8_t *in, uint32_t pos, uint32_t avail, uint32_t maxDistance, unsigned depth,
                            BtMatch *out) const
 {
     const uint32_t limit = std::min(avail, niceLength_);
     if (limit < kMinLength)
         return 0;
-    uint32_t node = heads_[hash3(in)];
+    uint32_t node = heads_[hash4(in)];
     uint32_t smallerLen = 0, greaterLen = 0, len = 0;
     uint32_t bestLen = kMinLength - 1;
     size_t count = 0;
-    for (unsigned depth = maxDepth_; node != 0 && pos + 1 - node <= maxDistance && depth-- > 0;) {
+    for (; node != 0 && pos + 1 - node <= maxDistance && depth-- > 0;) {
         const uint32_t distance = pos + 1 - node;
         const uint8_t *candidate = in - distance;
         const uint32_t *links = &children_[2 * ((node - 1) & ringMask_)];
+        prefetchChildren(links, in, pos, len);
         if (candidate[len] == in[len]) {
             len = extendMatch(candidate, in, len + 1, limit);
             if (len > bestLen) {

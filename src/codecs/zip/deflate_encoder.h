@@ -36,6 +36,9 @@ public:
 
     // A whole member: replaces `out` with the deflated `input`.  False when
     // deflate would not make it smaller: the member is better stored.
+    // Members whose start does not compress at all (already compressed
+    // data) are judged by a quick probe of that start instead of by a full
+    // attempt.
     bool compress(std::span<const uint8_t> input, std::vector<uint8_t> &out);
 
     // One chunk of a chunked member: replaces `out` with deflate blocks that
@@ -44,7 +47,11 @@ public:
     void compressChunk(std::span<const uint8_t> input, bool last, std::vector<uint8_t> &out);
 
 private:
+    bool looksIncompressible(std::span<const uint8_t> input);
+
     libdeflate_compressor *c_ = nullptr;
+    libdeflate_compressor *probe_ = nullptr; // fastest level, made on first use
+    std::vector<uint8_t> probeOut_;
 };
 
 // Worst-case deflated size of a chunked member of `size` bytes: decides

@@ -174,6 +174,10 @@ bool ZipWriter::put(const void *data, size_t size)
 bool ZipWriter::writeLocalHeader(const Pending &p, const DataInfo &info, bool zip64Local)
 {
     std::string name = storedName(p.meta);
+    if (name.size() > kMax16) {
+        tooLarge_ = true; // the name length field has 16 bits
+        return fail();
+    }
     std::vector<uint8_t> extra;
     Bytes e(extra);
     if (zip64Local) {

@@ -75,8 +75,8 @@ public:
     uint64_t entryCount() const { return count_; }
     // False after a write failed or an entry did not fit its header.
     bool ok() const { return ok_; }
-    // True when an entry could not be described (sizes beyond what its
-    // header reserved); the caller reports "too large".
+    // True when an entry could not be described (a name over 64 KiB, sizes
+    // beyond what its header reserved); the caller reports "too large".
     bool tooLarge() const { return tooLarge_; }
 
 private:

@@ -1,12 +1,10 @@
-#include "archivers/common/zip_unicode_paths.h"
+#include "archivers/common/zip_name_markers.h"
 
-#include "codecs/names/archive_names.h"
 #include "codecs/names/cp932.h"
 
 #include <cstdint>
 #include <fstream>
 #include <string_view>
-#include <zlib.h>
 
 namespace qvo::archivers {
 namespace {
@@ -20,7 +18,7 @@ constexpr size_t kMaxCommentSize = 0xFFFF;
 constexpr size_t kCentralHeaderSize = 46;
 constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint16_t kUnicodePathId = 0x7075;
-constexpr uint64_t kMaxCentralDirectory = 256ull << 20; // larger ones are not read for this
+constexpr uint64_t kMaxCentralDirectory = 64ull << 20; // about a million members
 
 uint64_t le(std::string_view b, size_t at, int bytes)
 {
@@ -40,8 +38,11 @@ std::string readAt(std::ifstream &in, uint64_t offset, uint64_t size)
     return buf;
 }
 
-// The UTF-8 name of a valid 0x7075 field in `extra`, or empty.
-std::string unicodePath(std::string_view extra, std::string_view rawName)
+// The UTF-8 name of a version-1 0x7075 field in `extra`, or empty.  Its
+// CRC is not checked here: libarchive substitutes the name only when the
+// CRC matches, and otherwise hands over the raw name, which this set then
+// does not contain.
+std::string unicodePath(std::string_view extra)
 {
     size_t at = 0;
     while (at + 4 <= extra.size()) {
@@ -51,10 +52,8 @@ std::string unicodePath(std::string_view extra, std::string_view rawName)
             break;
         std::string_view body = extra.substr(at + 4, len);
         if (id == kUnicodePathId && body.size() > 5 && body[0] == 1) {
-            auto crc = static_cast<uint32_t>(le(body, 1, 4));
-            uLong actual = crc32(0, reinterpret_cast<const Bytef *>(rawName.data()), static_cast<uInt>(rawName.size()));
             std::string_view name = body.substr(5);
-            if (crc == actual && codecs::isValidUtf8(name))
+            if (codecs::isValidUtf8(name))
                 return std::string(name);
         }
         at += 4 + len;
@@ -64,9 +63,9 @@ std::string unicodePath(std::string_view extra, std::string_view rawName)
 
 } // namespace
 
-std::map<std::string, std::string> readZipUnicodePaths(const std::filesystem::path &archive)
+ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
 {
-    std::map<std::string, std::string> out;
+    ZipNameMarkers out;
     std::ifstream in(archive, std::ios::binary);
     if (!in)
         return out;
@@ -88,30 +87,43 @@ std::map<std::string, std::string> readZipUnicodePaths(const std::filesystem::pa
     uint64_t count = le(tail, end + 10, 2);
     uint64_t cdSize = le(tail, end + 12, 4);
     uint64_t cdOffset = le(tail, end + 16, 4);
-    if (cdOffset == 0xFFFFFFFF || cdSize == 0xFFFFFFFF || count == 0xFFFF) {
-        // ZIP64: the locator sits just before the end record.
-        uint64_t endPos = fileSize - tailSize + end;
-        if (endPos < 20)
-            return out;
+    // ZIP64: a locator just before the end record names the record that
+    // holds the real values (writers may leave the old fields inexact).
+    uint64_t endPos = fileSize - tailSize + end;
+    uint64_t cdEnd = endPos; // where the central directory should stop
+    if (endPos >= 20) {
         std::string loc = readAt(in, endPos - 20, 20);
-        if (loc.size() != 20 || le(loc, 0, 4) != kZip64LocatorSignature)
-            return out;
-        std::string rec = readAt(in, le(loc, 8, 8), 56);
-        if (rec.size() != 56 || le(rec, 0, 4) != kZip64EndSignature)
-            return out;
-        cdSize = le(rec, 40, 8);
-        cdOffset = le(rec, 48, 8);
+        if (loc.size() == 20 && le(loc, 0, 4) == kZip64LocatorSignature) {
+            uint64_t recPos = le(loc, 8, 8);
+            std::string rec = readAt(in, recPos, 56);
+            if (rec.size() == 56 && le(rec, 0, 4) == kZip64EndSignature) {
+                cdEnd = recPos;
+                count = le(rec, 32, 8);
+                cdSize = le(rec, 40, 8);
+                cdOffset = le(rec, 48, 8);
+            } else if (cdOffset == 0xFFFFFFFF || cdSize == 0xFFFFFFFF || count == 0xFFFF) {
+                return out;
+            }
+        }
     }
-    if (cdSize > kMaxCentralDirectory || cdOffset > fileSize || cdSize > fileSize - cdOffset)
+    if (cdSize > kMaxCentralDirectory && cdSize <= fileSize) {
+        out.tooLarge = true;
         return out;
+    }
+    if (cdOffset > fileSize || cdSize > fileSize - cdOffset)
+        return out;
+    out.emptyWithData = count == 0 && fileSize - tailSize + end > 0;
     // Self-extracting archives and prepended data shift every offset; the
     // central directory then ends where the end record starts.
-    uint64_t endPos = fileSize - tailSize + end;
-    if (cdOffset + cdSize != endPos && endPos >= cdSize)
-        cdOffset = endPos - cdSize;
+    if (cdOffset + cdSize != cdEnd && cdEnd >= cdSize)
+        cdOffset = cdEnd - cdSize;
     std::string cd = readAt(in, cdOffset, cdSize);
+    if (cd.size() != cdSize)
+        return out;
     size_t at = 0;
+    uint64_t entries = 0;
     while (at + kCentralHeaderSize <= cd.size() && le(cd, at, 4) == kCentralSignature) {
+        ++entries;
         auto flags = static_cast<uint16_t>(le(cd, at + 8, 2));
         size_t nameLen = static_cast<size_t>(le(cd, at + 28, 2));
         size_t extraLen = static_cast<size_t>(le(cd, at + 30, 2));
@@ -121,13 +133,18 @@ std::map<std::string, std::string> readZipUnicodePaths(const std::filesystem::pa
             break;
         std::string_view raw(cd.data() + at + kCentralHeaderSize, nameLen);
         std::string_view extra(cd.data() + at + kCentralHeaderSize + nameLen, extraLen);
-        if (!(flags & kFlagUtf8)) {
-            std::string uni = unicodePath(extra, raw);
+        if (flags & kFlagUtf8) {
+            out.utf8Names.insert(ZipNameMarkers::nameHash(raw));
+        } else {
+            std::string uni = unicodePath(extra);
             if (!uni.empty())
-                out[codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Cp932)] = uni;
+                out.utf8Names.insert(ZipNameMarkers::nameHash(uni));
         }
         at = next;
     }
+    // A central directory that does not hold what its end record says
+    // (entries missing, or more of them) is damaged.
+    out.parsed = entries == count;
     return out;
 }
 

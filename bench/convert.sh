@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# convert.sh - qvo-convert against general archivers on whole conversions.
+#
+# usage: bench/convert.sh [BUILD_DIR] [WORK_DIR]
+#
+# 1. The small benchmark tree as an LZH and as a ZIP, each converted to a
+#    ZIP at level 6, side by side with bsdtar's streaming conversion
+#    (bsdtar -cf out.zip --format zip @in.zip) and with the pipeline
+#    lhasa x + zip -r -6.
+# 2. 500 tiny LZH archives (three small files each) converted to ZIP in one
+#    run, side by side with a bash loop running bsdtar once per archive.
+# Then the peak resident memory of each qvo-convert run (GNU time).
+set -euo pipefail
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+BUILD=$(cd "${1:-$HERE/../build}" && pwd)
+WORK=${2:-$(mktemp -d /tmp/qvo-bench-convert.XXXXXX)}
+QVO="$BUILD/bin/qvo-convert"
+export QVO_LIBRARY_DIR="$BUILD/lib/qvo"
+# A working root of its own, so that no other conversion is disturbed;
+# QVO_BENCH_TMPDIR puts it elsewhere (a tmpfs such as /dev/shm, as /tmp is
+# on many systems).
+export TMPDIR="${QVO_BENCH_TMPDIR:-$WORK/tmp}"
+mkdir -p "$TMPDIR"
+
+for tool in hyperfine bsdtar lhasa zip lha /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+done
+[ -x "$QVO" ] || { echo "build qvo-convert first: $QVO" >&2; exit 1; }
+
+cd "$WORK"
+if [ ! -d tree ]; then
+  "$HERE/../../shared/bench/make-corpus.sh" tree small >/dev/null 2>&1 ||
+    /work/shared/bench/make-corpus.sh tree small >/dev/null
+fi
+# Python's zipfile marks UTF-8 names as such (Info-ZIP on Linux does not, and
+# an unmarked name is read as CP932, the names of Japanese Windows).
+[ -f in.zip ] || python3 - <<'PY'
+import os, zipfile
+with zipfile.ZipFile("in.zip", "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+    for root, dirs, files in os.walk("tree"):
+        dirs.sort()
+        for name in sorted(dirs) + sorted(files):
+            path = os.path.join(root, name)
+            z.write(path, os.path.relpath(path, "tree"))
+PY
+# jlha (installed as lha) creates the LZH; lhasa only reads.
+[ -f in.lzh ] || (cd tree && lha aq ../in.lzh $(ls -A) >/dev/null)
+
+if [ ! -d tiny ]; then
+  mkdir -p tiny-src tiny
+  printf 'first small file\n' >tiny-src/a.txt
+  printf 'second, a little longer: %s\n' "$(seq 1 40 | tr '\n' ' ')" >tiny-src/b.txt
+  printf '#!/bin/sh\necho third\n' >tiny-src/c.sh
+  (cd tiny-src && lha aq ../tiny.lzh a.txt b.txt c.sh >/dev/null)
+  for i in $(seq -w 1 500); do cp tiny.lzh "tiny/t$i.lzh"; done
+fi
+
+echo "tree: $(cat tree.info 2>/dev/null | tr '\n' ' ')"
+echo "in.lzh $(stat -c %s in.lzh) bytes, in.zip $(stat -c %s in.zip) bytes"
+
+hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown tree.md \
+  --prepare 'rm -rf out && mkdir out' \
+  -n 'qvo-convert lzh->zip' "$QVO --to zip --level 6 --quiet --out out in.lzh" \
+  -n 'qvo-convert zip->zip' "$QVO --to zip --level 6 --same-type --quiet --out out in.zip" \
+  -n 'bsdtar @in.zip' 'bsdtar -cf out/out.zip --format zip @in.zip' \
+  -n 'lhasa x + zip -r -6' 'mkdir out/x && cd out/x && lhasa xq ../../in.lzh && zip -qr -6 ../out.zip .'
+
+hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown tiny.md \
+  --prepare 'rm -rf tiny-out && mkdir tiny-out' \
+  -n 'qvo-convert 500 tiny lzh->zip' "$QVO --to zip --quiet --out tiny-out tiny" \
+  -n 'bash loop of bsdtar' 'for f in tiny/*.lzh; do b=${f##*/}; bsdtar -cf "tiny-out/${b%.lzh}.zip" --format zip "@$f"; done'
+
+peak() { # command... -> peak RSS in KiB
+  rm -rf out tiny-out && mkdir out tiny-out
+  /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1
+}
+echo "peak memory (KiB):"
+echo "  lzh->zip  $(peak "$QVO" --to zip --level 6 --quiet --out out in.lzh)"
+echo "  zip->zip  $(peak "$QVO" --to zip --level 6 --same-type --quiet --out out in.zip)"
+echo "  500 tiny  $(peak "$QVO" --to zip --quiet --out tiny-out tiny)"
+echo "work folder: $WORK"

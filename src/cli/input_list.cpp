@@ -1,0 +1,87 @@
+#include "cli/input_list.h"
+
+#include "archive/archive_properties.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace qvo::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string absolutePath(const std::string &path)
+{
+    std::error_code ec;
+    fs::path full = fs::absolute(path, ec);
+    if (ec)
+        full = path;
+    return full.lexically_normal().string();
+}
+
+} // namespace
+
+void InputList::add(const std::string &path, const archive::clsArchiveCtrl &controller, bool recursive)
+{
+    std::string full = absolutePath(path);
+    std::error_code ec;
+    if (fs::is_directory(full, ec)) {
+        while (full.size() > 1 && full.back() == '/')
+            full.pop_back();
+        addFolder(full, controller, recursive);
+        return;
+    }
+    if (controller.checkArchive(full, archive::SUPPORT_EXTRACT).empty()) {
+        rejected_.push_back({path, fs::exists(full, ec) ? "not an archive of a readable format" : "not found"});
+        return;
+    }
+    // A missing archive is listed all the same: the run reports it.
+    addFile(full);
+}
+
+void InputList::addFile(const std::string &absolutePath)
+{
+    if (!seen_.insert(absolutePath).second)
+        return;
+    const size_t slash = absolutePath.rfind('/');
+    rows_.push_back({absolutePath.substr(slash + 1), absolutePath.substr(0, slash + 1)});
+}
+
+void InputList::addFolder(const std::string &folder, const archive::clsArchiveCtrl &controller, bool recursive)
+{
+    std::vector<std::string> files, folders;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        const std::string path = it->path().string();
+        // Links to folders are not followed: they could loop.
+        if (it->is_directory(typeError) && !it->is_symlink(typeError))
+            folders.push_back(path);
+        else if (it->is_regular_file(typeError) && !controller.checkArchive(path, archive::SUPPORT_EXTRACT).empty())
+            files.push_back(path);
+    }
+    if (ec)
+        rejected_.push_back({folder, "cannot be listed: " + ec.message()});
+    std::sort(files.begin(), files.end());
+    std::sort(folders.begin(), folders.end());
+    for (const std::string &file : files)
+        addFile(file);
+    if (recursive)
+        for (const std::string &sub : folders)
+            addFolder(sub, controller, true);
+}
+
+int64_t InputList::totalKB() const
+{
+    int64_t bytes = 0;
+    for (const InputRow &row : rows_) {
+        struct stat st {};
+        if (::stat((row.folder + row.fileName).c_str(), &st) == 0)
+            bytes += st.st_size;
+    }
+    return (bytes + 500) / 1000;
+}
+
+} // namespace qvo::cli

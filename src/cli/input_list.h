@@ -1,0 +1,52 @@
+// The archives a qvo-convert run works through, gathered from the command
+// line's files and folders.
+#pragma once
+#include "archive/archive_ctrl.h"
+#include "convert/conversion_engine.h"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace qvo::cli {
+
+struct InputRow {
+    std::string fileName;
+    std::string folder; // absolute, ending with "/"
+    std::string status = convert::kStatusWaiting;
+};
+
+// A named file or folder that adds no row.
+struct RejectedInput {
+    std::string path;
+    std::string reason;
+};
+
+class InputList : public convert::ConversionRows {
+public:
+    // Adds a file (when the controller knows its format as a source), or
+    // the archives a folder holds (its sub-folders too when `recursive`),
+    // in name order.  Each file is listed once.
+    void add(const std::string &path, const archive::clsArchiveCtrl &controller, bool recursive);
+
+    const std::vector<RejectedInput> &rejected() const { return rejected_; }
+    const std::vector<InputRow> &rows() const { return rows_; }
+    // Sum of the listed files' sizes in units of 1,000 bytes.
+    int64_t totalKB() const;
+
+    int rowCount() const override { return int(rows_.size()); }
+    std::string fileName(int row) const override { return rows_[size_t(row)].fileName; }
+    std::string folderName(int row) const override { return rows_[size_t(row)].folder; }
+    std::string status(int row) const override { return rows_[size_t(row)].status; }
+    void setStatus(int row, const std::string &status) override { rows_[size_t(row)].status = status; }
+
+private:
+    void addFile(const std::string &absolutePath);
+    void addFolder(const std::string &folder, const archive::clsArchiveCtrl &controller, bool recursive);
+
+    std::vector<InputRow> rows_;
+    std::unordered_set<std::string> seen_;
+    std::vector<RejectedInput> rejected_;
+};
+
+} // namespace qvo::cli

@@ -1,0 +1,179 @@
+// qvo-convert: converts archives from the command line with the same engine
+// and settings semantics as the windows.  It reads and writes no settings
+// file: every option comes from the command line.
+#include "archive/archive_cab.h"
+#include "archive/archive_ctrl.h"
+#include "archive/archive_lha.h"
+#include "archive/archive_rar.h"
+#include "archive/archive_zip.h"
+#include "cli/input_list.h"
+#include "cli/options.h"
+#include "cli/progress_bar.h"
+#include "convert/conversion_engine.h"
+#include "convert/target_names.h"
+#include "settings/clsQvoSettings.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
+
+#ifndef QVO_VERSION
+#define QVO_VERSION "unknown"
+#endif
+
+using namespace qvo;
+
+namespace {
+
+constexpr int kExitConverted = 0;
+constexpr int kExitNotAll = 1;
+constexpr int kExitUsage = 2;
+
+// A settings file that can never exist, so that nothing could read or
+// write one even by mistake.
+constexpr const char *kNoSettingsFile = "/dev/null/qvo3.ini";
+
+// The controller and the back-ends, registered in the order start-up uses:
+// it decides which back-end identifies a file.
+std::unique_ptr<archive::clsArchiveCtrl> makeController()
+{
+    auto controller = std::make_unique<archive::clsArchiveCtrl>();
+    controller->addArchive(std::make_shared<archive::clsArchiveLHA>());
+    controller->addArchive(std::make_shared<archive::clsArchiveZIP>());
+    controller->addArchive(std::make_shared<archive::clsArchiveCAB>());
+    controller->addArchive(std::make_shared<archive::clsArchiveRAR>());
+    return controller;
+}
+
+void applyOptions(const cli::Options &options, settings::clsQvoSettings &settings)
+{
+    settings.mode = 1;
+    settings.convType = options.convType;
+    if (options.compressLevel) {
+        int32_t *levels[] = {&settings.lhaCompressLevel, &settings.zipCompressLevel, &settings.cabCompressLevel};
+        *levels[options.convType] = *options.compressLevel;
+    }
+    // Absolute: the ZIP and CAB back-ends pack from inside the working
+    // folder, where a relative target would land.
+    if (!options.outFolder.empty()) {
+        std::error_code ec;
+        const std::filesystem::path out = std::filesystem::absolute(options.outFolder, ec);
+        settings.saveFolder = ec ? options.outFolder : out.lexically_normal().string();
+    }
+    settings.sameFolder = options.sameFolder;
+    settings.overWrite = options.overwrite;
+    settings.sameTypeConvert = options.sameType;
+    settings.useUpperExtension = options.upperExtension;
+    settings.deleteBeforeFile = options.deleteSource;
+}
+
+std::string reportLine(const convert::RowReport &report, const std::string &status)
+{
+    using convert::RowOutcome;
+    switch (report.outcome) {
+    case RowOutcome::Converted:
+        return status + "  " + report.source + " -> " + report.target;
+    case RowOutcome::Failed:
+        return status + "  " + report.source + (report.detail.empty() ? "" : "  (" + report.detail + ")");
+    case RowOutcome::TargetExists:
+        return status + "  " + report.source + "  (" + report.target + " exists; --overwrite replaces it)";
+    case RowOutcome::SourceMissing:
+        return status + "  " + report.source + "  (not found)";
+    case RowOutcome::SameFormat:
+        return status + "  " + report.source + "  (already in the target format; --same-type converts it)";
+    }
+    return status + "  " + report.source;
+}
+
+int run(const cli::Options &options)
+{
+    settings::clsQvoSettings settings(kNoSettingsFile);
+    applyOptions(options, settings);
+    std::unique_ptr<archive::clsArchiveCtrl> controller = makeController();
+
+    const convert::TargetFormat format = convert::targetFormat(settings, settings.convType);
+    if (!controller->isValid(format.key)) {
+        std::fprintf(stderr, "qvo-convert: the %s archiver library is not available\n", format.key.c_str());
+        return kExitNotAll;
+    }
+
+    cli::InputList inputs;
+    for (const std::string &path : options.inputs)
+        inputs.add(path, *controller, options.recursive);
+    for (const cli::RejectedInput &rejected : inputs.rejected())
+        std::fprintf(stderr, "qvo-convert: %s: %s\n", rejected.path.c_str(), rejected.reason.c_str());
+
+    const std::string shortage = convert::workingSpaceShortage(inputs.totalKB());
+    if (!shortage.empty()) {
+        std::fprintf(stderr, "qvo-convert: %s\n", shortage.c_str());
+        return kExitNotAll;
+    }
+
+    const bool showBar = !options.quiet && ::isatty(STDOUT_FILENO);
+    cli::ProgressBar bar(stdout);
+    convert::ConversionEngine *running = nullptr;
+    auto yield = [&] {
+        if (showBar && running)
+            bar.draw(running->counters().doneCount, running->counters().totalCount);
+    };
+    convert::ConversionEngine engine(settings, *controller, &inputs, yield);
+    running = &engine;
+
+    int converted = 0, failed = 0, skipped = 0;
+    engine.setRowFinishedHook([&](const convert::RowReport &report) {
+        const bool ok = report.outcome == convert::RowOutcome::Converted;
+        if (ok)
+            ++converted;
+        else if (report.outcome == convert::RowOutcome::Failed)
+            ++failed;
+        else
+            ++skipped;
+        const std::string line = reportLine(report, inputs.status(report.row));
+        if (showBar)
+            bar.clear();
+        if (!options.quiet)
+            std::printf("%s\n", line.c_str());
+        else if (!ok)
+            std::fprintf(stderr, "%s\n", line.c_str());
+        if (showBar)
+            bar.draw(engine.counters().doneCount + 1, engine.counters().totalCount, true);
+    });
+    engine.run();
+    if (showBar)
+        bar.clear();
+
+    skipped += int(inputs.rejected().size());
+    if (!options.quiet)
+        std::printf("%d converted, %d failed, %d skipped\n", converted, failed, skipped);
+    std::fflush(stdout);
+    return failed == 0 && skipped == 0 ? kExitConverted : kExitNotAll;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    cli::Options options;
+    std::string error;
+    if (!cli::parseOptions(args, options, error)) {
+        std::fprintf(stderr, "qvo-convert: %s\nTry 'qvo-convert --help'.\n", error.c_str());
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(cli::usageText(), stdout);
+        return kExitConverted;
+    }
+    if (options.version) {
+        std::printf("qvo-convert %s\n", QVO_VERSION);
+        return kExitConverted;
+    }
+    try {
+        return run(options);
+    } catch (const std::exception &failure) {
+        std::fprintf(stderr, "qvo-convert: %s\n", failure.what());
+        return kExitNotAll;
+    }
+}

@@ -1,0 +1,173 @@
+#include "cli/options.h"
+
+namespace qvo::cli {
+
+namespace {
+
+std::optional<int32_t> parseFormat(const std::string &text)
+{
+    if (text == "lzh" || text == "lha")
+        return 0;
+    if (text == "zip")
+        return 1;
+    if (text == "cab")
+        return 2;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int32_t> parseLevel(int32_t convType, const std::string &text)
+{
+    switch (convType) {
+    case 0: {
+        static const char *const methods[] = {"lh0", "lh1", "lh5", "lh6", "lh7"};
+        for (int32_t k = 0; k < 5; ++k)
+            if (text == methods[k])
+                return k;
+        return std::nullopt;
+    }
+    case 1:
+        if (text.size() == 1 && text[0] >= '0' && text[0] <= '9')
+            return text[0] - '0';
+        return std::nullopt;
+    case 2:
+        if (text == "mszip")
+            return 10;
+        if (text == "none")
+            return 20;
+        if (text.size() == 6 && text.compare(0, 4, "lzx:") == 0 && text[4] >= '1' && text[4] <= '2' &&
+            text[5] >= '0' && text[5] <= '9') {
+            const int32_t window = (text[4] - '0') * 10 + (text[5] - '0');
+            if (window >= 15 && window <= 21)
+                return window - 15;
+        }
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool parseOptions(const std::vector<std::string> &args, Options &options, std::string &error)
+{
+    std::string levelText;
+    bool levelGiven = false;
+    bool outGiven = false;
+    bool endOfOptions = false;
+    for (size_t k = 0; k < args.size(); ++k) {
+        const std::string &arg = args[k];
+        if (endOfOptions || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.inputs.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            endOfOptions = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> value;
+        if (const size_t eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        const bool takesValue = name == "--to" || name == "--level" || name == "--out";
+        if (takesValue && !value) {
+            if (k + 1 >= args.size()) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = args[++k];
+        } else if (!takesValue && value) {
+            error = name + " takes no value";
+            return false;
+        }
+        if (name == "--to") {
+            const std::optional<int32_t> format = parseFormat(*value);
+            if (!format) {
+                error = "unknown target format '" + *value + "' (lzh, zip or cab)";
+                return false;
+            }
+            options.convType = *format;
+        } else if (name == "--level") {
+            levelText = *value;
+            levelGiven = true;
+        } else if (name == "--out") {
+            if (value->empty()) {
+                error = "--out needs a folder";
+                return false;
+            }
+            options.outFolder = *value;
+            outGiven = true;
+        } else if (name == "--same-folder") {
+            options.sameFolder = true;
+        } else if (name == "--overwrite") {
+            options.overwrite = true;
+        } else if (name == "--same-type") {
+            options.sameType = true;
+        } else if (name == "--upper-ext") {
+            options.upperExtension = true;
+        } else if (name == "--delete-source") {
+            options.deleteSource = true;
+        } else if (name == "--recursive" || name == "-r") {
+            options.recursive = true;
+        } else if (name == "--quiet" || name == "-q") {
+            options.quiet = true;
+        } else if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
+        } else {
+            error = "unknown option " + name;
+            return false;
+        }
+    }
+    if (options.help || options.version)
+        return true;
+    if (options.convType < 0) {
+        error = "--to lzh|zip|cab is required";
+        return false;
+    }
+    if (levelGiven) {
+        options.compressLevel = parseLevel(options.convType, levelText);
+        if (!options.compressLevel) {
+            static const char *const accepted[] = {"lh0, lh1, lh5, lh6 or lh7", "0 to 9",
+                                                   "lzx:15 to lzx:21, mszip or none"};
+            error = "level '" + levelText + "' does not fit this format (" + accepted[options.convType] + ")";
+            return false;
+        }
+    }
+    if (outGiven == options.sameFolder) {
+        error = outGiven ? "--out and --same-folder exclude each other" : "give --out DIR or --same-folder";
+        return false;
+    }
+    if (options.inputs.empty()) {
+        error = "no archive or folder given";
+        return false;
+    }
+    return true;
+}
+
+const char *usageText()
+{
+    return "Usage: qvo-convert [options] ARCHIVE|FOLDER...\n"
+           "Converts LHA, ZIP, CAB and RAR archives to LHA, ZIP or CAB.\n"
+           "\n"
+           "  --to lzh|zip|cab   target format (required)\n"
+           "  --level LEVEL      lzh: lh0 lh1 lh5 lh6 lh7 (default lh5); zip: 0 to 9 (default 6);\n"
+           "                     cab: lzx:15 to lzx:21, mszip, none (default mszip)\n"
+           "  --out DIR          write the new archives into DIR (created when missing)\n"
+           "  --same-folder      write each new archive next to its source\n"
+           "  --overwrite        replace existing targets\n"
+           "  --same-type        also convert archives already in the target format\n"
+           "  --upper-ext        upper-case extension (photos.ZIP)\n"
+           "  --delete-source    delete each source once its new archive was read back and matched\n"
+           "  --recursive, -r    take archives from sub-folders of the folders given too\n"
+           "  --quiet, -q        print only archives that were not converted\n"
+           "  --help, -h         show this text\n"
+           "  --version          show the version\n"
+           "\n"
+           "A folder adds the archives it holds.  Exit status: 0 every archive converted,\n"
+           "1 any failed or was skipped, 2 usage error.\n";
+}
+
+} // namespace qvo::cli

@@ -1,0 +1,326 @@
+#include "convert/conversion_engine.h"
+
+#include "archive/archive_backend.h"
+#include "core/path_helpers.h"
+#include "convert/target_names.h"
+#include "convert/tree_compare.h"
+#include "convert/working_folder.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qvo::convert {
+
+namespace {
+
+std::string codeText(int32_t code)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(code));
+    return std::to_string(code) + " (" + buf + ")";
+}
+
+// The two paths name one file (the same path, or links to one file).
+bool sameFile(const std::string &a, const std::string &b)
+{
+    if (a == b)
+        return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// Flushes a file and the folder entry that names it.
+bool syncToDisk(const std::string &path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return ok;
+}
+
+} // namespace
+
+struct ConversionEngine::Impl {
+    ConversionEngine &e;
+
+    void yield()
+    {
+        if (e.yield_)
+            e.yield_();
+    }
+
+    archive::clsArchiveActionOption newOption(const std::string &before, const std::string &after,
+                                              const std::string &workingFolder, const TargetFormat &format)
+    {
+        archive::clsArchiveActionOption option;
+        option.beforeFileName(before);
+        option.afterFileName(after);
+        option.targetPathName(workingFolder);
+        option.isRestorePath(true);
+        option.isShowDialog(false);
+        option.isSavePath(true);
+        option.isOverWrite(e.settings_.overWrite);
+        option.compressLevel(format.compressLevel);
+        option.convTypeKey(format.key);
+        option.isUpperExtension(e.settings_.useUpperExtension);
+        return option;
+    }
+
+    // Reads the new archive back into a second working folder and compares
+    // it with what was packed.  Only a verified archive lets its source go.
+    bool verify(const archive::clsArchiveActionOption &packed, const std::string &base, std::string &detail)
+    {
+        if (e.controller_.checkArchive(packed.afterFileName(), archive::SUPPORT_EXTRACT).empty()) {
+            detail = "the new archive cannot be read back to verify it";
+            return false;
+        }
+        WorkingFolder readBack(e.settings_.tempFolderName, "", base);
+        archive::clsArchiveActionOption option = packed;
+        option.beforeFileName(packed.afterFileName());
+        option.targetPathName(readBack.path());
+        const int32_t result = e.controller_.extract(option);
+        if (result != 0) {
+            detail = "reading the new archive back failed: " + codeText(result);
+            return false;
+        }
+        // A cabinet has no folder entries: empty folders cannot survive it.
+        const bool emptyFoldersKept = asciiUpper(packed.convTypeKey()) != "CAB";
+        return sameTrees(packed.targetPathName(), readBack.path(), emptyFoldersKept, detail);
+    }
+
+    void setCurrent(const std::optional<archive::clsArchiveActionOption> &option)
+    {
+        std::lock_guard<std::mutex> guard(e.currentLock_);
+        e.current_ = option;
+    }
+
+    void finishRow(RowReport &report)
+    {
+        if (e.rowFinished_)
+            e.rowFinished_(report);
+    }
+
+    // One row of a multiple-file run; the status is written here, the
+    // outcome returned in `report`.
+    void convertRow(int row, RowReport &report)
+    {
+        ConversionRows &rows = *e.rows_;
+        const settings::clsQvoSettings &s = e.settings_;
+        const std::string fileName = rows.fileName(row);
+        const std::string folder = rows.folderName(row);
+        const std::string before = folder + fileName;
+        report.source = before;
+        if (!core::fileExists(before)) {
+            report.outcome = RowOutcome::SourceMissing;
+            return;
+        }
+        TargetFormat format = targetFormat(s, s.convType);
+        if (s.useUpperExtension)
+            format.extension = asciiUpper(format.extension);
+        const std::string after =
+            (s.sameFolder ? folder : core::appendBackslash(s.saveFolder)) +
+            multipleTargetFileName(fileName, format.extension);
+        report.target = after;
+
+        if (!s.overWrite && core::fileExists(after)) {
+            rows.setStatus(row, kStatusTargetExists);
+            report.outcome = RowOutcome::TargetExists;
+            return;
+        }
+        // Saving next to the source needs no save folder (which may be
+        // stale or unreachable then).
+        if (!s.sameFolder)
+            core::createFolder(s.saveFolder);
+        if (!format.extension.empty() && before.size() >= 3 &&
+            asciiLower(before.substr(before.size() - 3)) == asciiLower(format.extension) && !s.sameTypeConvert) {
+            report.outcome = RowOutcome::SameFormat;
+            return;
+        }
+
+        rows.setStatus(row, kStatusFailed);
+        report.outcome = RowOutcome::Failed;
+        yield();
+        // The controller "extracts" a file of no known format by doing
+        // nothing and reporting success; such a file is no conversion.
+        if (e.controller_.checkArchive(before, archive::SUPPORT_EXTRACT).empty()) {
+            report.detail = "not an archive of a readable format";
+            return;
+        }
+        const std::string base = workingBaseName(fileName);
+        WorkingFolder working(s.tempFolderName, "", base);
+        archive::clsArchiveActionOption option = newOption(before, after, working.path(), format);
+        setCurrent(option);
+        int32_t result = e.controller_.extract(option);
+        if (result != 0) {
+            report.detail = "extraction failed: " + codeText(result);
+            return;
+        }
+        yield();
+        // The old target stays until the new archive replaces it whole:
+        // the libraries write under a temporary name and rename.
+        result = e.controller_.compress(option);
+        if (result != 0) {
+            report.detail = "compression failed: " + codeText(result);
+            return;
+        }
+        const bool sourceIsTarget = sameFile(before, after);
+        if (s.deleteBeforeFile && !sourceIsTarget && !verify(option, base, report.detail))
+            return;
+        yield();
+        working.remove();
+        // The new archive must be on disk before its source goes.
+        if (s.deleteBeforeFile && !sourceIsTarget && !syncToDisk(after)) {
+            report.detail = "the new archive could not be synced to disk";
+            return;
+        }
+        if (s.deleteBeforeFile && !sourceIsTarget && ::unlink(before.c_str()) != 0 && core::fileExists(before)) {
+            report.detail = "the source could not be deleted";
+            return;
+        }
+        rows.setStatus(row, kStatusSucceeded);
+        report.outcome = RowOutcome::Converted;
+    }
+
+    void runMultiple()
+    {
+        ConversionRows *rows = e.rows_;
+        const int count = rows ? rows->rowCount() : 0;
+        e.counters_.totalCount = count;
+        for (int row = 0; row < count; ++row) {
+            yield();
+            yield();
+            RowReport report;
+            report.row = row;
+            try {
+                convertRow(row, report);
+            } catch (const std::exception &error) {
+                report.outcome = RowOutcome::Failed;
+                report.detail = error.what();
+            } catch (...) {
+                report.outcome = RowOutcome::Failed;
+                report.detail = "unexpected error";
+            }
+            if (report.outcome == RowOutcome::Failed) {
+                try {
+                    rows->setStatus(row, kStatusFailed);
+                } catch (...) {
+                }
+            }
+            setCurrent(std::nullopt);
+            finishRow(report);
+            ++e.counters_.doneCount;
+        }
+    }
+
+    SingleFileOutcome convertSingle()
+    {
+        const settings::clsQvoSettings &s = e.settings_;
+        const std::string before = s.singleBeforeFileName;
+        TargetFormat format = targetFormat(s, s.singleConvType);
+        if (s.useUpperExtension)
+            format.extension = asciiUpper(format.extension);
+        const std::string after =
+            singleFileTargetName(before, s.singleSameName, s.singleConvToFileName, format.extension);
+        e.singleTarget_ = after;
+        if (!core::fileExists(before))
+            return SingleFileOutcome::SourceMissing;
+        if (e.controller_.checkArchive(before, archive::SUPPORT_EXTRACT).empty()) {
+            e.singleDetail_ = "not an archive of a readable format";
+            return SingleFileOutcome::Failed;
+        }
+        if (after.empty() || after.back() == '/') {
+            e.singleDetail_ = "no target file named";
+            return SingleFileOutcome::Failed;
+        }
+        const std::string name = fileNamePart(before);
+        WorkingFolder working(s.tempFolderName, singleWorkingName(name), workingBaseName(name));
+        archive::clsArchiveActionOption option = newOption(before, after, working.path(), format);
+        setCurrent(option);
+
+        e.counters_.doneCount = 1;
+        yield();
+        int32_t result = e.controller_.extract(option);
+        if (result != 0) {
+            e.singleDetail_ = "extraction failed: " + codeText(result);
+            return SingleFileOutcome::ExtractFailed;
+        }
+        e.counters_.doneCount = 2;
+        yield();
+        // The libraries always write a new archive (replacing an old one
+        // only when complete), never add to an existing one.
+        result = e.controller_.compress(option);
+        if (result != 0) {
+            e.singleDetail_ = "compression failed: " + codeText(result);
+            return SingleFileOutcome::CompressFailed;
+        }
+        e.counters_.doneCount = 3;
+        yield();
+        working.remove();
+        return SingleFileOutcome::Succeeded;
+    }
+
+    void runSingle()
+    {
+        yield();
+        e.counters_.totalCount = 4;
+        try {
+            e.singleOutcome_ = convertSingle();
+        } catch (const std::exception &error) {
+            e.singleOutcome_ = SingleFileOutcome::Failed;
+            e.singleDetail_ = error.what();
+        } catch (...) {
+            e.singleOutcome_ = SingleFileOutcome::Failed;
+            e.singleDetail_ = "unexpected error";
+        }
+        setCurrent(std::nullopt);
+        e.counters_.doneCount = 4;
+    }
+};
+
+ConversionEngine::ConversionEngine(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller,
+                                   ConversionRows *rows, std::function<void()> yield)
+    : settings_(settings), controller_(controller), rows_(rows), yield_(std::move(yield))
+{
+}
+
+ConversionEngine::~ConversionEngine() = default;
+
+void ConversionEngine::run()
+{
+    Impl impl{*this};
+    counters_.doneCount = 0;
+    counters_.totalCount = 0;
+    counters_.finished = false;
+    singleOutcome_ = SingleFileOutcome::NotRun;
+    singleDetail_.clear();
+    try {
+        settings_.tempFolderName = core::getTempFolderName();
+        cleanWorkingRoot(settings_.tempFolderName);
+    } catch (...) {
+        // A root that cannot be cleaned fails each archive on its own.
+    }
+    try {
+        if (settings_.mode == 1)
+            impl.runMultiple();
+        else
+            impl.runSingle();
+    } catch (...) {
+        // Rows catch their own failures; this only guards the hooks.
+    }
+    counters_.doneCount = counters_.totalCount.load();
+    counters_.finished = true;
+}
+
+} // namespace qvo::convert

@@ -1,0 +1,67 @@
+#include "convert/start_check.h"
+
+#include "convert/conversion_engine.h"
+#include "core/path_helpers.h"
+
+#include <limits>
+#include <sys/stat.h>
+
+namespace qvo::convert {
+
+std::string formatThousands(int64_t value)
+{
+    if (value == 0)
+        return {};
+    const bool negative = value < 0;
+    // Through unsigned so that the most negative value has a magnitude.
+    uint64_t magnitude = negative ? 0 - uint64_t(value) : uint64_t(value);
+    std::string digits = std::to_string(magnitude);
+    std::string out;
+    const size_t lead = digits.size() % 3 == 0 ? 3 : digits.size() % 3;
+    out = digits.substr(0, lead);
+    for (size_t k = lead; k < digits.size(); k += 3)
+        out += "," + digits.substr(k, 3);
+    return negative ? "-" + out : out;
+}
+
+std::string workingSpaceMessage(const std::string &drive, int64_t batchKB, int64_t freeBytes)
+{
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    const int64_t batch = batchKB < 0 ? 0 : batchKB;
+    // 3 x 1,000 bytes per KB; a batch beyond what 64 bits hold needs more
+    // than any volume has.
+    const int64_t required = batch > kMax / 3000 ? kMax : batch * 3000;
+    if (freeBytes >= 0 && freeBytes >= required)
+        return {};
+    const int64_t available = freeBytes < 0 ? 0 : freeBytes;
+    // Shortfall in KB (3 x batch - free / 1000), rounded to a whole number
+    // with halves away from zero.
+    const int64_t missing = required - available;
+    const int64_t shortfall = missing / 1000 + (missing % 1000 >= 500 ? 1 : 0);
+    return drive + " の空き容量が不足しています。変換を行うことができません\r\nあと " + formatThousands(shortfall) +
+           " KBの空き容量が必要です";
+}
+
+std::string workingSpaceShortage(int64_t batchKB)
+{
+    const std::string root = core::getTempFolderName();
+    return workingSpaceMessage(core::getDriveName(root), batchKB, core::getDiskFreeSpace(root));
+}
+
+std::optional<int64_t> singleFileBatchKB(const std::string &sourcePath)
+{
+    struct stat st {};
+    if (!core::fileExists(sourcePath) || ::stat(sourcePath.c_str(), &st) != 0)
+        return std::nullopt;
+    return (int64_t(st.st_size) + 500) / 1000;
+}
+
+std::string singleFileStartMessage(const std::string &sourcePath)
+{
+    const std::optional<int64_t> size = singleFileBatchKB(sourcePath);
+    if (!size)
+        return kSourceMissingMessage;
+    return workingSpaceShortage(*size);
+}
+
+} // namespace qvo::convert

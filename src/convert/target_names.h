@@ -1,0 +1,49 @@
+// Names the run derives: target format, target file names, working folders.
+#pragma once
+#include "settings/clsQvoSettings.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qvo::convert {
+
+// The target format chosen by a format index (0 LHA, 1 ZIP, 2 CAB).  Any
+// other index gives an empty key and extension and level 0, which the
+// controller refuses to compress.
+struct TargetFormat {
+    std::string key;       // "LHA", "ZIP", "CAB"
+    std::string extension; // "lzh", "zip", "cab"; upper case when asked
+    int32_t compressLevel = 0;
+};
+TargetFormat targetFormat(const settings::clsQvoSettings &settings, int32_t index);
+
+// The source file name with everything from its last "." replaced by
+// "." + extension: photos.lzh -> photos.zip.  A name without "." gets the
+// extension appended.
+std::string multipleTargetFileName(const std::string &fileName, const std::string &extension);
+
+// The single-file target: with `sameName`, the source with its extension
+// replaced; otherwise `convToName` as written when its last "." is
+// followed by three or more characters (or it has no "." and is that
+// long), else with the part after its last "." replaced by the extension:
+// /out/new.lz -> /out/new.lzh, /out/new.dat unchanged.
+std::string singleFileTargetName(const std::string &source, bool sameName,
+                                 const std::string &convToName, const std::string &extension);
+
+// The file name alone: the part after the last "/".
+std::string fileNamePart(const std::string &path);
+// The folder with its trailing "/": up to and including the last "/".
+std::string folderPart(const std::string &path);
+
+// Base of a multiple-file working folder: the file name without its last
+// "." and what follows.
+std::string workingBaseName(const std::string &fileName);
+// Single-file working folder name: the file name without its last four
+// characters; "" when nothing usable is left.
+std::string singleWorkingName(const std::string &fileName);
+
+// ASCII lower and upper case; other bytes (UTF-8) pass unchanged.
+std::string asciiLower(std::string text);
+std::string asciiUpper(std::string text);
+
+} // namespace qvo::convert

@@ -1,0 +1,52 @@
+// Working folders below the working root, safe against other conversions
+// running at the same time.
+//
+// Each working folder <root>/<name>/ has a lock file <root>/<name>.lock
+// beside it (never inside: the folder's contents are packed), created
+// before the folder and held with flock for the folder's whole life.  The
+// clean-up at the start of a run removes only entries whose lock nobody
+// holds, so a second program leaves the first one's folders alone, and
+// folders of a program that died are reclaimed.
+#pragma once
+#include <functional>
+#include <string>
+
+namespace qvo::convert {
+
+class WorkingFolder {
+public:
+    // Creates a fresh folder below `root` (made when missing): `exactName`
+    // first when it is not empty, else (or when that name is taken)
+    // `base` + "_" + N with N drawn from 1 to 9999, drawing again while
+    // the name is taken.  Throws std::runtime_error (or
+    // core::FolderCreationError for the root) when no folder can be made.
+    // `draw` replaces the random N (tests).
+    WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
+                  const std::function<int()> &draw = {});
+    // Removes the folder and its lock.
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder &) = delete;
+    WorkingFolder &operator=(const WorkingFolder &) = delete;
+
+    // The folder, with a trailing "/".
+    const std::string &path() const { return path_; }
+    // Removes the folder tree and releases the lock now; false when
+    // something could not be removed.
+    bool remove();
+
+private:
+    bool tryName(const std::string &root, const std::string &name);
+
+    std::string path_;
+    std::string lockPath_;
+    int lockFd_ = -1;
+};
+
+// Removes from `root` every entry that no running conversion owns, with
+// the lock files of removed folders.  Failures are ignored.
+void cleanWorkingRoot(const std::string &root);
+
+// Suffix of the lock file beside each working folder.
+inline constexpr const char *kLockSuffix = ".lock";
+
+} // namespace qvo::convert

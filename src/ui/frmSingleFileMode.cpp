@@ -1,0 +1,283 @@
+#include "ui/frmSingleFileMode.h"
+
+#include "archive/archive_properties.h"
+#include "core/application.h"
+#include "core/globals.h"
+#include "core/path_helpers.h"
+#include "ui/frmMain.h"
+#include "ui/path_box.h"
+#include "ui/prompts.h"
+#include "ui/size_text.h"
+#include "ui/twips.h"
+#include "ui/window_links.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cmath>
+#include <sys/stat.h>
+
+namespace qvo::ui {
+namespace {
+
+constexpr const char *kTargetUnusable = "指定した形式には変換できません。変換形式を確認してください";
+constexpr const char *kSourceMissing = "変換対象のファイルは存在しません。ファイル名を確認してください";
+constexpr const char *kSourceUnsupported =
+    "変換対象のファイルの形式に対応していません。対応した形式のファイルを指定してください";
+constexpr const char *kTargetExists =
+    "変換先ファイル名と同名のファイルが存在しています。上書きして変換しますか？";
+
+settings::clsQvoSettings &settings() { return *core::appSettings; }
+
+// Length of the file, or -1 when it cannot be read.
+int64_t fileLength(const std::string &path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+template <class W> W *place(W *widget, const QRect &geometry)
+{
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+} // namespace
+
+std::string sameNameTarget(const std::string &source, int32_t convType)
+{
+    static const char *const extensions[] = {"lzh", "zip", "cab"};
+    const char *extension = convType >= 0 && convType < 3 ? extensions[convType] : "";
+    const size_t slash = source.rfind('/');
+    const size_t dot = source.rfind('.');
+    // A name without an extension gets one rather than losing its end.
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return source + "." + extension;
+    return source.substr(0, dot + 1) + extension;
+}
+
+frmSingleFileMode::frmSingleFileMode() : startConversion(links::startConversion)
+{
+    setWindowTitle(QStringLiteral("Qvo(Single File Mode)"));
+    setWindowIcon(links::programIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    auto *client = new QWidget(this);
+    QFont font = client->font();
+    font.setPixelSize(12);
+    client->setFont(font);
+    client->setFixedSize(600, 236);
+    setCentralWidget(client);
+    buildControls(client);
+
+    mFile = menuBar()->addMenu(QStringLiteral("表示(&W)"));
+    mShowOption = mFile->addAction(QStringLiteral("設定(&O)"));
+    mShowVersionInfo = mFile->addAction(QStringLiteral("バージョン情報(&V)"));
+    mExit = mFile->addAction(QStringLiteral("終了(&E)"));
+    connect(mShowOption, &QAction::triggered, this, [] { links::openSettingsDialog(0); });
+    connect(mShowVersionInfo, &QAction::triggered, this, [] { links::showAboutWindow(); });
+    connect(mExit, &QAction::triggered, this, &QWidget::close);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Form initialize: only the formats whose libraries are present.
+    const char *keys[] = {"LHA", "ZIP", "CAB"};
+    for (int i = 0; i < 3; ++i)
+        optConvType[i]->setEnabled(core::archiveCtrl && core::archiveCtrl->isValid(keys[i]));
+    Form_Load();
+}
+
+frmSingleFileMode::~frmSingleFileMode() = default;
+
+void frmSingleFileMode::buildControls(QWidget *client)
+{
+    Frame1 = place(new QGroupBox(QStringLiteral("変換元ファイル名"), client), QRect(16, 16, 409, 81));
+    txtArchiveFileName = place(new PathBox(true, Frame1), QRect(16, 22, 377, 22));
+    cmdArchiveFileDlg = place(new QPushButton(QStringLiteral("参照"), Frame1), QRect(336, 49, 57, 25));
+
+    frameConvToFile = place(new QGroupBox(QStringLiteral("変換先ファイル名"), client), QRect(16, 104, 409, 81));
+    txtConvToFileName = place(new PathBox(false, frameConvToFile), QRect(16, 22, 377, 22));
+    cmdConvToFileDlg = place(new QPushButton(QStringLiteral("参照"), frameConvToFile), QRect(336, 49, 57, 25));
+
+    // Not inside the target frame, so it stays usable when the frame is not.
+    chkSameName = place(new QCheckBox(QStringLiteral("変換元ファイルと同じファイル名で保存する"), client),
+                        QRect(32, 152, 290, 22));
+    chkSameName->raise();
+
+    frameConvType = place(new QGroupBox(QStringLiteral("変換形式"), client), QRect(432, 16, 153, 169));
+    convTypeGroup = new QButtonGroup(this);
+    const char *formats[] = {"LHA形式 (*.lzh)", "ZIP形式 (*.zip)", "CAB形式 (*.cab)"};
+    for (int i = 0; i < 3; ++i) {
+        optConvType[i] = place(new QRadioButton(QString::fromUtf8(formats[i]), frameConvType),
+                               QRect(16, 22 + 24 * i, 125, 20));
+        convTypeGroup->addButton(optConvType[i], i);
+    }
+    optConvType[0]->setChecked(true);
+    cmdConfigConvButton =
+        place(new QPushButton(QStringLiteral("設定(&O)"), frameConvType), QRect(16, 128, 121, 25));
+
+    cmdConv = place(new QPushButton(QStringLiteral("変換(&C)"), client), QRect(208, 200, 89, 25));
+    cmdExit = place(new QPushButton(QStringLiteral("終了"), client), QRect(312, 200, 89, 25));
+    cmdChangeMultipleFileMode =
+        place(new QPushButton(QStringLiteral("MultipleFileModeへ切り替え"), client), QRect(426, 200, 165, 25));
+
+    connect(txtArchiveFileName, &PathBox::clicked, this,
+            [this] { settings().singleBeforeFileName = localPath(txtArchiveFileName->text()); });
+    connect(txtArchiveFileName, &PathBox::fileDropped, this,
+            [this] { settings().singleBeforeFileName = localPath(txtArchiveFileName->text()); });
+    connect(txtConvToFileName, &PathBox::clicked, this,
+            [this] { settings().singleConvToFileName = localPath(txtConvToFileName->text()); });
+    connect(cmdArchiveFileDlg, &QPushButton::clicked, this, &frmSingleFileMode::cmdArchiveFileDlg_Click);
+    connect(cmdConvToFileDlg, &QPushButton::clicked, this, &frmSingleFileMode::cmdConvToFileDlg_Click);
+    connect(chkSameName, &QCheckBox::toggled, this, &frmSingleFileMode::chkSameName_Click);
+    connect(convTypeGroup, &QButtonGroup::idToggled, this, [](int id, bool checked) {
+        if (checked)
+            settings().singleConvType = id;
+    });
+    connect(cmdConfigConvButton, &QPushButton::clicked, this, &frmSingleFileMode::cmdConfigConv_Click);
+    connect(cmdConv, &QPushButton::clicked, this, &frmSingleFileMode::convertSingleFile);
+    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdChangeMultipleFileMode, &QPushButton::clicked, this, [] { core::changeMode(1); });
+}
+
+void frmSingleFileMode::Form_Load()
+{
+    const settings::clsQvoSettings &s = settings();
+    txtArchiveFileName->setText(displayPath(s.singleBeforeFileName));
+    txtConvToFileName->setText(displayPath(s.singleConvToFileName));
+    if (s.singleConvType >= 0 && s.singleConvType < 3) {
+        optConvType[s.singleConvType]->setChecked(true);
+    } else {
+        // No button names it; converting reports the format as unusable.
+        convTypeGroup->setExclusive(false);
+        for (QRadioButton *button : optConvType)
+            button->setChecked(false);
+        convTypeGroup->setExclusive(true);
+    }
+    if (s.singleSameName)
+        chkSameName->setChecked(true);
+    move(twipsToPixels(s.singleLeft), twipsToPixels(s.singleTop));
+}
+
+void frmSingleFileMode::chkSameName_Click()
+{
+    const bool followSource = chkSameName->isChecked();
+    txtConvToFileName->setEnabled(!followSource);
+    cmdConvToFileDlg->setEnabled(!followSource);
+    frameConvToFile->setEnabled(!followSource);
+    settings().singleSameName = followSource;
+}
+
+void frmSingleFileMode::cmdArchiveFileDlg_Click()
+{
+    const std::string filter =
+        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(archive::SUPPORT_EXTRACT, "") : std::string();
+    const std::string chosen = askOpenFileName(this, filter);
+    if (chosen.empty())
+        return;
+    txtArchiveFileName->setText(displayPath(chosen));
+    settings().singleBeforeFileName = localPath(txtArchiveFileName->text());
+}
+
+void frmSingleFileMode::cmdConvToFileDlg_Click()
+{
+    const std::string filter =
+        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(archive::SUPPORT_COMPRESS, "") : std::string();
+    const std::string chosen = askSaveFileName(this, filter);
+    if (chosen.empty())
+        return;
+    txtConvToFileName->setText(displayPath(chosen));
+    settings().singleConvToFileName = localPath(txtConvToFileName->text());
+}
+
+void frmSingleFileMode::cmdConfigConv_Click()
+{
+    for (int i = 0; i < 3; ++i) {
+        if (optConvType[i]->isChecked()) {
+            links::openSettingsDialog(i + 1);
+            return;
+        }
+    }
+}
+
+void frmSingleFileMode::convertSingleFile()
+{
+    settings::clsQvoSettings &s = settings();
+    // The run converts what the settings name: take what the boxes show,
+    // so a typed path is never silently replaced by an older one.
+    s.singleBeforeFileName = localPath(txtArchiveFileName->text());
+    s.singleConvToFileName = localPath(txtConvToFileName->text());
+
+    if (s.singleConvType < 0 || s.singleConvType > 2 || !optConvType[s.singleConvType]->isEnabled()) {
+        showMessage(this, kTargetUnusable);
+        return;
+    }
+    if (!core::fileExists(s.singleBeforeFileName)) {
+        showMessage(this, kSourceMissing);
+        return;
+    }
+    if (!core::archiveCtrl || core::archiveCtrl->checkArchive(s.singleBeforeFileName, archive::SUPPORT_EXTRACT).empty()) {
+        showMessage(this, kSourceUnsupported);
+        return;
+    }
+
+    const std::string savePath = s.singleSameName ? s.singleBeforeFileName : s.singleConvToFileName;
+    const std::string drive = core::getDriveName(savePath);
+    const int64_t freeBytes = core::getDiskFreeSpace(drive);
+    const int64_t size = std::max<int64_t>(fileLength(s.singleBeforeFileName), 0);
+    if (freeBytes < 2 * size) {
+        showMessage(this, saveDriveShortageMessage(drive, 3.0 * static_cast<double>(size) / 1000.0 -
+                                                              static_cast<double>(freeBytes) / 1000.0));
+        return;
+    }
+
+    const std::string target =
+        s.singleSameName ? sameNameTarget(s.singleBeforeFileName, s.singleConvType) : s.singleConvToFileName;
+    if (core::fileExists(target) && !showMessage(this, kTargetExists, MessageButtons::OkCancel))
+        return;
+
+    startConversion(nullptr, std::llround(static_cast<double>(size) / 1000.0));
+}
+
+void frmSingleFileMode::storeFields()
+{
+    settings::clsQvoSettings &s = settings();
+    s.singleBeforeFileName = localPath(txtArchiveFileName->text());
+    s.singleConvToFileName = localPath(txtConvToFileName->text());
+    s.singleSameName = chkSameName->isChecked();
+    s.singleTop = pixelsToTwips(y());
+    s.singleLeft = pixelsToTwips(x());
+}
+
+void frmSingleFileMode::unloadFromMainWindow()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    storeFields();
+    hide();
+}
+
+void frmSingleFileMode::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    storeFields();
+    // Closing either main window ends the program through the other one.
+    if (mainWindow_)
+        mainWindow_->Form_QueryUnload();
+}
+
+} // namespace qvo::ui

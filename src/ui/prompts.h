@@ -1,0 +1,43 @@
+// Every message box and file-name dialog of the main windows goes through
+// here, so tests can answer them without a person at the screen.
+#pragma once
+#include <QString>
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace qvo::ui {
+
+enum class MessageButtons { Ok, OkCancel };
+
+// Shows `text` with the program's title and no icon.  True when the user
+// chose OK.
+bool showMessage(QWidget *parent, const std::string &text, MessageButtons buttons = MessageButtons::Ok);
+
+// Open and save dialogs.  `filter` is the controller's "text|pattern|..."
+// form.  The result is the chosen path, or "" when cancelled.  The save
+// dialog asks the platform's own question before an existing file is
+// overwritten.
+std::string askOpenFileName(QWidget *parent, const std::string &filter);
+std::string askSaveFileName(QWidget *parent, const std::string &filter);
+
+// Paths travel as the file system's bytes; Qt text is converted with the
+// locale's file-name encoding.
+std::string localPath(const QString &path);
+QString displayPath(const std::string &path);
+
+// Turns the controller's filter into Qt's ";;"-separated form, with each
+// entry's patterns separated by blanks.
+QString qtFileFilter(const std::string &filter);
+
+// Test seams: while set, these answer instead of the real dialogs.
+struct PromptHandlers {
+    std::function<bool(const std::string &text, MessageButtons)> message;
+    std::function<std::string(const std::string &filter)> openFile;
+    std::function<std::string(const std::string &filter)> saveFile;
+};
+void setPromptHandlers(PromptHandlers handlers);
+
+} // namespace qvo::ui

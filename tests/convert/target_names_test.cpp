@@ -1,0 +1,52 @@
+#include "convert/target_names.h"
+
+#include <gtest/gtest.h>
+
+using namespace qvo;
+using namespace qvo::convert;
+
+TEST(TargetNames, FormatByIndex)
+{
+    settings::clsQvoSettings s("/dev/null/qvo3.ini");
+    s.lhaCompressLevel = 4;
+    s.zipCompressLevel = 9;
+    s.cabCompressLevel = 20;
+    EXPECT_EQ(targetFormat(s, 0).key, "LHA");
+    EXPECT_EQ(targetFormat(s, 0).compressLevel, 4);
+    EXPECT_EQ(targetFormat(s, 1).extension, "zip");
+    EXPECT_EQ(targetFormat(s, 1).compressLevel, 9);
+    EXPECT_EQ(targetFormat(s, 2).compressLevel, 20);
+    EXPECT_EQ(targetFormat(s, 3).key, "");
+    EXPECT_EQ(targetFormat(s, -1).extension, "");
+}
+
+TEST(TargetNames, MultipleFileNames)
+{
+    EXPECT_EQ(multipleTargetFileName("photos.lzh", "zip"), "photos.zip");
+    EXPECT_EQ(multipleTargetFileName("a.tar.lzh", "CAB"), "a.tar.CAB");
+    EXPECT_EQ(multipleTargetFileName("写真.LZH", "zip"), "写真.zip");
+    EXPECT_EQ(multipleTargetFileName("lzh", "zip"), "lzh.zip");
+    EXPECT_EQ(workingBaseName("photos.tar.lzh"), "photos.tar");
+    EXPECT_EQ(workingBaseName(".lzh"), "");
+}
+
+TEST(TargetNames, SingleFileNames)
+{
+    EXPECT_EQ(singleFileTargetName("/in/a.lzh", false, "/out/new.lz", "lzh"), "/out/new.lzh");
+    EXPECT_EQ(singleFileTargetName("/in/a.lzh", false, "/out/new.dat", "lzh"), "/out/new.dat");
+    EXPECT_EQ(singleFileTargetName("/in/a.lzh", false, "/out/new.", "zip"), "/out/new.zip");
+    EXPECT_EQ(singleFileTargetName("/in/a.lzh", false, "/out.dir/new", "zip"), "/out.dir/new");
+    EXPECT_EQ(singleFileTargetName("/in/a.lzh", false, "/out/new.あい", "zip"), "/out/new.zip");
+    EXPECT_EQ(singleFileTargetName("/in/a.lzh", false, "/out/new.あいう", "zip"), "/out/new.あいう");
+    EXPECT_EQ(singleFileTargetName("/in/a.lzh", true, "/ignored.x", "ZIP"), "/in/a.ZIP");
+}
+
+TEST(TargetNames, SingleFileWorkingFolderName)
+{
+    EXPECT_EQ(singleWorkingName("photos.lzh"), "photos");
+    EXPECT_EQ(singleWorkingName("x.lzh"), "x");
+    EXPECT_EQ(singleWorkingName(".lzh"), "");
+    EXPECT_EQ(singleWorkingName("...lzh"), "");
+    // "写" is three bytes: cutting four bytes from "写真.z" would split it.
+    EXPECT_EQ(singleWorkingName("写真x.z"), "写");
+}

@@ -1,0 +1,265 @@
+// The real qvo program on a virtual X server, driven by xdotool the way a
+// user would: add archives through the open dialog, convert, close with
+// Ctrl+W.  Skipped only when no X server can be started.
+#include "test_support.h"
+
+#include "ui/window_links.h"
+
+#include <filesystem>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char **environ;
+
+namespace qvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A child process, killed (if still running) and reaped with the object.
+class Child {
+public:
+    Child() = default;
+    bool start(const std::vector<std::string> &args, const std::vector<std::string> &extraEnv = {},
+               posix_spawn_file_actions_t *actions = nullptr)
+    {
+        std::vector<char *> argv;
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        std::vector<std::string> envStore;
+        auto overridden = [&](const std::string &entry) {
+            for (const std::string &e : extraEnv)
+                if (entry.compare(0, e.find('=') + 1, e, 0, e.find('=') + 1) == 0)
+                    return true;
+            return false;
+        };
+        for (char **e = environ; *e; ++e)
+            if (!overridden(*e))
+                envStore.emplace_back(*e);
+        for (const std::string &e : extraEnv)
+            envStore.push_back(e);
+        std::vector<char *> envp;
+        for (std::string &e : envStore)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        return ::posix_spawnp(&pid_, argv[0], actions, nullptr, argv.data(), envp.data()) == 0;
+    }
+    // Exit status, or -1 when it did not end within `limit`.
+    int waitFor(std::chrono::milliseconds limit)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (pid_ > 0 && std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+    void terminate()
+    {
+        if (pid_ > 0)
+            ::kill(pid_, SIGTERM);
+    }
+    ~Child()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// Starts Xvfb on a display it picks itself; "" when it cannot start.
+std::string startXvfb(Child &server)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const bool started = server.start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                       "1280x1024x24", "-nolisten", "tcp"},
+                                      {}, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    std::string display;
+    pollfd p{fds[0], POLLIN, 0};
+    while (started && ::poll(&p, 1, 10000) > 0) {
+        char buf[16];
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        display.append(buf, static_cast<size_t>(n));
+        if (display.find('\n') != std::string::npos)
+            break;
+    }
+    ::close(fds[0]);
+    while (!display.empty() && (display.back() == '\n' || display.back() == ' '))
+        display.pop_back();
+    return display.empty() ? std::string() : ":" + display;
+}
+
+class Desktop {
+public:
+    explicit Desktop(std::string display) : display_(std::move(display)) {}
+    // Runs xdotool; its exit status.
+    int xdotool(const std::string &args, std::string *out = nullptr) const
+    {
+        return runCommand("DISPLAY=" + display_ + " timeout 20 xdotool " + args, out);
+    }
+    // The id of a visible window whose name matches, waiting for it.
+    std::string window(const std::string &namePattern) const
+    {
+        std::string out;
+        if (xdotool("search --sync --onlyvisible --name '" + namePattern + "'", &out) != 0)
+            return {};
+        return out.substr(0, out.find('\n'));
+    }
+    bool gone(const std::string &namePattern, std::chrono::seconds limit) const
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            if (runCommand("DISPLAY=" + display_ + " xdotool search --onlyvisible --name '" + namePattern +
+                           "' >/dev/null") != 0)
+                return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+    void keys(const std::string &window, const std::string &keys) const
+    {
+        xdotool("windowfocus --sync " + window);
+        xdotool("key --delay 50 " + keys);
+    }
+
+private:
+    std::string display_;
+};
+
+TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
+{
+    ASSERT_TRUE(haveTool("xdotool"));
+    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
+    ASSERT_TRUE(fs::exists(program)) << program;
+    Child server;
+    const std::string display = startXvfb(server);
+    if (display.empty())
+        GTEST_SKIP() << "no X server could be started";
+    Desktop desktop(display);
+
+    TempDir dir;
+    const fs::path in = dir / "in";
+    const fs::path out = dir / "out";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    fs::create_directories(dir / "tmp");
+    const std::vector<std::string> sources = {"lzh/lhasa/explzh_723/h1_lh5.lzh",
+                                              "lzh/lhasa/explzh_723/h2_subdir.lzh", "cab/gcab/test-mszip.cab"};
+    for (const std::string &s : sources)
+        fs::copy_file(fs::path(QVO_CORPUS_DIR) / s, in / fs::path(s).filename());
+    const fs::path ini = dir / "qvo3.ini";
+    writeFile(ini, "[system]\nmode=1\ndialogAutoClose=1\n[conv]\nsaveFolder=" + out.string() +
+                       "\nconvType=1\nlhaCompressLevel=2\nzipCompressLevel=6\ncabCompressLevel=10\n");
+
+    Child qvo;
+    ASSERT_TRUE(qvo.start({program.string()}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
+                                               "QVO_INI_FILE=" + ini.string(),
+                                               "QVO_LIBRARY_DIR=" + std::string(QVO_LIBRARY_DIR),
+                                               "TMPDIR=" + (dir / "tmp").string()}));
+    const std::string main = desktop.window("^Qvo$");
+    ASSERT_FALSE(main.empty());
+
+    for (const std::string &s : sources) {
+        desktop.keys(main, "ctrl+a");
+        const std::string dialog = desktop.window("^Open$");
+        ASSERT_FALSE(dialog.empty());
+        desktop.xdotool("windowfocus --sync " + dialog);
+        desktop.xdotool("type --delay 2 '" + (in / fs::path(s).filename()).string() + "'");
+        desktop.xdotool("key Return");
+        ASSERT_TRUE(desktop.gone("^Open$", 10s));
+    }
+
+    const bool converts = ui::links::conversionAvailable();
+    desktop.keys(main, "ctrl+c");
+    if (converts) {
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        auto count = [&] { return std::distance(fs::directory_iterator(out), fs::directory_iterator()); };
+        while (count() < 3 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(200ms);
+        EXPECT_EQ(count(), 3);
+    }
+    // The progress window closes by itself; until then the main window
+    // takes no keys, so ask again until the program has ended.
+    int exitStatus = -1;
+    for (int attempt = 0; attempt < 20 && exitStatus < 0; ++attempt) {
+        desktop.keys(main, "ctrl+w");
+        exitStatus = qvo.waitFor(1s);
+    }
+    ASSERT_EQ(exitStatus, 0);
+
+    const std::string settings = readFile(ini);
+    for (const char *key :
+         {"[system]", "top=", "left=", "mode=1", "backGroundConvert=", "dialogAutoClose=1", "deleteBeforeFile=",
+          "[conv]", "convType=1", "sameFolder=0", "useUpperExtension=", "sameTypeConvert=", "lhaCompressLevel=2",
+          "zipCompressLevel=6", "cabCompressLevel=10", "overWrite=", "[singlefilemode]", "sameName=",
+          "beforeFileName=", "convToFileName="})
+        EXPECT_NE(settings.find(key), std::string::npos) << key << "\n" << settings;
+    EXPECT_NE(settings.find("saveFolder=" + out.string()), std::string::npos) << settings;
+    EXPECT_EQ(settings.find("top=0\nleft=0\nmode"), std::string::npos) << "position not stored\n" << settings;
+
+    if (converts) {
+        std::string listing;
+        EXPECT_EQ(runCommand("bsdtar -tf '" + (out / "h1_lh5.zip").string() + "'", &listing), 0);
+        EXPECT_NE(listing.find("gpl-2"), std::string::npos) << listing;
+        EXPECT_EQ(runCommand("bsdtar -tf '" + (out / "h2_subdir.zip").string() + "'", &listing), 0);
+        EXPECT_NE(listing.find("subdir/subdir2/hello.txt"), std::string::npos) << listing;
+        EXPECT_EQ(runCommand("bsdtar -tf '" + (out / "test-mszip.zip").string() + "'", &listing), 0);
+        EXPECT_NE(listing.find("test.txt"), std::string::npos) << listing;
+    }
+}
+
+TEST(ProgramOnX, EndSignalClosesTheSingleFileWindowInOrder)
+{
+    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
+    ASSERT_TRUE(fs::exists(program)) << program;
+    Child server;
+    const std::string display = startXvfb(server);
+    if (display.empty())
+        GTEST_SKIP() << "no X server could be started";
+    Desktop desktop(display);
+
+    TempDir dir;
+    const fs::path ini = dir / "qvo3.ini";
+    writeFile(ini, "[system]\nmode=0\n[singlefilemode]\nbeforeFileName=/data/a.lzh\nconvType=2\ntop=1500\nleft=3000\n");
+    Child qvo;
+    ASSERT_TRUE(qvo.start({program.string()}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
+                                               "QVO_INI_FILE=" + ini.string(),
+                                               "QVO_LIBRARY_DIR=" + std::string(QVO_LIBRARY_DIR)}));
+    ASSERT_FALSE(desktop.window("^Qvo\\(Single File Mode\\)$").empty());
+    qvo.terminate();
+    ASSERT_EQ(qvo.waitFor(20s), 0);
+    const std::string settings = readFile(ini);
+    EXPECT_NE(settings.find("mode=0"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("beforeFileName=/data/a.lzh"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("top=1500\nleft=3000"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("[conv]"), std::string::npos) << settings;
+}
+
+} // namespace
+} // namespace qvo::test

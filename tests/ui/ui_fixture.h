@@ -1,0 +1,63 @@
+// Shared set-up of the window tests: one QApplication on the offscreen
+// platform for the whole executable, fresh globals per test with back-ends
+// that need no library, and every prompt answered by the test.
+#pragma once
+#include "test_support.h"
+
+#include "archive/archive_backend.h"
+#include "archive/archive_ctrl.h"
+#include "core/globals.h"
+#include "core/main_windows.h"
+#include "ui/prompts.h"
+
+#include <QApplication>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace qvo::test {
+
+// A format back-end whose validity the test decides; it never runs.
+class StubBackEnd : public archive::clsArchiveBackEndBase {
+public:
+    StubBackEnd(int32_t mode, const std::string &extension, const std::string &name, bool valid)
+        : clsArchiveBackEndBase(mode, extension, name)
+    {
+        properties_->setValid(valid);
+    }
+    int32_t getLibVersion() override { return 1; }
+    std::string getLibVersionString() override { return {}; }
+    int32_t compress(archive::clsArchiveActionOption &) override { return 0; }
+    int32_t extract(archive::clsArchiveActionOption &) override { return 0; }
+};
+
+struct PromptLog {
+    struct Message {
+        std::string text;
+        ui::MessageButtons buttons;
+    };
+    std::vector<Message> messages;
+    std::deque<bool> answers; // OK (true) or Cancel; OK when empty
+    std::deque<std::string> openNames;
+    std::deque<std::string> saveNames;
+    std::vector<std::string> filters;
+};
+
+class UiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Globals as start-up makes them; `zipValid` false stands for a missing
+    // ZIP library.
+    void makeGlobals(bool zipValid = true);
+    std::string iniPath() const { return (dir / "qvo3.ini").string(); }
+    // A file of `size` bytes below the test folder; returns its path.
+    std::string file(const std::string &relative, size_t size = 100);
+
+    TempDir dir;
+    PromptLog prompts;
+};
+
+} // namespace qvo::test
