@@ -74,6 +74,71 @@ std::string partialFiles(const fs::path &dir, const fs::path &source)
 
 } // namespace
 
+// qvo-convert with its working root (TMPDIR) and save folder on a 64 MiB
+// tmpfs, converting archives small enough for the free-space check but
+// holding 48 MiB each: every row fails with "変換失敗", the working root is
+// left empty, existing targets keep their bytes, and a small batch
+// afterwards converts.
+TEST(FullDisk, QvoConvertBatchFailsEveryRowAndStaysUsable)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo-convert";
+    ASSERT_TRUE(fs::exists(program)) << program;
+    TempDir t;
+    const fs::path disk = t / "disk";
+    TmpfsMount mount(disk, "64m");
+    ASSERT_TRUE(mount.mounted()) << mount.error();
+    const fs::path tmp = disk / "tmp", save = disk / "save";
+    fs::create_directories(tmp);
+    fs::create_directories(save);
+
+    // 48 MiB of zeros (and a little text) pack into a few kilobytes.
+    writeFile(t / "bigtree" / "readme.txt", "small text\n");
+    writeFile(t / "bigtree" / "zeros" / "a.bin", std::string(24 << 20, '\0'));
+    writeFile(t / "bigtree" / "zeros" / "b.bin", std::string(24 << 20, '\0'));
+    makeTree(t / "smalltree", 1, 3000);
+    fs::create_directories(t / "in");
+    fs::create_directories(t / "small");
+    const Format formats[] = {Format::Lha, Format::Zip, Format::Cab};
+    std::string bigSources, smallSources;
+    for (Format f : formats) {
+        const std::string ext = extensionOf(f);
+        ASSERT_EQ(compress(f, t / "bigtree", t / "in" / ("big_" + ext + "." + ext)), 0);
+        ASSERT_EQ(compress(f, t / "smalltree", t / "small" / ("small_" + ext + "." + ext)), 0);
+        bigSources += " " + sh(t / "in" / ("big_" + ext + "." + ext));
+        smallSources += " " + sh(t / "small" / ("small_" + ext + "." + ext));
+        // Existing targets that a failed conversion must not touch.
+        writeFile(save / ("big_" + ext + ".zip"), "existing zip target from " + ext);
+        writeFile(save / ("big_" + ext + ".lzh"), "existing lzh target from " + ext);
+    }
+    const auto saveBefore = snapshot(save);
+    const std::string env = "TMPDIR=" + sh(tmp) + " ";
+
+    for (const char *to : {"zip", "lzh", "cab"}) {
+        SCOPED_TRACE(std::string("--to ") + to);
+        std::string out;
+        int rc = runCommand(env + sh(program) + " --to " + to + " --overwrite --same-type --out " + sh(save) +
+                                bigSources,
+                            &out);
+        EXPECT_NE(rc, 0) << out;
+        size_t failedRows = 0;
+        for (size_t at = out.find("変換失敗"); at != std::string::npos; at = out.find("変換失敗", at + 1))
+            ++failedRows;
+        EXPECT_EQ(failedRows, std::size(formats)) << out;
+        EXPECT_EQ(snapshot(save), saveBefore) << out;
+        const fs::path root = tmp / "Qvo";
+        EXPECT_TRUE(!fs::exists(root) || fs::is_empty(root)) << "left in the working root: " << out;
+    }
+
+    std::string out;
+    EXPECT_EQ(runCommand(env + sh(program) + " --to zip --same-type --out " + sh(save / "small") + smallSources, &out),
+              0)
+        << out;
+    for (Format f : formats)
+        EXPECT_TRUE(fs::is_regular_file(save / "small" / (std::string("small_") + extensionOf(f) + ".zip"))) << out;
+}
+
 TEST(FullDisk, ConversionsFailCleanlyAndTheVolumeStaysUsable)
 {
     if (geteuid() != 0)

@@ -49,6 +49,7 @@ TEST(HugeFile, FiveGibibytesConvertToZipInLittleMemoryAndAreRefusedByCabAndLha)
     ASSERT_TRUE(ex.exited);
     ASSERT_EQ(ex.result, 0);
     EXPECT_LT(ex.maxRssKiB, kMemoryLimitKiB) << "extraction peak memory";
+    std::printf("peak memory: extraction %ld KiB\n", ex.maxRssKiB);
     ASSERT_EQ(fs::file_size(wf / "huge.bin"), kHugeSize);
 
     const fs::path zip = t / "out" / "source.zip";
@@ -57,6 +58,7 @@ TEST(HugeFile, FiveGibibytesConvertToZipInLittleMemoryAndAreRefusedByCabAndLha)
     ASSERT_TRUE(toZip.exited);
     EXPECT_EQ(toZip.result, 0);
     EXPECT_LT(toZip.maxRssKiB, kMemoryLimitKiB) << "ZIP packing peak memory";
+    std::printf("peak memory: packing to ZIP %ld KiB\n", toZip.maxRssKiB);
     std::string listing;
     EXPECT_EQ(runCommand("unzip -l " + sh(zip), &listing), 0) << listing;
     EXPECT_NE(listing.find("5368709120"), std::string::npos) << listing;
@@ -73,5 +75,6 @@ TEST(HugeFile, FiveGibibytesConvertToZipInLittleMemoryAndAreRefusedByCabAndLha)
         EXPECT_EQ(r.result, 0x800B) << "expected the too-large code";
         EXPECT_FALSE(fs::exists(target));
         EXPECT_LT(r.maxRssKiB, kMemoryLimitKiB);
+        std::printf("peak memory: refused %s %ld KiB\n", extensionOf(f), r.maxRssKiB);
     }
 }
