@@ -11,4 +11,4 @@ cmake --build "$BUILD" --target test_robustness -j "${JOBS:-2}"
 unset QVO_SKIP_HEAVY
 QVO_LONG_RUN_PASSES=${QVO_LONG_RUN_PASSES:-5} /usr/bin/time -v \
     "$BUILD/bin/test_robustness" --gtest_filter='HugeFile*:LongRun*' 2>&1 |
-    grep -E '^\[|pass [0-9]|peak memory|conversions|Failure|Expected|Which is|Maximum resident|Elapsed'
+    grep -E '^\[|pass [0-9]|peak memory|qvo-convert:|conversions|Failure|Expected|Which is|Maximum resident|Elapsed'
