@@ -67,9 +67,14 @@ mspack_file *sysOpen(mspack_system *self, const char *filename, int mode)
     return reinterpret_cast<mspack_file *>(f);
 }
 
+// libmspack may hand back a handle it failed to get (a damaged cabinet
+// whose data lies in a missing neighbour), as its own default functions
+// allow: every callback takes a null handle as a failed one.
 void sysClose(mspack_file *file)
 {
     auto *f = reinterpret_cast<CabFile *>(file);
+    if (!f)
+        return;
     if (f->fd >= 0)
         ::close(f->fd);
     if (!f->sink)
@@ -79,7 +84,7 @@ void sysClose(mspack_file *file)
 int sysRead(mspack_file *file, void *buffer, int bytes)
 {
     auto *f = reinterpret_cast<CabFile *>(file);
-    if (f->fd < 0 || bytes < 0)
+    if (!f || f->fd < 0 || bytes < 0)
         return -1;
     int done = 0;
     while (done < bytes) {
@@ -98,7 +103,7 @@ int sysRead(mspack_file *file, void *buffer, int bytes)
 int sysWrite(mspack_file *file, void *buffer, int bytes)
 {
     auto *f = reinterpret_cast<CabFile *>(file);
-    if (!f->sink || bytes < 0)
+    if (!f || !f->sink || bytes < 0)
         return -1;
     int32_t r = f->sink->write(buffer, static_cast<size_t>(bytes));
     if (r != kOk) {
@@ -111,7 +116,7 @@ int sysWrite(mspack_file *file, void *buffer, int bytes)
 int sysSeek(mspack_file *file, off_t offset, int mode)
 {
     auto *f = reinterpret_cast<CabFile *>(file);
-    if (f->fd < 0)
+    if (!f || f->fd < 0)
         return -1;
     int whence = mode == MSPACK_SYS_SEEK_START ? SEEK_SET : mode == MSPACK_SYS_SEEK_CUR ? SEEK_CUR : SEEK_END;
     return ::lseek(f->fd, offset, whence) < 0 ? -1 : 0;
@@ -120,7 +125,7 @@ int sysSeek(mspack_file *file, off_t offset, int mode)
 off_t sysTell(mspack_file *file)
 {
     auto *f = reinterpret_cast<CabFile *>(file);
-    return f->fd < 0 ? -1 : ::lseek(f->fd, 0, SEEK_CUR);
+    return !f || f->fd < 0 ? -1 : ::lseek(f->fd, 0, SEEK_CUR);
 }
 
 void sysMessage(mspack_file *, const char *, ...) {}

@@ -8,7 +8,9 @@ namespace qvo::codecs::lha {
 
 std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder)
 {
-    if (path.empty() || path.find('\xFF') != std::string_view::npos)
+    // NUL would end the name early in every reader; 0xFF is the separator.
+    if (path.empty() || path.find('\xFF') != std::string_view::npos ||
+        path.find('\0') != std::string_view::npos)
         return std::nullopt;
     std::vector<std::string_view> parts;
     size_t start = 0;
