@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: run test test-asan build deps configure install screenshots bench clean
+.PHONY: run test test-asan build deps configure install screenshots bench clean fuzz fuzz-smoke robustness-heavy
 
 run: build
 	$(BUILD)/bin/qvo
@@ -38,6 +38,18 @@ screenshots: build
 bench: deps
 	cmake -S . -B build-bench -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DQVO_BUILD_BENCH=ON -DQVO_BUILD_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
+
+# libFuzzer targets: FUZZ_SECONDS each (default 600), two at a time;
+# crashes are kept in fuzz-out/crashes/.
+fuzz: deps
+	fuzz/run.sh
+
+fuzz-smoke: deps
+	fuzz/run.sh --smoke
+
+# The 5 GiB file and long-run checks as a script.
+robustness-heavy: build
+	tests/robustness/run_heavy.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-bench

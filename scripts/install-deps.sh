@@ -13,6 +13,8 @@ PACKAGES=(
   lhasa libarchive-tools 7zip cabextract unar unzip zip gcab
   # desktop tests and screenshots
   xvfb xauth xdotool fonts-noto-cjk
+  # fuzzing (libFuzzer runtime and symbolizer)
+  clang libclang-rt-14-dev llvm-14
   # benchmarks
   hyperfine jlha-utils
 )
