@@ -65,9 +65,8 @@ public:
                                                             kNiceLength, kChainDepth, &dist2)
                                     : len;
                 if (len2 > len && usable(len2, dist2)) {
-                    // A longer match starts one byte on: take it next round
-                    // (pos + 1 is linked already, so search it again cheaply
-                    // by emitting it here).
+                    // A longer match starts one byte on: send a literal and
+                    // that match (its position is linked already).
                     symbol(in[pos++]);
                     matchAt(in, size, pos, len2, dist2, pos + 1);
                 } else {
