@@ -33,13 +33,17 @@ function(qvo_module name)
   endif()
 endfunction()
 
-# qvo_test(NAME [DEPS ...]): one GoogleTest executable of every test source in
-# the calling folder, registered with CTest.
+# qvo_test(NAME [QT_APPLICATION] [DEPS ...]): one GoogleTest executable of
+# every test source in the calling folder, registered with CTest.
+# QT_APPLICATION adds the shared offscreen QApplication environment.
 function(qvo_test name)
-  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(T "QT_APPLICATION" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT srcs)
     return()
+  endif()
+  if(T_QT_APPLICATION)
+    list(APPEND srcs ${CMAKE_SOURCE_DIR}/tests/qt_environment.cpp)
   endif()
   add_executable(${name} ${srcs})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)

@@ -1,5 +1,6 @@
 // Starts the real program without a display, ends it the way a logout does
 // and looks at the settings file it leaves.
+#include "default_settings_file.h"
 #include "test_support.h"
 
 #include <regex>
@@ -16,6 +17,7 @@ extern char **environ;
 using qvo::test::readFile;
 using qvo::test::TempDir;
 using qvo::test::writeFile;
+using qvo::test::kDefaultSettingsFile;
 
 namespace {
 
@@ -72,30 +74,7 @@ TEST(Program, FirstStartAndOrderlyEndWriteTheDefaultSettings)
     std::string written = readFile(ini);
     written = std::regex_replace(written, std::regex("^\\[system\\]\ntop=-?[0-9]+\nleft=-?[0-9]+\n"),
                                  "[system]\ntop=0\nleft=0\n");
-    EXPECT_EQ(written, "[system]\n"
-                             "top=0\n"
-                             "left=0\n"
-                             "mode=1\n"
-                             "backGroundConvert=0\n"
-                             "dialogAutoClose=0\n"
-                             "deleteBeforeFile=0\n"
-                             "[conv]\n"
-                             "saveFolder=\n"
-                             "convType=0\n"
-                             "sameFolder=0\n"
-                             "useUpperExtension=0\n"
-                             "sameTypeConvert=0\n"
-                             "lhaCompressLevel=2\n"
-                             "zipCompressLevel=6\n"
-                             "cabCompressLevel=10\n"
-                             "overWrite=0\n"
-                             "[singlefilemode]\n"
-                             "convType=0\n"
-                             "sameName=0\n"
-                             "beforeFileName=\n"
-                             "convToFileName=\n"
-                             "top=0\n"
-                             "left=0\n");
+    EXPECT_EQ(written, kDefaultSettingsFile);
 }
 
 TEST(Program, ExistingSettingsAndForeignLinesSurviveARun)

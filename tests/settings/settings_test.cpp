@@ -1,5 +1,6 @@
 #include "settings/clsQvoSettings.h"
 
+#include "default_settings_file.h"
 #include "platform/as_unprivileged_user.h"
 #include "test_support.h"
 
@@ -13,30 +14,7 @@ using qvo::test::writeFile;
 
 namespace {
 
-const std::string defaultFile = "[system]\n"
-                                "top=0\n"
-                                "left=0\n"
-                                "mode=1\n"
-                                "backGroundConvert=0\n"
-                                "dialogAutoClose=0\n"
-                                "deleteBeforeFile=0\n"
-                                "[conv]\n"
-                                "saveFolder=\n"
-                                "convType=0\n"
-                                "sameFolder=0\n"
-                                "useUpperExtension=0\n"
-                                "sameTypeConvert=0\n"
-                                "lhaCompressLevel=2\n"
-                                "zipCompressLevel=6\n"
-                                "cabCompressLevel=10\n"
-                                "overWrite=0\n"
-                                "[singlefilemode]\n"
-                                "convType=0\n"
-                                "sameName=0\n"
-                                "beforeFileName=\n"
-                                "convToFileName=\n"
-                                "top=0\n"
-                                "left=0\n";
+const std::string &defaultFile = qvo::test::kDefaultSettingsFile;
 
 class Settings : public ::testing::Test {
 protected:

@@ -20,7 +20,7 @@ public:
 
 private:
     int argc_ = 1;
-    char name_[16] = "test_settings";
+    char name_[16] = "qvo_test";
     char *argv_[2] = {name_, nullptr};
     std::unique_ptr<QApplication> app_;
 };
