@@ -35,8 +35,8 @@ void createFolder(const std::string &path);
 // something in it could not be removed.
 bool deleteFolder(const std::string &path);
 
-// The working root of conversions: the system temporary folder ($TMPDIR,
-// else /tmp) followed by "Qvo/".  Not created here.
+// The working root of conversions: the user's temporary folder ($TMPDIR,
+// else /tmp/qvo-<uid>/) followed by "Qvo/".  Not created here.
 std::string getTempFolderName();
 
 // `path` with "/" appended unless it already ends with one ("" gives "/").

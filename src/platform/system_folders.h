@@ -4,8 +4,10 @@
 
 namespace qvo::platform {
 
-// The system temporary folder with a trailing separator: $TMPDIR when it
-// is set to an absolute path, else /tmp/.
+// The user's temporary folder with a trailing separator: $TMPDIR when it
+// is set to an absolute path, else /tmp/qvo-<uid>/, a folder of this user
+// alone (created on first use; ~/.cache/qvo/tmp/ when that name is taken by
+// something unsafe).
 std::string temporaryFolder();
 
 // The folder of the running program file, with a trailing separator; empty

@@ -1,5 +1,7 @@
 #include "platform/system_folders.h"
 
+#include "platform/posix/private_folder.h"
+
 #include <climits>
 #include <cstdlib>
 #include <pwd.h>
@@ -25,6 +27,17 @@ std::string homeFolder()
     return {};
 }
 
+// $XDG_CACHE_HOME when it is an absolute path, else ~/.cache/; empty
+// without a home folder.
+std::string userCacheFolder()
+{
+    std::string xdg = environmentValue("XDG_CACHE_HOME");
+    if (!xdg.empty() && xdg.front() == '/')
+        return withTrailingSlash(xdg);
+    std::string home = homeFolder();
+    return home.empty() ? std::string() : withTrailingSlash(home) + ".cache/";
+}
+
 } // namespace
 
 std::string environmentValue(const char *name)
@@ -36,9 +49,21 @@ std::string environmentValue(const char *name)
 std::string temporaryFolder()
 {
     std::string tmp = environmentValue("TMPDIR");
-    if (tmp.empty() || tmp.front() != '/')
-        tmp = "/tmp";
-    return withTrailingSlash(tmp);
+    if (!tmp.empty() && tmp.front() == '/')
+        return withTrailingSlash(tmp);
+    // Like a per-user temporary folder on other systems: /tmp itself is
+    // shared, so conversions of two accounts would meet in one working root.
+    std::string own = privateFolderBelow("/tmp", ::getuid());
+    if (!own.empty())
+        return own;
+    if (std::string cache = userCacheFolder(); !cache.empty()) {
+        std::string fallback = cache + "qvo/tmp/";
+        if (ensurePrivateFolder(fallback, ::getuid()))
+            return fallback;
+    }
+    // Nothing safe: name the private folder anyway, so that creating the
+    // working folders fails clearly instead of writing somewhere shared.
+    return "/tmp/qvo-" + std::to_string(::getuid()) + "/";
 }
 
 std::string programFolder()
