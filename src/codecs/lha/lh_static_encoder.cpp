@@ -184,15 +184,26 @@ void LhStaticEncoder::countFreqs(size_t b, size_t e, BlockFreqs &f) const
     }
 }
 
+// Builds the code of one table.  Returns the only symbol in use when there
+// are fewer than two (the table is then sent as that symbol alone, 0 when
+// none is used), else -1 with lengths and codes filled in.
+static int buildTable(const uint32_t *freq, unsigned n, uint8_t *len, uint16_t *code)
+{
+    if (buildCodeLengths(freq, n, kMaxCodeLength, len) >= 2) {
+        buildCanonicalCodes(len, n, code);
+        return -1;
+    }
+    int single = 0;
+    for (unsigned i = 0; i < n; ++i)
+        if (freq[i])
+            single = int(i);
+    return single;
+}
+
 void LhStaticEncoder::buildTables(const BlockFreqs &f, BlockTables &t) const
 {
-    if (buildCodeLengths(f.c.data(), kNumC, kMaxCodeLength, t.cLen.data()) < 2) {
-        t.cSingle = 0;
-        for (unsigned i = 0; i < kNumC; ++i)
-            if (f.c[i])
-                t.cSingle = int(i);
-    } else {
-        buildCanonicalCodes(t.cLen.data(), kNumC, t.cCode.data());
+    t.cSingle = buildTable(f.c.data(), kNumC, t.cLen.data(), t.cCode.data());
+    if (t.cSingle < 0) {
         // Frequencies of the pt symbols that code the c lengths: 0 = one
         // zero, 1 = 3..18 zeros (4 more bits), 2 = 20.. zeros (9 more bits),
         // k + 2 = length k.
@@ -220,24 +231,10 @@ void LhStaticEncoder::buildTables(const BlockFreqs &f, BlockTables &t) const
                 t.tFreq[k + 2]++;
             }
         }
-        if (buildCodeLengths(t.tFreq.data(), kNumT, kMaxCodeLength, t.tLen.data()) < 2) {
-            t.tSingle = 0;
-            for (unsigned i = 0; i < kNumT; ++i)
-                if (t.tFreq[i])
-                    t.tSingle = int(i);
-        } else {
-            buildCanonicalCodes(t.tLen.data(), kNumT, t.tCode.data());
-        }
+        t.tSingle = buildTable(t.tFreq.data(), kNumT, t.tLen.data(), t.tCode.data());
     }
     const unsigned np = params_.positionSyms;
-    if (buildCodeLengths(f.p.data(), np, kMaxCodeLength, t.pLen.data()) < 2) {
-        t.pSingle = 0;
-        for (unsigned i = 0; i < np; ++i)
-            if (f.p[i])
-                t.pSingle = int(i);
-    } else {
-        buildCanonicalCodes(t.pLen.data(), np, t.pCode.data());
-    }
+    t.pSingle = buildTable(f.p.data(), np, t.pLen.data(), t.pCode.data());
 }
 
 // Code lengths of the pt and p tables: 3 bits each, 7 and up as "111"
