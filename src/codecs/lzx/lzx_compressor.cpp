@@ -7,10 +7,10 @@
 // folder ends.
 //
 // Each frame is parsed in two passes: the matches of every position are
-// collected first (a shallow binary-tree search plus one probe for long
-// repeats far back), then OptimalParser picks the cheapest path through
-// them.  The shallow search keeps the cost down; the cheapest-path parse
-// more than makes up what it loses.
+// collected first (a shallow binary-tree search over the recent bytes plus
+// one probe for long repeats anywhere in the window), then OptimalParser
+// picks the cheapest path through them.  The shallow search keeps the cost
+// down; the cheapest-path parse more than makes up what it loses.
 #include "codecs/lzx/lzx_compressor.h"
 
 #include <algorithm>
@@ -37,17 +37,23 @@ using match::BtMatch;
 using match::BtMatchFinder;
 using match::LongMatchTable;
 
-// Search effort.  A walk cut short drops the older strings below the cut
-// from the tree; the long-match table finds the long ones among them.
-constexpr unsigned kDefaultSearchDepth = 3;
-constexpr unsigned kDefaultNiceLength = 64;
+// The tree covers only the last 2^17 bytes and is searched two nodes deep:
+// its arrays then stay in the caches, and the walks, which are all cache
+// misses in a tree over a 2 MiB window, cost a fraction.  Repeats further
+// back come from the long-match table over the whole window; the shorter
+// ones there would hardly pay for their long offsets anyway.
+constexpr int kMaxTreeBits = 17;
+constexpr unsigned kTreeHashBits = 16;
+constexpr unsigned kDefaultSearchDepth = 2;
+// Matches this long end the search, and the parse takes them whole.
+constexpr unsigned kDefaultNiceLength = 32;
 
 // After a frame that shrank by less than this (in 1/64), the next frame is
 // searched lightly: compressed or random data wastes searches.  Only every
 // kLightStride-th position goes into the tree; the long-match table still
 // takes every position, so a second copy of such data is found.
 constexpr size_t kIncompressibleOf64 = 62;
-constexpr unsigned kLightSearchDepth = 2;
+constexpr unsigned kLightSearchDepth = 1;
 constexpr uint32_t kLightStride = 4;
 
 // The format allows offsets up to the window size - 3, but 7-Zip (26.02)
@@ -67,7 +73,8 @@ public:
     LzxFolderCompressor(int windowBits, const LzxOptions &options)
         : windowBits_(windowBits), windowSize_(uint32_t(1) << windowBits),
           mainSymbols_(kNumChars + 8 * positionSlots(windowBits)), options_(options),
-          finder_(unsigned(windowBits), unsigned(std::clamp(windowBits - 2, 16, 19)),
+          treeBits_(std::min(windowBits, kMaxTreeBits)),
+          finder_(unsigned(treeBits_), kTreeHashBits,
                   options.niceLength ? std::min<unsigned>(options.niceLength, kMaxMatch) : kDefaultNiceLength),
           longMatches_(longTableBits(windowBits)), parser_(finder_.niceLength())
     {
@@ -111,6 +118,7 @@ private:
     const uint8_t *at(uint32_t pos) const { return buffer_.data() + (pos - bufferStart_); }
 
     uint32_t maxDistance(uint32_t pos) const { return std::min(pos, windowSize_ - kWindowMargin); }
+    uint32_t treeDistance(uint32_t pos) const { return std::min(pos, (uint32_t(1) << treeBits_) - kWindowMargin); }
 
     // Copies a frame behind the history, applying the E8 filter (the
     // decoder's window holds the filtered bytes).  Returns its position.
@@ -139,7 +147,7 @@ private:
         if (end - pos >= kPrefetchFar + LongMatchTable::kPrefixLength) {
             finder_.prefetch(at(pos + kPrefetchFar));
             const uint32_t near = pos + kPrefetchNear;
-            finder_.prefetchRoot(at(near), near, maxDistance(near));
+            finder_.prefetchRoot(at(near), near, treeDistance(near));
         }
     }
 
@@ -150,7 +158,7 @@ private:
         const uint32_t nice = finder_.niceLength();
         for (; treeTo_ < pos && dataEnd - treeTo_ >= nice; ++treeTo_) {
             prefetchAhead(treeTo_, dataEnd);
-            finder_.insert(at(treeTo_), treeTo_, maxDistance(treeTo_), searchDepth_);
+            finder_.insert(at(treeTo_), treeTo_, treeDistance(treeTo_), searchDepth_);
         }
     }
 
@@ -180,10 +188,10 @@ private:
         if (searchTree) {
             prefetchAhead(pos, end);
             if (end - pos >= nice && treeTo_ == pos) {
-                n = finder_.findAndInsert(in, pos, limit, depth, out);
+                n = finder_.findAndInsert(in, pos, treeDistance(pos), depth, out);
                 treeTo_ = pos + 1;
             } else {
-                n = finder_.find(in, pos, end - pos, limit, depth, out);
+                n = finder_.find(in, pos, end - pos, treeDistance(pos), depth, out);
             }
             // The finder compares no further than niceLength.
             if (n && out[n - 1].length == nice)
@@ -236,6 +244,7 @@ private:
     const uint32_t windowSize_;
     const unsigned mainSymbols_;
     const LzxOptions options_;
+    const int treeBits_;
     BtMatchFinder finder_;
     LongMatchTable longMatches_;
     OptimalParser parser_;
