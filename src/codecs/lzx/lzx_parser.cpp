@@ -9,6 +9,8 @@ namespace qvo::codecs::lzx {
 
 namespace {
 
+constexpr uint32_t kTakeWholeLength = 128;
+
 // The offsets after a match at `distance`, as RepeatedOffsets::code keeps them.
 void advance(std::array<uint32_t, kNumRepeats> &r, uint32_t distance)
 {
@@ -48,12 +50,13 @@ void OptimalParser::parse(std::span<const uint8_t> frame, uint32_t streamPos, co
             continue;
 
         // Repeat matches, each distinct offset once.
-        uint32_t rep0Length = 0;
+        uint32_t rep0Length = 0, longest = 0;
         for (unsigned k = 0; k < kNumRepeats; ++k) {
             const uint32_t d = r[k];
             if (d > pos || (k > 0 && d == r[0]) || (k == 2 && d == r[1]))
                 continue;
             const uint32_t len = match::lzExtend(in, in - d, 0, avail);
+            longest = std::max(longest, len);
             if (k == 0)
                 rep0Length = len;
             if (len < kMinMatch)
@@ -72,7 +75,15 @@ void OptimalParser::parse(std::span<const uint8_t> frame, uint32_t streamPos, co
                     relax(i + l, here.cost + uint32_t(costs.match(slot, l)), i, l, cand.distance);
             }
             next = std::max(next, cand.length + 1);
+            longest = std::max(longest, cand.length);
         }
+        // A very long match is taken whole: the positions it covers are
+        // not expanded (runs and repeated files would otherwise cost a
+        // comparison of some hundred bytes at every byte).  Nothing
+        // reaches them from here on, so the path goes through i + longest
+        // or jumps over it.
+        if (longest >= kTakeWholeLength)
+            i += longest - 1;
     }
 
     path_.clear();
