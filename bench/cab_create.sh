@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# cab_create.sh - our MSZIP cabinet creation side by side with `gcab -c -z`.
+# cab_create.sh - our MSZIP cabinet creation side by side with `gcab -c -z`,
+# or, given -ml:N, our LZX cabinet creation side by side with our MSZIP.
 #
-# usage: bench/cab_create.sh [small|large] [BUILD_DIR]
+# usage: bench/cab_create.sh [small|large] [BUILD_DIR] [-mz|-ml:N]
 #
 # Builds the benchmark tree with ../shared/bench/make-corpus.sh (kept in
 # $QVO_BENCH_CACHE, default /tmp/qvo-bench, and reused while it exists), then
@@ -13,6 +14,7 @@ set -euo pipefail
 SIZE=${1:-small}
 HERE=$(cd "$(dirname "$0")" && pwd)
 BUILD=${2:-$HERE/../build}
+METHOD=${3:--mz}
 DRIVER=$BUILD/bin/cab_create_call
 CORPUS_SCRIPT=${QVO_CORPUS_SCRIPT:-$HERE/../../shared/bench/make-corpus.sh}
 CACHE=${QVO_BENCH_CACHE:-/tmp/qvo-bench}
@@ -40,6 +42,30 @@ chmod +x "$OUT/gcab.sh"
 
 OURS="$DRIVER '$TREE' '-a -r -i -mz \"$OUT/ours.cab\" *.*'"
 GCAB="'$OUT/gcab.sh' '$TREE' '$OUT/list' '$OUT/gcab.cab'"
+
+if [ "$METHOD" != -mz ]; then
+  LZX="$DRIVER '$TREE' '-a -r -i $METHOD \"$OUT/lzx.cab\" *.*'"
+  hyperfine --warmup 1 --min-runs 5 \
+    --prepare "rm -f '$OUT/ours.cab' '$OUT/lzx.cab'" \
+    --export-json "$OUT/times.json" \
+    -n "qvo cab32 $METHOD" "$LZX" -n "qvo cab32 -mz" "$OURS"
+  bash -c "$LZX" >/dev/null # the last runs' --prepare removed it
+  cabextract -t "$OUT/lzx.cab" >/dev/null || { echo "our LZX cabinet does not test clean" >&2; exit 1; }
+  TREE=$TREE python3 - "$OUT/times.json" "$OUT/lzx.cab" "$OUT/ours.cab" "$METHOD" "$SIZE" <<'PY'
+import json, os, sys
+times, lzx, mszip, method, size = sys.argv[1:]
+r = {x["command"]: x for x in json.load(open(times))["results"]}
+l, m = r["qvo cab32 " + method], r["qvo cab32 -mz"]
+cpu = lambda x: x["user"] + x["system"]
+s_l, s_m = os.path.getsize(lzx), os.path.getsize(mszip)
+tree = sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(os.environ["TREE"]) for f in fs
+           if not os.path.islink(os.path.join(d, f)))
+print(f"\ntree: {size}, {tree} bytes")
+print(f"cpu   {method} {cpu(l):.3f} s ({tree / cpu(l) / 1e6:.2f} MB/s)   -mz {cpu(m):.3f} s   speed ratio {cpu(m) / cpu(l):.3f}")
+print(f"size  {method} {s_l} B   -mz {s_m} B   ratio {s_l / s_m:.4f}")
+PY
+  exit 0
+fi
 
 hyperfine --warmup 1 --min-runs 5 \
   --prepare "rm -f '$OUT/ours.cab' '$OUT/gcab.cab'" \

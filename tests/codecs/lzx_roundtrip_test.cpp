@@ -90,6 +90,31 @@ TEST(LzxRoundTrip, LargerWindowFindsLongRangeRepeats)
     EXPECT_LT(large, small * 6 / 10);
 }
 
+TEST(LzxRoundTrip, RepeatsFarBeyondTheTreeAreStillFound)
+{
+    // 50 KB of noise, 1.3 MB of text, the noise again: the second copy lies
+    // far beyond the recent bytes the tree searches, and follows data that
+    // compresses, so only the window-wide table can find it.
+    const std::string noise = randomBytes(50000, 21);
+    const std::string text = textData(1300000, 22);
+    size_t once = 0, twice = 0;
+    expectMspackRoundTrip({{"a.bin", noise}, {"b.txt", text}}, 21, {}, &once);
+    expectMspackRoundTrip({{"a.bin", noise}, {"b.txt", text}, {"c.bin", noise}}, 21, {}, &twice);
+    EXPECT_LT(twice - once, noise.size() / 20);
+}
+
+TEST(LzxRoundTrip, TextAfterNoiseCompressesAsWell)
+{
+    // Noise makes the next frames searched lightly; text after it must
+    // not stay that way.
+    const std::string noise = randomBytes(3 * 32768, 23);
+    const std::string text = textData(400000, 24);
+    size_t textAlone = 0, both = 0;
+    expectMspackRoundTrip({{"t.txt", text}}, 18, {}, &textAlone);
+    expectMspackRoundTrip({{"n.bin", noise}, {"t.txt", text}}, 18, {}, &both);
+    EXPECT_LT(both, noise.size() + textAlone + textAlone / 50 + 200);
+}
+
 TEST(LzxRoundTrip, StoredBlocksBoundIncompressibleFrames)
 {
     const std::string noise = randomBytes(5 * 32768 + 17, 5);

@@ -100,7 +100,7 @@ void BlockWriter::write(BitWriter &writer, std::span<const Item> items, std::spa
         }
     }
     std::copy(mainLen.begin(), mainLen.end(), prevMain_.begin());
-    costs.update(mainLen, lengthLen, mainFreq);
+    costs.update(mainLen, lengthLen);
     prevLength_ = lengthLen;
     if (mainLen[0xE8])
         intelStarted_ = true;

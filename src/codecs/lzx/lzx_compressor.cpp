@@ -5,10 +5,15 @@
 // padded to a 16-bit boundary at every frame end.  Trees, repeated offsets
 // and the window carry over between frames; nothing is reset before the
 // folder ends.
+//
+// Each frame is parsed in two passes: the matches of every position are
+// collected first (a shallow binary-tree search over the recent bytes plus
+// one probe for long repeats anywhere in the window), then OptimalParser
+// picks the cheapest path through them.  The shallow search keeps the cost
+// down; the cheapest-path parse more than makes up what it loses.
 #include "codecs/lzx/lzx_compressor.h"
 
 #include <algorithm>
-#include <array>
 #include <cassert>
 #include <cstring>
 #include <vector>
@@ -19,7 +24,10 @@
 #include "codecs/lzx/lzx_costs.h"
 #include "codecs/lzx/lzx_e8.h"
 #include "codecs/lzx/lzx_items.h"
+#include "codecs/lzx/lzx_parser.h"
 #include "codecs/match/bt_matchfinder.h"
+#include "codecs/match/long_match_table.h"
+#include "codecs/match/lz_extend.h"
 
 namespace qvo::codecs::lzx {
 
@@ -27,51 +35,54 @@ namespace {
 
 using match::BtMatch;
 using match::BtMatchFinder;
+using match::LongMatchTable;
 
-// A match one byte later must win by this much to be preferred.
-constexpr int kLazyMargin = 2 * kCostScale;
-
-// Search effort.  Insertions walk the tree too, and a walk cut short drops
-// the older strings below the cut, so their depth decides how much of a
-// large window stays reachable.
-constexpr unsigned kDefaultSearchDepth = 24;
-constexpr unsigned kDefaultNiceLength = 64;
-
-// A match this long is taken without looking one byte ahead.
-constexpr uint32_t kLazyLimit = 32;
+// The tree covers only the last 2^17 bytes and is searched two nodes deep:
+// its arrays then stay in the caches, and the walks, which are all cache
+// misses in a tree over a 2 MiB window, cost a fraction.  Repeats further
+// back come from the long-match table over the whole window; the shorter
+// ones there would hardly pay for their long offsets anyway.
+constexpr int kMaxTreeBits = 17;
+constexpr unsigned kTreeHashBits = 16;
+constexpr unsigned kDefaultSearchDepth = 2;
+// Matches this long end the search, and the parse takes them whole.
+constexpr unsigned kDefaultNiceLength = 32;
 
 // After a frame that shrank by less than this (in 1/64), the next frame is
-// searched lightly: compressed or random data wastes deep searches.
+// searched lightly: compressed or random data wastes searches.  Only every
+// kLightStride-th position goes into the tree; the long-match table still
+// takes every position, so a second copy of such data is found.
 constexpr size_t kIncompressibleOf64 = 62;
-constexpr unsigned kLightSearchDepth = 4;
-constexpr unsigned kLightInsertDepth = 2;
+constexpr unsigned kLightSearchDepth = 1;
+constexpr uint32_t kLightStride = 4;
 
 // The format allows offsets up to the window size - 3, but 7-Zip (26.02)
 // copies a match at exactly that offset wrongly: its copy loop writes a few
 // bytes past the destination, which there is the source.  One less is safe.
 constexpr uint32_t kWindowMargin = 4;
 
-struct Candidate {
-    uint32_t length = 0;
-    uint32_t distance = 0;
-    int gain = 0; // bits saved against literals, in 1/16 bit
-};
+// Tree roots are fetched this many positions ahead, and the root's node and
+// string half as far ahead: every walk starts with those misses.
+constexpr uint32_t kPrefetchFar = 16;
+constexpr uint32_t kPrefetchNear = 8;
+
+unsigned longTableBits(int windowBits) { return unsigned(std::clamp(windowBits - 1, 16, 20)); }
 
 class LzxFolderCompressor final : public cab::FolderCompressor {
 public:
     LzxFolderCompressor(int windowBits, const LzxOptions &options)
         : windowBits_(windowBits), windowSize_(uint32_t(1) << windowBits),
           mainSymbols_(kNumChars + 8 * positionSlots(windowBits)), options_(options),
-          finder_(unsigned(windowBits), unsigned(std::clamp(windowBits - 2, 16, 19)),
-                  options.niceLength ? std::min<unsigned>(options.niceLength, kMaxMatch) : kDefaultNiceLength)
+          treeBits_(std::min(windowBits, kMaxTreeBits)),
+          finder_(unsigned(treeBits_), kTreeHashBits,
+                  options.niceLength ? std::min<unsigned>(options.niceLength, kMaxMatch) : kDefaultNiceLength),
+          longMatches_(longTableBits(windowBits)), parser_(finder_.niceLength())
     {
         searchDepth_ = options.searchDepth ? options.searchDepth : kDefaultSearchDepth;
-        insertDepth_ = std::max(1u, searchDepth_ * 2 / 3);
         // Room for the window of history plus several frames, so the
         // history is moved down only every few frames.
         size_t capacity = size_t(windowSize_) + std::max<size_t>(windowSize_, 8 * cab::kFrameSize);
         buffer_.resize(capacity);
-        matches_.resize(kMaxMatch + 1);
         items_.reserve(cab::kFrameSize);
     }
 
@@ -95,7 +106,8 @@ public:
         }
         const size_t outStart = out.size();
         items_.clear();
-        parse(frameStart, frameEnd);
+        collectMatches(frameStart, frameEnd);
+        parser_.parse({at(frameStart), input.size()}, frameStart, found_, costs_, repeats_, items_);
         blocks_.write(writer, items_, {at(frameStart), input.size()}, repeats_, costs_);
         writer.alignToWord();
         ++frameIndex_;
@@ -105,6 +117,9 @@ public:
 private:
     const uint8_t *at(uint32_t pos) const { return buffer_.data() + (pos - bufferStart_); }
 
+    uint32_t maxDistance(uint32_t pos) const { return std::min(pos, windowSize_ - kWindowMargin); }
+    uint32_t treeDistance(uint32_t pos) const { return std::min(pos, (uint32_t(1) << treeBits_) - kWindowMargin); }
+
     // Copies a frame behind the history, applying the E8 filter (the
     // decoder's window holds the filtered bytes).  Returns its position.
     uint32_t appendFrame(std::span<const uint8_t> input)
@@ -112,7 +127,7 @@ private:
         size_t used = streamPos_ - bufferStart_;
         if (used + input.size() > buffer_.size()) {
             // A window of history, plus the previous frame's tail whose
-            // insertion into the tree waited for this frame.
+            // insertion waited for this frame.
             size_t keep = std::min<size_t>(used, windowSize_ + kMaxMatch);
             std::memmove(buffer_.data(), buffer_.data() + (used - keep), keep);
             bufferStart_ = streamPos_ - uint32_t(keep);
@@ -127,57 +142,13 @@ private:
         return start;
     }
 
-    static uint32_t commonLength(const uint8_t *a, const uint8_t *b, uint32_t limit)
+    void prefetchAhead(uint32_t pos, uint32_t end)
     {
-        uint32_t n = 0;
-        while (n < limit && a[n] == b[n])
-            ++n;
-        return n;
-    }
-
-    int gain(uint32_t length, unsigned slot) const
-    {
-        return int(length) * costs_.literal() - costs_.match(slot, length);
-    }
-
-    // The best way to start a match at `pos`; inserts `pos` into the tree.
-    Candidate evaluate(uint32_t pos, uint32_t end)
-    {
-        Candidate best;
-        const uint8_t *in = at(pos);
-        const uint32_t avail = std::min(end - pos, kMaxMatch);
-        for (unsigned r = 0; r < kNumRepeats; ++r) {
-            const uint32_t d = repeats_[r];
-            if (d > pos || avail < kMinMatch)
-                continue;
-            const uint32_t len = commonLength(in, in - d, avail);
-            if (len < kMinMatch)
-                continue;
-            const int g = gain(len, r);
-            if (g > best.gain)
-                best = {len, d, g};
+        if (end - pos >= kPrefetchFar + LongMatchTable::kPrefixLength) {
+            finder_.prefetch(at(pos + kPrefetchFar));
+            const uint32_t near = pos + kPrefetchNear;
+            finder_.prefetchRoot(at(near), near, treeDistance(near));
         }
-        const uint32_t maxDistance = std::min(pos, windowSize_ - kWindowMargin);
-        const uint32_t nice = finder_.niceLength();
-        size_t n;
-        const unsigned depth = incompressible_ ? kLightSearchDepth : searchDepth_;
-        if (end - pos > BtMatchFinder::kMinLength)
-            finder_.prefetch(in + 1);
-        if (end - pos >= nice && insertedTo_ == pos) {
-            n = finder_.findAndInsert(in, pos, maxDistance, depth, matches_.data());
-            insertedTo_ = pos + 1;
-        } else {
-            n = finder_.find(in, pos, end - pos, maxDistance, depth, matches_.data());
-        }
-        for (size_t i = 0; i < n; ++i) {
-            BtMatch m = matches_[i];
-            if (m.length == nice) // the finder stops looking there; we may go on
-                m.length = commonLength(in, in - m.distance, avail);
-            const int g = gain(m.length, slotOfFormatted(m.distance + 2));
-            if (g > best.gain)
-                best = {m.length, m.distance, g};
-        }
-        return best;
     }
 
     // Inserts the positions before `pos` not yet in the tree, as far as
@@ -185,72 +156,113 @@ private:
     void insertUpTo(uint32_t pos, uint32_t dataEnd)
     {
         const uint32_t nice = finder_.niceLength();
-        const unsigned depth = incompressible_ ? kLightInsertDepth : insertDepth_;
-        for (; insertedTo_ < pos && dataEnd - insertedTo_ >= nice; ++insertedTo_) {
-            if (dataEnd - insertedTo_ > BtMatchFinder::kMinLength)
-                finder_.prefetch(at(insertedTo_) + 1);
-            finder_.insert(at(insertedTo_), insertedTo_, std::min(insertedTo_, windowSize_ - kWindowMargin), depth);
+        for (; treeTo_ < pos && dataEnd - treeTo_ >= nice; ++treeTo_) {
+            prefetchAhead(treeTo_, dataEnd);
+            finder_.insert(at(treeTo_), treeTo_, treeDistance(treeTo_), searchDepth_);
         }
     }
 
-    // Lazy parsing: a match is taken unless the next position starts a
-    // better one.
-    void parse(uint32_t start, uint32_t end)
+    // The long-match table takes every position with eight bytes after it.
+    const uint8_t *probeLongTable(uint32_t pos, uint32_t end, int64_t *candidate)
+    {
+        *candidate = -1;
+        for (; longTo_ <= pos && end - longTo_ >= LongMatchTable::kPrefixLength; ++longTo_) {
+            if (end - longTo_ >= kPrefetchFar + LongMatchTable::kPrefixLength)
+                longMatches_.prefetch(at(longTo_ + kPrefetchFar));
+            if (longTo_ == pos)
+                *candidate = longMatches_.candidate(at(pos));
+            longMatches_.insert(at(longTo_), longTo_);
+        }
+        return at(pos);
+    }
+
+    // The matches of one position, lengths increasing; inserts it.
+    size_t findMatches(uint32_t pos, uint32_t end, unsigned depth, bool searchTree, BtMatch *out)
+    {
+        const uint32_t avail = std::min(end - pos, kMaxMatch);
+        const uint32_t limit = maxDistance(pos);
+        const uint32_t nice = finder_.niceLength();
+        int64_t longCandidate;
+        const uint8_t *in = probeLongTable(pos, end, &longCandidate);
+        size_t n = 0;
+        if (searchTree) {
+            prefetchAhead(pos, end);
+            if (end - pos >= nice && treeTo_ == pos) {
+                n = finder_.findAndInsert(in, pos, treeDistance(pos), depth, out);
+                treeTo_ = pos + 1;
+            } else {
+                n = finder_.find(in, pos, end - pos, treeDistance(pos), depth, out);
+            }
+            // The finder compares no further than niceLength.
+            if (n && out[n - 1].length == nice)
+                out[n - 1].length = match::lzExtend(in, in - out[n - 1].distance, nice, avail);
+        }
+        if (longCandidate >= 0 && pos - uint32_t(longCandidate) <= limit) {
+            const uint32_t d = pos - uint32_t(longCandidate);
+            const uint32_t len = match::lzExtend(in, in - d, 0, avail);
+            if (len >= LongMatchTable::kPrefixLength && (n == 0 || len > out[n - 1].length))
+                out[n++] = {len, d};
+        }
+        return n;
+    }
+
+    // Fills found_ for the frame [start, end).  Positions inside a match
+    // of niceLength or more are only inserted: the parse takes such a
+    // match whole.
+    void collectMatches(uint32_t start, uint32_t end)
     {
         // The last positions of the previous frame waited for this data.
         insertUpTo(start, end);
-        insertedTo_ = start;
-        uint32_t pos = start;
-        Candidate cur = evaluate(pos, end);
-        while (pos < end) {
-            if (cur.length < kMinMatch) {
-                emitLiteral(*at(pos));
-                ++pos;
-                if (pos < end)
-                    cur = evaluate(pos, end);
+        const uint32_t n = end - start;
+        const uint32_t nice = finder_.niceLength();
+        const bool light = incompressible_;
+        const unsigned depth = light ? std::min(searchDepth_, kLightSearchDepth) : searchDepth_;
+        found_.first.resize(n + 1);
+        found_.matches.resize(std::max<size_t>(found_.matches.size(), 2 * size_t(nice) + 64));
+        size_t used = 0;
+        uint32_t skipTo = start;
+        for (uint32_t pos = start; pos < end; ++pos) {
+            found_.first[pos - start] = uint32_t(used);
+            if (pos < skipTo)
                 continue;
-            }
-            if (cur.length < kLazyLimit && pos + 1 < end) {
-                Candidate next = evaluate(pos + 1, end);
-                if (next.gain > cur.gain + kLazyMargin) {
-                    emitLiteral(*at(pos));
-                    ++pos;
-                    cur = next;
-                    continue;
-                }
-            }
-            emitMatch(cur.length, cur.distance);
-            pos += cur.length;
+            if (light && treeTo_ < pos)
+                treeTo_ = pos; // the skipped positions stay out of the tree
             insertUpTo(pos, end);
-            if (pos < end)
-                cur = evaluate(pos, end);
+            if (found_.matches.size() < used + nice + 2)
+                found_.matches.resize(2 * found_.matches.size());
+            const bool searchTree = !light || pos % kLightStride == 0;
+            const size_t k = findMatches(pos, end, depth, searchTree, &found_.matches[used]);
+            if (k && found_.matches[used + k - 1].length >= nice)
+                skipTo = pos + found_.matches[used + k - 1].length;
+            used += k;
         }
+        found_.first[n] = uint32_t(used);
+        insertUpTo(end, end);
     }
-
-    void emitLiteral(uint8_t byte) { items_.push_back(literalItem(byte)); }
-    void emitMatch(uint32_t length, uint32_t distance) { items_.push_back(repeats_.code(length, distance)); }
-
 
     const int windowBits_;
     const uint32_t windowSize_;
     const unsigned mainSymbols_;
     const LzxOptions options_;
+    const int treeBits_;
     BtMatchFinder finder_;
+    LongMatchTable longMatches_;
+    OptimalParser parser_;
     CostModel costs_{mainSymbols_};
     unsigned searchDepth_;
-    unsigned insertDepth_;
     bool incompressible_ = false; // the last frame hardly compressed
 
     std::vector<uint8_t> buffer_;
     uint32_t bufferStart_ = 0; // stream position of buffer_[0]
     uint32_t streamPos_ = 0;   // stream position of the next frame
-    uint32_t insertedTo_ = 0;
+    uint32_t treeTo_ = 0;      // positions before it are in the tree (or skipped)
+    uint32_t longTo_ = 0;      // positions before it are in the long-match table
     uint64_t frameIndex_ = 0;
     bool headerWritten_ = false;
 
     RepeatedOffsets repeats_;
     BlockWriter blocks_{mainSymbols_, options_.e8Translation, options_.allowUncompressed, options_.allowAligned};
-    std::vector<BtMatch> matches_;
+    FrameMatches found_;
     std::vector<Item> items_;
 };
 

@@ -22,44 +22,54 @@ class CostModel {
 public:
     explicit CostModel(unsigned mainSymbols) : mainSymbols_(mainSymbols)
     {
-        std::fill(mainCost_.begin(), mainCost_.end(), kFirstMatchSymbolCost);
-        lengthCost_.fill(kFirstLengthSymbolCost);
+        literal_.fill(kFirstLiteralCost);
+        std::array<int, kMaxMainSymbols> main;
+        main.fill(kFirstMatchSymbolCost);
+        std::array<int, kNumSecondaryLengths> length;
+        length.fill(kFirstLengthSymbolCost);
+        tabulate(main, length);
     }
 
     // Takes the costs of the block just written.
-    void update(std::span<const uint8_t> mainLen, std::span<const uint8_t> lengthLen,
-                std::span<const uint32_t> mainFreq)
+    void update(std::span<const uint8_t> mainLen, std::span<const uint8_t> lengthLen)
     {
-        uint64_t bits = 0, count = 0;
-        for (unsigned s = 0; s < kNumChars; ++s) {
-            bits += uint64_t(mainFreq[s]) * mainLen[s];
-            count += mainFreq[s];
-        }
-        if (count)
-            literal_ = int(bits * kCostScale / count);
+        auto cost = [](uint8_t len) { return len ? len * kCostScale : kUnusedSymbolCost; };
+        for (unsigned s = 0; s < kNumChars; ++s)
+            literal_[s] = cost(mainLen[s]);
+        std::array<int, kMaxMainSymbols> main{};
         for (unsigned s = 0; s < mainSymbols_; ++s)
-            mainCost_[s] = mainLen[s] ? mainLen[s] * kCostScale : kUnusedSymbolCost;
+            main[s] = cost(mainLen[s]);
+        std::array<int, kNumSecondaryLengths> length;
         for (unsigned s = 0; s < kNumSecondaryLengths; ++s)
-            lengthCost_[s] = lengthLen[s] ? lengthLen[s] * kCostScale : kUnusedSymbolCost;
+            length[s] = cost(lengthLen[s]);
+        tabulate(main, length);
     }
 
-    int literal() const { return literal_; }
+    int literal(uint8_t byte) const { return literal_[byte]; }
 
+    // A match of `length` (2..257) in position slot `slot` (0..2 the repeats).
     int match(unsigned slot, uint32_t length) const
     {
-        const uint32_t header = length - kMinMatch;
-        int cost = slotExtraBits(slot) * kCostScale;
-        if (header >= kNumPrimaryLengths)
-            return cost + mainCost_[kNumChars + slot * 8 + kNumPrimaryLengths] +
-                   lengthCost_[header - kNumPrimaryLengths];
-        return cost + mainCost_[kNumChars + slot * 8 + header];
+        const uint32_t header = std::min(length - kMinMatch, kNumPrimaryLengths);
+        return slotHeader_[slot * 8 + header] + lengthTail_[length];
     }
 
 private:
+    // The parser asks for match costs millions of times per second: the
+    // slot's footer bits and main symbol are summed once per block.
+    void tabulate(const std::array<int, kMaxMainSymbols> &main, const std::array<int, kNumSecondaryLengths> &length)
+    {
+        for (unsigned slot = 0; slot < kMaxPositionSlots; ++slot)
+            for (unsigned h = 0; h < 8; ++h)
+                slotHeader_[slot * 8 + h] = int(slotExtraBits(slot)) * kCostScale + main[kNumChars + slot * 8 + h];
+        for (uint32_t len = 0; len <= kMaxMatch; ++len)
+            lengthTail_[len] = len >= kMinMatch + kNumPrimaryLengths ? length[len - kMinMatch - kNumPrimaryLengths] : 0;
+    }
+
     unsigned mainSymbols_;
-    int literal_ = kFirstLiteralCost;
-    std::array<int, kMaxMainSymbols> mainCost_{};
-    std::array<int, kNumSecondaryLengths> lengthCost_{};
+    std::array<int, kNumChars> literal_{};
+    std::array<int, kMaxPositionSlots * 8> slotHeader_{};
+    std::array<int, kMaxMatch + 1> lengthTail_{};
 };
 
 } // namespace qvo::codecs::lzx

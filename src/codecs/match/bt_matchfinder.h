@@ -60,6 +60,17 @@ public:
     // readable) into the cache ahead of use.
     void prefetch(const uint8_t *in) const { __builtin_prefetch(&heads_[hash4(in)]); }
 
+    // The second step after prefetch(): reads the root (fetched by then)
+    // and fetches its node and string.  `pos` is the position of `in`.
+    void prefetchRoot(const uint8_t *in, uint32_t pos, uint32_t maxDistance) const
+    {
+        const uint32_t node = heads_[hash4(in)];
+        if (node != 0 && pos + 1 - node <= maxDistance) {
+            __builtin_prefetch(&children_[2 * ((node - 1) & ringMask_)]);
+            __builtin_prefetch(in - (pos + 1 - node));
+        }
+    }
+
 private:
     template <bool kRecord>
     size_t walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance, BtMatch *out, unsigned maxDepth);
