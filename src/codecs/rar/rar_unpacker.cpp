@@ -1,23 +1,46 @@
 #include "codecs/rar/rar_unpacker.h"
 
+#include "codecs/rar/lz_window.h"
+#include "codecs/rar/rar29_decoder.h"
+
 namespace qvo::codecs::rar {
 
 struct Rar4Unpacker::Impl {
+    std::unique_ptr<LzWindow> window;
+    std::unique_ptr<Rar29Decoder> v29;
     bool broken = false;
+
+    LzWindow &win()
+    {
+        if (!window)
+            window = std::make_unique<LzWindow>();
+        return *window;
+    }
 };
 
 Rar4Unpacker::Rar4Unpacker() : impl_(std::make_unique<Impl>()) {}
 Rar4Unpacker::~Rar4Unpacker() = default;
 
-bool Rar4Unpacker::supportsVersion(int)
+bool Rar4Unpacker::supportsVersion(int version)
 {
-    return false;
+    return version == 29 || version == 36;
 }
 
-UnpackResult Rar4Unpacker::unpack(int, bool, PackedSource &, uint64_t, UnpackedSink &)
+UnpackResult Rar4Unpacker::unpack(int version, bool solid, PackedSource &in, uint64_t size, UnpackedSink &out)
 {
-    impl_->broken = true;
-    return UnpackResult::Unsupported;
+    if (!supportsVersion(version))
+        return UnpackResult::Unsupported;
+    LzWindow &win = impl_->win();
+    win.startMember(solid);
+    UnpackResult r = UnpackResult::Unsupported;
+    if (version == 29 || version == 36) {
+        if (!impl_->v29)
+            impl_->v29 = std::make_unique<Rar29Decoder>(win);
+        r = impl_->v29->unpack(solid, in, size, out);
+    }
+    if (r != UnpackResult::Ok)
+        impl_->broken = true;
+    return r;
 }
 
 bool Rar4Unpacker::broken() const
