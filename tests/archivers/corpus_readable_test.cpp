@@ -41,7 +41,6 @@ const std::map<std::string, std::string> kNotExtracted = {
     {"rar/libarchive/test_read_format_rar5_main_block_extra_bytes.rar", "not opened by libarchive 3.6"},
     {"rar/libarchive/test_read_format_rar5_skip_block_extra_bytes.rar", "not opened by libarchive 3.6"},
     {"cab/libmspack/cabextract/utf8-stresstest.cab", "names flagged UTF-8 that are not, some empty or alike: refused"},
-    {"rar/rarfile/rar2-unix-owner.rar", "not decoded by libarchive 3.6"},
     {"rar/rarfile/rar3-symlink-unix.rar", "random_link points outside the destination: refused"},
     {"rar/rarfile/rar5-symlink-unix.rar", "a link points outside the destination: refused"},
     {"rar/rarfile/rar5-symlink-win.rar", "Windows links, one pointing outside the destination: refused"},

@@ -3,6 +3,7 @@
 #include "archivers/common/archiver_result.h"
 
 #include <fcntl.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@ namespace qvo::archivers::rar4 {
 namespace {
 
 constexpr uint64_t kSfxSearchLimit = 1024 * 1024;
+constexpr uint64_t kMaxOldSubData = 1024 * 1024;
 
 bool preadAll(int fd, uint64_t offset, void *dst, size_t n)
 {
@@ -88,7 +90,23 @@ bool Volume::readHeader(uint64_t at, std::string &header, BlockHeader &block)
     if (!preadAll(fd_.get(), at, header.data(), header.size()))
         return false;
     block = parseBlockHeader(header);
-    return headerCrcMatches(block, header);
+    if (headerCrcMatches(block, header))
+        return true;
+    // Old authenticity and signature blocks carry no usable CRC.
+    if (block.type == kAvBlock || block.type == kSignBlock)
+        return true;
+    // Old sub-blocks (Unix owners, OS/2 and BeOS attributes) count their
+    // data in.
+    if (block.type == kOldSubBlock && (block.flags & kLongBlock) && block.dataSize <= kMaxOldSubData
+        && size_ - at - block.headSize >= block.dataSize) {
+        std::string data(block.dataSize, '\0');
+        if (!preadAll(fd_.get(), at + block.headSize, data.data(), data.size()))
+            return false;
+        uLong c = crc32(0L, reinterpret_cast<const Bytef *>(header.data() + 2), static_cast<uInt>(header.size() - 2));
+        c = crc32(c, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size()));
+        return static_cast<uint16_t>(c & 0xFFFF) == block.crc;
+    }
+    return false;
 }
 
 Volume::Step Volume::next(BlockHeader &block, std::string &header)

@@ -70,6 +70,13 @@ public:
     // source failed): the stream is corrupt or truncated.
     bool overrun() const { return failed_ || (eof_ && (pos_ > end_ + 4 || overrunBytes_ > 4)); }
     bool readFailed() const { return failed_; }
+    // Whether at least `n` unread bytes remain.
+    bool hasBytes(size_t n)
+    {
+        if (pos_ + n > end_ && !eof_)
+            refill();
+        return pos_ + n <= end_;
+    }
     // Whether all data has been consumed (to within the bit position).
     bool exhausted() const { return eof_ && pos_ >= end_; }
 

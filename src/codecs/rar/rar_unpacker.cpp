@@ -1,12 +1,14 @@
 #include "codecs/rar/rar_unpacker.h"
 
 #include "codecs/rar/lz_window.h"
+#include "codecs/rar/rar20_decoder.h"
 #include "codecs/rar/rar29_decoder.h"
 
 namespace qvo::codecs::rar {
 
 struct Rar4Unpacker::Impl {
     std::unique_ptr<LzWindow> window;
+    std::unique_ptr<Rar20Decoder> v20;
     std::unique_ptr<Rar29Decoder> v29;
     bool broken = false;
 
@@ -23,7 +25,7 @@ Rar4Unpacker::~Rar4Unpacker() = default;
 
 bool Rar4Unpacker::supportsVersion(int version)
 {
-    return version == 29 || version == 36;
+    return version == 20 || version == 26 || version == 29 || version == 36;
 }
 
 UnpackResult Rar4Unpacker::unpack(int version, bool solid, PackedSource &in, uint64_t size, UnpackedSink &out)
@@ -37,6 +39,10 @@ UnpackResult Rar4Unpacker::unpack(int version, bool solid, PackedSource &in, uin
         if (!impl_->v29)
             impl_->v29 = std::make_unique<Rar29Decoder>(win);
         r = impl_->v29->unpack(solid, in, size, out);
+    } else if (version == 20 || version == 26) {
+        if (!impl_->v20)
+            impl_->v20 = std::make_unique<Rar20Decoder>(win);
+        r = impl_->v20->unpack(solid, in, size, out);
     }
     if (r != UnpackResult::Ok)
         impl_->broken = true;
