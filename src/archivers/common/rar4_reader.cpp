@@ -1,5 +1,6 @@
 #include "archivers/common/rar4_reader.h"
 
+#include "archivers/common/libarchive_reader.h"
 #include "archivers/common/rar4_headers.h"
 #include "archivers/common/rar4_volume.h"
 #include "archivers/common/rar_volumes.h"
@@ -391,6 +392,13 @@ int32_t readRar4(const std::filesystem::path &archive, ExtractSink &sink)
 {
     Rar4Extraction extraction(sink);
     return extraction.run(archive);
+}
+
+int32_t readRarArchive(const std::filesystem::path &archive, ExtractSink &sink)
+{
+    if (rar4ReaderHandles(archive))
+        return readRar4(archive, sink);
+    return readWithLibarchive(archive, ArchiveFamily::Rar, sink);
 }
 
 } // namespace qvo::archivers

@@ -12,7 +12,6 @@
 #include "archivers/common/export.h"
 #include "archivers/common/extract_command.h"
 #include "archivers/common/guarded_call.h"
-#include "archivers/common/libarchive_reader.h"
 #include "archivers/common/rar4_reader.h"
 
 using namespace qvo::archivers;
@@ -29,11 +28,7 @@ QVO_ARCHIVER_EXPORT int32_t Unrar(void *, const char *cmdLine, char *output, uin
     return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"-x", true}, {"-e", false}}, {}, {"-o"}, {"-q"}};
         return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-            // RAR 1.5-4 through our own reader where it knows every method
-            // used; RAR 5 through libarchive.
-            if (rar4ReaderHandles(archive))
-                return readRar4(archive, sink);
-            return readWithLibarchive(archive, ArchiveFamily::Rar, sink);
+            return readRarArchive(archive, sink);
         });
     });
 }

@@ -553,13 +553,29 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
     Step step = Step::Continue;
     bool corrupt = false;
     while (step == Step::Continue) {
-        if (win_.produced() >= size && (in_.exhausted() || win_.produced() > size + kMaxOvershoot))
-            break;
+        if (win_.produced() >= size) {
+            if (win_.produced() > size + kMaxOvershoot)
+                break;
+            if (!ppmBlock_) {
+                // All bytes are there; an end-of-file code may still follow
+                // and says whether the next solid member brings new tables.
+                BitReader::Mark m = in_.mark();
+                if (in_.exhausted())
+                    break;
+                if (main_.decode(in_) != 256) {
+                    in_.restore(m);
+                    break;
+                }
+                step = readEndOfBlock();
+                continue;
+            }
+            // PPMd: decode on up to the end code, which also updates the model.
+        }
         if (in_.overrun()) {
             if (in_.readFailed())
                 return UnpackResult::ReadError;
             if (win_.produced() >= size)
-                break; // the end marker may simply be missing
+                break;
             return UnpackResult::Corrupt;
         }
         if (win_.pending() >= kFlushAt) {
@@ -570,6 +586,10 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
         }
         step = ppmBlock_ ? decodePpm() : decodeLz();
     }
+    // Past the member's last byte only the end code matters: the CRC judges
+    // the data.
+    if (step == Step::Corrupt && win_.produced() >= size)
+        step = Step::EndOfFile;
     if (step == Step::Corrupt)
         return UnpackResult::Corrupt;
     if (step == Step::Unsupported)

@@ -70,6 +70,22 @@ public:
     // source failed): the stream is corrupt or truncated.
     bool overrun() const { return failed_ || (eof_ && (pos_ > end_ + 4 || overrunBytes_ > 4)); }
     bool readFailed() const { return failed_; }
+    // A position to come back to, valid while no new block was read.
+    struct Mark {
+        size_t pos;
+        unsigned bit;
+        uint64_t refills;
+    };
+    Mark mark() const { return {pos_, bit_, refills_}; }
+    bool restore(const Mark &m)
+    {
+        if (m.refills != refills_)
+            return false;
+        pos_ = m.pos;
+        bit_ = m.bit;
+        return true;
+    }
+
     // Whether at least `n` unread bytes remain.
     bool hasBytes(size_t n)
     {
@@ -83,6 +99,7 @@ public:
 private:
     void refill()
     {
+        ++refills_;
         size_t keep = end_ > pos_ ? end_ - pos_ : 0;
         std::memmove(buf_.data(), buf_.data() + pos_, keep);
         pos_ = 0;
@@ -107,6 +124,7 @@ private:
     bool eof_ = false;
     bool failed_ = false;
     uint64_t overrunBytes_ = 0;
+    uint64_t refills_ = 0;
 };
 
 } // namespace qvo::codecs::rar

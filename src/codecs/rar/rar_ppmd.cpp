@@ -86,23 +86,23 @@ void PpmdModel::setU16(uint32_t at, uint16_t v)
 uint32_t PpmdModel::u32(uint32_t at) const
 {
     uint32_t v;
-    std::memcpy(&v, heap_.data() + at, 4);
+    std::memcpy(&v, heap_.get() + at, 4);
     return v;
 }
 void PpmdModel::setU32(uint32_t at, uint32_t v)
 {
-    std::memcpy(heap_.data() + at, &v, 4);
+    std::memcpy(heap_.get() + at, &v, 4);
 }
 void PpmdModel::swapStates(uint32_t a, uint32_t c)
 {
     uint8_t t[6];
-    std::memcpy(t, heap_.data() + a, 6);
-    std::memmove(heap_.data() + a, heap_.data() + c, 6);
-    std::memcpy(heap_.data() + c, t, 6);
+    std::memcpy(t, heap_.get() + a, 6);
+    std::memmove(heap_.get() + a, heap_.get() + c, 6);
+    std::memcpy(heap_.get() + c, t, 6);
 }
 void PpmdModel::copyState(uint32_t dst, uint32_t src)
 {
-    std::memmove(heap_.data() + dst, heap_.data() + src, 6);
+    std::memmove(heap_.get() + dst, heap_.get() + src, 6);
 }
 
 // ---- sub-allocator ---------------------------------------------------------
@@ -174,7 +174,7 @@ void PpmdModel::glueFreeBlocks()
     for (uint32_t p = next(head); p != head; p = next(p)) {
         for (;;) {
             uint32_t p1 = p + u16(p + 2) * kUnit;
-            if (p1 + 4 > heap_.size() || u16(p1) != kFreeStamp || u16(p + 2) + u16(p1 + 2) >= 0x10000)
+            if (p1 + 4 > heapCapacity_ || u16(p1) != kFreeStamp || u16(p + 2) + u16(p1 + 2) >= 0x10000)
                 break;
             unlink(p1);
             setU16(p + 2, static_cast<uint16_t>(u16(p + 2) + u16(p1 + 2)));
@@ -251,7 +251,7 @@ uint32_t PpmdModel::expandUnits(uint32_t p, unsigned oldUnits)
         return p;
     uint32_t q = allocUnits(oldUnits + 1);
     if (q) {
-        std::memmove(heap_.data() + q, heap_.data() + p, oldUnits * kUnit);
+        std::memmove(heap_.get() + q, heap_.get() + p, oldUnits * kUnit);
         insertNode(p, i0);
     }
     return q;
@@ -265,7 +265,7 @@ uint32_t PpmdModel::shrinkUnits(uint32_t p, unsigned oldUnits, unsigned newUnits
         return p;
     if (freeList_[i1]) {
         uint32_t q = removeNode(i1);
-        std::memmove(heap_.data() + q, heap_.data() + p, newUnits * kUnit);
+        std::memmove(heap_.get() + q, heap_.get() + p, newUnits * kUnit);
         insertNode(p, i0);
         return q;
     }
@@ -528,13 +528,13 @@ void PpmdModel::rescale(uint32_t ctx)
         summ += freq(p);
         if (freq(p) > freq(p - 6)) {
             uint8_t tmp[6];
-            std::memcpy(tmp, heap_.data() + p, 6);
+            std::memcpy(tmp, heap_.get() + p, 6);
             uint32_t p1 = p;
             do {
                 copyState(p1, p1 - 6);
                 p1 -= 6;
             } while (p1 != st && tmp[1] > freq(p1 - 6));
-            std::memcpy(heap_.data() + p1, tmp, 6);
+            std::memcpy(heap_.get() + p1, tmp, 6);
         }
     } while (--i);
     if (freq(p) == 0) {
@@ -547,14 +547,14 @@ void PpmdModel::rescale(uint32_t ctx)
         setU16(ctx, static_cast<uint16_t>(ns));
         if (ns == 1) {
             uint8_t tmp[6];
-            std::memcpy(tmp, heap_.data() + st, 6);
+            std::memcpy(tmp, heap_.get() + st, 6);
             do {
                 tmp[1] = static_cast<uint8_t>(tmp[1] - (tmp[1] >> 1));
                 escFreq >>= 1;
             } while (escFreq > 1);
             freeUnits(st, (oldNs + 1) >> 1);
             foundState_ = oneState(ctx);
-            std::memcpy(heap_.data() + foundState_, tmp, 6);
+            std::memcpy(heap_.get() + foundState_, tmp, 6);
             return;
         }
     }
@@ -782,13 +782,16 @@ bool PpmdModel::init(BitReader &in, int &escape)
         uint32_t size = (maxMb + 1) << 20;
         if (size > kMaxHeap)
             return false;
-        if (size != heapSize_) {
-            heap_.clear();
-            heap_.shrink_to_fit();
-            heap_.resize(kHeapBase + size + 3 * kUnit, 0);
-            heapSize_ = size;
-            heapEnd_ = kHeapBase + size;
+        size_t need = kHeapBase + size + 3 * kUnit;
+        if (need > heapCapacity_) {
+            heap_.reset();
+            heap_.reset(new uint8_t[need]);
+            heapCapacity_ = need;
         }
+        heapSize_ = size;
+        heapEnd_ = kHeapBase + size;
+        // Past the end: no free-block stamp, and the gluing list's head.
+        std::memset(heap_.get() + heapEnd_, 0, 3 * kUnit);
         startModel(order);
         ready_ = true;
     }

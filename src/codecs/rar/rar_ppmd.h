@@ -7,7 +7,7 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace qvo::codecs::rar {
 
@@ -89,7 +89,10 @@ private:
     void rangeDecode();
     void normalize(BitReader &in);
 
-    std::vector<uint8_t> heap_;
+    // Grows to the largest size asked for and is never cleared: the model
+    // writes every byte before it reads it.
+    std::unique_ptr<uint8_t[]> heap_;
+    size_t heapCapacity_ = 0;
     uint32_t heapSize_ = 0;  // bytes given to the model
     uint32_t heapEnd_ = 0;
     uint32_t text_ = 0, unitsStart_ = 0, loUnit_ = 0, hiUnit_ = 0;
