@@ -352,6 +352,8 @@ private:
         }
         if (!Rar4Unpacker::supportsVersion(h.unpVersion))
             return kErrNotSupported;
+        if (h.unpSize == 0 && h.packSize == 0 && !h.splitAfter())
+            return kOk; // nothing to decode, and no state to carry
         UnpackResult r = unpacker_.unpack(h.unpVersion, solid, data, h.unpSize, out);
         if (r == UnpackResult::Ok && out.count() != h.unpSize)
             return kErrCorrupt;

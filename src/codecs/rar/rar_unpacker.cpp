@@ -12,7 +12,6 @@ struct Rar4Unpacker::Impl {
     std::unique_ptr<Rar15Decoder> v15;
     std::unique_ptr<Rar20Decoder> v20;
     std::unique_ptr<Rar29Decoder> v29;
-    bool broken = false;
 
     LzWindow &win()
     {
@@ -37,6 +36,7 @@ UnpackResult Rar4Unpacker::unpack(int version, bool solid, PackedSource &in, uin
     LzWindow &win = impl_->win();
     win.startMember(solid);
     UnpackResult r = UnpackResult::Unsupported;
+    // One window for every method: a solid archive may mix them.
     if (version == 29 || version == 36) {
         if (!impl_->v29)
             impl_->v29 = std::make_unique<Rar29Decoder>(win);
@@ -50,14 +50,7 @@ UnpackResult Rar4Unpacker::unpack(int version, bool solid, PackedSource &in, uin
             impl_->v20 = std::make_unique<Rar20Decoder>(win);
         r = impl_->v20->unpack(solid, in, size, out);
     }
-    if (r != UnpackResult::Ok)
-        impl_->broken = true;
     return r;
-}
-
-bool Rar4Unpacker::broken() const
-{
-    return impl_->broken;
 }
 
 } // namespace qvo::codecs::rar

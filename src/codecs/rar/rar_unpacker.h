@@ -48,9 +48,6 @@ public:
     // previous member's state.  At most `size` bytes reach the sink.
     UnpackResult unpack(int version, bool solid, PackedSource &in, uint64_t size, UnpackedSink &out);
 
-    // After a member failed, later solid members cannot be decoded.
-    bool broken() const;
-
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
