@@ -294,6 +294,8 @@ private:
             return data.finish() ? kOk : data.failure();
         }
 
+        if (compressed && !solid)
+            brokenBy_ = kOk; // a fresh start
         if (solid && brokenBy_ != kOk) {
             // The state this member builds on was never decoded.
             sink_.recordFailure(brokenBy_);
@@ -306,8 +308,9 @@ private:
         if (!isLink) {
             info.size = h.unpSize;
             accepted = sink_.beginMember(info) == kOk;
-            if (!accepted && !solid)
-                return data.finish() ? kOk : data.failure(); // nothing depends on its data
+            // In a solid archive later members build on this one's data.
+            if (!accepted && !(compressed && (walk_.firstMainFlags() & kMainSolid)))
+                return data.finish() ? kOk : data.failure();
         }
         CrcOutput out(accepted ? &sink_ : nullptr, isLink ? &linkTarget : nullptr);
         int32_t failure = decode(h, solid, data, out);
