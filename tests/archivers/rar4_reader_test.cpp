@@ -169,7 +169,7 @@ TEST(Rar4Reader, DeclaredSizeBeyondTheDataFailsFast)
     // A compressed member that claims 4 GiB: decoding stops where the data
     // ends instead of producing zeros until the size is reached.
     TempDir src;
-    std::string raw = readFile(kCorpus / "libarchive/test_read_format_rar_ppmd_lzss_conversion.rar");
+    std::string raw = readFile(kCorpus / "libarchive/test_read_format_rar_compress_best.rar");
     size_t at = rar4::kSignatureSize;
     at += static_cast<uint8_t>(raw[at + 5]) | (static_cast<uint8_t>(raw[at + 6]) << 8);
     ASSERT_EQ(static_cast<uint8_t>(raw[at + 2]), rar4::kFileBlock);
