@@ -375,14 +375,15 @@ private:
 bool rar4ReaderHandles(const std::filesystem::path &archive)
 {
     Volume v;
+    // A damaged RAR 4 archive is ours to report too.
     int32_t opened = v.open(archive.string());
     if (opened != kOk)
-        return opened == kErrEncrypted;
+        return opened != kErrOpenArchive;
     for (;;) {
         BlockHeader block;
         std::string raw;
         if (v.next(block, raw) != Volume::Step::Block)
-            return true;
+            return true; // the end, or damage the walk reports
         if (block.type == kFileBlock) {
             auto h = parseFileHeader(raw);
             if (h && h->method != kMethodStore && !h->isDirectory()
