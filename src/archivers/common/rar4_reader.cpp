@@ -266,15 +266,16 @@ private:
         if (h.flags & kFileSolid)
             return true;
         // Archivers before 2.0 mark only the archive as solid.
-        return (walk_.firstMainFlags() & kMainSolid) && h.unpVersion < 20 && membersSeen_ > 1;
+        return (walk_.firstMainFlags() & kMainSolid) && h.unpVersion < 20 && compressedSeen_ > 0;
     }
 
     // Returns a failure that ends the walk; member failures go to the sink.
     int32_t member(const FileHeader &h)
     {
-        ++membersSeen_;
         bool compressed = h.method != kMethodStore;
         bool solid = compressed && solidMember(h);
+        if (compressed)
+            ++compressedSeen_;
         MemberData data(walk_, h);
         if (h.encrypted()) {
             sink_.recordFailure(kErrEncrypted);
@@ -366,7 +367,7 @@ private:
     ExtractSink &sink_;
     VolumeWalk walk_;
     Rar4Unpacker unpacker_;
-    size_t membersSeen_ = 0;
+    size_t compressedSeen_ = 0;
     int32_t brokenBy_ = kOk;
 };
 

@@ -5,6 +5,8 @@
 #include "codecs/rar/rar20_decoder.h"
 #include "codecs/rar/rar29_decoder.h"
 
+#include <type_traits>
+
 namespace qvo::codecs::rar {
 
 struct Rar4Unpacker::Impl {
@@ -34,23 +36,21 @@ UnpackResult Rar4Unpacker::unpack(int version, bool solid, PackedSource &in, uin
     if (!supportsVersion(version))
         return UnpackResult::Unsupported;
     LzWindow &win = impl_->win();
-    win.startMember(solid);
-    UnpackResult r = UnpackResult::Unsupported;
-    // One window for every method: a solid archive may mix them.
-    if (version == 29 || version == 36) {
-        if (!impl_->v29)
-            impl_->v29 = std::make_unique<Rar29Decoder>(win);
-        r = impl_->v29->unpack(solid, in, size, out);
-    } else if (version == 15) {
-        if (!impl_->v15)
-            impl_->v15 = std::make_unique<Rar15Decoder>(win);
-        r = impl_->v15->unpack(solid, in, size, out);
-    } else if (version == 20 || version == 26) {
-        if (!impl_->v20)
-            impl_->v20 = std::make_unique<Rar20Decoder>(win);
-        r = impl_->v20->unpack(solid, in, size, out);
-    }
-    return r;
+    // One window for every method: a solid archive may mix them.  A method
+    // that has not run yet has no state to continue: it starts afresh.
+    auto run = [&](auto &decoder) {
+        using Decoder = typename std::remove_reference_t<decltype(decoder)>::element_type;
+        bool continues = solid && decoder != nullptr;
+        if (!decoder)
+            decoder = std::make_unique<Decoder>(win);
+        win.startMember(solid);
+        return decoder->unpack(continues, in, size, out);
+    };
+    if (version == 29 || version == 36)
+        return run(impl_->v29);
+    if (version == 15)
+        return run(impl_->v15);
+    return run(impl_->v20);
 }
 
 } // namespace qvo::codecs::rar
