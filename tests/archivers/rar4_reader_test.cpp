@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <zlib.h>
+
 #include <ctime>
 
 namespace fs = std::filesystem;
@@ -162,6 +164,62 @@ TEST(Rar4Reader, DamagedHeadersAndStubs)
     Extraction hp;
     extract(kCorpus / "rarfile/rar3-comment-hpsw.rar", hp);
     EXPECT_EQ(hp.result, kErrEncrypted);
+}
+
+TEST(Rar4Reader, OldStyleBlocksPassTheirOwnChecks)
+{
+    // Writers before 3.0: a comment inside the main header (its CRC covers
+    // only the part before the comment), a sub-block whose CRC counts its
+    // data in, and an authenticity block with no usable CRC.
+    std::string comment = block(rar4::kCommentBlock, 0);
+    put16(comment, 4);             // unpacked size
+    comment += static_cast<char>(20);
+    comment += static_cast<char>(rar4::kMethodStore);
+    put16(comment, 0);             // comment CRC16
+    comment += "note";
+    comment = sealBlock(comment);
+    std::string main = block(rar4::kMainBlock, rar4::kMainComment);
+    main.append(6, '\0');
+    main += comment;
+    main[5] = static_cast<char>(main.size());
+    uLong mc = crc32(0L, reinterpret_cast<const Bytef *>(main.data() + 2), 13 - 2);
+    main[0] = static_cast<char>(mc & 0xFF);
+    main[1] = static_cast<char>((mc >> 8) & 0xFF);
+
+    std::string sub = block(rar4::kOldSubBlock, rar4::kLongBlock);
+    put32(sub, 8);
+    put16(sub, 0x0101); // owner record
+    sub.resize(18, '\0');
+    sub[5] = 18;
+    std::string subData = "rootroot";
+    uLong c = crc32(0L, reinterpret_cast<const Bytef *>(sub.data() + 2), static_cast<uInt>(sub.size() - 2));
+    c = crc32(c, reinterpret_cast<const Bytef *>(subData.data()), static_cast<uInt>(subData.size()));
+    sub[0] = static_cast<char>(c & 0xFF);
+    sub[1] = static_cast<char>((c >> 8) & 0xFF);
+
+    std::string av = block(rar4::kAvBlock, 0) + "garbage";
+    av[5] = static_cast<char>(av.size());
+
+    std::string plain = buildRar4({Member("f.txt", "content")});
+    size_t mainSize = static_cast<uint8_t>(plain[rar4::kSignatureSize + 5]);
+    std::string rest = plain.substr(rar4::kSignatureSize + mainSize);
+    size_t fileSize = static_cast<uint8_t>(rest[5]) + 7; // header and "content"
+    std::string archive = std::string(rar4::kSignature, rar4::kSignatureSize) + main + rest.substr(0, fileSize)
+                          + sub + subData + av + rest.substr(fileSize);
+    TempDir src;
+    writeFile(src / "old.rar", archive);
+    Extraction x;
+    extract(src / "old.rar", x);
+    EXPECT_EQ(x.result, kOk);
+    EXPECT_EQ(readFile(x.dir / "f.txt"), "content");
+
+    // The same sub-block with its data changed fails its CRC.
+    std::string damaged = archive;
+    damaged[archive.find("rootroot")] = 'R';
+    writeFile(src / "damaged.rar", damaged);
+    Extraction y;
+    extract(src / "damaged.rar", y);
+    EXPECT_EQ(y.result, kErrCorrupt);
 }
 
 TEST(Rar4Reader, DeclaredSizeBeyondTheDataFailsFast)
