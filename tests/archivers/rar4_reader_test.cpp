@@ -241,6 +241,32 @@ TEST(Rar4Reader, DeclaredSizeBeyondTheDataFailsFast)
     extract(src / "big.rar", x);
     EXPECT_EQ(x.result, kErrCorrupt);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+    // A packed size of 2^64 less the header size (64-bit size fields) must
+    // not wrap the walk back to the same header when the member is skipped.
+    std::string h = block(rar4::kFileBlock, rar4::kLongBlock | rar4::kFileLarge | rar4::kFileEncrypted);
+    put32(h, 0xFFFFFFFFu - 45 + 1);
+    put32(h, 4);
+    h += static_cast<char>(rar4::kHostUnix);
+    put32(h, crcOf("data"));
+    put32(h, 0x3A8F5B2D);
+    h += static_cast<char>(29);
+    h += static_cast<char>(rar4::kMethodStore);
+    put16(h, 5);
+    put32(h, 0100644);
+    put32(h, 0xFFFFFFFF); // high halves of packed and unpacked size
+    put32(h, 0);
+    h += "f.txt";
+    ASSERT_EQ(h.size(), 45u);
+    std::string plain = buildRar4({Member("a.txt", "a")});
+    std::string wrapped = plain.substr(0, plain.size() - 7) + sealBlock(h) + "data" + plain.substr(plain.size() - 7);
+    writeFile(src / "wrap.rar", wrapped);
+    Extraction w;
+    start = std::chrono::steady_clock::now();
+    extract(src / "wrap.rar", w);
+    EXPECT_EQ(w.result, kErrEncrypted);
+    EXPECT_EQ(readFile(w.dir / "a.txt"), "a");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 } // namespace

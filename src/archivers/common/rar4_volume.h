@@ -25,7 +25,7 @@ public:
     // (endFlags() tells whether a volume follows) or end of file.
     Step next(BlockHeader &block, std::string &header);
     // Moves the walk past the data of the block last returned.
-    void skipData() { pos_ = dataOffset_ + dataSize_; }
+    void skipData() { pos_ = dataSize_ > size_ - dataOffset_ ? size_ : dataOffset_ + dataSize_; }
     uint64_t dataOffset() const { return dataOffset_; }
     uint64_t dataSize() const { return dataSize_; }
     bool sawEndBlock() const { return sawEnd_; }
