@@ -9,7 +9,8 @@
 namespace qvo::archivers {
 
 // Whether `archive` is a RAR 1.5-4.x archive (also behind a self-extractor
-// stub) whose members all use methods this reader decodes.
+// stub, also damaged or with encrypted headers) whose members, as far as the
+// first volume tells, all use methods this reader decodes.
 bool rar4ReaderHandles(const std::filesystem::path &archive);
 
 // Extracts every member into `sink`; returns kOk or the first failure found
