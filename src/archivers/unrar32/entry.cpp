@@ -8,10 +8,11 @@
 // is read from its first volume when the others (name.partN.rar, or the
 // old name.rar, name.r00, name.r01...) lie beside it; otherwise, or when a
 // later volume is given alone, the result is kErrMissingVolume.
+// Encrypted members fail as kErrEncrypted; the others are still extracted.
 #include "archivers/common/export.h"
 #include "archivers/common/extract_command.h"
 #include "archivers/common/guarded_call.h"
-#include "archivers/common/libarchive_reader.h"
+#include "archivers/common/rar4_reader.h"
 
 using namespace qvo::archivers;
 
@@ -27,7 +28,7 @@ QVO_ARCHIVER_EXPORT int32_t Unrar(void *, const char *cmdLine, char *output, uin
     return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"-x", true}, {"-e", false}}, {}, {"-o"}, {"-q"}};
         return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-            return readWithLibarchive(archive, ArchiveFamily::Rar, sink);
+            return readRarArchive(archive, sink);
         });
     });
 }

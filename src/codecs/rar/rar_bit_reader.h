@@ -1,0 +1,130 @@
+// Most-significant-bit-first reader over a member's packed bytes, pulled
+// from a PackedSource in blocks.  Past the end of the data it reads zero
+// bits and counts them, so decoders can tell a stream that ran dry.
+#pragma once
+#include "codecs/rar/rar_unpacker.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace qvo::codecs::rar {
+
+class BitReader {
+public:
+    static constexpr size_t kBlock = 64 * 1024;
+    static constexpr size_t kSlack = 16; // zero bytes readable past the end
+
+    void reset(PackedSource &src)
+    {
+        src_ = &src;
+        buf_.assign(kBlock + kSlack, 0);
+        pos_ = end_ = 0;
+        bit_ = 0;
+        eof_ = failed_ = false;
+        overrunBytes_ = 0;
+        refill();
+    }
+
+    // Peeks 16 bits.
+    uint32_t peek16()
+    {
+        if (pos_ + 4 > end_ && !eof_)
+            refill();
+        const uint8_t *p = buf_.data() + pos_;
+        uint32_t v = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+        return (v >> (8 - bit_)) & 0xFFFF;
+    }
+    void skip(unsigned bits)
+    {
+        bit_ += bits;
+        pos_ += bit_ >> 3;
+        bit_ &= 7;
+        if (pos_ > end_ + kSlack / 2)
+            pos_ = end_ + kSlack / 2; // stays in the zero slack; overrun() tells
+    }
+    uint32_t bits(unsigned n) // n <= 16
+    {
+        uint32_t v = peek16() >> (16 - n);
+        skip(n);
+        return v;
+    }
+    void alignToByte()
+    {
+        if (bit_)
+            skip(8 - bit_);
+    }
+    // Byte-aligned read used by the range coder of PPMd blocks.
+    uint8_t byte()
+    {
+        if (pos_ >= end_ && !eof_)
+            refill();
+        if (pos_ >= end_) {
+            overrunBytes_++;
+            return 0;
+        }
+        return buf_[pos_++];
+    }
+
+    // True once the decoder read well past the end of the data (or the
+    // source failed): the stream is corrupt or truncated.
+    bool overrun() const { return failed_ || (eof_ && (pos_ > end_ + 4 || overrunBytes_ > 4)); }
+    bool readFailed() const { return failed_; }
+    // A position to come back to, valid while no new block was read.
+    struct Mark {
+        size_t pos;
+        unsigned bit;
+        uint64_t refills;
+    };
+    Mark mark() const { return {pos_, bit_, refills_}; }
+    bool restore(const Mark &m)
+    {
+        if (m.refills != refills_)
+            return false;
+        pos_ = m.pos;
+        bit_ = m.bit;
+        return true;
+    }
+
+    // Whether at least `n` unread bytes remain.
+    bool hasBytes(size_t n)
+    {
+        if (pos_ + n > end_ && !eof_)
+            refill();
+        return pos_ + n <= end_;
+    }
+    // Whether all data has been consumed (to within the bit position).
+    bool exhausted() const { return eof_ && pos_ >= end_; }
+
+private:
+    void refill()
+    {
+        ++refills_;
+        size_t keep = end_ > pos_ ? end_ - pos_ : 0;
+        std::memmove(buf_.data(), buf_.data() + pos_, keep);
+        pos_ = 0;
+        end_ = keep;
+        while (!eof_ && end_ < kBlock) {
+            int64_t n = src_->read(buf_.data() + end_, kBlock - end_);
+            if (n <= 0) {
+                eof_ = true;
+                failed_ = n < 0;
+                break;
+            }
+            end_ += static_cast<size_t>(n);
+        }
+        std::memset(buf_.data() + end_, 0, buf_.size() - end_);
+    }
+
+    PackedSource *src_ = nullptr;
+    std::vector<uint8_t> buf_;
+    size_t pos_ = 0;
+    size_t end_ = 0;
+    unsigned bit_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+    uint64_t overrunBytes_ = 0;
+    uint64_t refills_ = 0;
+};
+
+} // namespace qvo::codecs::rar
