@@ -57,9 +57,6 @@ const std::map<std::string, std::string> kNotExtracted = {
     {"zip/libarchive/test_read_format_zip_extra_padding.zip",
      "no end of central directory record: refused as damaged, as members could be missing"},
     {"lzh/libarchive/test_fuzz.lzh", "the same members stored once per header level: repeats refused without overwrite"},
-    {"zip/dotnet-runtime-assets/compat/deflate64.zip", "Deflate64 not decoded by libarchive"},
-    {"zip/zip2/legacy/implode.zip", "Implode not decoded by libarchive"},
-    {"zip/zip2/legacy/shrink.zip", "Shrink not decoded by libarchive"},
     {"zip/dotnet-runtime-assets/StrangeZipFiles/filenameTimeAndSizesDifferentInLH.zip",
      "local header sizes disagree with the central directory: refused as corrupt"},
 };

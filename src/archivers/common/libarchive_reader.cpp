@@ -3,6 +3,7 @@
 #include "archivers/common/rar5_encryption.h"
 #include "archivers/common/rar_volumes.h"
 #include "archivers/common/zip_name_markers.h"
+#include "archivers/common/zip_walker.h"
 #include "codecs/names/archive_names.h"
 #include "codecs/names/cp932.h"
 
@@ -189,6 +190,15 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
 
 int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFamily family, ExtractSink &sink)
 {
+    ZipNameMarkers zipMarkers;
+    if (family != ArchiveFamily::Rar) {
+        zipMarkers = readZipNameMarkers(archivePath);
+        // libarchive would fail these members: the whole archive goes
+        // through our own reader, so one path decides every member.
+        if (zipMarkers.parsed && zipMarkers.legacyMethods)
+            return readZipWithOwnDecoders(archivePath, sink);
+    }
+
     Utf8LocaleScope locale;
     ArchiveHandle h;
     if (!h.a)
@@ -200,10 +210,6 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume);
     if (opened != kOk)
         return opened;
-
-    ZipNameMarkers zipMarkers;
-    if (family != ArchiveFamily::Rar)
-        zipMarkers = readZipNameMarkers(archivePath);
 
     std::vector<char> buf(kBufferSize);
     int32_t result = kOk;

@@ -2,6 +2,7 @@
 
 #include "archivers/common/zip_central_directory.h"
 #include "codecs/names/cp932.h"
+#include "codecs/zip/zip_legacy_decoder.h"
 
 #include <cstdint>
 #include <fstream>
@@ -52,6 +53,8 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
     ZipCentralRecord r;
     while (size_t next = parseZipCentralRecord(dir.bytes, at, r)) {
         ++entries;
+        if (codecs::zip::isLegacyMethod(r.method))
+            out.legacyMethods = true;
         if (r.flags & kFlagUtf8) {
             out.utf8Names.insert(ZipNameMarkers::nameHash(r.name));
         } else {

@@ -28,6 +28,9 @@ struct ZipNameMarkers {
     bool tooLarge = false;
     // The end record says there are no members, yet other data precedes it.
     bool emptyWithData = false;
+    // Some member uses Shrink, Reduce, Implode or Deflate64, which
+    // libarchive does not decode: the archive is read by our own reader.
+    bool legacyMethods = false;
     // Hashes of the names as libarchive reports marked ones: flagged names
     // as stored, and the UTF-8 names of 0x7075 fields (which libarchive
     // takes when their CRC matches).  Hashes keep memory small for archives
