@@ -1,6 +1,7 @@
 #include "archivers/common/lha_reader.h"
 
 #include "archivers/common/crc16.h"
+#include "archivers/common/lha_header_scan.h"
 #include "archivers/common/lha_header_names.h"
 
 #include <cerrno>
@@ -21,6 +22,10 @@ namespace qvo::archivers {
 namespace {
 
 constexpr size_t kBufferSize = 64 * 1024;
+// Where to look for an archive lhasa does not find, and how many headers
+// to try there: self-extractor programs are well below a few MiB.
+constexpr size_t kMaxStartCandidates = 8;
+constexpr uint64_t kStartScanLimit = 16ull << 20;
 constexpr char kDirMethod[] = "-lhd-";
 constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, seconds
 
@@ -281,18 +286,15 @@ void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &fil
     sink.endMember(ok, failure);
 }
 
-} // namespace
-
-int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
+// Reads the archive starting at `offset` through lhasa, adding to
+// `members`.  `next` is where the header after the last one read should
+// start (only a guess when lhasa skipped a self-extractor's program).
+int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint64_t &next)
 {
-    Fd file{::open(archive.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
+    next = static_cast<uint64_t>(offset);
+    if (::lseek(fd, offset, SEEK_SET) != offset)
         return kErrOpenArchive;
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return kErrOpenArchive;
-
-    FdStream fdStream{file.fd};
+    FdStream fdStream{fd};
     LHAInputStream *stream = lha_input_stream_new(&kStreamType, &fdStream);
     if (!stream)
         return kErrInternal;
@@ -305,10 +307,9 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
     lha_reader_set_dir_policy(reader, LHA_READER_DIR_PLAIN);
 
     std::vector<char> buf(kBufferSize);
-    size_t members = 0;
-    int32_t result = kOk;
     while (LHAFileHeader *h = lha_reader_next_file(reader)) {
         ++members;
+        next += h->raw_data_len + h->compressed_length;
         MemberInfo info = describe(h);
         // lhasa's own MacBinary stripping would hide the stored data from
         // our length and CRC checks: it is switched off and done here.
@@ -324,13 +325,45 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
         if (sink.stopped())
             break;
     }
-    if (fdStream.truncated && !sink.stopped())
-        result = kErrCorrupt;
-    else if (members == 0 && st.st_size > 1)
-        result = kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
-
+    int32_t result = fdStream.truncated && !sink.stopped() ? kErrCorrupt : kOk;
     lha_reader_free(reader);
     lha_input_stream_free(stream);
+    return result;
+}
+
+} // namespace
+
+int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
+{
+    Fd file{::open(archive.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0)
+        return kErrOpenArchive;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return kErrOpenArchive;
+
+    size_t members = 0;
+    uint64_t next = 0;
+    int32_t result = readFrom(file.fd, 0, sink, members, next);
+    if (members == 0 && result != kErrInternal) {
+        // Nothing found where lhasa looks: a self-extractor may hold the
+        // archive further on.  Each candidate header is tried until one
+        // gives members.
+        auto size = static_cast<uint64_t>(st.st_size);
+        for (uint64_t start : findLhaHeaders(file.fd, size, kMaxStartCandidates, kStartScanLimit)) {
+            if (start == 0)
+                continue; // lhasa read from there already
+            size_t found = 0;
+            int32_t r = readFrom(file.fd, static_cast<off_t>(start), sink, found, next);
+            if (found > 0) {
+                members = found;
+                result = r;
+                break;
+            }
+        }
+    }
+    if (members == 0 && st.st_size > 1 && result == kOk)
+        result = kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
     return result;
 }
 

@@ -1,0 +1,60 @@
+// LHA archives lhasa alone reads short: level-0 folder entries without a
+// name (which lhasa takes for the end of the archive) and archives behind
+// a self-extractor's program beyond where lhasa looks.
+#include "archive_builders.h"
+#include "reader_test_support.h"
+
+#include "archivers/common/archiver_result.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace qvo::test;
+using namespace qvo::archivers;
+
+namespace {
+
+CallOutcome unlhaTo(const fs::path &archive, const fs::path &dest)
+{
+    fs::create_directories(dest);
+    return callArchiver(kUnlha, "x  -n " + quoted(archive) + " " + quoted(dest));
+}
+
+// An archive's members without the closing 0 byte.
+std::string membersOf(const std::vector<LhaMember> &members)
+{
+    std::string a = buildLha(members);
+    a.pop_back();
+    return a;
+}
+
+} // namespace
+
+TEST(LhaOddArchives, ArchiveFoundBehindALongProgram)
+{
+    // 100 KiB of "program" with method names and a header whose checksum
+    // fails, then the archive.
+    std::string program(100 * 1024, '\x90');
+    program.replace(1000, 7, std::string("\x00\x00-lhd-", 7));
+    std::string fake = membersOf({lhaFile("fake.txt", "", "F")});
+    fake[0] = '\x1e';
+    fake[1] = '\x00';
+    fake[20] = '\x00'; // claims level 0 with a wrong checksum
+    program.replace(5000, fake.size(), fake);
+    std::string archive = buildLha({lhaFile("real.txt", "", "real data")});
+
+    TempDir dir;
+    writeFile(dir / "sfx.exe", program + archive);
+    CallOutcome o = unlhaTo(dir / "sfx.exe", dir / "out");
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk) << describe(o);
+    EXPECT_EQ(readFile(dir / "out/real.txt"), "real data");
+    EXPECT_EQ(snapshot(dir / "out").size(), 1u);
+
+    // The program alone holds no archive.
+    writeFile(dir / "bare.exe", program);
+    o = unlhaTo(dir / "bare.exe", dir / "bare");
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kErrOpenArchive) << describe(o);
+    EXPECT_TRUE(snapshot(dir / "bare").empty());
+}
