@@ -28,7 +28,35 @@ std::string membersOf(const std::vector<LhaMember> &members)
     return a;
 }
 
+// The nameless level-0 folder entry LHa for UNIX 1.14i writes.
+std::string namelessFolder()
+{
+    std::string a = readFile(fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/lha_unix114i/h0_subdir.lzh");
+    return a.substr(0, 2 + static_cast<unsigned char>(a[0]));
+}
+
 } // namespace
+
+TEST(LhaOddArchives, NamelessFolderEntriesDoNotEndTheArchive)
+{
+    const std::vector<std::pair<std::string, std::string>> layouts = {
+        {"first", namelessFolder() + namelessFolder() + membersOf({lhaFile("a.txt", "", "A")})
+                      + membersOf({lhaFile("b.txt", "d\xFF", "B")}) + '\0'},
+        {"between", membersOf({lhaFile("a.txt", "", "A")}) + namelessFolder()
+                        + membersOf({lhaFile("b.txt", "d\xFF", "B")}) + '\0'},
+    };
+    for (const auto &[what, bytes] : layouts) {
+        SCOPED_TRACE(what);
+        TempDir dir;
+        writeFile(dir / "a.lzh", bytes);
+        CallOutcome o = unlhaTo(dir / "a.lzh", dir / "out");
+        ASSERT_TRUE(o.finished) << describe(o);
+        EXPECT_EQ(o.result, kOk) << describe(o);
+        EXPECT_EQ(readFile(dir / "out/a.txt"), "A");
+        EXPECT_EQ(readFile(dir / "out/d/b.txt"), "B");
+        EXPECT_EQ(snapshot(dir / "out").size(), 3u);
+    }
+}
 
 TEST(LhaOddArchives, ArchiveFoundBehindALongProgram)
 {

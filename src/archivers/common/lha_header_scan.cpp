@@ -90,6 +90,22 @@ bool readFully(int fd, uint64_t offset, std::string &buf)
 
 } // namespace
 
+uint64_t namelessFolderHeaderSize(int fd, uint64_t offset)
+{
+    constexpr size_t kNameLengthAt = 21;
+    constexpr size_t kCompressedSizeAt = 7;
+    std::string b(2 + 255, '\0');
+    if (!readFully(fd, offset, b) || b.size() < kMinHeader + 2)
+        return 0;
+    if (b.compare(kMethodAt, 5, "-lhd-") != 0 || b[kLevelAt] != 0 || b[kNameLengthAt] != 0 || !checksumHolds(b, 0))
+        return 0;
+    for (size_t i = kCompressedSizeAt; i < kCompressedSizeAt + 4; ++i) {
+        if (b[i] != 0)
+            return 0;
+    }
+    return 2 + static_cast<unsigned char>(b[0]);
+}
+
 std::vector<uint64_t> findLhaHeaders(int fd, uint64_t fileSize, size_t maxCount, uint64_t scanLimit)
 {
     std::vector<uint64_t> found;

@@ -16,5 +16,9 @@ namespace qvo::archivers {
 // `maxCount` of them, from the first `scanLimit` bytes.
 std::vector<uint64_t> findLhaHeaders(int fd, uint64_t fileSize, size_t maxCount, uint64_t scanLimit);
 
+// The size of the level-0 header at `offset` when it is a folder entry
+// ("-lhd-", no data) with an empty name, which lhasa refuses; 0 for
+// anything else.  Its checksum must hold.
+uint64_t namelessFolderHeaderSize(int fd, uint64_t offset);
 
 } // namespace qvo::archivers

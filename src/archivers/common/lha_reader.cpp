@@ -26,6 +26,7 @@ constexpr size_t kBufferSize = 64 * 1024;
 // to try there: self-extractor programs are well below a few MiB.
 constexpr size_t kMaxStartCandidates = 8;
 constexpr uint64_t kStartScanLimit = 16ull << 20;
+constexpr size_t kMaxResumes = 4096;
 constexpr char kDirMethod[] = "-lhd-";
 constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, seconds
 
@@ -345,6 +346,17 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
     size_t members = 0;
     uint64_t next = 0;
     int32_t result = readFrom(file.fd, 0, sink, members, next);
+    // lhasa ends the archive at a level-0 folder entry without a name
+    // (LHa for UNIX and OS-9 write them for folders whose path they drop):
+    // such an entry names the destination itself, so it is passed over and
+    // reading goes on behind it.
+    for (size_t resumed = 0; result == kOk && !sink.stopped() && resumed < kMaxResumes; ++resumed) {
+        uint64_t skip = namelessFolderHeaderSize(file.fd, next);
+        if (skip == 0)
+            break;
+        uint64_t at = next + skip;
+        result = readFrom(file.fd, static_cast<off_t>(at), sink, members, next);
+    }
     if (members == 0 && result != kErrInternal) {
         // Nothing found where lhasa looks: a self-extractor may hold the
         // archive further on.  Each candidate header is tried until one
