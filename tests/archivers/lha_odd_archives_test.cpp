@@ -1,6 +1,6 @@
 // LHA archives lhasa alone reads short: level-0 folder entries without a
-// name (which lhasa takes for the end of the archive) and archives behind
-// a self-extractor's program beyond where lhasa looks.
+// name (which lhasa takes for the end of the archive), archives behind a
+// self-extractor's program beyond where lhasa looks, and -lh3- members.
 #include "archive_builders.h"
 #include "reader_test_support.h"
 
@@ -85,4 +85,18 @@ TEST(LhaOddArchives, ArchiveFoundBehindALongProgram)
     ASSERT_TRUE(o.finished) << describe(o);
     EXPECT_EQ(o.result, kErrOpenArchive) << describe(o);
     EXPECT_TRUE(snapshot(dir / "bare").empty());
+}
+
+TEST(LhaOddArchives, Lh3MemberGivesTheTextUnarReadsFromLh2)
+{
+    // lh3.lzh and lh2.lzh hold the same file; unar decodes only -lh2-.
+    ASSERT_TRUE(haveTool("unar"));
+    TempDir dir;
+    fs::path corpus = fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/unlha32";
+    CallOutcome o = unlhaTo(corpus / "lh3.lzh", dir / "ours");
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk) << describe(o);
+    ASSERT_EQ(runCommand("LC_ALL=C.UTF-8 unar -q -D -o " + sh(dir / "theirs") + " " + sh(corpus / "lh2.lzh")), 0);
+    EXPECT_EQ(readFile(dir / "ours/LICENSE.MIT"), readFile(dir / "theirs/LICENSE.MIT"));
+    EXPECT_EQ(snapshot(dir / "ours").size(), 1u);
 }

@@ -1,8 +1,10 @@
 #include "archivers/common/lha_reader.h"
 
 #include "archivers/common/crc16.h"
+#include "archivers/common/file_range_source.h"
 #include "archivers/common/lha_header_scan.h"
 #include "archivers/common/lha_header_names.h"
+#include "codecs/lha/lh3_decoder.h"
 
 #include <cerrno>
 #include <cstring>
@@ -287,6 +289,68 @@ void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &fil
     sink.endMember(ok, failure);
 }
 
+// Methods lhasa lists but does not decode; we decode them from the file.
+bool isOwnMethod(const LHAFileHeader *h)
+{
+    return std::strcmp(h->compress_method, "-lh3-") == 0;
+}
+
+// Counts the CRC and passes data through the MacBinary filter.
+class LhaOwnOutput : public codecs::zip::ByteSink {
+public:
+    LhaOwnOutput(ExtractSink &sink, MacBinaryFilter &filter) : sink_(sink), filter_(filter) {}
+    bool write(const uint8_t *data, size_t size) override
+    {
+        crc_ = crc16Update(crc_, data, size);
+        total_ += size;
+        result_ = filter_.write(sink_, reinterpret_cast<const char *>(data), size);
+        return result_ == kOk;
+    }
+    uint16_t crc() const { return crc_; }
+    uint64_t total() const { return total_; }
+    int32_t result() const { return result_; }
+
+private:
+    ExtractSink &sink_;
+    MacBinaryFilter &filter_;
+    uint16_t crc_ = 0;
+    uint64_t total_ = 0;
+    int32_t result_ = kOk;
+};
+
+// Decodes the current member ourselves from `headerStart` on, where its
+// header must sit as lhasa read it (else the data's place is not known for
+// certain and the member fails).  The fixed part of the header (its size,
+// method, sizes, time, attribute, level) is compared: lhasa clears the
+// header CRC in the raw copy it keeps.
+void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBinaryFilter &filter,
+                    ExtractSink &sink)
+{
+    constexpr size_t kFixedHeader = 21;
+    std::vector<char> header(kFixedHeader);
+    bool placed = h->raw_data_len >= kFixedHeader
+        && ::pread(fd, header.data(), header.size(), static_cast<off_t>(headerStart))
+            == static_cast<ssize_t>(header.size())
+        && std::memcmp(header.data(), h->raw_data, header.size()) == 0;
+    if (!placed) {
+        sink.endMember(false, kErrCorrupt);
+        return;
+    }
+    FileRangeSource source(fd, headerStart + h->raw_data_len, h->compressed_length);
+    LhaOwnOutput out(sink, filter);
+    auto status = codecs::lha::decodeLh3(source, h->length, out);
+    bool ok = status == codecs::zip::DecodeStatus::Ok && out.total() == h->length && out.crc() == h->crc;
+    int32_t failure = status == codecs::zip::DecodeStatus::OutputStopped ? out.result() : kErrCorrupt;
+    if (ok) {
+        int32_t w = filter.finish(sink);
+        if (w != kOk) {
+            ok = false;
+            failure = w;
+        }
+    }
+    sink.endMember(ok, failure);
+}
+
 // Reads the archive starting at `offset` through lhasa, adding to
 // `members`.  `next` is where the header after the last one read should
 // start (only a guess when lhasa skipped a self-extractor's program).
@@ -310,6 +374,7 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
     std::vector<char> buf(kBufferSize);
     while (LHAFileHeader *h = lha_reader_next_file(reader)) {
         ++members;
+        uint64_t headerStart = next;
         next += h->raw_data_len + h->compressed_length;
         MemberInfo info = describe(h);
         // lhasa's own MacBinary stripping would hide the stored data from
@@ -321,7 +386,10 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
         int32_t begin = sink.beginMember(info);
         if (begin == kOk && info.kind == MemberInfo::Kind::File) {
             MacBinaryFilter filter(mac, h->filename ? h->filename : "", h->length);
-            extractData(reader, h, filter, sink, buf);
+            if (isOwnMethod(h))
+                extractOwnData(fd, headerStart, h, filter, sink);
+            else
+                extractData(reader, h, filter, sink, buf);
         }
         if (sink.stopped())
             break;

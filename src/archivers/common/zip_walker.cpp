@@ -1,5 +1,6 @@
 #include "archivers/common/zip_walker.h"
 
+#include "archivers/common/file_range_source.h"
 #include "archivers/common/unique_fd.h"
 #include "archivers/common/zip_central_directory.h"
 #include "archivers/common/zip_name_markers.h"
@@ -40,38 +41,6 @@ constexpr uint32_t kTypeLink = 0120000;
 constexpr uint64_t kMaxLinkTarget = 64 * 1024;
 constexpr size_t kBufferSize = 64 * 1024;
 constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, seconds
-
-// Reads [offset, offset + size) of the archive through pread.
-class RangeSource : public zc::ByteSource {
-public:
-    RangeSource(int fd, uint64_t offset, uint64_t size) : fd_(fd), pos_(offset), left_(size) {}
-
-    size_t read(uint8_t *buf, size_t cap) override
-    {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(cap, left_));
-        while (want > 0) {
-            ssize_t n = ::pread(fd_, buf, want, static_cast<off_t>(pos_));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                failed_ = true;
-                left_ = 0;
-                return 0;
-            }
-            pos_ += static_cast<uint64_t>(n);
-            left_ -= static_cast<uint64_t>(n);
-            return static_cast<size_t>(n);
-        }
-        return 0;
-    }
-    bool failed() const { return failed_; }
-
-private:
-    int fd_;
-    uint64_t pos_;
-    uint64_t left_;
-    bool failed_ = false;
-};
 
 // Passes decoded data to the sink (or collects a link target), counting
 // bytes and the CRC on the way.
@@ -310,7 +279,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
         }
         std::string target;
         if (isLink) {
-            RangeSource src(fd.get(), start, r.compressedSize);
+            FileRangeSource src(fd.get(), start, r.compressedSize);
             CheckedOutput out(sink, &target);
             bool ok = decode(r, src, out) == zc::DecodeStatus::Ok && out.crc() == r.crc;
             if (!ok) {
@@ -321,7 +290,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
             info.linkTarget = decodeName(r, target);
         }
         if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File) {
-            RangeSource src(fd.get(), start, r.compressedSize);
+            FileRangeSource src(fd.get(), start, r.compressedSize);
             CheckedOutput out(sink, nullptr);
             zc::DecodeStatus s = decode(r, src, out);
             bool ok = s == zc::DecodeStatus::Ok && out.total() == r.size && out.crc() == r.crc;

@@ -82,7 +82,7 @@ DecodeStatus explode(ByteSource &source, uint16_t flags, uint64_t size, ByteSink
             length += in.bits(8);
         // The last match may reach past the end: only what fits is kept.
         length = std::min<uint64_t>(length, size - window.total());
-        window.copy(dist, length, true);
+        window.copy(dist, length, 0);
     }
     window.flush();
     if (window.stopped())

@@ -166,7 +166,7 @@ private:
             if (ds < 0)
                 return DecodeStatus::Corrupt;
             uint64_t dist = kDistanceBase[static_cast<size_t>(ds)] + in_.bits(kDistanceExtra[static_cast<size_t>(ds)]);
-            if (!window_.copy(dist, len, false))
+            if (!window_.copy(dist, len, OutputWindow::kRefuseBeforeStart))
                 return DecodeStatus::Corrupt;
         }
     }

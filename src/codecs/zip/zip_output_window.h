@@ -37,19 +37,22 @@ public:
             flushTo(ring_.size());
     }
 
-    // Copies `len` bytes from `dist` bytes back.  Bytes before the start of
-    // the member read as zero when `zeroBeforeStart` (Reduce and Implode
-    // encoders relied on that); otherwise such a distance is corrupt and
-    // the call returns false.
-    bool copy(uint64_t dist, uint64_t len, bool zeroBeforeStart)
+    // What a copy from before the start of the member gives: Reduce and
+    // Implode encoders relied on zeros, LHA ones on spaces; for Deflate64
+    // such a distance is corrupt.
+    static constexpr int kRefuseBeforeStart = -1;
+
+    // Copies `len` bytes from `dist` bytes back; false when the distance
+    // is out of reach.
+    bool copy(uint64_t dist, uint64_t len, int beforeStart)
     {
         if (dist == 0 || dist > ring_.size())
             return false;
         for (uint64_t i = 0; i < len; ++i) {
             if (dist > total_) {
-                if (!zeroBeforeStart)
+                if (beforeStart == kRefuseBeforeStart)
                     return false;
-                put(0);
+                put(static_cast<uint8_t>(beforeStart));
             } else {
                 put(ring_[(pos_ - dist) & mask_]);
             }

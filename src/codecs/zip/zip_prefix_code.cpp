@@ -36,21 +36,4 @@ bool PrefixCode::build(const uint8_t *lengths, size_t n, bool requireComplete)
     return true;
 }
 
-int PrefixCode::decode(BitInput &in, bool inverted) const
-{
-    int32_t code = 0;  // bits read so far
-    int32_t first = 0; // first code of the current length
-    int32_t index = 0; // symbols of the shorter lengths
-    for (unsigned len = 1; len <= kMaxBits; ++len) {
-        code |= static_cast<int32_t>(in.bit() ^ (inverted ? 1u : 0u));
-        int32_t count = count_[len];
-        if (code - first < count)
-            return symbols_[index + (code - first)];
-        index += count;
-        first = (first + count) << 1;
-        code <<= 1;
-    }
-    return -1;
-}
-
 } // namespace qvo::codecs::zip

@@ -1,11 +1,10 @@
-// Canonical prefix codes read bit by bit, for Implode's Shannon-Fano trees
-// and Deflate64's Huffman codes.  Decoding walks the code lengths one bit
+// Canonical prefix codes read bit by bit, for Implode's Shannon-Fano trees,
+// Deflate64's Huffman codes and the static codes of LHA's -lh3-.  Decoding walks the code lengths one bit
 // at a time: slower than a lookup table, but small, and the members that
 // use these methods are few and old.
 #pragma once
-#include "codecs/zip/zip_bit_input.h"
-
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace qvo::codecs::zip {
@@ -21,9 +20,26 @@ public:
     // symbol is allowed (Deflate writes such distance codes).
     bool build(const uint8_t *lengths, size_t n, bool requireComplete);
 
-    // The next symbol, or -1 for a bit pattern no symbol has.  Implode
-    // stores its codes with every bit inverted (`inverted`).
-    int decode(BitInput &in, bool inverted = false) const;
+    // The next symbol, or -1 for a bit pattern no symbol has; the first
+    // bit read is the code's top bit.  `Bits` has bit(); Implode stores its
+    // codes with every bit inverted (`inverted`).
+    template <class Bits>
+    int decode(Bits &in, bool inverted = false) const
+    {
+        int32_t code = 0;  // bits read so far
+        int32_t first = 0; // first code of the current length
+        int32_t index = 0; // symbols of the shorter lengths
+        for (unsigned len = 1; len <= kMaxBits; ++len) {
+            code |= static_cast<int32_t>(in.bit() ^ (inverted ? 1u : 0u));
+            int32_t count = count_[len];
+            if (code - first < count)
+                return symbols_[static_cast<size_t>(index + (code - first))];
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        return -1;
+    }
 
 private:
     std::array<uint16_t, kMaxBits + 1> count_{};

@@ -112,7 +112,7 @@ private:
             if (!nextByte(w))
                 return DecodeStatus::Corrupt;
             uint32_t dist = (static_cast<uint32_t>(v >> lengthBits) << 8) + w + 1;
-            window_.copy(dist, length, true);
+            window_.copy(dist, length, 0);
         }
         return in_.overran() ? DecodeStatus::Truncated : DecodeStatus::Ok;
     }
