@@ -29,6 +29,20 @@ public:
     }
     uint32_t bit() { return bits(1); }
 
+    // The next `n` bits (n <= 32) without taking them; skip() takes them.
+    uint32_t peek(unsigned n)
+    {
+        if (count_ < n)
+            refill();
+        return static_cast<uint32_t>(acc_ & ((uint64_t(1) << n) - 1));
+    }
+    void skip(unsigned n)
+    {
+        acc_ >>= n;
+        count_ -= n;
+        consumed_ += n;
+    }
+
     // Drops the bits up to the next byte boundary.
     void alignToByte() { bits(count_ % 8); }
 

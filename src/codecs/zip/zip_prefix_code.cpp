@@ -33,6 +33,23 @@ bool PrefixCode::build(const uint8_t *lengths, size_t n, bool requireComplete)
         if (lengths[i] != 0)
             symbols_[offset[lengths[i]]++] = static_cast<uint16_t>(i);
     }
+    // Canonical codes in (length, symbol) order; short ones go into the
+    // table bit-reversed, once for every value of the bits after them.
+    table_.fill(TableEntry{});
+    uint32_t code = 0;
+    size_t index = 0;
+    for (unsigned len = 1; len <= kMaxBits; ++len) {
+        for (unsigned k = 0; k < count_[len]; ++k, ++code, ++index) {
+            if (len > kTableBits)
+                continue;
+            uint32_t reversed = 0;
+            for (unsigned b = 0; b < len; ++b)
+                reversed |= ((code >> b) & 1u) << (len - 1 - b);
+            for (uint32_t fill = reversed; fill < (1u << kTableBits); fill += 1u << len)
+                table_[fill] = TableEntry{symbols_[index], static_cast<uint8_t>(len)};
+        }
+        code <<= 1;
+    }
     return true;
 }
 

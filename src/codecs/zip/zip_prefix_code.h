@@ -26,6 +26,15 @@ public:
     template <class Bits>
     int decode(Bits &in, bool inverted = false) const
     {
+        // LSB-first readers that can peek take short codes from a table.
+        if constexpr (requires { in.peek(0u); }) {
+            uint32_t v = in.peek(kTableBits) ^ (inverted ? kTableMask : 0u);
+            TableEntry e = table_[v];
+            if (e.length != 0) {
+                in.skip(e.length);
+                return e.symbol;
+            }
+        }
         int32_t code = 0;  // bits read so far
         int32_t first = 0; // first code of the current length
         int32_t index = 0; // symbols of the shorter lengths
@@ -42,6 +51,16 @@ public:
     }
 
 private:
+    // Codes up to kTableBits long, indexed by the next kTableBits stream
+    // bits (first bit lowest); length 0 marks longer codes.
+    static constexpr unsigned kTableBits = 9;
+    static constexpr uint32_t kTableMask = (1u << kTableBits) - 1;
+    struct TableEntry {
+        uint16_t symbol = 0;
+        uint8_t length = 0;
+    };
+
+    std::array<TableEntry, 1u << kTableBits> table_{};
     std::array<uint16_t, kMaxBits + 1> count_{};
     std::array<uint16_t, kMaxSymbols> symbols_{};
 };
