@@ -181,3 +181,18 @@ TEST(ZipLegacyMethods, HostileNamesInOwnReaderAreRefused)
     EXPECT_EQ(snapshot(dir / "out").size(), 1u);
     EXPECT_FALSE(fs::exists(dir / "escape.txt"));
 }
+
+TEST(ZipLegacyMethods, LegacyZipStoredInsideSevenZipIsNotTakenForTheArchive)
+{
+    // An uncompressed 7z whose last file is a Shrink archive ends with that
+    // archive's directory; 7-zip32 must still read the 7z.
+    ASSERT_TRUE(haveTool("7zz"));
+    TempDir dir;
+    fs::copy_file(corpusFile("zip/zip2/legacy/shrink.zip"), dir / "inner.zip");
+    ASSERT_EQ(runCommand("cd " + sh(dir.path()) + " && 7zz a -t7z -mx0 outer.7z inner.zip >/dev/null"), 0);
+    CallOutcome o = sevenZipTo(dir / "outer.7z", dir / "out");
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk) << describe(o);
+    EXPECT_EQ(readFile(dir / "out/inner.zip"), readFile(dir / "inner.zip"));
+    EXPECT_EQ(snapshot(dir / "out").size(), 1u);
+}
