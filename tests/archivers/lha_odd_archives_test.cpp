@@ -1,6 +1,7 @@
 // LHA archives lhasa alone reads short: level-0 folder entries without a
 // name (which lhasa takes for the end of the archive), archives behind a
-// self-extractor's program beyond where lhasa looks, and -lh3- members.
+// self-extractor's program beyond where lhasa looks, -lh2- and -lh3-
+// members.
 #include "archive_builders.h"
 #include "reader_test_support.h"
 
@@ -89,7 +90,8 @@ TEST(LhaOddArchives, ArchiveFoundBehindALongProgram)
 
 TEST(LhaOddArchives, Lh3MemberGivesTheTextUnarReadsFromLh2)
 {
-    // lh3.lzh and lh2.lzh hold the same file; unar decodes only -lh2-.
+    // lh3.lzh and lh2.lzh hold the same file; unar decodes only -lh2-
+    // (the corpus comparison checks our -lh2- against it).
     ASSERT_TRUE(haveTool("unar"));
     TempDir dir;
     fs::path corpus = fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/unlha32";

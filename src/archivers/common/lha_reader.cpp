@@ -4,6 +4,7 @@
 #include "archivers/common/file_range_source.h"
 #include "archivers/common/lha_header_scan.h"
 #include "archivers/common/lha_header_names.h"
+#include "codecs/lha/lh2_decoder.h"
 #include "codecs/lha/lh3_decoder.h"
 
 #include <cerrno>
@@ -292,7 +293,7 @@ void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &fil
 // Methods lhasa lists but does not decode; we decode them from the file.
 bool isOwnMethod(const LHAFileHeader *h)
 {
-    return std::strcmp(h->compress_method, "-lh3-") == 0;
+    return std::strcmp(h->compress_method, "-lh2-") == 0 || std::strcmp(h->compress_method, "-lh3-") == 0;
 }
 
 // Counts the CRC and passes data through the MacBinary filter.
@@ -338,7 +339,8 @@ void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBin
     }
     FileRangeSource source(fd, headerStart + h->raw_data_len, h->compressed_length);
     LhaOwnOutput out(sink, filter);
-    auto status = codecs::lha::decodeLh3(source, h->length, out);
+    auto status = std::strcmp(h->compress_method, "-lh2-") == 0 ? codecs::lha::decodeLh2(source, h->length, out)
+                                                                : codecs::lha::decodeLh3(source, h->length, out);
     bool ok = status == codecs::zip::DecodeStatus::Ok && out.total() == h->length && out.crc() == h->crc;
     int32_t failure = status == codecs::zip::DecodeStatus::OutputStopped ? out.result() : kErrCorrupt;
     if (ok) {

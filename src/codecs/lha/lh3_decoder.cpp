@@ -1,5 +1,6 @@
 #include "codecs/lha/lh3_decoder.h"
 
+#include "codecs/lha/lha_msb_bits.h"
 #include "codecs/zip/zip_output_window.h"
 #include "codecs/zip/zip_prefix_code.h"
 
@@ -18,50 +19,6 @@ constexpr unsigned kPositionSymbols = 128; // high 7 bits of a 13-bit distance
 constexpr unsigned kLowPositionBits = 6;
 constexpr unsigned kMatchBase = 256 - 3;   // symbol 256 is a 3-byte match
 constexpr uint8_t kHistoryFill = ' ';      // LHA windows start filled with spaces
-
-// MSB-first bits, as every LHA method stores them.  Past the end it gives
-// zeros and remembers it (overran()).
-class MsbBits {
-public:
-    explicit MsbBits(zip::ByteSource &source) : source_(source), buf_(64 * 1024) {}
-
-    uint32_t bit() { return bits(1); }
-    uint32_t bits(unsigned n)
-    {
-        uint32_t v = 0;
-        while (n--) {
-            if (left_ == 0) {
-                cur_ = next();
-                left_ = 8;
-            }
-            --left_;
-            v = (v << 1) | ((cur_ >> left_) & 1u);
-        }
-        return v;
-    }
-    bool overran() const { return overran_; }
-
-private:
-    uint8_t next()
-    {
-        if (pos_ == end_) {
-            end_ = source_.read(buf_.data(), buf_.size());
-            pos_ = 0;
-            if (end_ == 0) {
-                overran_ = true;
-                return 0;
-            }
-        }
-        return buf_[pos_++];
-    }
-
-    zip::ByteSource &source_;
-    std::vector<uint8_t> buf_;
-    size_t pos_ = 0, end_ = 0;
-    uint8_t cur_ = 0;
-    unsigned left_ = 0;
-    bool overran_ = false;
-};
 
 // A block's code: a prefix code, or a single symbol that takes no bits.
 struct BlockCode {
