@@ -174,28 +174,29 @@ void setTime(const ZipCentralRecord &r, MemberInfo &m)
     m.mtimeSec = dosTime(r.dosDate, r.dosTime);
 }
 
-std::string decodeName(const ZipCentralRecord &r, std::string_view raw)
+// The member's name as UTF-8, and in `enc` how its other texts (a link
+// target) are written: as libarchive decides, bit 11 or a Unicode Path
+// field whose CRC matches the stored name mean UTF-8, and so do unmarked
+// UTF-8 names from Unix and OS X hosts.
+std::string decodeName(const ZipCentralRecord &r, codecs::NameEncoding &enc)
 {
     using codecs::NameEncoding;
+    enc = NameEncoding::Utf8;
     if (r.flags & kFlagUtf8)
-        return codecs::archiveNameToUtf8(raw, NameEncoding::Utf8);
-    if (raw.data() == r.name.data()) {
-        // A version-1 Unicode Path field counts when its CRC matches the
-        // stored name.
-        std::string_view up = findZipExtra(r.extra, kExtraUnicodePath);
-        if (up.size() > 5 && up[0] == 1
-            && zipLe(up, 1, 4) == crc32(0, reinterpret_cast<const Bytef *>(raw.data()), static_cast<uInt>(raw.size()))
-            && codecs::isValidUtf8(up.substr(5)))
-            return codecs::archiveNameToUtf8(up.substr(5), NameEncoding::Utf8);
-    }
-    return codecs::archiveNameToUtf8(raw, unmarkedZipNameIsUtf8(r.host, r.name) ? NameEncoding::Utf8
-                                                                                 : NameEncoding::Cp932);
+        return codecs::archiveNameToUtf8(r.name, enc);
+    std::string_view up = findZipExtra(r.extra, kExtraUnicodePath);
+    if (up.size() > 5 && up[0] == 1
+        && zipLe(up, 1, 4) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
+        && codecs::isValidUtf8(up.substr(5)))
+        return codecs::archiveNameToUtf8(up.substr(5), enc);
+    enc = unmarkedZipNameIsUtf8(r.host, r.name) ? NameEncoding::Utf8 : NameEncoding::Cp932;
+    return codecs::archiveNameToUtf8(r.name, enc);
 }
 
-MemberInfo describe(const ZipCentralRecord &r, bool &isLink)
+MemberInfo describe(const ZipCentralRecord &r, bool &isLink, codecs::NameEncoding &enc)
 {
     MemberInfo m;
-    m.name = decodeName(r, r.name);
+    m.name = decodeName(r, enc);
     uint32_t unixMode = r.host == kZipHostUnix || r.host == kZipHostOsX ? r.externalAttributes >> 16 : 0;
     bool dir = (!r.name.empty() && (r.name.back() == '/' || r.name.back() == '\\'))
         || (unixMode & kTypeMask) == kTypeDirectory || (!unixMode && (r.externalAttributes & kDosDirectory));
@@ -266,7 +267,8 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
         at = next;
         ++entries;
         bool isLink = false;
-        MemberInfo info = describe(r, isLink);
+        codecs::NameEncoding enc;
+        MemberInfo info = describe(r, isLink, enc);
         if (r.flags & kFlagEncrypted) {
             sink.recordFailure(kErrEncrypted);
             continue;
@@ -287,7 +289,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
                 sink.endMember(false, kErrCorrupt);
                 continue;
             }
-            info.linkTarget = decodeName(r, target);
+            info.linkTarget = codecs::archiveNameToUtf8(target, enc);
         }
         if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File) {
             FileRangeSource src(fd.get(), start, r.compressedSize);
