@@ -73,6 +73,9 @@ const std::set<std::string> kNamesDiffer = {
 // Archives we extract more completely than any reader that reads them:
 // only success is checked.
 const std::map<std::string, std::string> kOracleIncomplete = {
+    {"lzh/lhasa/lha_amiga_122/lh0_dirs_bug.lzh",
+     "lhasa stops at the folder entry without a name and drops the last two files (compared with 7zz in "
+     "lha_odd_archives_test)"},
     {"rar/libarchive/test_read_format_rar5_hardlink.rar", "unar drops the hard link"},
     {"rar/libarchive/test_read_format_rar5_unicode.rar", "unar drops the hard link"},
     {"rar/rarfile/rar5-hlink.rar", "unar drops the hard links"},

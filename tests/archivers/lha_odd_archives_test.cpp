@@ -1,5 +1,5 @@
-// LHA archives lhasa alone reads short: level-0 folder entries without a
-// name (which lhasa takes for the end of the archive), archives behind a
+// LHA archives lhasa alone reads short: folder entries without a name
+// (which lhasa takes for the end of the archive), archives behind a
 // self-extractor's program beyond where lhasa looks, -lh2- and -lh3-
 // members.
 #include "archive_builders.h"
@@ -57,6 +57,48 @@ TEST(LhaOddArchives, NamelessFolderEntriesDoNotEndTheArchive)
         EXPECT_EQ(readFile(dir / "out/d/b.txt"), "B");
         EXPECT_EQ(snapshot(dir / "out").size(), 3u);
     }
+}
+
+TEST(LhaOddArchives, AmigaFolderEntriesWithoutNameKeepTheRestAndTheirFolder)
+{
+    // Amiga LHA 1.22 stores folders as empty -lh0- members with no name;
+    // lhasa ends the archive there.  7zz reads it whole, but makes the
+    // folder an empty file.
+    ASSERT_TRUE(haveTool("7zz"));
+    TempDir dir;
+    fs::path archive = fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/lha_amiga_122/lh0_dirs_bug.lzh";
+    CallOutcome o = unlhaTo(archive, dir / "ours");
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kOk) << describe(o);
+    ASSERT_EQ(runCommand("7zz x -y -bd -o" + sh(dir / "theirs") + " " + sh(archive) + " >/dev/null"), 0);
+    auto ours = snapshot(dir / "ours"), theirs = snapshot(dir / "theirs");
+    EXPECT_EQ(ours["MainDir/02_EmptyDir"].type, 'd');
+    ours.erase("MainDir/02_EmptyDir");
+    theirs.erase("MainDir/02_EmptyDir");
+    EXPECT_EQ(ours, theirs);
+    EXPECT_EQ(readFile(dir / "ours/MainDir/04_File.txt").size(), 6u);
+}
+
+TEST(LhaOddArchives, SoundHeaderLhasaRefusesIsALostMember)
+{
+    // The nameless entry made a file with data: it cannot be extracted,
+    // and what follows must not pass for the end of the archive.
+    std::string h = namelessFolder();
+    h.replace(2, 5, "-lh0-");
+    h.replace(7, 4, std::string("\x03\0\0\0", 4)); // compressed size
+    h.replace(11, 4, std::string("\x03\0\0\0", 4)); // size
+    h[19] = 0x20;                                     // a file
+    unsigned sum = 0;
+    for (size_t i = 2; i < h.size(); ++i)
+        sum += static_cast<unsigned char>(h[i]);
+    h[1] = static_cast<char>(sum & 0xFF);
+    TempDir dir;
+    writeFile(dir / "a.lzh", membersOf({lhaFile("a.txt", "", "A")}) + h + "xyz" + membersOf({lhaFile("b.txt", "", "B")})
+                                 + '\0');
+    CallOutcome o = unlhaTo(dir / "a.lzh", dir / "out");
+    ASSERT_TRUE(o.finished) << describe(o);
+    EXPECT_EQ(o.result, kErrCorrupt) << describe(o);
+    EXPECT_EQ(readFile(dir / "out/a.txt"), "A");
 }
 
 TEST(LhaOddArchives, ArchiveFoundBehindALongProgram)

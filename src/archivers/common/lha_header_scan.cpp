@@ -90,20 +90,55 @@ bool readFully(int fd, uint64_t offset, std::string &buf)
 
 } // namespace
 
-uint64_t namelessFolderHeaderSize(int fd, uint64_t offset)
+NamelessEntry namelessEntryAt(int fd, uint64_t offset)
 {
     constexpr size_t kNameLengthAt = 21;
     constexpr size_t kCompressedSizeAt = 7;
-    std::string b(2 + 255, '\0');
-    if (!readFully(fd, offset, b) || b.size() < kMinHeader + 2)
-        return 0;
-    if (b.compare(kMethodAt, 5, "-lhd-") != 0 || b[kLevelAt] != 0 || b[kNameLengthAt] != 0 || !checksumHolds(b, 0))
-        return 0;
-    for (size_t i = kCompressedSizeAt; i < kCompressedSizeAt + 4; ++i) {
-        if (b[i] != 0)
-            return 0;
+    constexpr size_t kSizeAt = 11;
+    constexpr size_t kMaxExtensions = 256;
+    NamelessEntry e;
+    std::string b(kMaxHeader, '\0');
+    if (!readFully(fd, offset, b) || b.size() < kMinHeader + 2 || !isMethod(b, kMethodAt))
+        return e;
+    int level = b[kLevelAt];
+    bool folder = b.compare(kMethodAt, 5, "-lhd-") == 0;
+    if ((level != 0 && level != 1) || b[kNameLengthAt] != 0 || !checksumHolds(b, 0)
+        || (!folder && b.compare(kMethodAt, 5, "-lh0-") != 0))
+        return e;
+    auto le32 = [&](size_t at) { return le16(b, at) | le16(b, at + 2) << 16; };
+    uint64_t compressed = le32(kCompressedSizeAt);
+    if (le32(kSizeAt) != 0)
+        return e;
+    size_t end = 2 + static_cast<unsigned char>(b[0]);
+    if (level == 1) {
+        // Extended headers follow; the compressed size counts them.
+        size_t next = le16(b, end - 2);
+        for (size_t n = 0; next != 0; ++n) {
+            if (n >= kMaxExtensions || next < 3 || end + next > b.size())
+                return e;
+            size_t size = next;
+            next = le16(b, end + size - 2);
+            end += size;
+        }
+        if (compressed != end - 2 - static_cast<unsigned char>(b[0]))
+            return e; // data follows: not ours to skip
+        e.osId = static_cast<unsigned char>(b[24]);
+    } else if (compressed != 0) {
+        return e;
     }
-    return 2 + static_cast<unsigned char>(b[0]);
+    e.size = end;
+    e.header = b.substr(0, end);
+    e.level = level;
+    return e;
+}
+
+bool lhaHeaderAt(int fd, uint64_t offset)
+{
+    std::string b(kMaxHeader, '\0');
+    if (!readFully(fd, offset, b) || b.size() < kMinHeader || !isMethod(b, kMethodAt))
+        return false;
+    unsigned char level = static_cast<unsigned char>(b[kLevelAt]);
+    return (level <= 1 && checksumHolds(b, 0)) || (level == 2 && level2Holds(b, 0));
 }
 
 std::vector<uint64_t> findLhaHeaders(int fd, uint64_t fileSize, size_t maxCount, uint64_t scanLimit)

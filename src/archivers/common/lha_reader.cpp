@@ -416,17 +416,28 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
     size_t members = 0;
     uint64_t next = 0;
     int32_t result = readFrom(file.fd, 0, sink, members, next);
-    // lhasa ends the archive at a level-0 folder entry without a name
-    // (LHa for UNIX and OS-9 write them for folders whose path they drop):
-    // such an entry names the destination itself, so it is passed over and
-    // reading goes on behind it.
+    // lhasa ends the archive at folder entries without a name (see
+    // namelessEntryAt): such an entry is made from its folder field if it
+    // has one, and reading goes on behind it.
     for (size_t resumed = 0; result == kOk && !sink.stopped() && resumed < kMaxResumes; ++resumed) {
-        uint64_t skip = namelessFolderHeaderSize(file.fd, next);
-        if (skip == 0)
+        NamelessEntry entry = namelessEntryAt(file.fd, next);
+        if (entry.size == 0)
             break;
-        uint64_t at = next + skip;
+        std::string path = decodeLhaName(parseLhaHeaderNames(entry.header, entry.level), entry.osId);
+        size_t lead = path.find_first_not_of('/');
+        if (lead != std::string::npos) {
+            MemberInfo folder;
+            folder.kind = MemberInfo::Kind::Directory;
+            folder.name = path.substr(lead);
+            sink.beginMember(folder);
+        }
+        uint64_t at = next + entry.size;
         result = readFrom(file.fd, static_cast<off_t>(at), sink, members, next);
     }
+    // lhasa also ends the archive silently at other headers it refuses;
+    // a sound header there is a member lost, not the end.
+    if (result == kOk && members > 0 && !sink.stopped() && lhaHeaderAt(file.fd, next))
+        result = kErrCorrupt;
     if (members == 0 && result != kErrInternal) {
         // Nothing found where lhasa looks: a self-extractor may hold the
         // archive further on.  Each candidate header is tried until one

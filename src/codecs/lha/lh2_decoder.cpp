@@ -86,6 +86,8 @@ public:
     // Halves every leaf weight and rebuilds the tree over the same nodes.
     void rescale()
     {
+        if (end_ < 3)
+            return; // a lone leaf has nothing to rebuild
         std::vector<uint32_t> w;
         std::vector<int32_t> c;
         for (size_t i = 0; i < end_; ++i) {
