@@ -1,7 +1,11 @@
 #include "archivers/common/lha_reader.h"
 
 #include "archivers/common/crc16.h"
+#include "archivers/common/file_range_source.h"
+#include "archivers/common/lha_header_scan.h"
 #include "archivers/common/lha_header_names.h"
+#include "codecs/lha/lh2_decoder.h"
+#include "codecs/lha/lh3_decoder.h"
 
 #include <cerrno>
 #include <cstring>
@@ -21,6 +25,11 @@ namespace qvo::archivers {
 namespace {
 
 constexpr size_t kBufferSize = 64 * 1024;
+// Where to look for an archive lhasa does not find, and how many headers
+// to try there: self-extractor programs are well below a few MiB.
+constexpr size_t kMaxStartCandidates = 8;
+constexpr uint64_t kStartScanLimit = 16ull << 20;
+constexpr size_t kMaxResumes = 4096;
 constexpr char kDirMethod[] = "-lhd-";
 constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, seconds
 
@@ -281,18 +290,78 @@ void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &fil
     sink.endMember(ok, failure);
 }
 
-} // namespace
-
-int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
+// Methods lhasa lists but does not decode; we decode them from the file.
+bool isOwnMethod(const LHAFileHeader *h)
 {
-    Fd file{::open(archive.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
-        return kErrOpenArchive;
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return kErrOpenArchive;
+    return std::strcmp(h->compress_method, "-lh2-") == 0 || std::strcmp(h->compress_method, "-lh3-") == 0;
+}
 
-    FdStream fdStream{file.fd};
+// Counts the CRC and passes data through the MacBinary filter.
+class LhaOwnOutput : public codecs::zip::ByteSink {
+public:
+    LhaOwnOutput(ExtractSink &sink, MacBinaryFilter &filter) : sink_(sink), filter_(filter) {}
+    bool write(const uint8_t *data, size_t size) override
+    {
+        crc_ = crc16Update(crc_, data, size);
+        total_ += size;
+        result_ = filter_.write(sink_, reinterpret_cast<const char *>(data), size);
+        return result_ == kOk;
+    }
+    uint16_t crc() const { return crc_; }
+    uint64_t total() const { return total_; }
+    int32_t result() const { return result_; }
+
+private:
+    ExtractSink &sink_;
+    MacBinaryFilter &filter_;
+    uint16_t crc_ = 0;
+    uint64_t total_ = 0;
+    int32_t result_ = kOk;
+};
+
+// Decodes the current member ourselves from `headerStart` on, where its
+// header must sit as lhasa read it (else the data's place is not known for
+// certain and the member fails).  The fixed part of the header (its size,
+// method, sizes, time, attribute, level) is compared: lhasa clears the
+// header CRC in the raw copy it keeps.
+void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBinaryFilter &filter,
+                    ExtractSink &sink)
+{
+    constexpr size_t kFixedHeader = 21;
+    std::vector<char> header(kFixedHeader);
+    bool placed = h->raw_data_len >= kFixedHeader
+        && ::pread(fd, header.data(), header.size(), static_cast<off_t>(headerStart))
+            == static_cast<ssize_t>(header.size())
+        && std::memcmp(header.data(), h->raw_data, header.size()) == 0;
+    if (!placed) {
+        sink.endMember(false, kErrCorrupt);
+        return;
+    }
+    FileRangeSource source(fd, headerStart + h->raw_data_len, h->compressed_length);
+    LhaOwnOutput out(sink, filter);
+    auto status = std::strcmp(h->compress_method, "-lh2-") == 0 ? codecs::lha::decodeLh2(source, h->length, out)
+                                                                : codecs::lha::decodeLh3(source, h->length, out);
+    bool ok = status == codecs::zip::DecodeStatus::Ok && out.total() == h->length && out.crc() == h->crc;
+    int32_t failure = status == codecs::zip::DecodeStatus::OutputStopped ? out.result() : kErrCorrupt;
+    if (ok) {
+        int32_t w = filter.finish(sink);
+        if (w != kOk) {
+            ok = false;
+            failure = w;
+        }
+    }
+    sink.endMember(ok, failure);
+}
+
+// Reads the archive starting at `offset` through lhasa, adding to
+// `members`.  `next` is where the header after the last one read should
+// start (only a guess when lhasa skipped a self-extractor's program).
+int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint64_t &next)
+{
+    next = static_cast<uint64_t>(offset);
+    if (::lseek(fd, offset, SEEK_SET) != offset)
+        return kErrOpenArchive;
+    FdStream fdStream{fd};
     LHAInputStream *stream = lha_input_stream_new(&kStreamType, &fdStream);
     if (!stream)
         return kErrInternal;
@@ -305,10 +374,10 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
     lha_reader_set_dir_policy(reader, LHA_READER_DIR_PLAIN);
 
     std::vector<char> buf(kBufferSize);
-    size_t members = 0;
-    int32_t result = kOk;
     while (LHAFileHeader *h = lha_reader_next_file(reader)) {
         ++members;
+        uint64_t headerStart = next;
+        next += h->raw_data_len + h->compressed_length;
         MemberInfo info = describe(h);
         // lhasa's own MacBinary stripping would hide the stored data from
         // our length and CRC checks: it is switched off and done here.
@@ -319,18 +388,75 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
         int32_t begin = sink.beginMember(info);
         if (begin == kOk && info.kind == MemberInfo::Kind::File) {
             MacBinaryFilter filter(mac, h->filename ? h->filename : "", h->length);
-            extractData(reader, h, filter, sink, buf);
+            if (isOwnMethod(h))
+                extractOwnData(fd, headerStart, h, filter, sink);
+            else
+                extractData(reader, h, filter, sink, buf);
         }
         if (sink.stopped())
             break;
     }
-    if (fdStream.truncated && !sink.stopped())
-        result = kErrCorrupt;
-    else if (members == 0 && st.st_size > 1)
-        result = kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
-
+    int32_t result = fdStream.truncated && !sink.stopped() ? kErrCorrupt : kOk;
     lha_reader_free(reader);
     lha_input_stream_free(stream);
+    return result;
+}
+
+} // namespace
+
+int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
+{
+    Fd file{::open(archive.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0)
+        return kErrOpenArchive;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return kErrOpenArchive;
+
+    size_t members = 0;
+    uint64_t next = 0;
+    int32_t result = readFrom(file.fd, 0, sink, members, next);
+    // lhasa ends the archive at folder entries without a name (see
+    // namelessEntryAt): such an entry is made from its folder field if it
+    // has one, and reading goes on behind it.
+    for (size_t resumed = 0; result == kOk && !sink.stopped() && resumed < kMaxResumes; ++resumed) {
+        NamelessEntry entry = namelessEntryAt(file.fd, next);
+        if (entry.size == 0)
+            break;
+        std::string path = decodeLhaName(parseLhaHeaderNames(entry.header, entry.level), entry.osId);
+        size_t lead = path.find_first_not_of('/');
+        if (lead != std::string::npos) {
+            MemberInfo folder;
+            folder.kind = MemberInfo::Kind::Directory;
+            folder.name = path.substr(lead);
+            sink.beginMember(folder);
+        }
+        uint64_t at = next + entry.size;
+        result = readFrom(file.fd, static_cast<off_t>(at), sink, members, next);
+    }
+    // lhasa also ends the archive silently at other headers it refuses;
+    // a sound header there is a member lost, not the end.
+    if (result == kOk && members > 0 && !sink.stopped() && lhaHeaderAt(file.fd, next))
+        result = kErrCorrupt;
+    if (members == 0 && result != kErrInternal) {
+        // Nothing found where lhasa looks: a self-extractor may hold the
+        // archive further on.  Each candidate header is tried until one
+        // gives members.
+        auto size = static_cast<uint64_t>(st.st_size);
+        for (uint64_t start : findLhaHeaders(file.fd, size, kMaxStartCandidates, kStartScanLimit)) {
+            if (start == 0)
+                continue; // lhasa read from there already
+            size_t found = 0;
+            int32_t r = readFrom(file.fd, static_cast<off_t>(start), sink, found, next);
+            if (found > 0) {
+                members = found;
+                result = r;
+                break;
+            }
+        }
+    }
+    if (members == 0 && st.st_size > 1 && result == kOk)
+        result = kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
     return result;
 }
 

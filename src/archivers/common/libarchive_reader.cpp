@@ -3,6 +3,7 @@
 #include "archivers/common/rar5_encryption.h"
 #include "archivers/common/rar_volumes.h"
 #include "archivers/common/zip_name_markers.h"
+#include "archivers/common/zip_walker.h"
 #include "codecs/names/archive_names.h"
 #include "codecs/names/cp932.h"
 
@@ -11,6 +12,9 @@
 
 #include <clocale>
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <string_view>
 #include <locale.h>
 #include <vector>
 
@@ -185,10 +189,34 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
     return kOk;
 }
 
+// True when the file starts like one of the other formats 7-zip32 reads:
+// a ZIP archive stored inside it must not be taken for the file itself.
+bool startsAsOtherFormat(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string head(262, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    auto starts = [&](std::string_view magic) { return head.compare(0, magic.size(), magic) == 0; };
+    return starts(std::string_view("7z\xBC\xAF\x27\x1C", 6)) || starts("Rar!") || starts("\x1F\x8B")
+        || starts("BZh") || starts(std::string_view("\xFD" "7zXZ\0", 6))
+        || (head.size() >= 262 && head.compare(257, 5, "ustar") == 0);
+}
+
 } // namespace
 
 int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFamily family, ExtractSink &sink)
 {
+    ZipNameMarkers zipMarkers;
+    if (family != ArchiveFamily::Rar) {
+        zipMarkers = readZipNameMarkers(archivePath);
+        // libarchive would fail these members: the whole archive goes
+        // through our own reader, so one path decides every member.
+        if (zipMarkers.parsed && zipMarkers.legacyMethods
+            && (family == ArchiveFamily::Zip || !startsAsOtherFormat(archivePath)))
+            return readZipWithOwnDecoders(archivePath, sink);
+    }
+
     Utf8LocaleScope locale;
     ArchiveHandle h;
     if (!h.a)
@@ -200,10 +228,6 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume);
     if (opened != kOk)
         return opened;
-
-    ZipNameMarkers zipMarkers;
-    if (family != ArchiveFamily::Rar)
-        zipMarkers = readZipNameMarkers(archivePath);
 
     std::vector<char> buf(kBufferSize);
     int32_t result = kOk;

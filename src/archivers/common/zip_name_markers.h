@@ -7,6 +7,10 @@
 // which is which.  Knowing the marked names lets the reader decode every
 // other name as CP932 from its raw bytes, even where those bytes are not
 // valid CP932.
+//
+// Names from Unix and macOS hosts are unmarked UTF-8 as a rule (Info-ZIP zip
+// and most tools there write them without bit 11), so those count as marked
+// too when they are valid UTF-8 beyond ASCII; see unmarkedZipNameIsUtf8.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -24,6 +28,9 @@ struct ZipNameMarkers {
     bool tooLarge = false;
     // The end record says there are no members, yet other data precedes it.
     bool emptyWithData = false;
+    // Some member uses Shrink, Reduce, Implode or Deflate64, which
+    // libarchive does not decode: the archive is read by our own reader.
+    bool legacyMethods = false;
     // Hashes of the names as libarchive reports marked ones: flagged names
     // as stored, and the UTF-8 names of 0x7075 fields (which libarchive
     // takes when their CRC matches).  Hashes keep memory small for archives
@@ -41,6 +48,18 @@ struct ZipNameMarkers {
         return h;
     }
 };
+
+// Host numbers of "version made by" (high byte).
+constexpr uint8_t kZipHostUnix = 3;
+constexpr uint8_t kZipHostOsX = 19;
+
+// Whether a name without bit 11 or a 0x7075 field is UTF-8: made on Unix or
+// OS X, valid UTF-8 and not plain ASCII.  Every other unmarked name is CP932,
+// including valid UTF-8 from Windows hosts, where unmarked means the code
+// page.  A CP932 name from a Unix host can happen to be valid UTF-8 (short
+// runs such as 0xE3 0x81 0x82 read as both); such a name would then decode
+// as UTF-8, a clash rare enough next to the many UTF-8 archives made there.
+bool unmarkedZipNameIsUtf8(uint8_t host, std::string_view raw);
 
 ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive);
 

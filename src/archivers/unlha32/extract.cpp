@@ -4,8 +4,9 @@
 // -n: no progress window (accepted, nothing to suppress here); -jyo:
 // overwrite existing files.  Switches may come in any order, before the
 // paths.  DEST must exist.  Members are decoded by lhasa (lh0, lh1, lh4 to
-// lh7, lhx, lzs, lz4, lz5, pm0 to pm2); names by their Unicode or code-page
-// headers, else as CP932.
+// lh7, lhx, lzs, lz4, lz5, pm0 to pm2) or by our own decoders (lh2, lh3);
+// names by their Unicode or code-page headers, else as CP932.  Archives
+// behind self-extractor programs are found beyond lhasa's search range.
 #include "archivers/unlha32/extract.h"
 
 #include "archivers/common/extract_command.h"

@@ -5,7 +5,10 @@
 // overwrite existing files.  Switches after -x may come in any order,
 // before the paths.  DEST must exist.  Names flagged UTF-8 (bit 11) or
 // carrying a Unicode Path field (0x7075) whose CRC matches the stored name
-// are taken as UTF-8; all others as CP932.
+// are taken as UTF-8, and so are unmarked names made on Unix or OS X that
+// are valid UTF-8 beyond ASCII; all others as CP932.  Archives with
+// members in Shrink, Reduce, Implode or Deflate64 are read by our own ZIP
+// reader, the rest through libarchive.
 #include "archivers/common/export.h"
 #include "archivers/common/extract_command.h"
 #include "archivers/common/guarded_call.h"

@@ -1,0 +1,68 @@
+// Canonical prefix codes read bit by bit, for Implode's Shannon-Fano trees,
+// Deflate64's Huffman codes and the static codes of LHA's -lh3-.  Decoding walks the code lengths one bit
+// at a time: slower than a lookup table, but small, and the members that
+// use these methods are few and old.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace qvo::codecs::zip {
+
+class PrefixCode {
+public:
+    static constexpr unsigned kMaxBits = 16;
+    static constexpr size_t kMaxSymbols = 320;
+
+    // Builds the code from one length per symbol (0: unused).  With
+    // `requireComplete`, a code that leaves bit patterns unused is refused;
+    // an over-subscribed code is always refused.  A code with a single
+    // symbol is allowed (Deflate writes such distance codes).
+    bool build(const uint8_t *lengths, size_t n, bool requireComplete);
+
+    // The next symbol, or -1 for a bit pattern no symbol has; the first
+    // bit read is the code's top bit.  `Bits` has bit(); Implode stores its
+    // codes with every bit inverted (`inverted`).
+    template <class Bits>
+    int decode(Bits &in, bool inverted = false) const
+    {
+        // LSB-first readers that can peek take short codes from a table.
+        if constexpr (requires { in.peek(0u); }) {
+            uint32_t v = in.peek(kTableBits) ^ (inverted ? kTableMask : 0u);
+            TableEntry e = table_[v];
+            if (e.length != 0) {
+                in.skip(e.length);
+                return e.symbol;
+            }
+        }
+        int32_t code = 0;  // bits read so far
+        int32_t first = 0; // first code of the current length
+        int32_t index = 0; // symbols of the shorter lengths
+        for (unsigned len = 1; len <= kMaxBits; ++len) {
+            code |= static_cast<int32_t>(in.bit() ^ (inverted ? 1u : 0u));
+            int32_t count = count_[len];
+            if (code - first < count)
+                return symbols_[static_cast<size_t>(index + (code - first))];
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        return -1;
+    }
+
+private:
+    // Codes up to kTableBits long, indexed by the next kTableBits stream
+    // bits (first bit lowest); length 0 marks longer codes.
+    static constexpr unsigned kTableBits = 9;
+    static constexpr uint32_t kTableMask = (1u << kTableBits) - 1;
+    struct TableEntry {
+        uint16_t symbol = 0;
+        uint8_t length = 0;
+    };
+
+    std::array<TableEntry, 1u << kTableBits> table_{};
+    std::array<uint16_t, kMaxBits + 1> count_{};
+    std::array<uint16_t, kMaxSymbols> symbols_{};
+};
+
+} // namespace qvo::codecs::zip
