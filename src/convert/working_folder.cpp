@@ -49,6 +49,36 @@ LockResult lockFile(const std::string &path, bool create, int &fd)
     }
 }
 
+// Opens the folder `path` and locks its own descriptor without waiting.  The
+// name is checked afterwards to still be that folder: a clean-up may have
+// taken and removed it between our mkdir and our lock.
+LockResult lockFolder(const std::string &path, int &fd)
+{
+    fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return LockResult::Unusable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return LockResult::Held;
+    }
+    ::close(fd);
+    fd = -1;
+    return LockResult::Busy;
+}
+
+// A lock file of the earlier layout (beside its folder) that a running
+// program still holds.
+bool heldByLockFile(const std::string &folderPath)
+{
+    int fd = -1;
+    const LockResult lock = lockFile(folderPath + kLockSuffix, false, fd);
+    if (fd >= 0)
+        ::close(fd);
+    return lock == LockResult::Busy && core::fileExists(folderPath + kLockSuffix);
+}
+
 void releaseLock(const std::string &path, int &fd)
 {
     if (fd < 0)
@@ -104,30 +134,19 @@ WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactNa
 
 bool WorkingFolder::tryName(const std::string &root, const std::string &name)
 {
-    const std::string lockPath = root + name + kLockSuffix;
-    int fd = -1;
-    switch (lockFile(lockPath, true, fd)) {
-    case LockResult::Held:
-        break;
-    case LockResult::Busy:
-        return false;
-    case LockResult::Unusable:
-        // A name clash with a folder called like the lock, or a name too
-        // long: another name may work.  A root that refuses files will not.
-        if (errno == EACCES || errno == EROFS || errno == ENOSPC || errno == EDQUOT)
-            throw std::runtime_error("cannot create " + lockPath + ": " + std::strerror(errno));
-        return false;
-    }
     const std::string path = root + name;
     if (::mkdir(path.c_str(), 0700) != 0) {
-        const int err = errno;
-        releaseLock(lockPath, fd);
-        if (err == EEXIST)
-            return false; // left by a run that died: the next clean-up takes it
-        throw std::runtime_error("cannot create " + path + ": " + std::strerror(err));
+        // Taken (in use, or left by a run that died: the next clean-up
+        // takes it), or a name too long: another name may work.  A root
+        // that refuses folders will not.
+        if (errno == EEXIST || errno == ENAMETOOLONG)
+            return false;
+        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
     }
+    int fd = -1;
+    if (lockFolder(path, fd) != LockResult::Held)
+        return false; // a clean-up won it first and removes it
     path_ = path + "/";
-    lockPath_ = lockPath;
     lockFd_ = fd;
     return true;
 }
@@ -139,7 +158,8 @@ bool WorkingFolder::remove()
     if (lockFd_ < 0)
         return true;
     const bool removed = core::deleteFolder(path_) || !core::folderExists(path_);
-    releaseLock(lockPath_, lockFd_);
+    ::close(lockFd_);
+    lockFd_ = -1;
     return removed;
 }
 
@@ -158,22 +178,22 @@ void cleanWorkingRoot(const std::string &root)
             continue;
         int fd = -1;
         if (S_ISREG(st.st_mode) && endsWith(name, kLockSuffix)) {
-            // A lock file: free when nobody holds it; its folder goes too.
-            if (lockFile(path, false, fd) != LockResult::Held)
-                continue;
-            removeEntry(path.substr(0, path.size() - std::strlen(kLockSuffix)));
-            releaseLock(path, fd);
+            // A lock file of the earlier layout: goes when nobody holds it.
+            // Its folder is judged by its own entry.
+            if (lockFile(path, false, fd) == LockResult::Held)
+                releaseLock(path, fd);
             continue;
         }
-        // Anything else is a working folder (or debris).  Take its lock
-        // while removing it, so that nobody starts using the name meanwhile.
-        const std::string lockPath = path + kLockSuffix;
-        const LockResult lock = lockFile(lockPath, true, fd);
-        if (lock == LockResult::Busy)
+        if (!S_ISDIR(st.st_mode)) {
+            ::unlink(path.c_str()); // debris: a folder of that name is refused while it is here
+            continue;
+        }
+        // A working folder: removed under its own lock, unless a running
+        // conversion holds that (or, from an earlier version, its lock file).
+        if (heldByLockFile(path) || lockFolder(path, fd) != LockResult::Held)
             continue;
         removeEntry(path);
-        if (lock == LockResult::Held)
-            releaseLock(lockPath, fd);
+        ::close(fd);
     }
 }
 

@@ -3,6 +3,9 @@
 #include "convert/working_folder.h"
 #include "engine_fixture.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace qvo;
 using namespace qvo::test;
@@ -226,7 +229,10 @@ TEST_F(RunTest, WorkingFoldersHaveTheBaseNShapeAndAreDistinct)
     std::vector<std::string> folders;
     fakes.lha->state.onExtract = [&](const archive::clsArchiveActionOption &option) {
         folders.push_back(option.targetPathName());
-        EXPECT_TRUE(fs::exists(option.targetPathName().substr(0, option.targetPathName().size() - 1) + ".lock"));
+        // In use: locked against the clean-up of other runs.
+        const int fd = ::open(option.targetPathName().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        ::close(fd);
     };
     settings.overWrite = true;
     run();
@@ -252,7 +258,15 @@ TEST_F(RunTest, StartOfRunRemovesOnlyWhatNoRunningConversionOwns)
     writeFile(workingRoot() / "debris.txt", "");
     convert::WorkingFolder owned(workingRoot().string(), "", "owned");
     writeFile(fs::path(owned.path()) / "inside.txt", "in use");
+    // A folder of an earlier version, whose lock file beside it is held.
+    writeFile(workingRoot() / "older_9" / "inside.txt", "in use");
+    const int olderLock = ::open((workingRoot() / "older_9.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(olderLock, LOCK_EX | LOCK_NB), 0);
     run();
+    EXPECT_EQ(readFile(workingRoot() / "older_9" / "inside.txt"), "in use");
+    ::close(olderLock);
+    fs::remove_all(workingRoot() / "older_9");
+    fs::remove(workingRoot() / "older_9.lock");
     EXPECT_FALSE(fs::exists(workingRoot() / "stale_12"));
     EXPECT_FALSE(fs::exists(workingRoot() / "orphan_3.lock"));
     EXPECT_FALSE(fs::exists(workingRoot() / "debris.txt"));
