@@ -3,7 +3,9 @@
 #include "core/path_helpers.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
@@ -112,6 +114,73 @@ std::mt19937 &generator()
     return gen;
 }
 
+// Calls `take` with base_N for N drawn from 1 to 9999 (by `draw` when given),
+// drawing again while it refuses; past kRandomDraws refusals N counts up
+// from 10000.  False when every attempt was refused.
+bool takeNumberedName(const std::string &base, const std::function<int()> &draw,
+                      const std::function<bool(const std::string &)> &take)
+{
+    std::uniform_int_distribution<int> uniform(1, 9999);
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+        const int n = attempt >= kRandomDraws ? 9999 + attempt - kRandomDraws + 1
+                      : draw                  ? draw()
+                                              : uniform(generator());
+        if (take(base + "_" + std::to_string(n)))
+            return true;
+    }
+    return false;
+}
+
+// Removes everything inside the folder open as `folderFd`, descriptor by
+// descriptor and never through a link nor into another file system.  False
+// when something stayed.
+bool removeContents(int folderFd, dev_t device)
+{
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return false;
+    DIR *dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return false;
+    }
+    std::vector<std::pair<std::string, bool>> entries; // name, is a folder
+    while (dirent *e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        bool folder = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            folder = ::fstatat(folderFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.emplace_back(e->d_name, folder);
+    }
+    ::closedir(dir);
+
+    bool ok = true;
+    for (const auto &[name, folder] : entries) {
+        if (!folder) {
+            ok = (::unlinkat(folderFd, name.c_str(), 0) == 0 || errno == ENOENT) && ok;
+            continue;
+        }
+        const int sub = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st {};
+        if (sub < 0 || ::fstat(sub, &st) != 0 || st.st_dev != device) {
+            if (sub >= 0)
+                ::close(sub);
+            ok = false;
+            continue;
+        }
+        // Extracted folders may be read-only: their entries need write access.
+        if ((st.st_mode & S_IRWXU) != S_IRWXU)
+            ::fchmod(sub, (st.st_mode & 07777) | S_IRWXU);
+        ok = removeContents(sub, device) && ok;
+        ::close(sub);
+        ok = ::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
+    }
+    return ok;
+}
+
 } // namespace
 
 WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
@@ -119,16 +188,11 @@ WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactNa
 {
     core::createFolder(root);
     const std::string folder = core::appendBackslash(root);
+    root_ = folder;
     if (!exactName.empty() && tryName(folder, exactName))
         return;
-    std::uniform_int_distribution<int> uniform(1, 9999);
-    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        const int n = attempt >= kRandomDraws ? 9999 + attempt - kRandomDraws + 1
-                      : draw                  ? draw()
-                                              : uniform(generator());
-        if (tryName(folder, base + "_" + std::to_string(n)))
-            return;
-    }
+    if (takeNumberedName(base, draw, [&](const std::string &name) { return tryName(folder, name); }))
+        return;
     throw std::runtime_error("no free working folder name for " + base + " in " + folder);
 }
 
@@ -152,6 +216,34 @@ bool WorkingFolder::tryName(const std::string &root, const std::string &name)
 }
 
 WorkingFolder::~WorkingFolder() { remove(); }
+
+bool WorkingFolder::clear()
+{
+    struct stat st {};
+    return lockFd_ >= 0 && ::fstat(lockFd_, &st) == 0 && removeContents(lockFd_, st.st_dev);
+}
+
+bool WorkingFolder::rename(const std::string &base, const std::function<int()> &draw)
+{
+    if (lockFd_ < 0)
+        return false;
+    std::string current = path_.substr(0, path_.size() - 1);
+    // The lock is on the folder itself, so it moves along with the name.
+    bool failed = false;
+    takeNumberedName(base, draw, [&](const std::string &name) {
+        const std::string next = root_ + name;
+        if (::renameat2(AT_FDCWD, current.c_str(), AT_FDCWD, next.c_str(), RENAME_NOREPLACE) == 0) {
+            current = next;
+            return true;
+        }
+        failed = errno != EEXIST; // only a taken name is worth another draw
+        return failed;
+    });
+    const bool renamed = !failed && current + "/" != path_;
+    if (renamed)
+        path_ = current + "/";
+    return renamed;
+}
 
 bool WorkingFolder::remove()
 {

@@ -35,9 +35,20 @@ public:
     // something could not be removed.
     bool remove();
 
+    // Removes what the folder holds but keeps the folder, and its lock, for
+    // another archive: renaming an empty folder costs next to nothing, while
+    // removing one and making another waits for the disk on volumes that
+    // discard freed blocks at once.  False when something stayed.
+    bool clear();
+    // Gives the folder the next free name `base` + "_" + N, drawn like the
+    // constructor's.  False (the folder keeping its name) when none is free
+    // or renaming fails.
+    bool rename(const std::string &base, const std::function<int()> &draw = {});
+
 private:
     bool tryName(const std::string &root, const std::string &name);
 
+    std::string root_; // with a trailing "/"
     std::string path_;
     int lockFd_ = -1; // the folder itself, locked
 };
