@@ -9,7 +9,14 @@
 #    lhasa x + zip -r -6.
 # 2. 500 tiny LZH archives (three small files each) converted to ZIP in one
 #    run, side by side with a bash loop running bsdtar once per archive.
-# Then the peak resident memory of each qvo-convert run (GNU time).
+# Then the CPU time (user + system) of each command next to its wall time,
+# and the peak resident memory of each qvo-convert run (GNU time).
+#
+# Creating files costs far more right after many were deleted on some file
+# systems (ext4 without a journal skips inodes freed in the last minutes, one
+# by one), and every run here deletes its working tree: on such a volume the
+# wall times of the runs that extract rise with each repetition, and the CPU
+# times show where that went.
 set -euo pipefail
 
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -59,17 +66,29 @@ fi
 echo "tree: $(cat tree.info 2>/dev/null | tr '\n' ' ')"
 echo "in.lzh $(stat -c %s in.lzh) bytes, in.zip $(stat -c %s in.zip) bytes"
 
-hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown tree.md \
+hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown tree.md --export-json tree.json \
   --prepare 'rm -rf out && mkdir out' \
   -n 'qvo-convert lzh->zip' "$QVO --to zip --level 6 --quiet --out out in.lzh" \
   -n 'qvo-convert zip->zip' "$QVO --to zip --level 6 --same-type --quiet --out out in.zip" \
   -n 'bsdtar @in.zip' 'bsdtar -cf out/out.zip --format zip @in.zip' \
   -n 'lhasa x + zip -r -6' 'mkdir out/x && cd out/x && lhasa xq ../../in.lzh && zip -qr -6 ../out.zip .'
 
-hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown tiny.md \
+hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown tiny.md --export-json tiny.json \
   --prepare 'rm -rf tiny-out && mkdir tiny-out' \
   -n 'qvo-convert 500 tiny lzh->zip' "$QVO --to zip --quiet --out tiny-out tiny" \
   -n 'bash loop of bsdtar' 'for f in tiny/*.lzh; do b=${f##*/}; bsdtar -cf "tiny-out/${b%.lzh}.zip" --format zip "@$f"; done'
+
+cpu_table() { # hyperfine JSON -> wall and CPU seconds per command
+  python3 - "$1" <<'PY'
+import json, sys
+for r in json.load(open(sys.argv[1]))["results"]:
+    print(f"  {r['command']:<32} wall {r['mean']:7.3f} s   cpu {r['user'] + r['system']:7.3f} s"
+          f"  (user {r['user']:.3f}, system {r['system']:.3f})")
+PY
+}
+echo "means:"
+cpu_table tree.json
+cpu_table tiny.json
 
 peak() { # command... -> peak RSS in KiB
   rm -rf out tiny-out && mkdir out tiny-out

@@ -9,13 +9,19 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <vector>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace qvo::convert {
 
 namespace {
+
+// Emptied working folders kept for the next archives of a run: one for the
+// extraction and one for the read-back.
+constexpr size_t kMaxSpareFolders = 2;
 
 std::string codeText(int32_t code)
 {
@@ -54,6 +60,29 @@ bool syncToDisk(const std::string &path)
 
 struct ConversionEngine::Impl {
     ConversionEngine &e;
+    // Working folders of archives done, emptied: the next archive takes one
+    // under its own name instead of a new folder (see WorkingFolder::clear).
+    std::vector<std::unique_ptr<WorkingFolder>> spares;
+
+    std::unique_ptr<WorkingFolder> workingFolderFor(const std::string &base)
+    {
+        while (!spares.empty()) {
+            std::unique_ptr<WorkingFolder> folder = std::move(spares.back());
+            spares.pop_back();
+            if (folder->rename(base))
+                return folder;
+        }
+        return std::make_unique<WorkingFolder>(e.settings_.tempFolderName, "", base);
+    }
+
+    // Done with a working folder: emptied and kept, or removed.
+    void release(std::unique_ptr<WorkingFolder> folder)
+    {
+        if (spares.size() < kMaxSpareFolders && folder->clear())
+            spares.push_back(std::move(folder));
+        else
+            folder->remove();
+    }
 
     void yield()
     {
@@ -86,10 +115,10 @@ struct ConversionEngine::Impl {
             detail = "the new archive cannot be read back to verify it";
             return false;
         }
-        WorkingFolder readBack(e.settings_.tempFolderName, "", base);
+        std::unique_ptr<WorkingFolder> readBack = workingFolderFor(base);
         archive::clsArchiveActionOption option = packed;
         option.beforeFileName(packed.afterFileName());
-        option.targetPathName(readBack.path());
+        option.targetPathName(readBack->path());
         const int32_t result = e.controller_.extract(option);
         if (result != 0) {
             detail = "reading the new archive back failed: " + codeText(result);
@@ -97,7 +126,9 @@ struct ConversionEngine::Impl {
         }
         // A cabinet has no folder entries: empty folders cannot survive it.
         const bool emptyFoldersKept = asciiUpper(packed.convTypeKey()) != "CAB";
-        return sameTrees(packed.targetPathName(), readBack.path(), emptyFoldersKept, detail);
+        const bool same = sameTrees(packed.targetPathName(), readBack->path(), emptyFoldersKept, detail);
+        release(std::move(readBack));
+        return same;
     }
 
     void setCurrent(const std::optional<archive::clsArchiveActionOption> &option)
@@ -159,8 +190,8 @@ struct ConversionEngine::Impl {
             return;
         }
         const std::string base = workingBaseName(fileName);
-        WorkingFolder working(s.tempFolderName, "", base);
-        archive::clsArchiveActionOption option = newOption(before, after, working.path(), format);
+        std::unique_ptr<WorkingFolder> working = workingFolderFor(base);
+        archive::clsArchiveActionOption option = newOption(before, after, working->path(), format);
         setCurrent(option);
         int32_t result = e.controller_.extract(option);
         if (result != 0) {
@@ -179,7 +210,7 @@ struct ConversionEngine::Impl {
         if (s.deleteBeforeFile && !sourceIsTarget && !verify(option, base, report.detail))
             return;
         yield();
-        working.remove();
+        release(std::move(working));
         // The new archive must be on disk before its source goes.
         if (s.deleteBeforeFile && !sourceIsTarget && !syncToDisk(after)) {
             report.detail = "the new archive could not be synced to disk";
@@ -222,6 +253,7 @@ struct ConversionEngine::Impl {
             finishRow(report);
             ++e.counters_.doneCount;
         }
+        spares.clear();
     }
 
     SingleFileOutcome convertSingle()
@@ -299,7 +331,7 @@ ConversionEngine::~ConversionEngine() = default;
 
 void ConversionEngine::run()
 {
-    Impl impl{*this};
+    Impl impl{*this, {}};
     counters_.doneCount = 0;
     counters_.totalCount = 0;
     counters_.finished = false;

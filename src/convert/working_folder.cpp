@@ -3,7 +3,9 @@
 #include "core/path_helpers.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
@@ -49,6 +51,36 @@ LockResult lockFile(const std::string &path, bool create, int &fd)
     }
 }
 
+// Opens the folder `path` and locks its own descriptor without waiting.  The
+// name is checked afterwards to still be that folder: a clean-up may have
+// taken and removed it between our mkdir and our lock.
+LockResult lockFolder(const std::string &path, int &fd)
+{
+    fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return LockResult::Unusable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return LockResult::Held;
+    }
+    ::close(fd);
+    fd = -1;
+    return LockResult::Busy;
+}
+
+// A lock file of the earlier layout (beside its folder) that a running
+// program still holds.
+bool heldByLockFile(const std::string &folderPath)
+{
+    int fd = -1;
+    const LockResult lock = lockFile(folderPath + kLockSuffix, false, fd);
+    if (fd >= 0)
+        ::close(fd);
+    return lock == LockResult::Busy && core::fileExists(folderPath + kLockSuffix);
+}
+
 void releaseLock(const std::string &path, int &fd)
 {
     if (fd < 0)
@@ -82,6 +114,73 @@ std::mt19937 &generator()
     return gen;
 }
 
+// Calls `take` with base_N for N drawn from 1 to 9999 (by `draw` when given),
+// drawing again while it refuses; past kRandomDraws refusals N counts up
+// from 10000.  False when every attempt was refused.
+bool takeNumberedName(const std::string &base, const std::function<int()> &draw,
+                      const std::function<bool(const std::string &)> &take)
+{
+    std::uniform_int_distribution<int> uniform(1, 9999);
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+        const int n = attempt >= kRandomDraws ? 9999 + attempt - kRandomDraws + 1
+                      : draw                  ? draw()
+                                              : uniform(generator());
+        if (take(base + "_" + std::to_string(n)))
+            return true;
+    }
+    return false;
+}
+
+// Removes everything inside the folder open as `folderFd`, descriptor by
+// descriptor and never through a link nor into another file system.  False
+// when something stayed.
+bool removeContents(int folderFd, dev_t device)
+{
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return false;
+    DIR *dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return false;
+    }
+    std::vector<std::pair<std::string, bool>> entries; // name, is a folder
+    while (dirent *e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        bool folder = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            folder = ::fstatat(folderFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.emplace_back(e->d_name, folder);
+    }
+    ::closedir(dir);
+
+    bool ok = true;
+    for (const auto &[name, folder] : entries) {
+        if (!folder) {
+            ok = (::unlinkat(folderFd, name.c_str(), 0) == 0 || errno == ENOENT) && ok;
+            continue;
+        }
+        const int sub = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st {};
+        if (sub < 0 || ::fstat(sub, &st) != 0 || st.st_dev != device) {
+            if (sub >= 0)
+                ::close(sub);
+            ok = false;
+            continue;
+        }
+        // Extracted folders may be read-only: their entries need write access.
+        if ((st.st_mode & S_IRWXU) != S_IRWXU)
+            ::fchmod(sub, (st.st_mode & 07777) | S_IRWXU);
+        ok = removeContents(sub, device) && ok;
+        ::close(sub);
+        ok = ::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
+    }
+    return ok;
+}
+
 } // namespace
 
 WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
@@ -89,57 +188,70 @@ WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactNa
 {
     core::createFolder(root);
     const std::string folder = core::appendBackslash(root);
+    root_ = folder;
     if (!exactName.empty() && tryName(folder, exactName))
         return;
-    std::uniform_int_distribution<int> uniform(1, 9999);
-    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        const int n = attempt >= kRandomDraws ? 9999 + attempt - kRandomDraws + 1
-                      : draw                  ? draw()
-                                              : uniform(generator());
-        if (tryName(folder, base + "_" + std::to_string(n)))
-            return;
-    }
+    if (takeNumberedName(base, draw, [&](const std::string &name) { return tryName(folder, name); }))
+        return;
     throw std::runtime_error("no free working folder name for " + base + " in " + folder);
 }
 
 bool WorkingFolder::tryName(const std::string &root, const std::string &name)
 {
-    const std::string lockPath = root + name + kLockSuffix;
-    int fd = -1;
-    switch (lockFile(lockPath, true, fd)) {
-    case LockResult::Held:
-        break;
-    case LockResult::Busy:
-        return false;
-    case LockResult::Unusable:
-        // A name clash with a folder called like the lock, or a name too
-        // long: another name may work.  A root that refuses files will not.
-        if (errno == EACCES || errno == EROFS || errno == ENOSPC || errno == EDQUOT)
-            throw std::runtime_error("cannot create " + lockPath + ": " + std::strerror(errno));
-        return false;
-    }
     const std::string path = root + name;
     if (::mkdir(path.c_str(), 0700) != 0) {
-        const int err = errno;
-        releaseLock(lockPath, fd);
-        if (err == EEXIST)
-            return false; // left by a run that died: the next clean-up takes it
-        throw std::runtime_error("cannot create " + path + ": " + std::strerror(err));
+        // Taken (in use, or left by a run that died: the next clean-up
+        // takes it), or a name too long: another name may work.  A root
+        // that refuses folders will not.
+        if (errno == EEXIST || errno == ENAMETOOLONG)
+            return false;
+        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
     }
+    int fd = -1;
+    if (lockFolder(path, fd) != LockResult::Held)
+        return false; // a clean-up won it first and removes it
     path_ = path + "/";
-    lockPath_ = lockPath;
     lockFd_ = fd;
     return true;
 }
 
 WorkingFolder::~WorkingFolder() { remove(); }
 
+bool WorkingFolder::clear()
+{
+    struct stat st {};
+    return lockFd_ >= 0 && ::fstat(lockFd_, &st) == 0 && removeContents(lockFd_, st.st_dev);
+}
+
+bool WorkingFolder::rename(const std::string &base, const std::function<int()> &draw)
+{
+    if (lockFd_ < 0)
+        return false;
+    std::string current = path_.substr(0, path_.size() - 1);
+    // The lock is on the folder itself, so it moves along with the name.
+    bool failed = false;
+    takeNumberedName(base, draw, [&](const std::string &name) {
+        const std::string next = root_ + name;
+        if (::renameat2(AT_FDCWD, current.c_str(), AT_FDCWD, next.c_str(), RENAME_NOREPLACE) == 0) {
+            current = next;
+            return true;
+        }
+        failed = errno != EEXIST; // only a taken name is worth another draw
+        return failed;
+    });
+    const bool renamed = !failed && current + "/" != path_;
+    if (renamed)
+        path_ = current + "/";
+    return renamed;
+}
+
 bool WorkingFolder::remove()
 {
     if (lockFd_ < 0)
         return true;
     const bool removed = core::deleteFolder(path_) || !core::folderExists(path_);
-    releaseLock(lockPath_, lockFd_);
+    ::close(lockFd_);
+    lockFd_ = -1;
     return removed;
 }
 
@@ -158,22 +270,22 @@ void cleanWorkingRoot(const std::string &root)
             continue;
         int fd = -1;
         if (S_ISREG(st.st_mode) && endsWith(name, kLockSuffix)) {
-            // A lock file: free when nobody holds it; its folder goes too.
-            if (lockFile(path, false, fd) != LockResult::Held)
-                continue;
-            removeEntry(path.substr(0, path.size() - std::strlen(kLockSuffix)));
-            releaseLock(path, fd);
+            // A lock file of the earlier layout: goes when nobody holds it.
+            // Its folder is judged by its own entry.
+            if (lockFile(path, false, fd) == LockResult::Held)
+                releaseLock(path, fd);
             continue;
         }
-        // Anything else is a working folder (or debris).  Take its lock
-        // while removing it, so that nobody starts using the name meanwhile.
-        const std::string lockPath = path + kLockSuffix;
-        const LockResult lock = lockFile(lockPath, true, fd);
-        if (lock == LockResult::Busy)
+        if (!S_ISDIR(st.st_mode)) {
+            ::unlink(path.c_str()); // debris: a folder of that name is refused while it is here
+            continue;
+        }
+        // A working folder: removed under its own lock, unless a running
+        // conversion holds that (or, from an earlier version, its lock file).
+        if (heldByLockFile(path) || lockFolder(path, fd) != LockResult::Held)
             continue;
         removeEntry(path);
-        if (lock == LockResult::Held)
-            releaseLock(lockPath, fd);
+        ::close(fd);
     }
 }
 

@@ -1,12 +1,13 @@
 // Working folders below the working root, safe against other conversions
 // running at the same time.
 //
-// Each working folder <root>/<name>/ has a lock file <root>/<name>.lock
-// beside it (never inside: the folder's contents are packed), created
-// before the folder and held with flock for the folder's whole life.  The
-// clean-up at the start of a run removes only entries whose lock nobody
-// holds, so a second program leaves the first one's folders alone, and
-// folders of a program that died are reclaimed.
+// Each working folder <root>/<name>/ is locked with flock on its own
+// descriptor for its whole life (no lock file: every file made and removed
+// costs, and runs make many folders).  The clean-up at the start of a run
+// removes only folders whose lock nobody holds, so a second program leaves
+// the first one's folders alone, and folders of a program that died are
+// reclaimed.  Lock files <root>/<name>.lock of the earlier layout are still
+// honoured while held and removed when not.
 #pragma once
 #include <functional>
 #include <string>
@@ -34,19 +35,29 @@ public:
     // something could not be removed.
     bool remove();
 
+    // Removes what the folder holds but keeps the folder, and its lock, for
+    // another archive: renaming an empty folder costs next to nothing, while
+    // removing one and making another waits for the disk on volumes that
+    // discard freed blocks at once.  False when something stayed.
+    bool clear();
+    // Gives the folder the next free name `base` + "_" + N, drawn like the
+    // constructor's.  False (the folder keeping its name) when none is free
+    // or renaming fails.
+    bool rename(const std::string &base, const std::function<int()> &draw = {});
+
 private:
     bool tryName(const std::string &root, const std::string &name);
 
+    std::string root_; // with a trailing "/"
     std::string path_;
-    std::string lockPath_;
-    int lockFd_ = -1;
+    int lockFd_ = -1; // the folder itself, locked
 };
 
-// Removes from `root` every entry that no running conversion owns, with
-// the lock files of removed folders.  Failures are ignored.
+// Removes from `root` every entry that no running conversion owns.
+// Failures are ignored.
 void cleanWorkingRoot(const std::string &root);
 
-// Suffix of the lock file beside each working folder.
+// Suffix of the lock files the earlier layout kept beside each folder.
 inline constexpr const char *kLockSuffix = ".lock";
 
 } // namespace qvo::convert

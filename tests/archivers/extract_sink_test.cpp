@@ -348,6 +348,37 @@ TEST(ExtractSink, FailedDataLeavesNothing)
     EXPECT_EQ(listTree(t.path()), (std::set<std::string>{"fine.txt"}));
 }
 
+// A fresh private folder (as mkdtemp makes) gets its files under their
+// final names at once; a member named twice must still keep or replace the
+// first copy whole, and failed data must still leave nothing.
+TEST(ExtractSink, MembersNamedTwiceInAFreshFolder)
+{
+    TempDir keep;
+    {
+        ExtractSink sink(optionsFor(keep.path()));
+        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "first"), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "second"), kErrExists);
+        EXPECT_EQ(putFile(sink, fileMember("d/gone.txt"), "partial", false), kErrCorrupt);
+        EXPECT_EQ(sink.finish(), kErrExists);
+    }
+    EXPECT_EQ(listTree(keep.path()), (std::set<std::string>{"a.txt", "d/"}));
+    EXPECT_EQ(readFile(keep / "a.txt"), "first");
+
+    TempDir replace;
+    {
+        ExtractOptions o = optionsFor(replace.path());
+        o.overwrite = true;
+        ExtractSink sink(o);
+        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "first"), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "second"), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "broken", false), kErrCorrupt);
+        EXPECT_EQ(sink.beginMember(folderMember("a.txt")), kErrExists);
+        EXPECT_EQ(sink.finish(), kErrCorrupt);
+    }
+    EXPECT_EQ(listTree(replace.path()), (std::set<std::string>{"a.txt"}));
+    EXPECT_EQ(readFile(replace / "a.txt"), "second");
+}
+
 TEST(ExtractSink, ReaderFailureIsReported)
 {
     TempDir t;

@@ -3,6 +3,9 @@
 #include "convert/working_folder.h"
 #include "engine_fixture.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace qvo;
 using namespace qvo::test;
@@ -226,7 +229,10 @@ TEST_F(RunTest, WorkingFoldersHaveTheBaseNShapeAndAreDistinct)
     std::vector<std::string> folders;
     fakes.lha->state.onExtract = [&](const archive::clsArchiveActionOption &option) {
         folders.push_back(option.targetPathName());
-        EXPECT_TRUE(fs::exists(option.targetPathName().substr(0, option.targetPathName().size() - 1) + ".lock"));
+        // In use: locked against the clean-up of other runs.
+        const int fd = ::open(option.targetPathName().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        ::close(fd);
     };
     settings.overWrite = true;
     run();
@@ -244,6 +250,66 @@ TEST_F(RunTest, WorkingFoldersHaveTheBaseNShapeAndAreDistinct)
     EXPECT_TRUE(fs::is_empty(workingRoot()));
 }
 
+// Working folders are emptied and reused by the next archive of the run:
+// every extraction and read-back must still start empty and locked, and
+// nothing of one archive may reach the next.
+TEST_F(RunTest, ReusedWorkingFoldersStartEmptyAndLocked)
+{
+    source("in/a.lzh", "first");
+    source("in/b.lzh", "second");
+    source("in/c.lzh", "third");
+    settings.deleteBeforeFile = true; // a read-back folder for each archive too
+    size_t folders = 0;
+    auto check = [&](const archive::clsArchiveActionOption &option) {
+        ++folders;
+        const std::string folder = option.targetPathName();
+        EXPECT_TRUE(fs::is_empty(folder)) << folder;
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0) << folder;
+        ::close(fd);
+    };
+    fakes.lha->state.onExtract = check;
+    fakes.zip->state.onExtract = check;
+    run();
+    EXPECT_EQ(folders, 6u);
+    for (const char *name : {"a", "b", "c"}) {
+        EXPECT_EQ(rows.status(int(name[0] - 'a')), convert::kStatusSucceeded);
+        EXPECT_FALSE(fs::exists(path(std::string("in/") + name + ".lzh")));
+    }
+    EXPECT_EQ(contentsOf(path("out/b.zip")).at("a.txt"), "second");
+    EXPECT_EQ(contentsOf(path("out/c.zip")).size(), kSourceTree.size());
+    EXPECT_TRUE(fs::is_empty(workingRoot()));
+}
+
+TEST_F(RunTest, ClearingAFolderNeverFollowsLinksAndRenamingKeepsTheLock)
+{
+    writeFile(path("outside/keep.txt"), "keep");
+    writeFile(workingRoot() / "music_6" / "theirs.txt", "someone else's");
+    convert::WorkingFolder folder(workingRoot().string(), "", "photos", [] { return 5; });
+    const fs::path first = folder.path();
+    writeFile(first / "top.txt", "t");
+    writeFile(first / "ro/deep/f.txt", "x");
+    fs::permissions(first / "ro/deep", fs::perms::owner_read | fs::perms::owner_exec);
+    fs::permissions(first / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+    fs::create_directory_symlink(path("outside"), first / "link");
+    EXPECT_TRUE(folder.clear());
+    EXPECT_TRUE(fs::is_empty(first));
+    EXPECT_EQ(readFile(path("outside/keep.txt")), "keep");
+
+    // music_6 is taken: the next draw is used.
+    std::vector<int> draws = {6, 8};
+    size_t next = 0;
+    EXPECT_TRUE(folder.rename("music", [&] { return draws[std::min(next++, draws.size() - 1)]; }));
+    EXPECT_EQ(folder.path(), (workingRoot() / "music_8").string() + "/");
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_EQ(readFile(workingRoot() / "music_6" / "theirs.txt"), "someone else's");
+    const int fd = ::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+    EXPECT_TRUE(folder.remove());
+    EXPECT_FALSE(fs::exists(workingRoot() / "music_8"));
+}
+
 TEST_F(RunTest, StartOfRunRemovesOnlyWhatNoRunningConversionOwns)
 {
     fs::create_directories(workingRoot() / "stale_12" / "x");
@@ -252,7 +318,15 @@ TEST_F(RunTest, StartOfRunRemovesOnlyWhatNoRunningConversionOwns)
     writeFile(workingRoot() / "debris.txt", "");
     convert::WorkingFolder owned(workingRoot().string(), "", "owned");
     writeFile(fs::path(owned.path()) / "inside.txt", "in use");
+    // A folder of an earlier version, whose lock file beside it is held.
+    writeFile(workingRoot() / "older_9" / "inside.txt", "in use");
+    const int olderLock = ::open((workingRoot() / "older_9.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(olderLock, LOCK_EX | LOCK_NB), 0);
     run();
+    EXPECT_EQ(readFile(workingRoot() / "older_9" / "inside.txt"), "in use");
+    ::close(olderLock);
+    fs::remove_all(workingRoot() / "older_9");
+    fs::remove(workingRoot() / "older_9.lock");
     EXPECT_FALSE(fs::exists(workingRoot() / "stale_12"));
     EXPECT_FALSE(fs::exists(workingRoot() / "orphan_3.lock"));
     EXPECT_FALSE(fs::exists(workingRoot() / "debris.txt"));

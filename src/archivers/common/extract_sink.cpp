@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
@@ -72,6 +73,32 @@ bool isSpaceError(int err)
     return err == ENOSPC || err == EDQUOT;
 }
 
+// A folder only this user can enter and that holds nothing yet (a fresh
+// working folder): nobody else can place, swap or watch names below it.
+bool isPrivateEmptyFolder(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)
+        return false;
+    int listFd = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return false;
+    DIR *dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return false;
+    }
+    bool empty = true;
+    while (dirent *e = ::readdir(dir)) {
+        if (std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..") {
+            empty = false;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return empty;
+}
+
 timespec toTimespec(int64_t sec, uint32_t nsec)
 {
     timespec t{};
@@ -100,10 +127,11 @@ struct ExtractSink::Impl {
         uint32_t mtimeNsec = 0;
     };
     struct OpenFile {
-        UniqueFd dir;
+        int dir = -1; // borrowed from the folder cache, which stays put meanwhile
         UniqueFd fd;
-        std::string tempName;
+        std::string tempName; // the name written; the final name when `direct`
         std::string finalName;
+        bool direct = false;  // created under its final name
         uint64_t written = 0;
         MemberInfo info;
     };
@@ -119,6 +147,10 @@ struct ExtractSink::Impl {
     uint64_t totalWritten = 0;
     uint64_t spaceAllowance = 0; // bytes that may be written before the next look
     unsigned tempCounter = 0;
+    // Files are created under their final names (no temporary name and
+    // rename) when the destination was private and empty at the start:
+    // there is nothing to protect there and nobody else to see a partial file.
+    bool directCreate = false;
 
     std::optional<OpenFile> file;
     std::map<std::string, FolderState> folders;
@@ -186,8 +218,9 @@ struct ExtractSink::Impl {
         return cur;
     }
 
-    // A dup of the folder holding a member, through the one-entry cache.
-    UniqueFd parentFolder(const PathComponents &path, bool create, int32_t &err)
+    // The folder holding a member, through the one-entry cache; the
+    // descriptor stays owned by the cache and valid until the next call.
+    int parentFolder(const PathComponents &path, bool create, int32_t &err)
     {
         size_t count = path.empty() ? 0 : path.size() - 1;
         std::string key = joinComponents(path, count);
@@ -195,13 +228,12 @@ struct ExtractSink::Impl {
             cachedFolder.reset();
             UniqueFd fd = openFolder(path, count, create, err);
             if (!fd)
-                return {};
+                return -1;
             cachedFolder = std::move(fd);
-            cachedFolderKey = key;
+            cachedFolderKey = std::move(key);
         }
-        UniqueFd dup(::fcntl(cachedFolder.get(), F_DUPFD_CLOEXEC, 0));
-        err = dup ? kOk : kErrInternal;
-        return dup;
+        err = kOk;
+        return cachedFolder.get();
     }
 
     // What stands at a name: 0 nothing, else the st_mode of the entry.
@@ -248,20 +280,38 @@ struct ExtractSink::Impl {
         if (!options.restorePaths)
             path = {path.back()};
         int32_t err;
-        UniqueFd dir = parentFolder(path, true, err);
-        if (!dir)
+        const int dir = parentFolder(path, true, err);
+        if (dir < 0)
             return err;
         if (int32_t clash = claimFlatName(path); clash != kOk)
             return clash;
         const std::string &name = path.back();
-        mode_t existing = entryAt(dir.get(), name);
+        OpenFile f;
+        f.dir = dir;
+        f.finalName = name;
+        f.info = m;
+        if (directCreate) {
+            int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd >= 0) {
+                f.fd.reset(fd);
+                f.tempName = name;
+                f.direct = true;
+                file = std::move(f);
+                return kOk;
+            }
+            if (errno != EEXIST) {
+                stopped = stopped || isSpaceError(errno);
+                return kErrWrite;
+            }
+            // Taken (a member named twice): decided below like anywhere else.
+        }
+        mode_t existing = entryAt(dir, name);
         if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
             return kErrExists;
 
-        OpenFile f;
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::string temp = nextTempName("part");
-            int fd = ::openat(dir.get(), temp.c_str(),
+            int fd = ::openat(dir, temp.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (fd >= 0) {
                 f.fd.reset(fd);
@@ -275,9 +325,6 @@ struct ExtractSink::Impl {
         }
         if (!f.fd)
             return kErrWrite;
-        f.dir = std::move(dir);
-        f.finalName = name;
-        f.info = m;
         file = std::move(f);
         return kOk;
     }
@@ -293,12 +340,12 @@ struct ExtractSink::Impl {
         if (!resolveLinkTargetLexically(base, m.linkTarget, resolved))
             return kErrUnsafeEntry;
         int32_t err;
-        UniqueFd dir = parentFolder(path, true, err);
-        if (!dir)
+        const int dir = parentFolder(path, true, err);
+        if (dir < 0)
             return err;
         if (int32_t clash = claimFlatName(path); clash != kOk)
             return clash;
-        mode_t existing = entryAt(dir.get(), path.back());
+        mode_t existing = entryAt(dir, path.back());
         if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
             return kErrExists;
         std::string target = m.linkTarget;
@@ -333,7 +380,7 @@ struct ExtractSink::Impl {
         if (!file)
             return;
         file->fd.reset();
-        ::unlinkat(file->dir.get(), file->tempName.c_str(), 0);
+        ::unlinkat(file->dir, file->tempName.c_str(), 0);
         file.reset();
         lastResult = code;
         fail(code);
@@ -446,20 +493,20 @@ struct ExtractSink::Impl {
             return kErrCorrupt; // the archive names a member it does not hold
         if (!S_ISREG(kind))
             return kErrUnsafeEntry;
-        UniqueFd dir = parentFolder(path, true, err);
-        if (!dir)
+        const int dir = parentFolder(path, true, err);
+        if (dir < 0)
             return err;
         if (int32_t clash = claimFlatName(path); clash != kOk)
             return clash;
-        mode_t existing = entryAt(dir.get(), path.back());
+        mode_t existing = entryAt(dir, path.back());
         if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
             return kErrExists;
         std::string temp = nextTempName("link");
-        if (::linkat(sourceDir.get(), source.back().c_str(), dir.get(), temp.c_str(), 0) != 0)
+        if (::linkat(sourceDir.get(), source.back().c_str(), dir, temp.c_str(), 0) != 0)
             return kErrWrite;
-        int32_t placed = placeEntry(dir.get(), temp, path.back());
+        int32_t placed = placeEntry(dir, temp, path.back());
         if (placed != kOk)
-            ::unlinkat(dir.get(), temp.c_str(), 0);
+            ::unlinkat(dir, temp.c_str(), 0);
         return placed;
     }
 
@@ -500,10 +547,11 @@ struct ExtractSink::Impl {
             abandonFile(kErrWrite);
             return kErrWrite;
         }
-        if (int32_t placed = placeEntry(file->dir.get(), file->tempName, file->finalName);
-            placed != kOk) {
-            abandonFile(placed);
-            return placed;
+        if (!file->direct) {
+            if (int32_t placed = placeEntry(file->dir, file->tempName, file->finalName); placed != kOk) {
+                abandonFile(placed);
+                return placed;
+            }
         }
         file.reset();
         lastResult = kOk;
@@ -622,6 +670,8 @@ ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>(
                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!impl_->root)
         impl_->fail(kErrWrite);
+    else
+        impl_->directCreate = isPrivateEmptyFolder(impl_->root.get());
 }
 
 ExtractSink::~ExtractSink()

@@ -26,6 +26,10 @@ constexpr uint64_t kMemoryBudget = 64u << 20;
 // Bookkeeping counted per job, so that many tiny files are bounded too.
 constexpr uint64_t kJobOverhead = 4096;
 constexpr unsigned kMaxWorkers = 4;
+// Below this much input (bookkeeping included) starting threads costs more
+// than they save: the jobs are done on the writer's thread as it takes them.
+// Typical of the many tiny archives of a batch.
+constexpr uint64_t kInlineWorkLimit = 128u << 10;
 
 uint64_t jobCost(const CompressJob &j)
 {
@@ -140,6 +144,25 @@ struct MemberCompressor::Shared {
     unsigned idleWorkers = 0;     // workers sleeping on workCv
     bool stop = false;
     std::vector<std::thread> workers;
+    bool inlineWork = false;              // no workers: take() compresses
+    std::unique_ptr<zip::Deflater> inlineDeflater;
+
+    CompressResult runJob(const CompressJob &job, std::unique_ptr<zip::Deflater> &deflater) const
+    {
+        CompressResult r;
+        try {
+            if (level > 0 && !deflater)
+                deflater = std::make_unique<zip::Deflater>(level);
+            if (job.chunk)
+                compressChunk(job, deflater.get(), r);
+            else
+                compressWhole(job, deflater.get(), r);
+        } catch (...) {
+            r = CompressResult{};
+            r.error = kErrInternal;
+        }
+        return r;
+    }
 
     void work()
     {
@@ -161,19 +184,7 @@ struct MemberCompressor::Shared {
                 index = nextJob++;
                 takenCost += jobCost(jobs[index]);
             }
-            CompressResult r;
-            try {
-                const CompressJob &job = jobs[index];
-                if (level > 0 && !deflater)
-                    deflater = std::make_unique<zip::Deflater>(level);
-                if (job.chunk)
-                    compressChunk(job, deflater.get(), r);
-                else
-                    compressWhole(job, deflater.get(), r);
-            } catch (...) {
-                r = CompressResult{};
-                r.error = kErrInternal;
-            }
+            CompressResult r = runJob(jobs[index], deflater);
             std::lock_guard lock(m);
             results[index] = std::move(r);
             if (index == waitingFor)
@@ -190,6 +201,13 @@ MemberCompressor::MemberCompressor(int level, std::vector<CompressJob> jobs)
     shared_->results.resize(shared_->jobs.size());
     if (shared_->jobs.empty())
         return;
+    uint64_t work = 0;
+    for (const CompressJob &job : shared_->jobs)
+        work += jobCost(job);
+    if (work <= kInlineWorkLimit) {
+        shared_->inlineWork = true;
+        return;
+    }
     unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWorkers);
     n = static_cast<unsigned>(std::min<size_t>(n, shared_->jobs.size()));
     try {
@@ -216,6 +234,8 @@ MemberCompressor::~MemberCompressor()
 CompressResult MemberCompressor::take(size_t index)
 {
     Shared &s = *shared_;
+    if (s.inlineWork)
+        return s.runJob(s.jobs[index], s.inlineDeflater);
     std::unique_lock lock(s.m);
     s.waitingFor = index;
     s.doneCv.wait(lock, [&] { return s.results[index].has_value(); });

@@ -5,7 +5,8 @@
 // chunk of a larger file.  Workers take jobs in order as long as the input
 // taken but not yet handed back stays within a memory budget, so memory is
 // bounded whatever the file sizes while both cores stay busy; the writer
-// thread meanwhile writes what is done.
+// thread meanwhile writes what is done.  A small archive's jobs are done on
+// the writer's thread instead: starting threads would cost more than they save.
 #pragma once
 #include <cstddef>
 #include <cstdint>
