@@ -6,6 +6,7 @@
 #include "archivers/common/extract_command.h"
 #include "archivers/common/lha_reader.h"
 #include "archivers/common/libarchive_reader.h"
+#include "archivers/common/rar4_reader.h"
 #include "scratch.h"
 
 #include <cstdint>
@@ -37,7 +38,7 @@ inline archivers::ArchiveReader readerOf(ExtractFormat f)
     case ExtractFormat::Zip:
         return [](const fs::path &a, ExtractSink &s) { return readWithLibarchive(a, ArchiveFamily::Zip, s); };
     case ExtractFormat::Rar:
-        return [](const fs::path &a, ExtractSink &s) { return readWithLibarchive(a, ArchiveFamily::Rar, s); };
+        return [](const fs::path &a, ExtractSink &s) { return readRarArchive(a, s); };
     case ExtractFormat::Many:
         return [](const fs::path &a, ExtractSink &s) { return readWithLibarchive(a, ArchiveFamily::Many, s); };
     }
