@@ -35,7 +35,7 @@ TEST(PathHelpers, TempFolderIsQvoBelowTheSystemTemporaryFolder)
     }
     {
         ScopedEnv env("TMPDIR", nullptr);
-        EXPECT_EQ(getTempFolderName(), "/tmp/Qvo/");
+        EXPECT_EQ(getTempFolderName(), "/tmp/qvo-" + std::to_string(::getuid()) + "/Qvo/");
     }
     {
         // A relative TMPDIR would move with the current folder.
