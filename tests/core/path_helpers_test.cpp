@@ -40,7 +40,7 @@ TEST(PathHelpers, TempFolderIsQvoBelowTheSystemTemporaryFolder)
     {
         // A relative TMPDIR would move with the current folder.
         ScopedEnv env("TMPDIR", "relative");
-        EXPECT_EQ(getTempFolderName(), "/tmp/Qvo/");
+        EXPECT_EQ(getTempFolderName(), "/tmp/qvo-" + std::to_string(::getuid()) + "/Qvo/");
     }
 }
 
