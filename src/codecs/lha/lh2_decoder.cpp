@@ -216,12 +216,7 @@ public:
             uint32_t dist = ((static_cast<uint32_t>(p) << kLowPositionBits) | in_.bits(kLowPositionBits)) + 1;
             window_.copy(dist, static_cast<uint32_t>(c) - kMatchBase, kHistoryFill);
         }
-        window_.flush();
-        if (window_.stopped())
-            return DecodeStatus::OutputStopped;
-        if (status == DecodeStatus::Ok && in_.overran())
-            status = DecodeStatus::Truncated;
-        return status;
+        return window_.finish(status, in_.overran());
     }
 
 private:

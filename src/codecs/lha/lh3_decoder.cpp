@@ -123,12 +123,7 @@ DecodeStatus decodeLh3(zip::ByteSource &source, uint64_t size, zip::ByteSink &ou
         uint32_t dist = ((static_cast<uint32_t>(p) << kLowPositionBits) | in.bits(kLowPositionBits)) + 1;
         window.copy(dist, static_cast<uint32_t>(c) - kMatchBase, kHistoryFill);
     }
-    window.flush();
-    if (window.stopped())
-        return DecodeStatus::OutputStopped;
-    if (status == DecodeStatus::Ok && in.overran())
-        status = DecodeStatus::Truncated;
-    return status;
+    return window.finish(status, in.overran());
 }
 
 } // namespace qvo::codecs::lha

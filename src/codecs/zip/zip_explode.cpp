@@ -84,12 +84,7 @@ DecodeStatus explode(ByteSource &source, uint16_t flags, uint64_t size, ByteSink
         length = std::min<uint64_t>(length, size - window.total());
         window.copy(dist, length, 0);
     }
-    window.flush();
-    if (window.stopped())
-        return DecodeStatus::OutputStopped;
-    if (status == DecodeStatus::Ok && in.overran())
-        status = DecodeStatus::Truncated;
-    return status;
+    return window.finish(status, in.overran());
 }
 
 } // namespace qvo::codecs::zip

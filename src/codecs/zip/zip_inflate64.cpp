@@ -33,9 +33,7 @@ public:
     DecodeStatus run()
     {
         DecodeStatus status = blocks();
-        window_.flush();
-        if (window_.stopped())
-            return DecodeStatus::OutputStopped;
+        status = window_.finish(status);
         if (status != DecodeStatus::Ok)
             return status;
         return window_.full() ? DecodeStatus::Ok : DecodeStatus::Corrupt;

@@ -65,6 +65,19 @@ public:
     // Hands the bytes not yet passed on to the sink.
     void flush() { flushTo(pos_); }
 
+    // Hands the rest to the sink and gives the member's outcome: a sink that
+    // stopped comes first, then the decoder's own status, then input that
+    // ran out (`inputOverran`), which means a truncated member.
+    DecodeStatus finish(DecodeStatus status, bool inputOverran = false)
+    {
+        flush();
+        if (stopped_)
+            return DecodeStatus::OutputStopped;
+        if (status == DecodeStatus::Ok && inputOverran)
+            return DecodeStatus::Truncated;
+        return status;
+    }
+
 private:
     void flushTo(size_t end)
     {

@@ -40,10 +40,7 @@ public:
         DecodeStatus status = readSets() ? expand() : DecodeStatus::Corrupt;
         if (status == DecodeStatus::Corrupt && in_.overran())
             status = DecodeStatus::Truncated;
-        window_.flush();
-        if (window_.stopped())
-            return DecodeStatus::OutputStopped;
-        return status;
+        return window_.finish(status);
     }
 
 private:

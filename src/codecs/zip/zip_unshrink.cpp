@@ -37,10 +37,7 @@ public:
     DecodeStatus run()
     {
         DecodeStatus status = decode();
-        window_.flush();
-        if (window_.stopped())
-            return DecodeStatus::OutputStopped;
-        return status;
+        return window_.finish(status);
     }
 
 private:
