@@ -33,8 +33,6 @@ const std::map<std::string, std::string> kNotExtracted = {
     {"zip/zip2/zip64_magic_in_filename_5.zip", "libarchive reads some names as empty: refused"},
     {"cab/libmspack/cabd/search_basic.cab", "two copies of one cabinet: the repeated names are refused"},
     {"cab/libmspack/cabextract/search.cab", "cabinets inside cabinets found by searching: repeated names refused"},
-    {"rar/libarchive/test_read_format_rar5_main_block_extra_bytes.rar", "not opened by libarchive 3.6"},
-    {"rar/libarchive/test_read_format_rar5_skip_block_extra_bytes.rar", "not opened by libarchive 3.6"},
     {"cab/libmspack/cabextract/utf8-stresstest.cab", "names flagged UTF-8 that are not, some empty or alike: refused"},
     {"rar/rarfile/rar3-symlink-unix.rar", "random_link points outside the destination: refused"},
     {"rar/rarfile/rar5-symlink-unix.rar", "a link points outside the destination: refused"},

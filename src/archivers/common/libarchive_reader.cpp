@@ -1,6 +1,9 @@
 #include "archivers/common/libarchive_reader.h"
 
+#include "archivers/common/libarchive_piece_source.h"
+#include "archivers/common/rar5_checksums.h"
 #include "archivers/common/rar5_encryption.h"
+#include "archivers/common/rar5_header_cleanup.h"
 #include "archivers/common/rar_volumes.h"
 #include "archivers/common/zip_name_markers.h"
 #include "archivers/common/zip_walker.h"
@@ -9,10 +12,12 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <zlib.h>
 
 #include <clocale>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <locale.h>
@@ -138,33 +143,39 @@ MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
     return m;
 }
 
-// Returns false when the member's data failed.
-bool extractData(archive *a, const MemberInfo &info, ExtractSink &sink, std::vector<char> &buf)
+// Returns false when the member's data failed: a read error, more or less
+// data than the header declares, or a CRC-32 that differs from `expectedCrc`.
+bool extractData(archive *a, const MemberInfo &info, std::optional<uint32_t> expectedCrc, ExtractSink &sink,
+                 std::vector<char> &buf)
 {
     uint64_t total = 0;
+    uLong crc = crc32(0L, Z_NULL, 0);
     for (;;) {
         la_ssize_t n = archive_read_data(a, buf.data(), buf.size());
         if (n == 0)
             break;
-        if (n < 0) {
-            // Includes CRC mismatches, truncation and unsupported methods.
+        if (n < 0 || (info.size && total + static_cast<uint64_t>(n) > *info.size)) {
+            // Includes CRC mismatches, truncation and unsupported methods;
+            // a decoder that runs past the declared size may never stop.
             sink.endMember(false, kErrCorrupt);
             return false;
         }
         total += static_cast<uint64_t>(n);
+        if (expectedCrc)
+            crc = crc32_z(crc, reinterpret_cast<const Bytef *>(buf.data()), static_cast<size_t>(n));
         int32_t w = sink.write(buf.data(), static_cast<size_t>(n));
         if (w != kOk) {
             sink.endMember(false, w);
             return w != kErrSpaceLimit && w != kErrWrite;
         }
     }
-    bool sizeOk = !info.size || *info.size == total;
-    sink.endMember(sizeOk, kErrCorrupt);
-    return sizeOk;
+    bool ok = (!info.size || *info.size == total) && (!expectedCrc || static_cast<uint32_t>(crc) == *expectedCrc);
+    sink.endMember(ok, kErrCorrupt);
+    return ok;
 }
 
 int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet,
-                    std::string &lastVolume)
+                    std::string &lastVolume, PieceSource &pieces)
 {
     isRarSet = false;
     if (family == ArchiveFamily::Rar || family == ArchiveFamily::Many) {
@@ -183,6 +194,9 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
                 return kErrOpenArchive;
             return kOk;
         }
+        std::vector<ArchivePiece> cleaned = rar5CleanLayout(path);
+        if (!cleaned.empty())
+            return pieces.open(a, path, std::move(cleaned)) == ARCHIVE_OK ? kOk : kErrOpenArchive;
     }
     if (archive_read_open_filename(a, path.c_str(), kBlockSize) != ARCHIVE_OK)
         return kErrOpenArchive;
@@ -218,6 +232,7 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     }
 
     Utf8LocaleScope locale;
+    PieceSource pieces; // outlives the handle that reads from it
     ArchiveHandle h;
     if (!h.a)
         return kErrInternal;
@@ -225,7 +240,7 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
 
     bool isRarSet = false;
     std::string lastVolume;
-    int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume);
+    int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume, pieces);
     if (opened != kOk)
         return opened;
 
@@ -235,6 +250,7 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     size_t members = 0;
     bool dataFailed = false;
     bool zipMarkersChecked = false;
+    std::optional<Rar5Checksums> rar5Crcs; // read when the first RAR 5 member shows up
     for (;;) {
         archive_entry *e = nullptr;
         int r = archive_read_next_header(h.a, &e);
@@ -267,12 +283,20 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
             info.linkTarget = NameDecoder::decode(target, entryName.marked(target));
             info.size.reset();
         }
+        std::optional<uint32_t> expectedCrc;
+        if (archive_format(h.a) == ARCHIVE_FORMAT_RAR_V5 && info.kind != MemberInfo::Kind::Directory) {
+            if (!rar5Crcs)
+                rar5Crcs = Rar5Checksums::read(isRarSet ? findRarVolumes(archivePath)
+                                                        : std::vector<std::string>{archivePath.string()});
+            const char *raw = archive_entry_pathname(e);
+            expectedCrc = rar5Crcs->next(raw ? raw : "");
+        }
         if (archive_entry_is_encrypted(e)) {
             sink.recordFailure(kErrEncrypted);
             continue;
         }
         if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File
-            && !extractData(h.a, info, sink, buf))
+            && !extractData(h.a, info, expectedCrc, sink, buf))
             dataFailed = true;
         if (sink.stopped())
             break;
