@@ -23,14 +23,12 @@ namespace {
 
 // Readable archives our libraries refuse or cannot decode.
 const std::map<std::string, std::string> kNotExtracted = {
-    {"lzh/lhasa/lh2_222/easubdir.lzh", "OS/2 EA file \"subdir\" clashes with folder subdir/ (lhasa fails too)"},
+    {"lzh/lhasa/lh2_222/easubdir.lzh", "OS/2 EA file \"subdir\" clashes with folder subdir/ (lhasa, 7zz, unar and bsdtar fail too)"},
     {"lzh/lhasa/lha_unix114i/h1_symlink3.lzh", "symbolic link to an absolute path: refused"},
     {"lzh/lhasa/lha_unix114i/h2_symlink3.lzh", "symbolic link to an absolute path: refused"},
     {"zip/libarchive/test_symlink_1.zip", "insecure.link points outside the destination: refused"},
     {"zip/libarchive/test_read_format_zip_symlink_unsupported_compression.zip",
      "link stored with an unknown method: refused as corrupt"},
-    {"zip/zip2/zip64_magic_in_filename_3.zip", "libarchive reads some names as empty: refused"},
-    {"zip/zip2/zip64_magic_in_filename_5.zip", "libarchive reads some names as empty: refused"},
     {"cab/libmspack/cabd/search_basic.cab", "two copies of one cabinet: the repeated names are refused"},
     {"cab/libmspack/cabextract/search.cab", "cabinets inside cabinets found by searching: repeated names refused"},
     {"cab/libmspack/cabextract/utf8-stresstest.cab", "names flagged UTF-8 that are not, some empty or alike: refused"},
@@ -145,8 +143,12 @@ void checkFormat(const std::string &format)
         if (row.expected != "readable" && row.expected != "readable as a set")
             continue;
         std::vector<std::string> oracles;
+        // bsdtar cuts names at a NUL byte where unar, like us, writes "_".
+        if ((row.path.find("NullChar") != std::string::npos || row.path.find("magic_in_filename") != std::string::npos)
+            && row.readerOk("unar"))
+            oracles.push_back("unar");
         for (const std::string &r : oraclesFor(format)) {
-            if (row.readerOk(r))
+            if (row.readerOk(r) && (oracles.empty() || oracles.front() != r))
                 oracles.push_back(r);
         }
         bool skipped = kNotExtracted.count(row.path) > 0;

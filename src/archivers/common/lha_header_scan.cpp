@@ -1,6 +1,6 @@
 #include "archivers/common/lha_header_scan.h"
 
-#include "archivers/common/crc16.h"
+#include "codecs/lha/lha_crc16.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 namespace qvo::archivers {
+using codecs::lha::crc16Update;
 namespace {
 
 constexpr size_t kChunk = 1 << 20;

@@ -1,6 +1,6 @@
 #include "archivers/common/lha_reader.h"
 
-#include "archivers/common/crc16.h"
+#include "codecs/lha/lha_crc16.h"
 #include "archivers/common/file_range_source.h"
 #include "archivers/common/lha_header_scan.h"
 #include "archivers/common/lha_header_names.h"
@@ -22,6 +22,7 @@ extern "C" {
 }
 
 namespace qvo::archivers {
+using codecs::lha::crc16Update;
 namespace {
 
 constexpr size_t kBufferSize = 64 * 1024;

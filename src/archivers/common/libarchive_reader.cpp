@@ -224,9 +224,10 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     ZipNameMarkers zipMarkers;
     if (family != ArchiveFamily::Rar) {
         zipMarkers = readZipNameMarkers(archivePath);
-        // libarchive would fail these members: the whole archive goes
-        // through our own reader, so one path decides every member.
-        if (zipMarkers.parsed && zipMarkers.legacyMethods
+        // libarchive would fail these members or cut their names short:
+        // the whole archive goes through our own reader, so one path
+        // decides every member.
+        if (zipMarkers.parsed && (zipMarkers.legacyMethods || zipMarkers.nulInNames)
             && (family == ArchiveFamily::Zip || !startsAsOtherFormat(archivePath)))
             return readZipWithOwnDecoders(archivePath, sink);
     }

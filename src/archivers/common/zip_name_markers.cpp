@@ -55,6 +55,8 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
         ++entries;
         if (codecs::zip::isLegacyMethod(r.method))
             out.legacyMethods = true;
+        if (r.name.find('\0') != std::string::npos)
+            out.nulInNames = true;
         if (r.flags & kFlagUtf8) {
             out.utf8Names.insert(ZipNameMarkers::nameHash(r.name));
         } else {

@@ -31,6 +31,8 @@ struct ZipNameMarkers {
     // Some member uses Shrink, Reduce, Implode or Deflate64, which
     // libarchive does not decode: the archive is read by our own reader.
     bool legacyMethods = false;
+    // Some name holds a NUL byte, which libarchive's names end at.
+    bool nulInNames = false;
     // Hashes of the names as libarchive reports marked ones: flagged names
     // as stored, and the UTF-8 names of 0x7075 fields (which libarchive
     // takes when their CRC matches).  Hashes keep memory small for archives

@@ -178,7 +178,7 @@ void setTime(const ZipCentralRecord &r, MemberInfo &m)
 // target) are written: as libarchive decides, bit 11 or a Unicode Path
 // field whose CRC matches the stored name mean UTF-8, and so do unmarked
 // UTF-8 names from Unix and OS X hosts.
-std::string decodeName(const ZipCentralRecord &r, codecs::NameEncoding &enc)
+std::string decodeStoredName(const ZipCentralRecord &r, codecs::NameEncoding &enc)
 {
     using codecs::NameEncoding;
     enc = NameEncoding::Utf8;
@@ -193,10 +193,22 @@ std::string decodeName(const ZipCentralRecord &r, codecs::NameEncoding &enc)
     return codecs::archiveNameToUtf8(r.name, enc);
 }
 
-MemberInfo describe(const ZipCentralRecord &r, bool &isLink, codecs::NameEncoding &enc)
+// As other readers do: a NUL byte, which no file name can hold, becomes
+// "_", and a file without a name takes the archive's (without extension).
+std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &archive, codecs::NameEncoding &enc)
+{
+    std::string name = decodeStoredName(r, enc);
+    std::replace(name.begin(), name.end(), '\0', '_');
+    if (name.empty())
+        name = archive.stem().string();
+    return name;
+}
+
+MemberInfo describe(const ZipCentralRecord &r, const std::filesystem::path &archive, bool &isLink,
+                    codecs::NameEncoding &enc)
 {
     MemberInfo m;
-    m.name = decodeName(r, enc);
+    m.name = decodeName(r, archive, enc);
     uint32_t unixMode = r.host == kZipHostUnix || r.host == kZipHostOsX ? r.externalAttributes >> 16 : 0;
     bool dir = (!r.name.empty() && (r.name.back() == '/' || r.name.back() == '\\'))
         || (unixMode & kTypeMask) == kTypeDirectory || (!unixMode && (r.externalAttributes & kDosDirectory));
@@ -268,7 +280,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
         ++entries;
         bool isLink = false;
         codecs::NameEncoding enc;
-        MemberInfo info = describe(r, isLink, enc);
+        MemberInfo info = describe(r, archive, isLink, enc);
         if (r.flags & kFlagEncrypted) {
             sink.recordFailure(kErrEncrypted);
             continue;

@@ -5,9 +5,9 @@
 namespace qvo::codecs::lha {
 namespace {
 
-// Slicing by four: table[k][b] is the CRC of byte b followed by k zero bytes.
+// Slicing by eight: table[k][b] is the CRC of byte b followed by k zero bytes.
 struct Crc16Tables {
-    std::array<std::array<uint16_t, 256>, 4> t{};
+    std::array<std::array<uint16_t, 256>, 8> t{};
     Crc16Tables()
     {
         for (unsigned i = 0; i < 256; ++i) {
@@ -17,7 +17,7 @@ struct Crc16Tables {
             t[0][i] = r;
         }
         for (unsigned i = 0; i < 256; ++i)
-            for (unsigned k = 1; k < 4; ++k)
+            for (unsigned k = 1; k < 8; ++k)
                 t[k][i] = uint16_t((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
     }
 };
@@ -30,11 +30,12 @@ uint16_t crc16Update(uint16_t crc, const void *data, size_t size)
 {
     const uint8_t *p = static_cast<const uint8_t *>(data);
     const auto &t = kTables.t;
-    while (size >= 4) {
+    while (size >= 8) {
         uint32_t v = crc ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8);
-        crc = uint16_t(t[3][v & 0xFF] ^ t[2][(v >> 8) & 0xFF] ^ t[1][p[2]] ^ t[0][p[3]]);
-        p += 4;
-        size -= 4;
+        crc = uint16_t(t[7][v & 0xFF] ^ t[6][(v >> 8) & 0xFF] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]]
+                       ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
+        p += 8;
+        size -= 8;
     }
     while (size--)
         crc = uint16_t((crc >> 8) ^ t[0][(crc ^ *p++) & 0xFF]);
