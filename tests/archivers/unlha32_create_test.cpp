@@ -15,24 +15,6 @@ using namespace qvo::archivers;
 
 namespace {
 
-std::string noise(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto &c : s)
-        c = char(rng());
-    return s;
-}
-
-std::string text(size_t n)
-{
-    std::string s;
-    for (int i = 0; s.size() < n; ++i)
-        s += "line " + std::to_string(i) + ": LHA 書庫 round trip, the quick brown fox\n";
-    s.resize(n);
-    return s;
-}
-
 // Text, binaries, noise (as already compressed data is), empty files, empty
 // and deep folders, Japanese names whose CP932 forms end in 0x5C, files
 // over 64 KiB; each with its own time.

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 
@@ -27,6 +28,24 @@ inline int32_t callUnlha(const std::string &cmd)
         throw std::runtime_error("cannot load unlha32.so");
     char out[256];
     return fn(nullptr, cmd.c_str(), out, sizeof out);
+}
+
+inline std::string noise(size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto &c : s)
+        c = char(rng());
+    return s;
+}
+
+inline std::string text(size_t n)
+{
+    std::string s;
+    for (int i = 0; s.size() < n; ++i)
+        s += "line " + std::to_string(i) + ": LHA 書庫 round trip, the quick brown fox\n";
+    s.resize(n);
+    return s;
 }
 
 inline std::string inQuotes(const fs::path &p)

@@ -2,6 +2,7 @@
 
 #include "codecs/lha/lha_crc16.h"
 #include "archivers/common/file_range_source.h"
+#include "archivers/common/lha_decode_ahead.h"
 #include "archivers/common/lha_header_scan.h"
 #include "archivers/common/lha_header_names.h"
 #include "codecs/lha/lh2_decoder.h"
@@ -9,6 +10,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <memory>
 #include <fcntl.h>
 #include <algorithm>
 #include <string>
@@ -325,16 +328,19 @@ private:
 // certain and the member fails).  The fixed part of the header (its size,
 // method, sizes, time, attribute, level) is compared: lhasa clears the
 // header CRC in the raw copy it keeps.
+bool headerPlaced(int fd, uint64_t headerStart, const LHAFileHeader *h)
+{
+    constexpr size_t kFixedHeader = 21;
+    char header[kFixedHeader];
+    return h->raw_data_len >= kFixedHeader
+        && ::pread(fd, header, kFixedHeader, static_cast<off_t>(headerStart)) == static_cast<ssize_t>(kFixedHeader)
+        && std::memcmp(header, h->raw_data, kFixedHeader) == 0;
+}
+
 void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBinaryFilter &filter,
                     ExtractSink &sink)
 {
-    constexpr size_t kFixedHeader = 21;
-    std::vector<char> header(kFixedHeader);
-    bool placed = h->raw_data_len >= kFixedHeader
-        && ::pread(fd, header.data(), header.size(), static_cast<off_t>(headerStart))
-            == static_cast<ssize_t>(header.size())
-        && std::memcmp(header.data(), h->raw_data, header.size()) == 0;
-    if (!placed) {
+    if (!headerPlaced(fd, headerStart, h)) {
         sink.endMember(false, kErrCorrupt);
         return;
     }
@@ -353,6 +359,69 @@ void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBin
     }
     sink.endMember(ok, failure);
 }
+
+// Members decoded ahead, waiting for their turn at the sink.
+class AheadQueue {
+public:
+    explicit AheadQueue(int fd) : ahead_(fd) {}
+
+    // Decoding ahead pays once an archive has shown a few members.
+    static constexpr size_t kStartAfter = 8;
+
+    bool takes(const LHAFileHeader *h, const MemberInfo &info, bool mac, size_t members, int fd,
+               uint64_t headerStart)
+    {
+        return members > kStartAfter && ahead_.available() && info.kind == MemberInfo::Kind::File && !mac
+            && LhaDecodeAhead::suits(h->compress_method, h->length) && headerPlaced(fd, headerStart, h);
+    }
+
+    void add(const MemberInfo &info, const LHAFileHeader *h, uint64_t headerStart, ExtractSink &sink)
+    {
+        pending_.push_back({info, ahead_.submit(h->compress_method, headerStart + h->raw_data_len,
+                                                h->compressed_length, h->length, h->crc)});
+        bytes_ += h->length;
+        while (pending_.size() > LhaDecodeAhead::kMaxAheadMembers || bytes_ > LhaDecodeAhead::kMaxAheadBytes)
+            finishFront(sink);
+    }
+
+    // Hands every waiting member to the sink, in order.
+    void drain(ExtractSink &sink)
+    {
+        while (!pending_.empty())
+            finishFront(sink);
+    }
+
+private:
+    struct Pending {
+        MemberInfo info;
+        std::shared_ptr<LhaDecodeAhead::Job> job;
+    };
+
+    void finishFront(ExtractSink &sink)
+    {
+        Pending p = std::move(pending_.front());
+        pending_.pop_front();
+        bytes_ -= p.job->length;
+        if (sink.stopped())
+            return;
+        ahead_.wait(*p.job);
+        if (sink.beginMember(p.info) == kOk) {
+            if (!p.job->ok) {
+                sink.endMember(false, kErrCorrupt);
+            } else {
+                int32_t w = p.job->length == 0
+                    ? kOk
+                    : sink.write(reinterpret_cast<const char *>(p.job->data.get()), static_cast<size_t>(p.job->length));
+                sink.endMember(w == kOk, w == kOk ? kErrCorrupt : w);
+            }
+        }
+        ahead_.recycle(*p.job);
+    }
+
+    LhaDecodeAhead ahead_;
+    std::deque<Pending> pending_;
+    uint64_t bytes_ = 0;
+};
 
 // Reads the archive starting at `offset` through lhasa, adding to
 // `members`.  `next` is where the header after the last one read should
@@ -375,8 +444,11 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
     lha_reader_set_dir_policy(reader, LHA_READER_DIR_PLAIN);
 
     std::vector<char> buf(kBufferSize);
+    AheadQueue ahead(fd);
+    size_t seen = 0;
     while (LHAFileHeader *h = lha_reader_next_file(reader)) {
         ++members;
+        ++seen;
         uint64_t headerStart = next;
         next += h->raw_data_len + h->compressed_length;
         MemberInfo info = describe(h);
@@ -386,6 +458,16 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
         h->os_type = LHA_OS_TYPE_UNKNOWN;
         if (mac)
             info.size.reset(); // the data fork may be shorter than the stored length
+        if (ahead.takes(h, info, mac, seen, fd, headerStart)) {
+            ahead.add(info, h, headerStart, sink);
+            if (sink.stopped())
+                break;
+            continue;
+        }
+        // Anything else waits for the members before it.
+        ahead.drain(sink);
+        if (sink.stopped())
+            break;
         int32_t begin = sink.beginMember(info);
         if (begin == kOk && info.kind == MemberInfo::Kind::File) {
             MacBinaryFilter filter(mac, h->filename ? h->filename : "", h->length);
@@ -397,6 +479,7 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
         if (sink.stopped())
             break;
     }
+    ahead.drain(sink);
     int32_t result = fdStream.truncated && !sink.stopped() ? kErrCorrupt : kOk;
     lha_reader_free(reader);
     lha_input_stream_free(stream);

@@ -1,0 +1,227 @@
+#include "archivers/common/lha_decode_ahead.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+extern "C" {
+#include <lhasa.h>
+}
+
+namespace qvo::archivers {
+namespace {
+
+constexpr unsigned kMaxWorkers = 4;
+constexpr size_t kChunk = 64 * 1024;
+constexpr size_t kMinBuffer = 256 * 1024;
+
+// The member's compressed bytes, read with pread so that the file position
+// lhasa's reader relies on is left alone.  lhasa asks for a few bytes at a
+// time: they come from a buffer.
+struct RangeInput {
+    int fd;
+    uint64_t pos;
+    uint64_t left;
+    std::vector<uint8_t> buffer = std::vector<uint8_t>(kChunk);
+    size_t at = 0;
+    size_t end = 0;
+
+    bool refill()
+    {
+        size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), left));
+        while (want > 0) {
+            ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(pos));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break; // a file shorter than its header says: the data comes out short
+            pos += static_cast<uint64_t>(n);
+            left -= static_cast<uint64_t>(n);
+            at = 0;
+            end = static_cast<size_t>(n);
+            return true;
+        }
+        left = 0;
+        return false;
+    }
+
+    static size_t read(void *buf, size_t len, void *handle)
+    {
+        auto *in = static_cast<RangeInput *>(handle);
+        auto *out = static_cast<uint8_t *>(buf);
+        size_t done = 0;
+        while (done < len) {
+            if (in->at == in->end && !in->refill())
+                break;
+            size_t n = std::min(len - done, in->end - in->at);
+            std::memcpy(out + done, in->buffer.data() + in->at, n);
+            in->at += n;
+            done += n;
+        }
+        return done;
+    }
+};
+
+// lhasa names its decoders by the method as headers write it ("-lh5-").
+LHADecoderType *decoderFor(const std::string &method)
+{
+    std::string name = method;
+    return lha_decoder_for_name(name.data());
+}
+
+} // namespace
+
+LhaDecodeAhead::LhaDecodeAhead(int fd)
+    : fd_(fd), workerCount_(std::min(std::thread::hardware_concurrency(), kMaxWorkers))
+{
+    if (workerCount_ < 2)
+        workerCount_ = 0;
+}
+
+LhaDecodeAhead::~LhaDecodeAhead()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread &t : workers_)
+        t.join();
+}
+
+bool LhaDecodeAhead::suits(const char *method, uint64_t length)
+{
+    if (!method || length > kMaxMemberSize)
+        return false;
+    std::string m(method);
+    return m.size() == 5 && m.front() == '-' && m.back() == '-' && m != "-lhd-" && decoderFor(m) != nullptr;
+}
+
+std::shared_ptr<LhaDecodeAhead::Job> LhaDecodeAhead::submit(std::string method, uint64_t dataOffset,
+                                                           uint64_t compressedLength, uint64_t length,
+                                                           uint16_t crc)
+{
+    auto job = std::make_shared<Job>();
+    job->method = std::move(method);
+    job->dataOffset = dataOffset;
+    job->compressedLength = compressedLength;
+    job->length = length;
+    job->crc = crc;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        takeBuffer(*job);
+        queue_.push_back(job);
+        // Threads start with the first job: archives of a member or two
+        // never pay for them.
+        if (workers_.size() < workerCount_) {
+            try {
+                workers_.emplace_back([this] { work(); });
+            } catch (const std::system_error &) {
+                // Fewer threads than wished still get the work done.
+            }
+        }
+    }
+    wake_.notify_one();
+    return job;
+}
+
+// With mutex_ held.
+void LhaDecodeAhead::takeBuffer(Job &job)
+{
+    auto fits = std::find_if(spare_.begin(), spare_.end(), [&](const auto &b) { return b.second >= job.length; });
+    if (fits == spare_.end())
+        return; // decode() allocates
+    job.data = std::move(fits->first);
+    job.capacity = fits->second;
+    spare_.erase(fits);
+}
+
+void LhaDecodeAhead::recycle(Job &job)
+{
+    if (!job.data)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spare_.size() < kMaxAheadMembers)
+        spare_.emplace_back(std::move(job.data), job.capacity);
+    job.data.reset();
+    job.capacity = 0;
+}
+
+void LhaDecodeAhead::wait(const Job &job)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (workers_.empty() && !job.done) {
+        // No thread could be started: decode here.
+        auto it = std::find_if(queue_.begin(), queue_.end(), [&](const auto &j) { return j.get() == &job; });
+        if (it != queue_.end()) {
+            std::shared_ptr<Job> mine = *it;
+            queue_.erase(it);
+            lock.unlock();
+            decode(fd_, *mine);
+            lock.lock();
+            mine->done = true;
+            return;
+        }
+    }
+    finished_.wait(lock, [&] { return job.done; });
+}
+
+void LhaDecodeAhead::work()
+{
+    for (;;) {
+        std::shared_ptr<Job> job;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+            if (stopping_)
+                return;
+            job = queue_.front();
+            queue_.pop_front();
+        }
+        decode(fd_, *job);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            job->done = true;
+        }
+        finished_.notify_all();
+    }
+}
+
+void LhaDecodeAhead::decode(int fd, Job &job)
+{
+    job.ok = false;
+    LHADecoderType *type = decoderFor(job.method);
+    if (!type)
+        return;
+    RangeInput input{fd, job.dataOffset, job.compressedLength};
+    LHADecoder *decoder = lha_decoder_new(type, &RangeInput::read, &input, static_cast<size_t>(job.length));
+    if (!decoder)
+        return;
+    const auto length = static_cast<size_t>(job.length);
+    if (job.capacity < length) {
+        // Room for members of any size up to the limit, so buffers serve
+        // again whatever comes next.
+        size_t capacity = std::max(length, kMinBuffer);
+        job.data.reset(new (std::nothrow) uint8_t[capacity]);
+        job.capacity = job.data ? capacity : 0;
+        if (!job.data) {
+            lha_decoder_free(decoder);
+            return;
+        }
+    }
+    size_t total = 0;
+    while (total < length) {
+        size_t n = lha_decoder_read(decoder, job.data.get() + total, std::min(kChunk, length - total));
+        if (n == 0)
+            break;
+        total += n;
+    }
+    job.ok = total == job.length && lha_decoder_get_crc(decoder) == job.crc;
+    lha_decoder_free(decoder);
+}
+
+} // namespace qvo::archivers
