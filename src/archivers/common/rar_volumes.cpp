@@ -1,5 +1,7 @@
 #include "archivers/common/rar_volumes.h"
 
+#include "archivers/common/rar5_blocks.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -12,26 +14,11 @@ namespace qvo::archivers {
 namespace {
 
 constexpr char kRar4Marker[] = "Rar!\x1a\x07\x00";
-constexpr char kRar5Marker[] = "Rar!\x1a\x07\x01\x00";
 constexpr uint16_t kRar4MainVolume = 0x0001;
 constexpr uint16_t kRar4MainFirstVolume = 0x0100;
-constexpr uint64_t kRar5HeaderExtra = 0x0001;
-constexpr uint64_t kRar5HeaderData = 0x0002;
-constexpr uint64_t kRar5ArchiveVolume = 0x0001;
-constexpr uint64_t kRar5ArchiveVolumeNumber = 0x0002; // only later volumes carry it
 constexpr size_t kMaxVolumes = 10000;
 
-bool readVint(const std::string &b, size_t &at, uint64_t &v)
-{
-    v = 0;
-    for (int shift = 0; shift < 64 && at < b.size(); shift += 7) {
-        auto c = static_cast<unsigned char>(b[at++]);
-        v |= static_cast<uint64_t>(c & 0x7F) << shift;
-        if (!(c & 0x80))
-            return true;
-    }
-    return false;
-}
+using rar5::readVint;
 
 bool exists(const std::string &p)
 {
@@ -70,19 +57,19 @@ RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path)
         }
         return info;
     }
-    if (head.compare(0, 8, kRar5Marker, 8) == 0) {
+    if (head.compare(0, rar5::kMarkerSize, rar5::kMarker, rar5::kMarkerSize) == 0) {
         size_t at = 8 + 4; // marker, header CRC32
         uint64_t size, type, flags, skip, archiveFlags;
         if (!readVint(head, at, size) || !readVint(head, at, type) || type != 1 || !readVint(head, at, flags))
             return info;
-        if ((flags & kRar5HeaderExtra) && !readVint(head, at, skip))
+        if ((flags & rar5::kFlagExtra) && !readVint(head, at, skip))
             return info;
-        if ((flags & kRar5HeaderData) && !readVint(head, at, skip))
+        if ((flags & rar5::kFlagData) && !readVint(head, at, skip))
             return info;
         if (!readVint(head, at, archiveFlags))
             return info;
-        info.isVolume = (archiveFlags & kRar5ArchiveVolume) != 0;
-        info.isFirstVolume = !(archiveFlags & kRar5ArchiveVolumeNumber);
+        info.isVolume = (archiveFlags & rar5::kArchiveVolume) != 0;
+        info.isFirstVolume = !(archiveFlags & rar5::kArchiveVolumeNumber); // only later volumes carry a number
     }
     return info;
 }
