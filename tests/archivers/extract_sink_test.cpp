@@ -332,6 +332,23 @@ TEST(ExtractSink, ModesAreMaskedAndNeverSpecial)
     EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
 }
 
+TEST(ExtractSink, OwnerKeepsReadingUnderAnyUmask)
+{
+    // Files are created with their final permissions where nobody else
+    // looks; a umask taking the owner's read permission must not leave a
+    // file that cannot be packed.
+    TempDir t;
+    mode_t old = umask(0477);
+    {
+        ExtractSink sink(optionsFor(t.path()));
+        EXPECT_EQ(putFile(sink, fileMember("f", 0644), "data"), kOk);
+        EXPECT_EQ(sink.finish(), kOk);
+    }
+    umask(old);
+    EXPECT_EQ(modeOf(t / "f"), 0400u);
+    EXPECT_EQ(readFile(t / "f"), "data");
+}
+
 TEST(ExtractSink, FailedDataLeavesNothing)
 {
     TempDir t;

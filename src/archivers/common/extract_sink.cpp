@@ -132,6 +132,7 @@ struct ExtractSink::Impl {
         std::string tempName; // the name written; the final name when `direct`
         std::string finalName;
         bool direct = false;  // created under its final name
+        bool modeSet = false; // created with its final permissions
         uint64_t written = 0;
         MemberInfo info;
     };
@@ -291,11 +292,18 @@ struct ExtractSink::Impl {
         f.finalName = name;
         f.info = m;
         if (directCreate) {
-            int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            // Nobody else sees this folder: the file can carry its final
+            // permissions from the start (the open descriptor writes even
+            // when they are read-only), unless the umask would take away
+            // the owner's read permission that packing needs.
+            const bool modeSet = !(umaskBits & S_IRUSR);
+            const mode_t mode = modeSet ? finalFileMode(m.unixMode) : 0600;
+            int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
             if (fd >= 0) {
                 f.fd.reset(fd);
                 f.tempName = name;
                 f.direct = true;
+                f.modeSet = modeSet;
                 file = std::move(f);
                 return kOk;
             }
@@ -535,7 +543,8 @@ struct ExtractSink::Impl {
             return kErrCorrupt;
         }
         int fd = file->fd.get();
-        ::fchmod(fd, finalFileMode(file->info.unixMode));
+        if (!file->modeSet)
+            ::fchmod(fd, finalFileMode(file->info.unixMode));
         if (file->info.mtimeSec) {
             timespec times[2] = {{0, UTIME_OMIT},
                                  toTimespec(*file->info.mtimeSec, file->info.mtimeNsec)};

@@ -49,15 +49,20 @@ bool removeContents(int folderFd, dev_t device)
         ::close(listFd);
         return false;
     }
-    std::vector<std::string> names;
+    // The listing is read whole before anything goes, so that no entry is
+    // missed; files and links need no closer look before they go.
+    std::vector<std::string> files, others;
     while (dirent *e = ::readdir(dir)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            names.emplace_back(e->d_name);
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        (e->d_type == DT_REG || e->d_type == DT_LNK ? files : others).emplace_back(e->d_name);
     }
     ::closedir(dir);
 
     bool ok = true;
-    for (const std::string &name : names)
+    for (const std::string &name : files)
+        ok = (::unlinkat(folderFd, name.c_str(), 0) == 0 || errno == ENOENT) && ok;
+    for (const std::string &name : others)
         ok = removeEntry(folderFd, name.c_str(), device) && ok;
     return ok;
 }
