@@ -13,7 +13,7 @@ MAX_SEED=${FUZZ_MAX_SEED_BYTES:-262144}
 C=$OUT/corpus
 mkdir -p "$C" "$OUT/archives"
 for t in fuzz_extract_lha fuzz_extract_cab fuzz_extract_zip fuzz_extract_rar fuzz_cmdline \
-         fuzz_ini fuzz_lha_roundtrip fuzz_lzx_roundtrip fuzz_lha_header fuzz_cab_writer; do
+         fuzz_ini fuzz_lha_roundtrip fuzz_lzx_roundtrip fuzz_lha_header fuzz_cab_writer fuzz_rar_unpack; do
     mkdir -p "$C/$t"
 done
 
@@ -37,6 +37,38 @@ copy_ext fuzz_extract_lha lzh lha lzs pma
 copy_ext fuzz_extract_cab cab
 copy_ext fuzz_extract_zip zip zipx
 copy_ext fuzz_extract_rar rar
+
+# Packed data of the corpus's RAR 1.5-4 members (not split, not
+# encrypted), behind the byte that names their unpacker version.
+if [[ -d $CORPUS_SRC/rar ]]; then
+    find "$CORPUS_SRC/rar" -type f -iname '*.rar' -size -"$MAX_SEED"c -print0 |
+        python3 -c '
+import os, struct, sys, hashlib
+versions = {15: 0, 20: 1, 26: 2, 29: 3, 36: 4}
+out = sys.argv[1]
+for path in sys.stdin.buffer.read().split(b"\0"):
+    if not path:
+        continue
+    data = open(path, "rb").read()
+    at = data.find(b"Rar!\x1a\x07\x00")
+    if at < 0:
+        continue
+    at += 7
+    while at + 7 <= len(data):
+        crc, kind, flags, hsize = struct.unpack_from("<HBHH", data, at)
+        if hsize < 7:
+            break
+        add = struct.unpack_from("<I", data, at + 7)[0] if flags & 0x8000 and at + 11 <= len(data) else 0
+        if kind == 0x74 and at + 32 <= len(data):
+            ver, method = data[at + 24], data[at + 25]
+            body = data[at + hsize:at + hsize + add]
+            if ver in versions and method != 0x30 and not flags & 0x07 and body:
+                seed = bytes([versions[ver]]) + body
+                name = hashlib.sha1(seed).hexdigest()[:16]
+                open(os.path.join(out, name), "wb").write(seed)
+        at += hsize + add
+' "$C/fuzz_rar_unpack"
+fi
 
 # Archives of our writers.
 ours=$(mktemp -d)
