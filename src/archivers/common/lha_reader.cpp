@@ -257,6 +257,19 @@ private:
     uint64_t dataFork_ = 0;
 };
 
+// Ends the member: a good one still has the MacBinary filter's tail to write.
+void endMember(MacBinaryFilter &filter, ExtractSink &sink, bool ok, int32_t failure)
+{
+    if (ok) {
+        int32_t w = filter.finish(sink);
+        if (w != kOk) {
+            ok = false;
+            failure = w;
+        }
+    }
+    sink.endMember(ok, failure);
+}
+
 // Streams the current member's data into the sink, checking length and CRC.
 void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &filter, ExtractSink &sink,
                  std::vector<char> &buf)
@@ -282,16 +295,7 @@ void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &fil
             break;
         }
     }
-    if (ok && (total != h->length || crc != h->crc))
-        ok = false;
-    if (ok) {
-        int32_t w = filter.finish(sink);
-        if (w != kOk) {
-            ok = false;
-            failure = w;
-        }
-    }
-    sink.endMember(ok, failure);
+    endMember(filter, sink, ok && total == h->length && crc == h->crc, failure);
 }
 
 // Methods lhasa lists but does not decode; we decode them from the file.
@@ -350,14 +354,7 @@ void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBin
                                                                 : codecs::lha::decodeLh3(source, h->length, out);
     bool ok = status == codecs::zip::DecodeStatus::Ok && out.total() == h->length && out.crc() == h->crc;
     int32_t failure = status == codecs::zip::DecodeStatus::OutputStopped ? out.result() : kErrCorrupt;
-    if (ok) {
-        int32_t w = filter.finish(sink);
-        if (w != kOk) {
-            ok = false;
-            failure = w;
-        }
-    }
-    sink.endMember(ok, failure);
+    endMember(filter, sink, ok, failure);
 }
 
 // Members decoded ahead, waiting for their turn at the sink.
