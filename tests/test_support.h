@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -73,6 +74,16 @@ private:
     std::string name_;
     std::optional<std::string> old_;
 };
+
+// Incompressible bytes, the same for the same seed.
+inline std::string randomBytes(size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto &c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
 
 inline void writeFile(const std::filesystem::path &p, const std::string &data)
 {

@@ -15,6 +15,7 @@
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
 using qvo::test::TempDir;
+using qvo::test::randomBytes;
 using qvo::test::readFile;
 using qvo::test::runCommand;
 using qvo::test::sh;
@@ -66,15 +67,6 @@ public:
 private:
     std::optional<std::string> old_;
 };
-
-std::string noise(size_t size, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(size, '\0');
-    for (auto &c : s)
-        c = char(rng());
-    return s;
-}
 
 std::string text(size_t size)
 {
@@ -166,9 +158,9 @@ protected:
             {"日本語の名前.txt", {"中身", 1262304000}},
             {"folder with spaces/file name.txt", {"spaces", 1000000001}},
             {"a/b/c/d/e/f/g/h/deep.txt", {"deep", 1704164645}},
-            {"フォルダ/frames.bin", {noise(3 * 32768 + 500, 1) + text(200000), 1704164645}},
+            {"フォルダ/frames.bin", {randomBytes(3 * 32768 + 500, 1) + text(200000), 1704164645}},
             {"one-frame-and-a-bit.txt", {text(32769), 1704164645}},
-            {"exact-frames.bin", {noise(2 * 32768, 2), 1704164645}},
+            {"exact-frames.bin", {randomBytes(2 * 32768, 2), 1704164645}},
             {"read only.txt", {"locked", 1704164645}},
         };
         for (const auto &[name, info] : files) {

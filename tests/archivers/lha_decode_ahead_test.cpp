@@ -19,7 +19,7 @@ void makeManyMembers(const fs::path &src)
 {
     for (int i = 0; i < 40; ++i) {
         fs::path p = src / ("d" + std::to_string(i % 3)) / ("f" + std::to_string(i) + ".txt");
-        std::string body = i % 4 == 0 ? noise(1000 + 997 * i, i) : text(static_cast<size_t>(i) * 3000);
+        std::string body = i % 4 == 0 ? randomBytes(1000 + 997 * i, i) : text(static_cast<size_t>(i) * 3000);
         writeFile(p, body);
         setTime(p, 1600000000 + i * 60);
     }

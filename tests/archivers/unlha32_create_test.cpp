@@ -25,8 +25,8 @@ void makeVariedTree(const fs::path &src)
     std::string bin;
     for (int i = 0; i < 70000; ++i)
         bin += char((i * 7) ^ (i >> 5));
-    writeFile(src / "bin" / "data.bin", bin + noise(20000, 1) + bin);
-    writeFile(src / "bin" / "packed.gz", noise(90000, 2));
+    writeFile(src / "bin" / "data.bin", bin + randomBytes(20000, 1) + bin);
+    writeFile(src / "bin" / "packed.gz", randomBytes(90000, 2));
     writeFile(src / "empty.dat", "");
     fs::create_directories(src / "empty-dir");
     writeFile(src / "a/b/c/d/e/f/g/h/deep.txt", "deep\n");
@@ -112,7 +112,7 @@ TEST(Unlha32CreateMembers, MethodsAreRecordedAndIncompressibleFilesStored)
 {
     TempDir tmp;
     writeFile(tmp / "src/text.txt", text(100000));
-    writeFile(tmp / "src/noise.bin", noise(50000, 5));
+    writeFile(tmp / "src/noise.bin", randomBytes(50000, 5));
     const char *ids[] = {"-lh0-", "-lh1-", "-lh5-", "-lh6-", "-lh7-"};
     for (int level = 0; level <= 4; ++level) {
         fs::path arc = tmp / ("m" + std::to_string(level) + ".lzh");
@@ -134,7 +134,7 @@ TEST(Unlha32CreateMembers, LargeFilesStreamBetweenSmallOnes)
     TempDir tmp;
     writeFile(tmp / "src/a.txt", text(3000));
     writeFile(tmp / "src/b-large.txt", text((8u << 20) + 4096));
-    writeFile(tmp / "src/c-noise.bin", noise((8u << 20) + 4096, 11));
+    writeFile(tmp / "src/c-noise.bin", randomBytes((8u << 20) + 4096, 11));
     writeFile(tmp / "src/d.txt", text(70000));
     const fs::path arc = tmp / "mix.lzh";
     ASSERT_EQ(callUnlha("a -x1 -n -r2 -jm2 " + inQuotes(arc) + " " + inQuotes(tmp / "src/")), 0);
@@ -251,7 +251,7 @@ TEST(Unlha32CreateLimits, OneGiBFileRoundTrips)
     {
         // Text with noise spliced in: compressible, but not trivially.
         std::ofstream out(tmp / "src/gib.dat", std::ios::binary);
-        std::string t = text(1 << 20), n = noise(1 << 16, 9);
+        std::string t = text(1 << 20), n = randomBytes(1 << 16, 9);
         for (int i = 0; i < 1024; ++i) {
             std::string chunk = t;
             chunk.replace(size_t(i * 997) % (t.size() - n.size()), n.size() / 4, n, 0, n.size() / 4);

@@ -30,15 +30,6 @@ inline int32_t callUnlha(const std::string &cmd)
     return fn(nullptr, cmd.c_str(), out, sizeof out);
 }
 
-inline std::string noise(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto &c : s)
-        c = char(rng());
-    return s;
-}
-
 inline std::string text(size_t n)
 {
     std::string s;

@@ -21,15 +21,6 @@ std::string textOf(size_t n, unsigned seed)
     return s;
 }
 
-std::string noise(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto &c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
-
 // The tree the back-end hands over after an extraction: names in Japanese
 // and with spaces, dot files, files without a dot, empty files and folders,
 // deep folders, links, read-only and executable files, odd-second times.
@@ -50,7 +41,7 @@ void makeTree(const fs::path &root)
     file("日本語フォルダ/サブ フォルダ/報告書 2024年.txt", textOf(50000, 3));
     file("deep/l2/l3/l4/l5/l6/l7/l8/deep file.txt", "deep\n");
     file("sub/text.txt", textOf(300000, 4));
-    file("sub/random.bin", noise(70000, 5));
+    file("sub/random.bin", randomBytes(70000, 5));
     file("sub/readonly.txt", "read only\n", 0444);
     file("sub/run.sh", "#!/bin/sh\necho hi\n", 0755);
     fs::create_directories(root / "emptydir");

@@ -10,15 +10,6 @@
 
 namespace qvo::test::lzx {
 
-inline std::string randomBytes(size_t n, uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto &c : s)
-        c = char(rng());
-    return s;
-}
-
 // English-like text with a Zipf-ish vocabulary.
 inline std::string textData(size_t n, uint32_t seed)
 {

@@ -36,17 +36,6 @@ private:
     std::string error_;
 };
 
-std::string randomBytes(size_t n, unsigned seed)
-{
-    std::mt19937_64 rng(seed);
-    std::string s(n, '\0');
-    for (size_t i = 0; i + 8 <= n; i += 8) {
-        uint64_t v = rng();
-        std::memcpy(&s[i], &v, 8);
-    }
-    return s;
-}
-
 // A tree of `files` incompressible files of `each` bytes and a small text.
 void makeTree(const fs::path &dir, int files, size_t each)
 {
