@@ -67,7 +67,7 @@ with zipfile.ZipFile("in.zip", "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
             z.write(path, os.path.relpath(path, "tree"))
 PY
 # jlha (installed as lha) creates the LZH; lhasa only reads.
-[ -f in.lzh ] || (cd tree && lha aq ../in.lzh $(ls -A) >/dev/null)
+[ -f in.lzh ] || (cd tree && shopt -s dotglob && lha aq ../in.lzh * >/dev/null)
 
 if [ ! -d tiny ]; then
   mkdir -p tiny-src tiny

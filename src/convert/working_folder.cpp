@@ -1,11 +1,11 @@
 #include "convert/working_folder.h"
 
 #include "core/path_helpers.h"
+#include "platform/folder_tree.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
@@ -131,56 +131,6 @@ bool takeNumberedName(const std::string &base, const std::function<int()> &draw,
     return false;
 }
 
-// Removes everything inside the folder open as `folderFd`, descriptor by
-// descriptor and never through a link nor into another file system.  False
-// when something stayed.
-bool removeContents(int folderFd, dev_t device)
-{
-    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0)
-        return false;
-    DIR *dir = ::fdopendir(listFd);
-    if (!dir) {
-        ::close(listFd);
-        return false;
-    }
-    std::vector<std::pair<std::string, bool>> entries; // name, is a folder
-    while (dirent *e = ::readdir(dir)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-            continue;
-        bool folder = e->d_type == DT_DIR;
-        if (e->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            folder = ::fstatat(folderFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-        }
-        entries.emplace_back(e->d_name, folder);
-    }
-    ::closedir(dir);
-
-    bool ok = true;
-    for (const auto &[name, folder] : entries) {
-        if (!folder) {
-            ok = (::unlinkat(folderFd, name.c_str(), 0) == 0 || errno == ENOENT) && ok;
-            continue;
-        }
-        const int sub = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat st {};
-        if (sub < 0 || ::fstat(sub, &st) != 0 || st.st_dev != device) {
-            if (sub >= 0)
-                ::close(sub);
-            ok = false;
-            continue;
-        }
-        // Extracted folders may be read-only: their entries need write access.
-        if ((st.st_mode & S_IRWXU) != S_IRWXU)
-            ::fchmod(sub, (st.st_mode & 07777) | S_IRWXU);
-        ok = removeContents(sub, device) && ok;
-        ::close(sub);
-        ok = ::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
-    }
-    return ok;
-}
-
 } // namespace
 
 WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
@@ -219,8 +169,7 @@ WorkingFolder::~WorkingFolder() { remove(); }
 
 bool WorkingFolder::clear()
 {
-    struct stat st {};
-    return lockFd_ >= 0 && ::fstat(lockFd_, &st) == 0 && removeContents(lockFd_, st.st_dev);
+    return lockFd_ >= 0 && platform::removeFolderContents(lockFd_);
 }
 
 bool WorkingFolder::rename(const std::string &base, const std::function<int()> &draw)

@@ -11,6 +11,12 @@ namespace qvo::platform {
 // could be removed is gone).
 bool removeFolderTree(const std::string &path);
 
+// Removes everything inside the folder open as `folderFd` (which stays),
+// with the same care: nothing through a link, nothing on another volume
+// mounted inside.  Large trees are removed by a few threads.  False when
+// anything could not be removed.
+bool removeFolderContents(int folderFd);
+
 // Creates one folder level; true when it exists afterwards as a folder.
 // `privateToUser` gives it mode 0700 (for settings folders), else 0777 less
 // the umask.  On failure `error` holds the system's message.

@@ -131,6 +131,20 @@ TEST_F(Zip32JTest, LargeFilesAreChunkedAndReadBack)
     }
 }
 
+TEST_F(Zip32JTest, FewMembersOnWorkerThreadsAreWrittenEveryTime)
+{
+    // Enough data for worker threads but fewer members than the writer
+    // waits for at once: the writer often asks for the first result before
+    // any worker has taken a job.
+    for (int i = 0; i < 3; ++i)
+        writeFile(src() / ("f" + std::to_string(i) + ".txt"), textOf(100000, i));
+    for (int round = 0; round < 100; ++round) {
+        fs::path zipPath = out() / ("few-" + std::to_string(round % 4) + ".zip");
+        ASSERT_EQ(zip("-r -q -6 " + quoted(zipPath) + " *.*"), kOk) << "round " << round;
+    }
+    expectReadersRestore(out() / "few-3.zip", src(), work());
+}
+
 TEST_F(Zip32JTest, JunkPathsFlattensFilesAndStoresLinkedFiles)
 {
     writeFile(src() / "a.txt", "a\n");

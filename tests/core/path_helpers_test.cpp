@@ -144,6 +144,36 @@ TEST(PathHelpers, DeleteFolderNeverFollowsLinksOutOfTheTree)
     EXPECT_EQ(readFile(dir / "outside" / "precious.txt"), "keep");
 }
 
+TEST(PathHelpers, DeleteFolderRemovesWideAndDeepTreesButNothingOutside)
+{
+    // More folders than are ever queued at once, so that threads share the
+    // work and also sweep folders themselves; links to the outside and
+    // read-only folders scattered through it.
+    TempDir dir;
+    writeFile(dir / "outside" / "precious.txt", "keep");
+    fs::path root = dir / "work";
+    for (int a = 0; a < 12; ++a) {
+        for (int b = 0; b < 10; ++b) {
+            fs::path folder = root / ("a" + std::to_string(a)) / ("b" + std::to_string(b));
+            for (int f = 0; f < 5; ++f)
+                writeFile(folder / ("f" + std::to_string(f)), "data");
+            writeFile(folder / "deeper" / "deepest" / "x", "x");
+            if (b % 3 == 0)
+                fs::create_directory_symlink(dir / "outside", folder / "out");
+            if (b % 4 == 0) {
+                fs::create_symlink(dir / "outside" / "precious.txt", folder / "deeper" / "file-out");
+                ASSERT_EQ(::chmod((folder / "deeper").c_str(), 0555), 0);
+            }
+        }
+    }
+    EXPECT_TRUE(qvo::test::asUnprivilegedUser(dir.path(), [&] {
+        return deleteFolder(root.string()) && !fs::exists(fs::symlink_status(root));
+    }));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
+    EXPECT_EQ(readFile(dir / "outside" / "precious.txt"), "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "outside"), fs::directory_iterator()), 1);
+}
+
 TEST(PathHelpers, DeleteFolderReportsWhatItCannotDo)
 {
     TempDir dir;

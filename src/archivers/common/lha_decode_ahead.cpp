@@ -1,5 +1,7 @@
 #include "archivers/common/lha_decode_ahead.h"
 
+#include "codecs/lha/lha_crc16.h"
+
 #include <algorithm>
 #include <new>
 #include <system_error>
@@ -17,6 +19,9 @@ namespace {
 constexpr unsigned kMaxWorkers = 4;
 constexpr size_t kChunk = 64 * 1024;
 constexpr size_t kMinBuffer = 256 * 1024;
+// Sleeping workers are woken once this many members wait: waking one per
+// member of a few KiB costs about as much as decoding it.
+constexpr size_t kWakeBatch = 4;
 
 // The member's compressed bytes, read with pread so that the file position
 // lhasa's reader relies on is left alone.  lhasa asks for a few bytes at a
@@ -25,15 +30,15 @@ struct RangeInput {
     int fd;
     uint64_t pos;
     uint64_t left;
-    std::vector<uint8_t> buffer = std::vector<uint8_t>(kChunk);
+    uint8_t *buffer; // kChunk bytes, the thread's own
     size_t at = 0;
     size_t end = 0;
 
     bool refill()
     {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), left));
+        size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, left));
         while (want > 0) {
-            ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(pos));
+            ssize_t n = ::pread(fd, buffer, want, static_cast<off_t>(pos));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -57,13 +62,19 @@ struct RangeInput {
             if (in->at == in->end && !in->refill())
                 break;
             size_t n = std::min(len - done, in->end - in->at);
-            std::memcpy(out + done, in->buffer.data() + in->at, n);
+            std::memcpy(out + done, in->buffer + in->at, n);
             in->at += n;
             done += n;
         }
         return done;
     }
 };
+
+// Methods that store the data as it is.
+bool isStored(const std::string &method)
+{
+    return method == "-lh0-" || method == "-lz4-" || method == "-pm0-";
+}
 
 // lhasa names its decoders by the method as headers write it ("-lh5-").
 LHADecoderType *decoderFor(const std::string &method)
@@ -106,6 +117,7 @@ std::shared_ptr<LhaDecodeAhead::Job> LhaDecodeAhead::submit(std::string method, 
                                                            uint16_t crc)
 {
     auto job = std::make_shared<Job>();
+    bool wakeWorker = false;
     job->method = std::move(method);
     job->dataOffset = dataOffset;
     job->compressedLength = compressedLength;
@@ -115,6 +127,7 @@ std::shared_ptr<LhaDecodeAhead::Job> LhaDecodeAhead::submit(std::string method, 
         std::lock_guard<std::mutex> lock(mutex_);
         takeBuffer(*job);
         queue_.push_back(job);
+        wakeWorker = queue_.size() >= kWakeBatch;
         // Threads start with the first job: archives of a member or two
         // never pay for them.
         if (workers_.size() < workerCount_) {
@@ -125,7 +138,8 @@ std::shared_ptr<LhaDecodeAhead::Job> LhaDecodeAhead::submit(std::string method, 
             }
         }
     }
-    wake_.notify_one();
+    if (wakeWorker)
+        wake_.notify_one();
     return job;
 }
 
@@ -154,8 +168,9 @@ void LhaDecodeAhead::recycle(Job &job)
 void LhaDecodeAhead::wait(const Job &job)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (workers_.empty() && !job.done) {
-        // No thread could be started: decode here.
+    if (!job.done) {
+        // Not started yet (the workers are busy with later members, or
+        // none could be started): decoding it here beats sleeping.
         auto it = std::find_if(queue_.begin(), queue_.end(), [&](const auto &j) { return j.get() == &job; });
         if (it != queue_.end()) {
             std::shared_ptr<Job> mine = *it;
@@ -191,28 +206,56 @@ void LhaDecodeAhead::work()
     }
 }
 
+bool LhaDecodeAhead::prepareBuffer(Job &job)
+{
+    const auto length = static_cast<size_t>(job.length);
+    if (job.capacity >= length)
+        return true;
+    // Room for members of any size up to the limit, so buffers serve again
+    // whatever comes next.
+    size_t capacity = std::max(length, kMinBuffer);
+    job.data.reset(new (std::nothrow) uint8_t[capacity]);
+    job.capacity = job.data ? capacity : 0;
+    return job.data != nullptr;
+}
+
+// Stored members are read straight into the buffer: lhasa's pass-through
+// decoder would copy them a few KiB at a time and count the CRC byte by byte.
+void LhaDecodeAhead::readStored(int fd, Job &job)
+{
+    const auto length = static_cast<size_t>(job.length);
+    const size_t available = static_cast<size_t>(std::min(job.compressedLength, job.length));
+    size_t total = 0;
+    while (total < available) {
+        ssize_t n = ::pread(fd, job.data.get() + total, available - total,
+                            static_cast<off_t>(job.dataOffset + total));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<size_t>(n);
+    }
+    job.ok = total == length && codecs::lha::crc16Update(0, job.data.get(), length) == job.crc;
+}
+
 void LhaDecodeAhead::decode(int fd, Job &job)
 {
     job.ok = false;
     LHADecoderType *type = decoderFor(job.method);
-    if (!type)
+    if (!type || !prepareBuffer(job))
         return;
-    RangeInput input{fd, job.dataOffset, job.compressedLength};
+    if (isStored(job.method)) {
+        readStored(fd, job);
+        return;
+    }
+    // One input buffer per thread: most members are a few KiB, and a fresh
+    // 64 KiB block for each would cost more than reading them.
+    thread_local std::unique_ptr<uint8_t[]> inputBuffer(new uint8_t[kChunk]);
+    RangeInput input{fd, job.dataOffset, job.compressedLength, inputBuffer.get()};
     LHADecoder *decoder = lha_decoder_new(type, &RangeInput::read, &input, static_cast<size_t>(job.length));
     if (!decoder)
         return;
     const auto length = static_cast<size_t>(job.length);
-    if (job.capacity < length) {
-        // Room for members of any size up to the limit, so buffers serve
-        // again whatever comes next.
-        size_t capacity = std::max(length, kMinBuffer);
-        job.data.reset(new (std::nothrow) uint8_t[capacity]);
-        job.capacity = job.data ? capacity : 0;
-        if (!job.data) {
-            lha_decoder_free(decoder);
-            return;
-        }
-    }
     size_t total = 0;
     while (total < length) {
         size_t n = lha_decoder_read(decoder, job.data.get() + total, std::min(kChunk, length - total));

@@ -61,6 +61,8 @@ public:
     static void decode(int fd, Job &job);
 
 private:
+    static bool prepareBuffer(Job &job);
+    static void readStored(int fd, Job &job);
     void work();
     void takeBuffer(Job &job);
 

@@ -381,6 +381,21 @@ public:
             finishFront(sink);
     }
 
+    // A folder or link member (no data to decode) while members wait: it
+    // keeps its place in line instead of waiting for them all, so that the
+    // workers keep going across folders.
+    bool queuesWithoutData(const MemberInfo &info) const
+    {
+        return !pending_.empty() && (info.kind == MemberInfo::Kind::Directory || info.kind == MemberInfo::Kind::Symlink);
+    }
+
+    void addWithoutData(const MemberInfo &info, ExtractSink &sink)
+    {
+        pending_.push_back({info, nullptr});
+        if (pending_.size() > LhaDecodeAhead::kMaxAheadMembers)
+            finishFront(sink);
+    }
+
     // Hands every waiting member to the sink, in order.
     void drain(ExtractSink &sink)
     {
@@ -398,6 +413,11 @@ private:
     {
         Pending p = std::move(pending_.front());
         pending_.pop_front();
+        if (!p.job) {
+            if (!sink.stopped())
+                sink.beginMember(p.info);
+            return;
+        }
         bytes_ -= p.job->length;
         if (sink.stopped())
             return;
@@ -457,6 +477,12 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
             info.size.reset(); // the data fork may be shorter than the stored length
         if (ahead.takes(h, info, mac, seen, fd, headerStart)) {
             ahead.add(info, h, headerStart, sink);
+            if (sink.stopped())
+                break;
+            continue;
+        }
+        if (ahead.queuesWithoutData(info)) {
+            ahead.addWithoutData(info, sink);
             if (sink.stopped())
                 break;
             continue;

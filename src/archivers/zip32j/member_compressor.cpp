@@ -30,6 +30,8 @@ constexpr unsigned kMaxWorkers = 4;
 // than they save: the jobs are done on the writer's thread as it takes them.
 // Typical of the many tiny archives of a batch.
 constexpr uint64_t kInlineWorkLimit = 128u << 10;
+// Results the writer waits for at once when it has to wait.
+constexpr size_t kWakeBatch = 8;
 
 uint64_t jobCost(const CompressJob &j)
 {
@@ -140,7 +142,8 @@ struct MemberCompressor::Shared {
     std::condition_variable doneCv; // a result arrived
     size_t nextJob = 0;
     uint64_t takenCost = 0;
-    size_t waitingFor = SIZE_MAX; // the result the writer sleeps on
+    size_t waitingFor = SIZE_MAX; // the result the writer sleeps on ...
+    size_t waitUntil = 0;         // ... and the last one it is woken for
     unsigned idleWorkers = 0;     // workers sleeping on workCv
     bool stop = false;
     std::vector<std::thread> workers;
@@ -162,6 +165,16 @@ struct MemberCompressor::Shared {
             r.error = kErrInternal;
         }
         return r;
+    }
+
+    // With m held: every result the writer waits for is in.
+    bool batchReady() const
+    {
+        for (size_t i = waitingFor; i <= waitUntil; ++i) {
+            if (!results[i])
+                return false;
+        }
+        return true;
     }
 
     void work()
@@ -187,7 +200,7 @@ struct MemberCompressor::Shared {
             CompressResult r = runJob(jobs[index], deflater);
             std::lock_guard lock(m);
             results[index] = std::move(r);
-            if (index == waitingFor)
+            if (waitingFor <= index && index <= waitUntil && batchReady())
                 doneCv.notify_one();
         }
     }
@@ -237,9 +250,16 @@ CompressResult MemberCompressor::take(size_t index)
     if (s.inlineWork)
         return s.runJob(s.jobs[index], s.inlineDeflater);
     std::unique_lock lock(s.m);
-    s.waitingFor = index;
-    s.doneCv.wait(lock, [&] { return s.results[index].has_value(); });
-    s.waitingFor = SIZE_MAX;
+    if (!s.results[index]) {
+        // Woken for a few results at a time rather than for each: the
+        // members of a tree of small files take microseconds to compress,
+        // and a wake-up per member costs the workers about as much.  Only
+        // jobs already taken are waited for, so the wait always ends.
+        s.waitingFor = index;
+        s.waitUntil = s.nextJob > index ? std::min(index + kWakeBatch, s.nextJob) - 1 : index;
+        s.doneCv.wait(lock, [&] { return s.batchReady(); });
+        s.waitingFor = SIZE_MAX;
+    }
     CompressResult r = std::move(*s.results[index]);
     s.results[index].reset();
     s.takenCost -= jobCost(s.jobs[index]);

@@ -1,6 +1,11 @@
 #include "platform/folder_tree.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -39,7 +44,9 @@ int openFolderForRemoval(int parentFd, const char *name, dev_t device)
 
 bool removeEntry(int parentFd, const char *name, dev_t device);
 
-bool removeContents(int folderFd, dev_t device)
+// The entries of an open folder, read whole before anything goes so that
+// none is missed: files and links need no closer look before they go.
+bool listFolder(int folderFd, std::vector<std::string> &files, std::vector<std::string> &others)
 {
     int listFd = ::dup(folderFd);
     if (listFd < 0)
@@ -49,16 +56,23 @@ bool removeContents(int folderFd, dev_t device)
         ::close(listFd);
         return false;
     }
-    // The listing is read whole before anything goes, so that no entry is
-    // missed; files and links need no closer look before they go.
-    std::vector<std::string> files, others;
+    // The copy shares its position with the descriptor it came from, which
+    // may have been listed before.
+    ::rewinddir(dir);
     while (dirent *e = ::readdir(dir)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
             continue;
         (e->d_type == DT_REG || e->d_type == DT_LNK ? files : others).emplace_back(e->d_name);
     }
     ::closedir(dir);
+    return true;
+}
 
+bool removeContents(int folderFd, dev_t device)
+{
+    std::vector<std::string> files, others;
+    if (!listFolder(folderFd, files, others))
+        return false;
     bool ok = true;
     for (const std::string &name : files)
         ok = (::unlinkat(folderFd, name.c_str(), 0) == 0 || errno == ENOENT) && ok;
@@ -81,6 +95,135 @@ bool removeEntry(int parentFd, const char *name, dev_t device)
     return ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0 && ok;
 }
 
+// Unlinking files is most of the work of removing a large tree, and the
+// file system takes unlinks in different folders side by side.  So the tree
+// is swept first, folder by folder on a few threads: files and links go,
+// and so do folders that hold no folder (most of them).  Then one pass
+// removes what is left the plain way.  Folders wait in the queue as open
+// descriptors, at most kMaxQueued of them: beyond that, a thread sweeps a
+// subfolder itself before going on.
+class FileSweep {
+public:
+    explicit FileSweep(dev_t device) : device_(device) {}
+
+    // Sweeps below the folder open as `folderFd` (which stays the caller's
+    // and stays).  Failures are left for the final pass to meet again and
+    // report.
+    void run(int folderFd)
+    {
+        int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+        if (own < 0)
+            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back({own, -1, {}});
+            busy_ = 1;
+        }
+        work();
+        for (std::thread &t : helpers_)
+            t.join();
+    }
+
+private:
+    static constexpr size_t kMaxQueued = 64;
+    static constexpr unsigned kMaxHelpers = 3;
+
+    struct Folder {
+        int fd;
+        int parentFd; // a copy of the parent's descriptor, -1 for the top
+        std::string name;
+    };
+
+    void work()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            cv_.wait(lock, [&] { return !queue_.empty() || busy_ == 0; });
+            if (queue_.empty())
+                break; // nothing left and nobody can add more
+            const Folder folder = std::move(queue_.back());
+            queue_.pop_back();
+            lock.unlock();
+            const bool emptied = sweep(folder.fd);
+            ::close(folder.fd);
+            if (folder.parentFd >= 0) {
+                if (emptied)
+                    ::unlinkat(folder.parentFd, folder.name.c_str(), AT_REMOVEDIR);
+                ::close(folder.parentFd);
+            }
+            lock.lock();
+            if (--busy_ == 0 && queue_.empty())
+                cv_.notify_all();
+        }
+    }
+
+    // True when the folder held no folder and everything in it went.
+    bool sweep(int folderFd)
+    {
+        std::vector<std::string> files, others;
+        if (!listFolder(folderFd, files, others))
+            return false;
+        bool emptied = true;
+        for (const std::string &name : files)
+            emptied = ::unlinkat(folderFd, name.c_str(), 0) == 0 && emptied;
+        for (const std::string &name : others) {
+            struct stat st;
+            if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                emptied = false;
+                continue;
+            }
+            if (!S_ISDIR(st.st_mode)) {
+                emptied = ::unlinkat(folderFd, name.c_str(), 0) == 0 && emptied;
+                continue;
+            }
+            emptied = false;
+            const int sub = openFolderForRemoval(folderFd, name.c_str(), device_);
+            if (sub < 0 || offer(sub, folderFd, name))
+                continue;
+            if (sweep(sub))
+                ::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR);
+            ::close(sub);
+        }
+        return emptied;
+    }
+
+    // Queues a folder for any thread, starting a helper when there is work
+    // for one; false when it cannot wait there (the caller sweeps it).
+    bool offer(int fd, int parentFd, const std::string &name)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (queue_.size() >= kMaxQueued)
+            return false;
+        const int parentCopy = ::fcntl(parentFd, F_DUPFD_CLOEXEC, 0);
+        if (parentCopy < 0)
+            return false;
+        queue_.push_back({fd, parentCopy, name});
+        ++busy_;
+        if (queue_.size() >= 2 && helpers_.size() < helperLimit()) {
+            try {
+                helpers_.emplace_back([this] { work(); });
+            } catch (const std::system_error &) {
+                // Fewer threads still get it done.
+            }
+        }
+        cv_.notify_one();
+        return true;
+    }
+
+    static unsigned helperLimit()
+    {
+        const unsigned cores = std::thread::hardware_concurrency();
+        return cores > 1 ? std::min(cores - 1, kMaxHelpers) : 0;
+    }
+
+    dev_t device_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<Folder> queue_;
+    unsigned busy_ = 0; // folders queued or being swept
+    std::vector<std::thread> helpers_;
+};
+
 } // namespace
 
 bool removeFolderTree(const std::string &path)
@@ -97,7 +240,20 @@ bool removeFolderTree(const std::string &path)
         return ::unlink(p.c_str()) == 0;
     if (!S_ISDIR(st.st_mode))
         return false;
-    return removeEntry(AT_FDCWD, p.c_str(), st.st_dev);
+    int fd = openFolderForRemoval(AT_FDCWD, p.c_str(), st.st_dev);
+    bool ok = fd >= 0 && removeFolderContents(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return ::rmdir(p.c_str()) == 0 && ok;
+}
+
+bool removeFolderContents(int folderFd)
+{
+    struct stat st;
+    if (::fstat(folderFd, &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    FileSweep(st.st_dev).run(folderFd);
+    return removeContents(folderFd, st.st_dev);
 }
 
 bool makeFolder(const std::string &path, bool privateToUser, std::string &error)
