@@ -117,3 +117,29 @@ TEST_F(SmallVolume, FullVolumeIsAWriteErrorAndLeavesNothing)
     EXPECT_NE(sink.finish(), kOk);
     EXPECT_EQ(std::distance(fs::directory_iterator(path()), fs::directory_iterator()), 1);
 }
+
+TEST_F(SmallVolume, FullVolumeStopsSmallFilesAndLeavesNoneCut)
+{
+    // Files small enough for the writer thread, more of them than fit.
+    ExtractOptions o;
+    o.destination = path();
+    o.freeSpaceMargin = 1;
+    ExtractSink sink(o);
+    const std::string data(512 * 1024, 's');
+    int32_t r = kOk;
+    int made = 0;
+    for (int i = 0; i < 200 && !sink.stopped(); ++i) {
+        MemberInfo m = file("f" + std::to_string(i));
+        m.size = data.size();
+        r = sink.beginMember(m);
+        if (r == kOk)
+            r = sink.write(data.data(), data.size());
+        sink.endMember(r == kOk, r);
+        made += r == kOk;
+    }
+    EXPECT_TRUE(sink.stopped());
+    EXPECT_NE(sink.finish(), kOk);
+    EXPECT_GT(made, 10);
+    for (const auto &e : fs::directory_iterator(path()))
+        EXPECT_EQ(e.file_size(), data.size()) << e.path();
+}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,13 @@ using qvo::test::TempDir;
 using qvo::test::writeFile;
 
 namespace {
+
+mode_t currentUmaskForTest()
+{
+    mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
 
 MemberInfo fileMember(std::string name, std::optional<uint32_t> mode = std::nullopt)
 {
@@ -394,6 +402,84 @@ TEST(ExtractSink, MembersNamedTwiceInAFreshFolder)
     }
     EXPECT_EQ(listTree(replace.path()), (std::set<std::string>{"a.txt"}));
     EXPECT_EQ(readFile(replace / "a.txt"), "second");
+}
+
+// Members with a declared size, past the first few, are created by the
+// writer thread: everything the sink promises must hold all the same.
+MemberInfo sizedMember(std::string name, const std::string &data, std::optional<uint32_t> mode = std::nullopt)
+{
+    MemberInfo m = fileMember(std::move(name), mode);
+    m.size = data.size();
+    m.mtimeSec = 1200000000 + static_cast<int64_t>(data.size());
+    m.mtimeNsec = 7;
+    return m;
+}
+
+void putWarmUpMembers(ExtractSink &sink)
+{
+    for (int i = 0; i < 10; ++i) {
+        const std::string data = "warm-up " + std::to_string(i);
+        ASSERT_EQ(putFile(sink, sizedMember("warm/" + std::to_string(i), data), data), kOk);
+    }
+}
+
+TEST(ExtractSink, FilesHandedToTheWriterThreadKeepEveryRule)
+{
+    TempDir t;
+    {
+        ExtractSink sink(optionsFor(t.path()));
+        putWarmUpMembers(sink);
+        std::map<std::string, std::string> files;
+        for (int i = 0; i < 60; ++i) {
+            const std::string name = "d" + std::to_string(i % 5) + "/f" + std::to_string(i);
+            const std::string data = std::string(static_cast<size_t>(i) * 100, char('a' + i % 26));
+            files[name] = data;
+            ASSERT_EQ(putFile(sink, sizedMember(name, data, 0640), data), kOk) << name;
+        }
+        // The same name again: the first copy stays, whole.
+        EXPECT_EQ(putFile(sink, sizedMember("dup", "first"), "first"), kOk);
+        EXPECT_EQ(putFile(sink, sizedMember("dup", "second!"), "second!"), kErrExists);
+        // A file, then a folder of that name and a file inside it.
+        EXPECT_EQ(putFile(sink, sizedMember("f", "a file"), "a file"), kOk);
+        EXPECT_EQ(sink.beginMember(folderMember("f")), kErrExists);
+        EXPECT_EQ(putFile(sink, sizedMember("f/g", "below"), "below"), kErrExists);
+        // More data than declared, and data that fails: nothing remains.
+        MemberInfo liar = sizedMember("liar", "abc");
+        ASSERT_EQ(sink.beginMember(liar), kOk);
+        EXPECT_EQ(sink.write("abcdefghij", 10), kErrCorrupt);
+        EXPECT_EQ(sink.endMember(false, kErrCorrupt), kErrCorrupt);
+        EXPECT_EQ(putFile(sink, sizedMember("bad", "crc"), "crc", false), kErrCorrupt);
+        // The earliest member's failure is the one reported.
+        EXPECT_EQ(sink.finish(), kErrExists);
+
+        for (const auto &[name, data] : files) {
+            EXPECT_EQ(readFile(t / name), data) << name;
+            struct stat st;
+            ASSERT_EQ(::stat((t / name).c_str(), &st), 0);
+            EXPECT_EQ(st.st_mtim.tv_sec, 1200000000 + static_cast<int64_t>(data.size())) << name;
+            EXPECT_EQ(st.st_mtim.tv_nsec, 7) << name;
+            EXPECT_EQ(st.st_mode & 0777, 0640u & ~currentUmaskForTest()) << name;
+        }
+    }
+    EXPECT_EQ(readFile(t / "dup"), "first");
+    EXPECT_EQ(readFile(t / "f"), "a file");
+    EXPECT_FALSE(fs::exists(t / "liar"));
+    EXPECT_FALSE(fs::exists(t / "bad"));
+}
+
+TEST(ExtractSink, HandedFileNeverReplacesAFileThatAppearedMeanwhile)
+{
+    TempDir t;
+    ExtractSink sink(optionsFor(t.path()));
+    putWarmUpMembers(sink);
+    ASSERT_EQ(sink.beginMember(sizedMember("x", "from the archive")), kOk);
+    ASSERT_EQ(sink.write("from the archive", 16), kOk);
+    writeFile(t / "x", "foreign"); // someone else, before the file is made
+    sink.endMember(true);
+    EXPECT_EQ(sink.beginMember(fileMember("../evil")), kErrUnsafeEntry);
+    // The earlier member's failure is reported, not the later refusal.
+    EXPECT_EQ(sink.finish(), kErrExists);
+    EXPECT_EQ(readFile(t / "x"), "foreign");
 }
 
 TEST(ExtractSink, ReaderFailureIsReported)

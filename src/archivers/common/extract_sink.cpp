@@ -1,5 +1,6 @@
 #include "archivers/common/extract_sink.h"
 
+#include "archivers/common/file_writer_thread.h"
 #include "archivers/common/link_check.h"
 #include "archivers/common/member_path.h"
 #include "archivers/common/unique_fd.h"
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <string_view>
+#include <system_error>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -38,6 +40,9 @@ constexpr size_t kMaxNameBytes = PATH_MAX - 1;
 constexpr int kMaxLinkRechecks = 16;
 
 constexpr int kDirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// Files are handed to a writer thread once an extraction has shown this
+// many members: archives of a few files never start one.
+constexpr uint64_t kWriterAfterMembers = 8;
 
 // The process umask, read without changing it where /proc allows.
 mode_t currentUmask()
@@ -129,6 +134,12 @@ struct ExtractSink::Impl {
     struct OpenFile {
         int dir = -1; // borrowed from the folder cache, which stays put meanwhile
         UniqueFd fd;
+        // Handed over: the data is gathered here and the writer thread
+        // creates the file (in `folder`, under `finalName`) at the end.
+        bool handed = false;
+        std::shared_ptr<const UniqueFd> folder;
+        std::vector<uint8_t> data;
+        std::string key; // the member's path, as in madeFiles
         std::string tempName; // the name written; the final name when `direct`
         std::string finalName;
         bool direct = false;  // created under its final name
@@ -141,6 +152,8 @@ struct ExtractSink::Impl {
     mode_t umaskBits = 022;
     UniqueFd root;
     int32_t firstFailure = kOk;
+    uint64_t firstFailureMember = UINT64_MAX;
+    uint64_t member = 0; // sequence number of the member begun last
     int32_t lastResult = kOk; // of the member begun last
     bool lastWasLink = false; // ... and it was a link, now pending
     bool stopped = false;
@@ -158,14 +171,66 @@ struct ExtractSink::Impl {
     std::vector<PendingLink> links;
     std::unordered_set<std::string> flatNames; // names made in flat mode
 
-    // One folder fd kept open: archives list most members of a folder together.
+    // One folder fd kept open: archives list most members of a folder
+    // together.  Files waiting for the writer thread keep theirs open.
     std::string cachedFolderKey;
-    UniqueFd cachedFolder;
+    std::shared_ptr<const UniqueFd> cachedFolder;
 
-    void fail(int32_t code)
+    // Small files of a private destination are created by a writer thread
+    // (see FileWriterThread).  Only files go there, and only under names
+    // that nothing else in the folder can hold (the folder was empty and is
+    // private): every name handed over is remembered, and anything that
+    // meets one of them (the same name again, a folder or a link there)
+    // waits until the writer is done before looking at the folder.  Only
+    // fresh names are handed over: a name this sink made before in place
+    // is decided in place too, as anywhere else.
+    std::unique_ptr<FileWriterThread> writer;
+    bool writerUnavailable = false;
+    std::unordered_set<std::string> madeFiles; // files and hard links made or handed over (private destination only)
+
+    // The failure of the earliest member is the one reported.
+    void fail(int32_t code) { failAt(member, code); }
+    void failAt(uint64_t memberNumber, int32_t code)
     {
-        if (firstFailure == kOk && code != kOk)
+        if (code != kOk && memberNumber < firstFailureMember) {
             firstFailure = code;
+            firstFailureMember = memberNumber;
+        }
+    }
+
+    bool isStopped() const { return stopped || (writer && writer->outOfSpace()); }
+
+    // Waits until every handed-over file is on disk or failed.
+    void flushWriter()
+    {
+        if (!writer)
+            return;
+        writer->flush();
+        for (const FileWriterThread::Failure &f : writer->takeFailures())
+            failAt(f.sequence, f.code);
+        stopped = stopped || writer->outOfSpace();
+    }
+
+    bool madeFile(const PathComponents &path, size_t count) const
+    {
+        return !madeFiles.empty() && madeFiles.count(joinComponents(path, count)) != 0;
+    }
+
+    // Whether this file member goes to the writer thread.
+    bool handsOver(const MemberInfo &m)
+    {
+        if (!directCreate || member <= kWriterAfterMembers || !m.size || *m.size > FileWriterThread::kMaxFileSize
+            || (umaskBits & S_IRUSR) || writerUnavailable)
+            return false;
+        if (!writer) {
+            try {
+                if (FileWriterThread::usable())
+                    writer = std::make_unique<FileWriterThread>();
+            } catch (const std::system_error &) {
+            }
+            writerUnavailable = !writer;
+        }
+        return writer != nullptr;
     }
 
     mode_t workingFolderMode() const { return (0777 & ~umaskBits) | S_IRWXU; }
@@ -194,6 +259,10 @@ struct ExtractSink::Impl {
         for (size_t i = 0; i < count; ++i) {
             const std::string &name = path[i];
             int fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
+            if (fd < 0 && errno == ENOENT && create && madeFile(path, i + 1)) {
+                flushWriter(); // a file is about to appear there
+                fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
+            }
             if (fd < 0 && errno == ENOENT && create) {
                 if (::mkdirat(cur.get(), name.c_str(), workingFolderMode()) == 0) {
                     PathComponents made(path.begin(), path.begin() + static_cast<long>(i) + 1);
@@ -230,11 +299,11 @@ struct ExtractSink::Impl {
             UniqueFd fd = openFolder(path, count, create, err);
             if (!fd)
                 return -1;
-            cachedFolder = std::move(fd);
+            cachedFolder = std::make_shared<const UniqueFd>(std::move(fd));
             cachedFolderKey = std::move(key);
         }
         err = kOk;
-        return cachedFolder.get();
+        return cachedFolder->get();
     }
 
     // What stands at a name: 0 nothing, else the st_mode of the entry.
@@ -291,6 +360,17 @@ struct ExtractSink::Impl {
         f.dir = dir;
         f.finalName = name;
         f.info = m;
+        if (directCreate && madeFile(path, path.size()))
+            flushWriter(); // the same name again: decided below with the first one on disk
+        else if (handsOver(m)) {
+            f.handed = true;
+            f.folder = cachedFolder;
+            f.key = joinComponents(path);
+            f.data.reserve(static_cast<size_t>(*m.size));
+            madeFiles.insert(f.key);
+            file = std::move(f);
+            return kOk;
+        }
         if (directCreate) {
             // Nobody else sees this folder: the file can carry its final
             // permissions from the start (the open descriptor writes even
@@ -305,6 +385,7 @@ struct ExtractSink::Impl {
                 f.direct = true;
                 f.modeSet = modeSet;
                 file = std::move(f);
+                madeFiles.insert(joinComponents(path));
                 return kOk;
             }
             if (errno != EEXIST) {
@@ -341,6 +422,7 @@ struct ExtractSink::Impl {
     {
         if (path.empty())
             return kErrUnsafeEntry;
+        flushWriter();
         if (!options.restorePaths)
             path = {path.back()};
         PathComponents base(path.begin(), path.end() - 1);
@@ -364,7 +446,7 @@ struct ExtractSink::Impl {
 
     int32_t begin(const MemberInfo &m)
     {
-        if (stopped)
+        if (isStopped())
             return kErrSpaceLimit;
         if (m.isDeviceOrFifo)
             return kErrUnsafeEntry;
@@ -387,8 +469,12 @@ struct ExtractSink::Impl {
     {
         if (!file)
             return;
-        file->fd.reset();
-        ::unlinkat(file->dir, file->tempName.c_str(), 0);
+        if (file->handed)
+            madeFiles.erase(file->key); // nothing was created
+        else {
+            file->fd.reset();
+            ::unlinkat(file->dir, file->tempName.c_str(), 0);
+        }
         file.reset();
         lastResult = code;
         fail(code);
@@ -405,7 +491,7 @@ struct ExtractSink::Impl {
             return true;
         }
         struct statvfs vfs;
-        if (::fstatvfs(file->fd.get(), &vfs) != 0)
+        if (::fstatvfs(file->handed ? root.get() : file->fd.get(), &vfs) != 0)
             return true; // cannot tell; the write itself reports a full volume
         uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
         uint64_t avail = static_cast<uint64_t>(vfs.f_bavail) * unit;
@@ -432,6 +518,17 @@ struct ExtractSink::Impl {
             return kErrSpaceLimit;
         }
         const char *p = static_cast<const char *>(data);
+        if (file->handed) {
+            // More than declared fails the member anyway: no need to hold it.
+            if (file->data.size() + size > *file->info.size) {
+                abandonFile(kErrCorrupt);
+                return kErrCorrupt;
+            }
+            file->data.insert(file->data.end(), p, p + size);
+            file->written += size;
+            totalWritten += size;
+            return kOk;
+        }
         size_t left = size;
         while (left > 0) {
             ssize_t n = ::write(file->fd.get(), p, left);
@@ -485,6 +582,7 @@ struct ExtractSink::Impl {
     {
         if (path.empty())
             return kErrUnsafeEntry;
+        flushWriter(); // the file it names may still be waiting
         PathComponents source;
         if (!splitMemberName(m.linkTarget, source) || source.empty())
             return kErrUnsafeEntry;
@@ -515,6 +613,8 @@ struct ExtractSink::Impl {
         int32_t placed = placeEntry(dir, temp, path.back());
         if (placed != kOk)
             ::unlinkat(dir, temp.c_str(), 0);
+        else if (directCreate)
+            madeFiles.insert(joinComponents(path));
         return placed;
     }
 
@@ -542,6 +642,8 @@ struct ExtractSink::Impl {
             abandonFile(kErrCorrupt);
             return kErrCorrupt;
         }
+        if (file->handed)
+            return handOver();
         int fd = file->fd.get();
         if (!file->modeSet)
             ::fchmod(fd, finalFileMode(file->info.unixMode));
@@ -563,6 +665,26 @@ struct ExtractSink::Impl {
             }
         }
         file.reset();
+        lastResult = kOk;
+        return kOk;
+    }
+
+    int32_t handOver()
+    {
+        FileWriterThread::File f;
+        f.folder = std::move(file->folder);
+        f.name = file->finalName;
+        f.data = std::move(file->data);
+        f.mode = finalFileMode(file->info.unixMode);
+        if (file->info.mtimeSec)
+            f.mtime = toTimespec(*file->info.mtimeSec, file->info.mtimeNsec);
+        f.sequence = member;
+        file.reset();
+        if (!writer->submit(std::move(f))) {
+            lastResult = kErrWrite;
+            fail(kErrWrite);
+            return kErrWrite;
+        }
         lastResult = kOk;
         return kOk;
     }
@@ -695,6 +817,7 @@ int32_t ExtractSink::beginMember(const MemberInfo &member)
     if (d.file)
         d.abandonFile(kErrInternal); // the reader never ended the last one
     d.lastWasLink = false;
+    ++d.member;
     int32_t r;
     if (!d.root)
         r = kErrWrite;
@@ -723,6 +846,7 @@ int32_t ExtractSink::finish()
     Impl &d = *impl_;
     if (d.file)
         d.abandonFile(kErrInternal);
+    d.flushWriter();
     if (!d.finished && d.root) {
         d.finished = true;
         d.cachedFolder.reset();
@@ -739,7 +863,7 @@ void ExtractSink::recordFailure(int32_t code)
 
 bool ExtractSink::stopped() const
 {
-    return impl_->stopped;
+    return impl_->isStopped();
 }
 
 } // namespace qvo::archivers

@@ -18,10 +18,12 @@ namespace {
 
 constexpr unsigned kMaxWorkers = 4;
 constexpr size_t kChunk = 64 * 1024;
-constexpr size_t kMinBuffer = 256 * 1024;
+constexpr size_t kMinBuffer = 64 * 1024;
 // Sleeping workers are woken once this many members wait: waking one per
 // member of a few KiB costs about as much as decoding it.
 constexpr size_t kWakeBatch = 4;
+// The largest member the writer decodes while it waits for another.
+constexpr uint64_t kMaxHelpSize = 256 * 1024;
 
 // The member's compressed bytes, read with pread so that the file position
 // lhasa's reader relies on is left alone.  lhasa asks for a few bytes at a
@@ -168,21 +170,22 @@ void LhaDecodeAhead::recycle(Job &job)
 void LhaDecodeAhead::wait(const Job &job)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!job.done) {
-        // Not started yet (the workers are busy with later members, or
-        // none could be started): decoding it here beats sleeping.
-        auto it = std::find_if(queue_.begin(), queue_.end(), [&](const auto &j) { return j.get() == &job; });
-        if (it != queue_.end()) {
-            std::shared_ptr<Job> mine = *it;
-            queue_.erase(it);
+    while (!job.done) {
+        // Rather than sleep while a worker finishes this member, decode the
+        // next one nobody has started (this very one when no worker got to
+        // it, or none could be started): a sleeping writer leaves a core
+        // idle.  A large member would hold the writer up for too long.
+        if (!queue_.empty() && (queue_.front().get() == &job || queue_.front()->length <= kMaxHelpSize)) {
+            std::shared_ptr<Job> next = std::move(queue_.front());
+            queue_.pop_front();
             lock.unlock();
-            decode(fd_, *mine);
+            decode(fd_, *next);
             lock.lock();
-            mine->done = true;
-            return;
+            next->done = true;
+            continue;
         }
+        finished_.wait(lock);
     }
-    finished_.wait(lock, [&] { return job.done; });
 }
 
 void LhaDecodeAhead::work()

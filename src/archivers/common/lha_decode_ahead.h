@@ -22,7 +22,7 @@ class LhaDecodeAhead {
 public:
     static constexpr uint64_t kMaxMemberSize = 4ull << 20;
     static constexpr uint64_t kMaxAheadBytes = 32ull << 20;
-    static constexpr size_t kMaxAheadMembers = 64;
+    static constexpr size_t kMaxAheadMembers = 256;
 
     struct Job {
         // In: where the member's compressed data lies and what it decodes to.
