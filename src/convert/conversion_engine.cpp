@@ -22,6 +22,10 @@ namespace {
 // Emptied working folders kept for the next archives of a run: one for the
 // extraction and one for the read-back.
 constexpr size_t kMaxSpareFolders = 2;
+// Only the folders of archives up to this size are kept: a large tree is
+// better made in a new folder, away from the inodes just freed (see
+// platform::spreadSubfolders), than in the emptied one.
+constexpr uint64_t kMaxSpareSourceBytes = 1u << 20;
 
 std::string codeText(int32_t code)
 {
@@ -75,10 +79,13 @@ struct ConversionEngine::Impl {
         return std::make_unique<WorkingFolder>(e.settings_.tempFolderName, "", base);
     }
 
-    // Done with a working folder: emptied and kept, or removed.
-    void release(std::unique_ptr<WorkingFolder> folder)
+    // Done with a working folder that held the contents of `archive`:
+    // emptied and kept, or removed.
+    void release(std::unique_ptr<WorkingFolder> folder, const std::string &archive)
     {
-        if (spares.size() < kMaxSpareFolders && folder->clear())
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(archive, ec);
+        if (!ec && size <= kMaxSpareSourceBytes && spares.size() < kMaxSpareFolders && folder->clear())
             spares.push_back(std::move(folder));
         else
             folder->remove();
@@ -127,7 +134,7 @@ struct ConversionEngine::Impl {
         // A cabinet has no folder entries: empty folders cannot survive it.
         const bool emptyFoldersKept = asciiUpper(packed.convTypeKey()) != "CAB";
         const bool same = sameTrees(packed.targetPathName(), readBack->path(), emptyFoldersKept, detail);
-        release(std::move(readBack));
+        release(std::move(readBack), packed.afterFileName());
         return same;
     }
 
@@ -210,7 +217,7 @@ struct ConversionEngine::Impl {
         if (s.deleteBeforeFile && !sourceIsTarget && !verify(option, base, report.detail))
             return;
         yield();
-        release(std::move(working));
+        release(std::move(working), before);
         // The new archive must be on disk before its source goes.
         if (s.deleteBeforeFile && !sourceIsTarget && !syncToDisk(after)) {
             report.detail = "the new archive could not be synced to disk";

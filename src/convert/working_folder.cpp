@@ -137,6 +137,8 @@ WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactNa
                              const std::function<int()> &draw)
 {
     core::createFolder(root);
+    // Each working tree away from the one removed just before.
+    platform::spreadSubfolders(root);
     const std::string folder = core::appendBackslash(root);
     root_ = folder;
     if (!exactName.empty() && tryName(folder, exactName))

@@ -1,9 +1,14 @@
 #include "core/path_helpers.h"
 
 #include "platform/as_unprivileged_user.h"
+#include "platform/folder_tree.h"
 #include "test_support.h"
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 using namespace qvo::core;
@@ -172,6 +177,36 @@ TEST(PathHelpers, DeleteFolderRemovesWideAndDeepTreesButNothingOutside)
     EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
     EXPECT_EQ(readFile(dir / "outside" / "precious.txt"), "keep");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "outside"), fs::directory_iterator()), 1);
+}
+
+TEST(PathHelpers, SpreadSubfoldersMarksTheFolderItselfNeverALinksTarget)
+{
+    TempDir dir;
+    fs::create_directories(dir / "root");
+    fs::create_directories(dir / "elsewhere");
+    fs::create_directory_symlink(dir / "elsewhere", dir / "link");
+    auto flagsOf = [](const fs::path &p) {
+        int flags = -1;
+        const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd >= 0) {
+            if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0)
+                flags = -1;
+            ::close(fd);
+        }
+        return flags;
+    };
+    if (qvo::platform::spreadSubfolders((dir / "root").string())) {
+        EXPECT_TRUE(flagsOf(dir / "root") & FS_TOPDIR_FL);
+        EXPECT_TRUE(qvo::platform::spreadSubfolders((dir / "root").string())); // already set
+    } else {
+        // No such flag on this volume (tmpfs, ...): nothing changed.
+        const int flags = flagsOf(dir / "root");
+        EXPECT_TRUE(flags == -1 || !(flags & FS_TOPDIR_FL));
+    }
+    EXPECT_FALSE(qvo::platform::spreadSubfolders((dir / "link").string()));
+    const int target = flagsOf(dir / "elsewhere");
+    EXPECT_TRUE(target == -1 || !(target & FS_TOPDIR_FL));
+    EXPECT_FALSE(qvo::platform::spreadSubfolders((dir / "missing").string()));
 }
 
 TEST(PathHelpers, DeleteFolderReportsWhatItCannotDo)

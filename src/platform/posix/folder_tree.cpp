@@ -9,6 +9,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -254,6 +256,22 @@ bool removeFolderContents(int folderFd)
         return false;
     FileSweep(st.st_dev).run(folderFd);
     return removeContents(folderFd, st.st_dev);
+}
+
+bool spreadSubfolders(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // The ioctl takes an int, whatever its name says.
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok && !(flags & FS_TOPDIR_FL)) {
+        flags |= FS_TOPDIR_FL;
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
 }
 
 bool makeFolder(const std::string &path, bool privateToUser, std::string &error)
