@@ -15,11 +15,12 @@
 #
 # Creating files costs far more right after many were deleted on some file
 # systems (ext4 without a journal skips inodes freed in the last minutes, one
-# by one), and every run here deletes its working tree: on such a volume the
-# wall times of the runs that extract rise with each repetition, and the CPU
-# times show where that went.  QVO_BENCH_EXT4=1 (root only) runs everything
-# on a fresh ext4 volume with a journal, as a desktop disk is formatted by
-# default, loop-mounted from an image file in the work folder's parent.
+# by one), and every run here deletes its working tree.  qvo-convert keeps
+# its working trees apart (see platform::spreadSubfolders); the pipeline
+# lhasa x + zip meets the full cost, and the CPU times show where it went.
+# QVO_BENCH_EXT4=1 (root only) runs everything on a fresh ext4 volume with
+# a journal, as a desktop disk is formatted by default, loop-mounted from an
+# image file in the folder given as the second argument (default /var/tmp).
 set -euo pipefail
 
 HERE=$(cd "$(dirname "$0")" && pwd)
