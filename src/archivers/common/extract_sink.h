@@ -25,6 +25,10 @@
 // last component, folders are skipped, and a name made twice is a clash.
 // A refused member makes the whole call fail, but other members still go on
 // being extracted.
+// In a private, empty destination (a working folder), small files may be
+// created by a writer thread after endMember() has returned kOk; a failure
+// there is reported by finish(), which returns once every file is on disk.
+// When several members fail, finish() reports the earliest member's failure.
 #pragma once
 #include "archivers/common/archiver_result.h"
 
@@ -91,7 +95,7 @@ public:
     // after any beginMember(), refused or not; returns the member's result.
     int32_t endMember(bool dataOk, int32_t failure = kErrCorrupt);
     // Creates deferred links, applies folder times, and returns kOk when
-    // every member succeeded, otherwise the first failure seen.
+    // every member succeeded, otherwise the earliest member's failure.
     int32_t finish();
 
     // Records a failure found by the reader outside any member (a damaged
