@@ -360,14 +360,16 @@ struct ExtractSink::Impl {
         f.dir = dir;
         f.finalName = name;
         f.info = m;
-        if (directCreate && madeFile(path, path.size()))
+        // The member's path, as madeFiles knows names (private destination only).
+        std::string key = directCreate ? joinComponents(path) : std::string();
+        if (directCreate && madeFiles.count(key) != 0)
             flushWriter(); // the same name again: decided below with the first one on disk
         else if (handsOver(m)) {
             f.handed = true;
             f.folder = cachedFolder;
-            f.key = joinComponents(path);
             f.data.reserve(static_cast<size_t>(*m.size));
-            madeFiles.insert(f.key);
+            madeFiles.insert(key);
+            f.key = std::move(key);
             file = std::move(f);
             return kOk;
         }
@@ -385,7 +387,7 @@ struct ExtractSink::Impl {
                 f.direct = true;
                 f.modeSet = modeSet;
                 file = std::move(f);
-                madeFiles.insert(joinComponents(path));
+                madeFiles.insert(std::move(key));
                 return kOk;
             }
             if (errno != EEXIST) {
