@@ -1,19 +1,13 @@
-# qvo_module(NAME [DEPS ...]): a static library made of every source file in
-# the calling folder (recursively).  Modules own their folders, so adding a
-# file needs no edit of a shared list.
-# EXCLUDE takes regular expressions of paths to leave out; ONLY keeps just
-# the matching ones.  Window classes (frm*) are split from the headless code
-# this way, so engine and settings model build without widgets.
+# qvo_module(NAME [QT] [DEPS ...]): a static library made of every source
+# file in the calling folder (recursively), with the modules and libraries
+# it may use.  Modules own their folders, so adding a file needs no edit of
+# a shared list; scripts/check_layers.py checks that the includes of each
+# folder stay within the layers below it.  QT runs moc on the module's
+# headers (window classes).
 function(qvo_module name)
-  cmake_parse_arguments(M "QT" "" "DEPS;EXCLUDE;ONLY" ${ARGN})
+  cmake_parse_arguments(M "QT" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
-  foreach(rx IN LISTS M_EXCLUDE)
-    list(FILTER srcs EXCLUDE REGEX "${rx}")
-  endforeach()
-  foreach(rx IN LISTS M_ONLY)
-    list(FILTER srcs INCLUDE REGEX "${rx}")
-  endforeach()
   if(NOT srcs)
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
@@ -24,9 +18,6 @@ function(qvo_module name)
     target_link_libraries(${name} PUBLIC ${M_DEPS})
     if(M_QT)
       file(GLOB_RECURSE hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-      foreach(rx IN LISTS M_ONLY)
-        list(FILTER hdrs INCLUDE REGEX "${rx}")
-      endforeach()
       target_sources(${name} PRIVATE ${hdrs})
       set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
     endif()

@@ -5,8 +5,8 @@ set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$here/build"}
 out=${2:-"$build/screenshots"}
-cmake --build "$build" --target test_ui -j2
+cmake --build "$build" --target qvo-screenshots -j2
 mkdir -p "$out"
 QVO_SCREENSHOT_DIR=$(cd "$out" && pwd) QT_QPA_PLATFORM=offscreen \
-  "$build/bin/test_ui" --gtest_filter='Screenshots.*'
+  "$build/bin/qvo-screenshots" --gtest_filter='Screenshots.MainWindows'
 ls -1 "$out"/*.png

@@ -3,7 +3,7 @@
 // path that could lead out of it (absolute, "..") is only tokenized, since
 // the libraries are meant to follow such paths when the caller gives them.
 #pragma once
-#include "archivers/common/command_line.h"
+#include "archivers/command/command_line.h"
 #include "scratch.h"
 
 #include <unistd.h>

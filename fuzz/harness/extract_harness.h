@@ -2,11 +2,11 @@
 // sink, into a fresh destination, then a check that nothing was made
 // outside it.
 #pragma once
-#include "archivers/common/cab_reader.h"
-#include "archivers/common/extract_command.h"
-#include "archivers/common/lha_reader.h"
-#include "archivers/common/libarchive_reader.h"
-#include "archivers/common/rar4_reader.h"
+#include "formats/cab/cab_reader.h"
+#include "archivers/command/extract_command.h"
+#include "formats/lha/lha_reader.h"
+#include "formats/libarchive/libarchive_reader.h"
+#include "formats/rar/rar4_reader.h"
 #include "scratch.h"
 
 #include <cstdint>

@@ -3,11 +3,11 @@
 // what they cannot hold they must refuse, never write wrongly.
 #pragma once
 #include "byte_reader.h"
-#include "codecs/cab/cabinet_writer.h"
-#include "codecs/cab/mszip_compressor.h"
-#include "codecs/cab/stored_compressor.h"
-#include "codecs/lha/lha_header_writer.h"
-#include "codecs/lha/lha_names.h"
+#include "formats/cab/cabinet_writer.h"
+#include "codecs/deflate/mszip_compressor.h"
+#include "formats/cab/stored_compressor.h"
+#include "formats/lha/lha_header_writer.h"
+#include "formats/lha/lha_names.h"
 #include "codecs/lzx/lzx_compressor.h"
 #include "lhasa_memory.h"
 #include "scratch.h"

@@ -2,11 +2,11 @@
 // ours, decoded by lhasa (LHA) and libmspack (LZX, inside a cabinet) in
 // the same process, compared byte for byte.
 #pragma once
-#include "codecs/cab/folder_compressor.h"
+#include "codecs/folder_compressor.h"
 #include "codecs/lha/lh1_encoder.h"
 #include "codecs/lha/lh_static_encoder.h"
 #include "codecs/lha/lha_crc16.h"
-#include "codecs/lha/lha_header_writer.h"
+#include "formats/lha/lha_header_writer.h"
 #include "codecs/lha/lha_method.h"
 #include "codecs/lzx/lzx_compressor.h"
 #include "lhasa_memory.h"

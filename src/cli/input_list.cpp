@@ -1,6 +1,6 @@
 #include "cli/input_list.h"
 
-#include "archive/archive_properties.h"
+#include "backends/archive_properties.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The archives a qvo-convert run works through, gathered from the command
 // line's files and folders.
 #pragma once
-#include "archive/archive_ctrl.h"
+#include "backends/archive_ctrl.h"
 #include "convert/conversion_engine.h"
 
 #include <string>

@@ -1,11 +1,11 @@
 // qvo-convert: converts archives from the command line with the same engine
 // and settings semantics as the windows.  It reads and writes no settings
 // file: every option comes from the command line.
-#include "archive/archive_cab.h"
-#include "archive/archive_ctrl.h"
-#include "archive/archive_lha.h"
-#include "archive/archive_rar.h"
-#include "archive/archive_zip.h"
+#include "backends/archive_cab.h"
+#include "backends/archive_ctrl.h"
+#include "backends/archive_lha.h"
+#include "backends/archive_rar.h"
+#include "backends/archive_zip.h"
 #include "cli/input_list.h"
 #include "cli/options.h"
 #include "cli/progress_bar.h"

@@ -1,7 +1,7 @@
 #include "convert/conversion_engine.h"
 
-#include "archive/archive_backend.h"
-#include "core/path_helpers.h"
+#include "backends/archive_backend.h"
+#include "platform/path_helpers.h"
 #include "convert/target_names.h"
 #include "convert/tree_compare.h"
 #include "convert/working_folder.h"

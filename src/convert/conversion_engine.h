@@ -7,8 +7,8 @@
 // and qvo-convert both drive this engine; the window runs it on a worker
 // thread and reads the counters from its timer.
 #pragma once
-#include "archive/archive_action_option.h"
-#include "archive/archive_ctrl.h"
+#include "backends/archive_action_option.h"
+#include "backends/archive_ctrl.h"
 #include "settings/clsQvoSettings.h"
 
 #include <atomic>

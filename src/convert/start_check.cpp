@@ -1,7 +1,7 @@
 #include "convert/start_check.h"
 
 #include "convert/conversion_engine.h"
-#include "core/path_helpers.h"
+#include "platform/path_helpers.h"
 
 #include <limits>
 #include <sys/stat.h>

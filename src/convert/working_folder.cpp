@@ -1,6 +1,6 @@
 #include "convert/working_folder.h"
 
-#include "core/path_helpers.h"
+#include "platform/path_helpers.h"
 #include "platform/folder_tree.h"
 
 #include <cerrno>

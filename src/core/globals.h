@@ -1,11 +1,11 @@
 // The process-wide objects.  Each exists once, from createGlobalObjects to
 // releaseGlobalObjects; nothing else creates them.
 #pragma once
-#include "archive/archive_cab.h"
-#include "archive/archive_ctrl.h"
-#include "archive/archive_lha.h"
-#include "archive/archive_rar.h"
-#include "archive/archive_zip.h"
+#include "backends/archive_cab.h"
+#include "backends/archive_ctrl.h"
+#include "backends/archive_lha.h"
+#include "backends/archive_rar.h"
+#include "backends/archive_zip.h"
 #include "settings/clsQvoSettings.h"
 
 #include <memory>

@@ -3,4 +3,4 @@
 #include "core/application.h"
 #include "core/globals.h"
 #include "core/main_windows.h"
-#include "core/path_helpers.h"
+#include "platform/path_helpers.h"

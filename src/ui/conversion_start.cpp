@@ -1,6 +1,6 @@
 #include "ui/conversion_start.h"
 
-#include "convert/frmProgress.h"
+#include "ui/frmProgress.h"
 #include "core/globals.h"
 #include "ui/prompts.h"
 

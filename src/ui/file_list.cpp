@@ -1,6 +1,6 @@
 #include "ui/file_list.h"
 
-#include "archive/archive_properties.h"
+#include "backends/archive_properties.h"
 #include "core/globals.h"
 #include "ui/prompts.h"
 #include "ui/size_text.h"

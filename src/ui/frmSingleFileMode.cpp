@@ -1,9 +1,9 @@
 #include "ui/frmSingleFileMode.h"
 
-#include "archive/archive_properties.h"
+#include "backends/archive_properties.h"
 #include "core/application.h"
 #include "core/globals.h"
-#include "core/path_helpers.h"
+#include "platform/path_helpers.h"
 #include "ui/frmMain.h"
 #include "ui/path_box.h"
 #include "ui/prompts.h"

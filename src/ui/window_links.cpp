@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QPointer>
 
-#include "settings/frmConfig.h"
+#include "ui/frmConfig.h"
 #include "ui/clsFolderBlowserDialog.h"
 #include "ui/frmVersion.h"
 #include "ui/program_icon.h"

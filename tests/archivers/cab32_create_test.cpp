@@ -1,6 +1,6 @@
 // cab32's create command through the library's C entry point, checked with
 // independent readers (cabextract, 7zz, bsdtar).
-#include "archivers/common/archiver_result.h"
+#include "archivers/include/archiver_result.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // hang, leaving nothing outside the destination.
 #include "corpus_support.h"
 
-#include "archivers/common/archiver_result.h"
+#include "archivers/include/archiver_result.h"
 
 #include <gtest/gtest.h>
 

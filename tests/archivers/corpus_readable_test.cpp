@@ -9,7 +9,7 @@
 // archives we fail on purpose or cannot read, with the reason.
 #include "corpus_support.h"
 
-#include "archivers/common/archiver_result.h"
+#include "archivers/include/archiver_result.h"
 
 #include <gtest/gtest.h>
 

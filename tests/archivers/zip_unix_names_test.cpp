@@ -3,8 +3,8 @@
 #include "archive_builders.h"
 #include "reader_test_support.h"
 
-#include "archivers/common/archiver_result.h"
-#include "codecs/names/cp932.h"
+#include "archivers/include/archiver_result.h"
+#include "text/cp932.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // archives are converted by the run to each target whose writer exists,
 // the result is read by an independent tool and compared with the source
 // as another independent tool reads it.
-#include "archive/archive_cab.h"
-#include "archive/archive_lha.h"
-#include "archive/archive_rar.h"
-#include "archive/archive_zip.h"
+#include "backends/archive_cab.h"
+#include "backends/archive_lha.h"
+#include "backends/archive_rar.h"
+#include "backends/archive_zip.h"
 #include "convert/conversion_engine.h"
 #include "corpus_support.h"
 #include "engine_fixture.h"

@@ -6,9 +6,9 @@
 // compress writes it under a temporary name and renames it over the target,
 // as the real libraries do.
 #pragma once
-#include "archive/archive_backend.h"
-#include "archive/archive_ctrl.h"
-#include "archive/archive_errors.h"
+#include "backends/archive_backend.h"
+#include "backends/archive_ctrl.h"
+#include "backends/archive_errors.h"
 #include "test_support.h"
 
 #include <atomic>

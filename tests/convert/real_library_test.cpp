@@ -1,9 +1,9 @@
 // The safety rules once more, through the real archiver libraries and read
 // by independent tools.
-#include "archive/archive_cab.h"
-#include "archive/archive_lha.h"
-#include "archive/archive_rar.h"
-#include "archive/archive_zip.h"
+#include "backends/archive_cab.h"
+#include "backends/archive_lha.h"
+#include "backends/archive_rar.h"
+#include "backends/archive_zip.h"
 #include "engine_fixture.h"
 
 using namespace qvo;

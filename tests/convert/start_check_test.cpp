@@ -1,7 +1,7 @@
 // The checks before a run: working space and the single-file source.
 #include "convert/conversion_engine.h"
 #include "convert/start_check.h"
-#include "core/path_helpers.h"
+#include "platform/path_helpers.h"
 #include "fake_backend.h"
 
 using namespace qvo;

@@ -2,7 +2,7 @@
 // check's message, the missing source, and runs in the progress window.
 #include "ui/conversion_start.h"
 
-#include "convert/frmProgress.h"
+#include "ui/frmProgress.h"
 #include "core/mdlMain.h"
 #include "test_support.h"
 

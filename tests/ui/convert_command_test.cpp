@@ -2,7 +2,7 @@
 // and the removal of converted rows.
 #include "ui_fixture.h"
 
-#include "core/path_helpers.h"
+#include "platform/path_helpers.h"
 #include "ui/file_list.h"
 #include "ui/frmMain.h"
 

@@ -4,8 +4,8 @@
 #pragma once
 #include "test_support.h"
 
-#include "archive/archive_backend.h"
-#include "archive/archive_ctrl.h"
+#include "backends/archive_backend.h"
+#include "backends/archive_ctrl.h"
 #include "core/globals.h"
 #include "core/main_windows.h"
 #include "ui/prompts.h"

@@ -20,14 +20,14 @@
 
 #include "codecs/lzx/lzx_compressor.h"
 
-#include "archivers/cab32/create_entries.h"
+#include "formats/cab/cab_entries.h"
 #include "archivers/cab32/create_options.h"
-#include "archivers/common/archiver_result.h"
-#include "archivers/common/atomic_output_file.h"
-#include "archivers/common/source_tree.h"
-#include "codecs/cab/cabinet_writer.h"
-#include "codecs/cab/mszip_compressor.h"
-#include "codecs/cab/stored_compressor.h"
+#include "archivers/include/archiver_result.h"
+#include "extract/atomic_output_file.h"
+#include "extract/source_tree.h"
+#include "formats/cab/cabinet_writer.h"
+#include "codecs/deflate/mszip_compressor.h"
+#include "formats/cab/stored_compressor.h"
 
 namespace qvo::archivers::cab32 {
 namespace cab = codecs::cab;

@@ -1,6 +1,6 @@
 // The create command of cab32.
 #pragma once
-#include "archivers/common/command_line.h"
+#include "archivers/command/command_line.h"
 
 #include <cstdint>
 #include <vector>

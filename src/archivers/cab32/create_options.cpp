@@ -1,6 +1,6 @@
 #include "archivers/cab32/create_options.h"
 
-#include "archivers/common/archiver_result.h"
+#include "archivers/include/archiver_result.h"
 
 #include <charconv>
 

@@ -1,6 +1,6 @@
 // The switches of a cab32 create command.
 #pragma once
-#include "archivers/common/command_line.h"
+#include "archivers/command/command_line.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // cab32: cabinet archives.  Grammar (tokens separated by spaces, paths quoted):
 //   -a [-r] [-i] (-ml:N | -mz | -ms) "ARCHIVE" *.*    create (see create.cpp)
 // The extract grammar is documented in extract.cpp.
-#include "archivers/common/export.h"
-#include "archivers/common/guarded_call.h"
+#include "archivers/include/export.h"
+#include "archivers/command/guarded_call.h"
 #include "archivers/cab32/create.h"
 #include "archivers/cab32/extract.h"
 

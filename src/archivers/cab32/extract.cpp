@@ -8,8 +8,8 @@
 // those files lie beside ARCHIVE; a missing one gives kErrMissingVolume.
 #include "archivers/cab32/extract.h"
 
-#include "archivers/common/cab_reader.h"
-#include "archivers/common/extract_command.h"
+#include "formats/cab/cab_reader.h"
+#include "archivers/command/extract_command.h"
 
 namespace qvo::archivers::cab32 {
 

@@ -5,10 +5,10 @@
 // -hide: no progress window (accepted); -aoa: overwrite existing files.
 // Switches may come in any order, before the paths.  DEST must exist.
 // ZIP names are decoded as unzip32 decodes them.
-#include "archivers/common/export.h"
-#include "archivers/common/extract_command.h"
-#include "archivers/common/guarded_call.h"
-#include "archivers/common/libarchive_reader.h"
+#include "archivers/include/export.h"
+#include "archivers/command/extract_command.h"
+#include "archivers/command/guarded_call.h"
+#include "formats/libarchive/libarchive_reader.h"
 
 using namespace qvo::archivers;
 

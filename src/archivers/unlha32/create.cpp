@@ -15,8 +15,8 @@
 // kErrCommandLine.  A failed command writes nothing.
 #include "archivers/unlha32/create.h"
 
-#include "archivers/common/archiver_result.h"
-#include "archivers/unlha32/create_writer.h"
+#include "archivers/include/archiver_result.h"
+#include "formats/lha/lha_writer.h"
 
 #include <string_view>
 

@@ -1,8 +1,8 @@
 // unlha32: LHA archives.  Grammar (tokens separated by spaces, paths quoted):
 //   a [-x1] [-n] [-r2] [-jmN] "ARCHIVE" "FOLDER/"   create (see create.cpp)
 // The extract grammar is documented in extract.cpp.
-#include "archivers/common/export.h"
-#include "archivers/common/guarded_call.h"
+#include "archivers/include/export.h"
+#include "archivers/command/guarded_call.h"
 #include "archivers/unlha32/create.h"
 #include "archivers/unlha32/extract.h"
 

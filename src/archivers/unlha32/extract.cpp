@@ -9,8 +9,8 @@
 // behind self-extractor programs are found beyond lhasa's search range.
 #include "archivers/unlha32/extract.h"
 
-#include "archivers/common/extract_command.h"
-#include "archivers/common/lha_reader.h"
+#include "archivers/command/extract_command.h"
+#include "formats/lha/lha_reader.h"
 
 namespace qvo::archivers::unlha32 {
 

@@ -1,6 +1,6 @@
 // The extract command of unlha32.
 #pragma once
-#include "archivers/common/command_line.h"
+#include "archivers/command/command_line.h"
 
 #include <cstdint>
 #include <vector>

@@ -9,10 +9,10 @@
 // old name.rar, name.r00, name.r01...) lie beside it; otherwise, or when a
 // later volume is given alone, the result is kErrMissingVolume.
 // Encrypted members fail as kErrEncrypted; the others are still extracted.
-#include "archivers/common/export.h"
-#include "archivers/common/extract_command.h"
-#include "archivers/common/guarded_call.h"
-#include "archivers/common/rar4_reader.h"
+#include "archivers/include/export.h"
+#include "archivers/command/extract_command.h"
+#include "archivers/command/guarded_call.h"
+#include "formats/rar/rar4_reader.h"
 
 using namespace qvo::archivers;
 

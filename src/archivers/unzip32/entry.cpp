@@ -9,10 +9,10 @@
 // are valid UTF-8 beyond ASCII; all others as CP932.  Archives with
 // members in Shrink, Reduce, Implode or Deflate64 are read by our own ZIP
 // reader, the rest through libarchive.
-#include "archivers/common/export.h"
-#include "archivers/common/extract_command.h"
-#include "archivers/common/guarded_call.h"
-#include "archivers/common/libarchive_reader.h"
+#include "archivers/include/export.h"
+#include "archivers/command/extract_command.h"
+#include "archivers/command/guarded_call.h"
+#include "formats/libarchive/libarchive_reader.h"
 
 using namespace qvo::archivers;
 

@@ -21,13 +21,13 @@
 // over it only when complete.
 #include "archivers/zip32j/create.h"
 
-#include "archivers/common/archiver_result.h"
-#include "archivers/common/atomic_output_file.h"
-#include "archivers/common/source_tree.h"
-#include "archivers/zip32j/member_compressor.h"
-#include "codecs/zip/deflate_encoder.h"
-#include "codecs/zip/zip_format.h"
-#include "codecs/zip/zip_writer.h"
+#include "archivers/include/archiver_result.h"
+#include "extract/atomic_output_file.h"
+#include "extract/source_tree.h"
+#include "formats/zip/member_compressor.h"
+#include "codecs/deflate/deflate_encoder.h"
+#include "formats/zip/zip_format.h"
+#include "formats/zip/zip_writer.h"
 
 #include <optional>
 #include <unordered_set>

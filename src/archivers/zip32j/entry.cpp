@@ -2,8 +2,8 @@
 // archive path quoted):
 //   (-r | -j) [-q] [-0 ... -9] "ARCHIVE" *.*     create (see create.cpp)
 // The library extracts nothing; unzip32 and 7-zip32 do.
-#include "archivers/common/export.h"
-#include "archivers/common/guarded_call.h"
+#include "archivers/include/export.h"
+#include "archivers/command/guarded_call.h"
 #include "archivers/zip32j/create.h"
 
 using namespace qvo::archivers;

@@ -3,7 +3,7 @@
 // adaptive code that gains a symbol every 64 bytes of output.  lhasa does
 // not decode it.
 #pragma once
-#include "codecs/zip/zip_legacy_decoder.h"
+#include "codecs/zip_legacy/zip_legacy_decoder.h"
 
 namespace qvo::codecs::lha {
 

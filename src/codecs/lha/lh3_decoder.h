@@ -3,7 +3,7 @@
 // built-in code for the distances).  lhasa does not decode it.  It reuses
 // the byte source, sink and window of the legacy ZIP decoders.
 #pragma once
-#include "codecs/zip/zip_legacy_decoder.h"
+#include "codecs/zip_legacy/zip_legacy_decoder.h"
 
 namespace qvo::codecs::lha {
 

@@ -1,7 +1,7 @@
 // MSB-first bit reader over a ByteSource for the LHA decoders of our own
 // (-lh2-, -lh3-).
 #pragma once
-#include "codecs/zip/zip_legacy_decoder.h"
+#include "codecs/zip_legacy/zip_legacy_decoder.h"
 
 #include <cstdint>
 #include <vector>

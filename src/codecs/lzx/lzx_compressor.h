@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "codecs/cab/folder_compressor.h"
+#include "codecs/folder_compressor.h"
 
 namespace qvo::codecs::lzx {
 

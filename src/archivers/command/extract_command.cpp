@@ -1,0 +1,97 @@
+#include "archivers/command/extract_command.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+namespace qvo::archivers {
+namespace {
+
+bool contains(const std::vector<std::string> &list, const std::string &s)
+{
+    return std::find(list.begin(), list.end(), s) != list.end();
+}
+
+std::optional<uint64_t> limitFromEnvironment()
+{
+    const char *text = std::getenv("QVO_TEST_EXTRACT_LIMIT");
+    if (!text || !*text)
+        return std::nullopt;
+    char *end = nullptr;
+    errno = 0;
+    unsigned long long v = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0')
+        return std::nullopt;
+    return static_cast<uint64_t>(v);
+}
+
+} // namespace
+
+bool parseExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar &grammar,
+                         ExtractRequest &request)
+{
+    if (tokens.empty() || tokens[0].quoted)
+        return false;
+    auto cmd = std::find_if(grammar.commands.begin(), grammar.commands.end(),
+                            [&](const ExtractGrammar::Command &c) { return c.word == tokens[0].text; });
+    if (cmd == grammar.commands.end())
+        return false;
+    request = ExtractRequest{};
+    request.restorePaths = cmd->restorePaths;
+
+    std::vector<std::filesystem::path> paths;
+    for (size_t i = 1; i < tokens.size(); ++i) {
+        const Token &t = tokens[i];
+        if (isSwitch(t)) {
+            if (!paths.empty())
+                return false; // switches come before the paths
+            if (contains(grammar.flatSwitches, t.text))
+                request.restorePaths = false;
+            else if (contains(grammar.overwriteSwitches, t.text))
+                request.overwrite = true;
+            else if (!contains(grammar.quietSwitches, t.text))
+                return false;
+            continue;
+        }
+        paths.emplace_back(t.text);
+    }
+    if (paths.size() != 2)
+        return false;
+    request.archive = paths[0];
+    request.destination = paths[1];
+    return true;
+}
+
+int32_t runExtract(const ExtractRequest &request, const ArchiveReader &reader)
+{
+    std::error_code ec;
+    if (request.archive.empty() || !std::filesystem::is_regular_file(request.archive, ec))
+        return kErrOpenArchive;
+    if (request.destination.empty() || !std::filesystem::is_directory(request.destination, ec))
+        return kErrWrite;
+
+    ExtractOptions options;
+    options.destination = request.destination;
+    options.restorePaths = request.restorePaths;
+    options.overwrite = request.overwrite;
+    options.maxTotalBytes = limitFromEnvironment();
+
+    ExtractSink sink(options);
+    int32_t readerResult = reader(request.archive, sink);
+    if (readerResult != kOk)
+        sink.recordFailure(readerResult);
+    int32_t sinkResult = sink.finish();
+    return readerResult != kOk ? readerResult : sinkResult;
+}
+
+int32_t runExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar &grammar,
+                          const ArchiveReader &reader)
+{
+    ExtractRequest request;
+    if (!parseExtractCommand(tokens, grammar, request))
+        return kErrCommandLine;
+    return runExtract(request, reader);
+}
+
+} // namespace qvo::archivers

@@ -1,0 +1,66 @@
+// The interface every archive format back-end offers to the controller and
+// the windows, and the part of it that all back-ends share.
+#pragma once
+#include "backends/archive_action_option.h"
+#include "backends/archive_properties.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qvo::archive {
+
+// Result of a request that cannot be carried out (no target key, a format
+// that cannot be created, a path a command line cannot carry).
+inline constexpr int32_t kRequestRefused = -1;
+// getLibVersion when the library file is not installed.
+inline constexpr int32_t kLibraryNotFound = -3;
+
+class clsArchiveBackEnd {
+public:
+    virtual ~clsArchiveBackEnd() = default;
+
+    // Version reported by the archiver library, kLibraryNotFound when the
+    // library file is missing, 0 when it is there but cannot be used.
+    virtual int32_t getLibVersion() = 0;
+    // Library file names with versions for display; empty when not valid.
+    virtual std::string getLibVersionString() = 0;
+    // The back-end's own format record (shared, not a copy).
+    virtual std::shared_ptr<clsArchiveProperties> GetProperties() const = 0;
+    // Create afterFileName from the contents of targetPathName; 0 = success.
+    virtual int32_t compress(clsArchiveActionOption &option) = 0;
+    // Extract beforeFileName into targetPathName; 0 = success.
+    virtual int32_t extract(clsArchiveActionOption &option) = 0;
+    virtual bool isValid() const = 0;
+    // This format's entry of a file-dialog filter.
+    virtual std::string getDialogFilter() const = 0;
+};
+
+// "<name>形式書庫ファイル (*.<ext>)|*.<ext>"
+std::string dialogFilterEntry(const clsArchiveProperties &properties);
+
+// Double-quoted path for a command line.  The libraries' command lines have
+// no escape character, so a path holding '"' (or NUL) could smuggle in
+// switches or other paths: such a path cannot be carried at all.
+bool fitsCommandLine(std::string_view path);
+std::string quoted(const std::string &path);
+
+// Record handling common to the four back-ends.
+class clsArchiveBackEndBase : public clsArchiveBackEnd {
+public:
+    std::shared_ptr<clsArchiveProperties> GetProperties() const override { return properties_; }
+    bool isValid() const override { return properties_->getValid(); }
+    std::string getDialogFilter() const override { return dialogFilterEntry(*properties_); }
+
+protected:
+    // Fills the record in a fixed order: support mode,
+    // extension, then the name (which also sets the key).  The derived
+    // constructor probes its library and calls setValidFromProbe.
+    clsArchiveBackEndBase(int32_t supportMode, const std::string &extension, const std::string &name);
+    void setValidFromProbe(int32_t libVersion) { properties_->setValid(libVersion != kLibraryNotFound); }
+
+    std::shared_ptr<clsArchiveProperties> properties_;
+};
+
+} // namespace qvo::archive

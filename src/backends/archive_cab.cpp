@@ -1,0 +1,71 @@
+#include "backends/archive_cab.h"
+
+#include "backends/current_directory.h"
+
+namespace qvo::archive {
+
+clsArchiveCAB::clsArchiveCAB() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "cab", "CAB")
+{
+    setValidFromProbe(getLibVersion());
+}
+
+int32_t clsArchiveCAB::getLibVersion()
+{
+    return probeLibraryVersion(cab_);
+}
+
+std::string clsArchiveCAB::getLibVersionString()
+{
+    if (!properties_->getValid())
+        return {};
+    return "cab32.dll : " + std::to_string(getLibVersion());
+}
+
+// -a[ -r][ -i] -ml:<15+level>|-mz|-ms "archive" *.*   (run inside the working folder)
+std::string clsArchiveCAB::compressCommand(const clsArchiveActionOption &option)
+{
+    std::string cmd = option.isSavePath() ? "-a -r" : "-a";
+    if (!option.isShowDialog())
+        cmd += " -i";
+    const int32_t level = option.compressLevel();
+    if (level < 10)
+        cmd += " -ml:" + std::to_string(int64_t(level) + 15);
+    else if (level < 20)
+        cmd += " -mz";
+    else
+        cmd += " -ms";
+    cmd += " " + quoted(option.afterFileName()) + " *.*";
+    return cmd;
+}
+
+// -x [-j ][ -i ][-o ]"archive" "folder/"  (-x and -i: two spaces between)
+std::string clsArchiveCAB::extractCommand(const clsArchiveActionOption &option)
+{
+    std::string cmd = option.isRestorePath() ? "-x " : "-x -j ";
+    if (!option.isShowDialog())
+        cmd += " -i ";
+    if (option.isOverWrite())
+        cmd += "-o ";
+    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName());
+    return cmd;
+}
+
+int32_t clsArchiveCAB::compress(clsArchiveActionOption &option)
+{
+    if (!fitsCommandLine(option.afterFileName()))
+        return kRequestRefused;
+    const std::string cmd = compressCommand(option);
+    CurrentDirectoryScope inWorkingFolder(workingFolderOf(option.targetPathName()));
+    const int32_t result = cab_.command(cmd);
+    inWorkingFolder.restore();
+    return result;
+}
+
+int32_t clsArchiveCAB::extract(clsArchiveActionOption &option)
+{
+    if (!fitsCommandLine(option.beforeFileName()) || !fitsCommandLine(option.targetPathName()))
+        return kRequestRefused;
+    return cab_.command(extractCommand(option));
+}
+
+} // namespace qvo::archive

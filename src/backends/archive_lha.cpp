@@ -1,0 +1,60 @@
+#include "backends/archive_lha.h"
+
+namespace qvo::archive {
+
+clsArchiveLHA::clsArchiveLHA() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "lzh", "LHA")
+{
+    setValidFromProbe(getLibVersion());
+}
+
+int32_t clsArchiveLHA::getLibVersion()
+{
+    return probeLibraryVersion(unlha_);
+}
+
+std::string clsArchiveLHA::getLibVersionString()
+{
+    if (!properties_->getValid())
+        return {};
+    return "Unlha32.dll : " + std::to_string(getLibVersion());
+}
+
+// a[ -x1][ -n] -r2 -jm<level> "archive" "folder/"
+std::string clsArchiveLHA::compressCommand(const clsArchiveActionOption &option)
+{
+    std::string cmd = option.isSavePath() ? "a -x1" : "a";
+    if (!option.isShowDialog())
+        cmd += " -n";
+    cmd += " -r2 -jm" + std::to_string(option.compressLevel());
+    cmd += " " + quoted(option.afterFileName());
+    cmd += " " + quoted(option.targetPathName());
+    return cmd;
+}
+
+// x|e [ -n ][-jyo ]"archive" "folder/"  (x and -n: two spaces between)
+std::string clsArchiveLHA::extractCommand(const clsArchiveActionOption &option)
+{
+    std::string cmd = option.isRestorePath() ? "x " : "e ";
+    if (!option.isShowDialog())
+        cmd += " -n ";
+    if (option.isOverWrite())
+        cmd += "-jyo ";
+    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName());
+    return cmd;
+}
+
+int32_t clsArchiveLHA::compress(clsArchiveActionOption &option)
+{
+    if (!fitsCommandLine(option.afterFileName()) || !fitsCommandLine(option.targetPathName()))
+        return kRequestRefused;
+    return unlha_.command(compressCommand(option));
+}
+
+int32_t clsArchiveLHA::extract(clsArchiveActionOption &option)
+{
+    if (!fitsCommandLine(option.beforeFileName()) || !fitsCommandLine(option.targetPathName()))
+        return kRequestRefused;
+    return unlha_.command(extractCommand(option));
+}
+
+} // namespace qvo::archive

@@ -1,0 +1,123 @@
+#include "extract/source_tree.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qvo::archivers {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The excluded paths as device and inode, looked up once per walk.
+struct ExcludedFiles {
+    std::vector<std::pair<dev_t, ino_t>> ids;
+
+    explicit ExcludedFiles(const SourceWalkOptions &opt)
+    {
+        for (const auto &ex : opt.exclude) {
+            struct stat st;
+            if (::stat(ex.c_str(), &st) == 0)
+                ids.emplace_back(st.st_dev, st.st_ino);
+        }
+    }
+    bool contains(const struct stat &st) const
+    {
+        for (const auto &[dev, ino] : ids)
+            if (dev == st.st_dev && ino == st.st_ino)
+                return true;
+        return false;
+    }
+};
+
+bool readFolderNames(const fs::path &dir, std::vector<std::string> &names, std::string &error)
+{
+    DIR *d = opendir(dir.c_str());
+    if (!d) {
+        error = "cannot read folder " + dir.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    while (dirent *e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        names.emplace_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
+void fillTimes(SourceEntry &e, const struct stat &st)
+{
+    e.mtimeSec = st.st_mtim.tv_sec;
+    e.mtimeNsec = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    e.mode = st.st_mode & 07777;
+    e.uid = st.st_uid;
+    e.gid = st.st_gid;
+}
+
+bool walk(const fs::path &dir, const std::string &prefix, const SourceWalkOptions &opt,
+          const ExcludedFiles &excluded, std::vector<SourceEntry> &out, std::string &error)
+{
+    std::vector<std::string> names;
+    if (!readFolderNames(dir, names, error))
+        return false;
+    for (const auto &name : names) {
+        fs::path p = dir / name;
+        struct stat st;
+        if (lstat(p.c_str(), &st) != 0) {
+            error = "cannot examine " + p.string() + ": " + std::strerror(errno);
+            return false;
+        }
+        if (excluded.contains(st))
+            continue;
+        SourceEntry e;
+        e.diskPath = p;
+        e.name = opt.keepPaths ? prefix + name : name;
+        fillTimes(e, st);
+        if (S_ISDIR(st.st_mode)) {
+            if (!opt.recurse)
+                continue;
+            e.kind = SourceEntry::Kind::Directory;
+            out.push_back(e);
+            if (!walk(p, prefix + name + "/", opt, excluded, out, error))
+                return false;
+        } else if (S_ISREG(st.st_mode)) {
+            e.kind = SourceEntry::Kind::File;
+            e.size = static_cast<uint64_t>(st.st_size);
+            out.push_back(std::move(e));
+        } else if (S_ISLNK(st.st_mode)) {
+            e.kind = SourceEntry::Kind::Symlink;
+            std::error_code ec;
+            e.linkTarget = fs::read_symlink(p, ec).string();
+            struct stat tst;
+            if (stat(p.c_str(), &tst) == 0 && S_ISREG(tst.st_mode)) {
+                e.linkTargetIsFile = true;
+                e.size = static_cast<uint64_t>(tst.st_size);
+            }
+            out.push_back(std::move(e));
+        }
+        // Sockets, fifos and devices are not archive content: skipped.
+    }
+    return true;
+}
+
+} // namespace
+
+bool collectSourceTree(const fs::path &root, const SourceWalkOptions &options,
+                       std::vector<SourceEntry> &out, std::string &error)
+{
+    out.clear();
+    struct stat st;
+    if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        error = "source folder missing: " + root.string();
+        return false;
+    }
+    ExcludedFiles excluded(options);
+    return walk(root, "", options, excluded, out, error);
+}
+
+} // namespace qvo::archivers

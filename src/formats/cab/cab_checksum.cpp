@@ -1,0 +1,30 @@
+#include "formats/cab/cab_checksum.h"
+
+namespace qvo::codecs::cab {
+
+uint32_t cabChecksum(std::span<const uint8_t> data, uint32_t seed)
+{
+    uint32_t sum = seed;
+    size_t words = data.size() / 4;
+    const uint8_t *p = data.data();
+    for (size_t i = 0; i < words; ++i, p += 4)
+        sum ^= uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    uint32_t tail = 0;
+    switch (data.size() & 3) {
+    case 3: tail |= uint32_t(*p++) << 16; [[fallthrough]];
+    case 2: tail |= uint32_t(*p++) << 8; [[fallthrough]];
+    case 1: tail |= uint32_t(*p); break;
+    default: break;
+    }
+    return sum ^ tail;
+}
+
+uint32_t dataBlockChecksum(std::span<const uint8_t> payload, uint16_t uncompressedSize)
+{
+    uint16_t compressedSize = static_cast<uint16_t>(payload.size());
+    const uint8_t sizes[4] = {uint8_t(compressedSize), uint8_t(compressedSize >> 8),
+                              uint8_t(uncompressedSize), uint8_t(uncompressedSize >> 8)};
+    return cabChecksum(sizes, cabChecksum(payload, 0));
+}
+
+} // namespace qvo::codecs::cab

@@ -1,0 +1,28 @@
+// Turns the walked source tree into cabinet file records: names, DOS times
+// and attributes.
+#pragma once
+#include "extract/source_tree.h"
+#include "formats/cab/cabinet_writer.h"
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace qvo::archivers::cab32 {
+
+// The stored name: '/' becomes '\'.  `utf8` tells whether the name needs the
+// UTF-8 attribute (valid UTF-8 that is not plain ASCII).
+std::string cabName(const std::string &name, bool &utf8);
+
+// DOS date and time of a moment, in local time as cabinet readers take it;
+// clamped to the range the fields can hold (1980 to 2107).
+void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time);
+
+// Cabinet records for the files and links to files in `source` (folders are
+// not entries in a cabinet; links whose target is no file are left out).
+// False with `error` set when a linked file cannot be examined.
+bool makeCabEntries(const std::vector<SourceEntry> &source,
+                    std::vector<codecs::cab::CabFileEntry> &out, std::string &error);
+
+} // namespace qvo::archivers::cab32

@@ -1,0 +1,126 @@
+#include "formats/lha/lha_header_names.h"
+
+#include "text/archive_names.h"
+
+namespace qvo::archivers {
+namespace {
+
+constexpr uint8_t kExtFileName = 0x01;
+constexpr uint8_t kExtDirName = 0x02;
+constexpr uint8_t kExtUtf16FileName = 0x44;
+constexpr uint8_t kExtUtf16DirName = 0x45;
+constexpr uint8_t kExtCodePage = 0x46;
+constexpr uint32_t kCodePageUtf8 = 65001;
+
+uint32_t readLe(std::string_view raw, size_t at, size_t width)
+{
+    uint32_t v = 0;
+    for (size_t i = 0; i < width; ++i)
+        v |= static_cast<uint32_t>(static_cast<unsigned char>(raw[at + i])) << (8 * i);
+    return v;
+}
+
+// Extended headers: a chain of [size][type][data], where size counts the
+// whole record including its own size field (2 bytes, 4 at level 3).
+void walkExtendedHeaders(std::string_view raw, size_t offset, size_t field, LhaHeaderNames &out)
+{
+    while (offset + field <= raw.size()) {
+        size_t len = readLe(raw, offset, field);
+        if (len == 0)
+            return;
+        if (len < field + 1 || len > raw.size() - offset)
+            return;
+        auto type = static_cast<uint8_t>(raw[offset + field]);
+        std::string_view data = raw.substr(offset + field + 1, len - field - 1);
+        switch (type) {
+        case kExtFileName:
+            out.fileName = std::string(data);
+            break;
+        case kExtDirName:
+            out.dirName = std::string(data);
+            break;
+        case kExtUtf16FileName:
+            out.utf16File = std::string(data);
+            break;
+        case kExtUtf16DirName:
+            out.utf16Dir = std::string(data);
+            break;
+        case kExtCodePage:
+            if (data.size() >= 4)
+                out.codePage = readLe(data, 0, 4);
+            break;
+        default:
+            break;
+        }
+        offset += len;
+    }
+}
+
+} // namespace
+
+LhaHeaderNames parseLhaHeaderNames(std::string_view raw, int level)
+{
+    LhaHeaderNames out;
+    switch (level) {
+    case 0:
+    case 1: {
+        if (raw.size() < 22)
+            return out;
+        size_t nameLen = static_cast<unsigned char>(raw[21]);
+        if (22 + nameLen > raw.size())
+            return out;
+        // Amiga archivers put a file comment after a NUL in this field.
+        std::string_view name = raw.substr(22, nameLen);
+        name = name.substr(0, name.find('\0'));
+        if (!name.empty())
+            out.fileName = std::string(name);
+        if (level == 1) {
+            // The base header's last two bytes hold the first extended size.
+            size_t baseLen = static_cast<unsigned char>(raw[0]) + 2;
+            if (baseLen >= 2 && baseLen <= raw.size())
+                walkExtendedHeaders(raw, baseLen - 2, 2, out);
+        }
+        break;
+    }
+    case 2:
+        walkExtendedHeaders(raw, 24, 2, out);
+        break;
+    case 3:
+        walkExtendedHeaders(raw, 28, 4, out);
+        break;
+    default:
+        break;
+    }
+    return out;
+}
+
+std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId)
+{
+    // Unicode headers win; otherwise the code page header; otherwise UTF-8
+    // only for Unix and Mac archivers whose bytes are valid UTF-8, else the
+    // CP932 of the archivers our users' archives come from.
+    using codecs::NameEncoding;
+    NameEncoding bytesEncoding = NameEncoding::Cp932;
+    if (names.codePage) {
+        if (*names.codePage == kCodePageUtf8)
+            bytesEncoding = NameEncoding::Utf8;
+    } else if (osId == 'U' || osId == 'm') {
+        bytesEncoding = NameEncoding::Utf8;
+    }
+
+    std::string file;
+    if (names.utf16File)
+        file = codecs::lhaPathToUtf8(*names.utf16File, NameEncoding::Utf16Le);
+    else if (names.fileName)
+        file = codecs::lhaPathToUtf8(*names.fileName, bytesEncoding);
+
+    std::string dir;
+    if (names.utf16Dir)
+        dir = codecs::lhaPathToUtf8(*names.utf16Dir, NameEncoding::Utf16Le);
+    else if (names.dirName)
+        dir = codecs::lhaPathToUtf8(*names.dirName, bytesEncoding);
+
+    return codecs::joinLhaPath(dir, file);
+}
+
+} // namespace qvo::archivers

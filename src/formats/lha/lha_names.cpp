@@ -1,0 +1,81 @@
+#include "formats/lha/lha_names.h"
+
+#include "text/cp932.h"
+
+#include <vector>
+
+namespace qvo::codecs::lha {
+
+std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder)
+{
+    // NUL would end the name early in every reader; 0xFF is the separator.
+    if (path.empty() || path.find('\xFF') != std::string_view::npos ||
+        path.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t slash = path.find('/', start);
+        std::string_view part = path.substr(start, slash == std::string_view::npos ? slash : slash - start);
+        if (part.empty() || part == "." || part == "..")
+            return std::nullopt;
+        parts.push_back(part);
+        if (slash == std::string_view::npos)
+            break;
+        start = slash + 1;
+    }
+    LhaStoredName out;
+    size_t folderParts = isFolder ? parts.size() : parts.size() - 1;
+    for (size_t i = 0; i < folderParts; ++i) {
+        out.dirName.append(parts[i]);
+        out.dirName.push_back('\xFF');
+    }
+    if (!isFolder)
+        out.fileName = std::string(parts.back());
+    if (!isAscii(path) && isValidUtf8(path)) {
+        out.codePage = kCodePageUtf8;
+        for (size_t i = 0; i < folderParts; ++i) {
+            out.utf16DirName += utf8ToUtf16(parts[i]);
+            out.utf16DirName.push_back(u'\xFFFF');
+        }
+        if (!isFolder)
+            out.utf16FileName = utf8ToUtf16(parts.back());
+    }
+    return out;
+}
+
+std::u16string utf8ToUtf16(std::string_view s)
+{
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        uint8_t b = uint8_t(s[i]);
+        uint32_t cp;
+        size_t n;
+        if (b < 0x80) {
+            cp = b;
+            n = 1;
+        } else if (b < 0xE0) {
+            cp = b & 0x1F;
+            n = 2;
+        } else if (b < 0xF0) {
+            cp = b & 0x0F;
+            n = 3;
+        } else {
+            cp = b & 0x07;
+            n = 4;
+        }
+        for (size_t k = 1; k < n && i + k < s.size(); ++k)
+            cp = (cp << 6) | (uint8_t(s[i + k]) & 0x3F);
+        i += n;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(char16_t(0xD800 | (cp >> 10)));
+            out.push_back(char16_t(0xDC00 | (cp & 0x3FF)));
+        } else {
+            out.push_back(char16_t(cp));
+        }
+    }
+    return out;
+}
+
+} // namespace qvo::codecs::lha

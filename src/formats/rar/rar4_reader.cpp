@@ -1,0 +1,411 @@
+#include "formats/rar/rar4_reader.h"
+
+#include "formats/libarchive/libarchive_reader.h"
+#include "formats/rar/rar4_headers.h"
+#include "formats/rar/rar4_volume.h"
+#include "formats/rar/rar_volumes.h"
+#include "text/archive_names.h"
+#include "text/cp932.h"
+#include "codecs/rar/rar_unpacker.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace qvo::archivers {
+namespace {
+
+using namespace rar4;
+using codecs::rar::Rar4Unpacker;
+using codecs::rar::UnpackResult;
+
+constexpr size_t kCopyBuffer = 64 * 1024;
+constexpr size_t kMaxLinkTarget = 64 * 1024;
+
+// The volumes of the archive and the walk position across them.
+class VolumeWalk {
+public:
+    int32_t open(const std::filesystem::path &first)
+    {
+        int32_t r = current_.open(first.string());
+        if (r != kOk)
+            return r;
+        names_ = {first.string()};
+        if (current_.mainFlags() & kMainVolume) {
+            RarVolumeInfo info = readRarVolumeInfo(first);
+            if (!info.isFirstVolume)
+                return kErrMissingVolume;
+            names_ = findRarVolumes(first);
+        }
+        return kOk;
+    }
+
+    Volume &volume() { return current_; }
+    uint16_t firstMainFlags() const { return firstMainFlags_; }
+
+    // Moves to the next volume.  kOk, or kErrMissingVolume when there is
+    // none, or the opening failure.
+    int32_t advance()
+    {
+        if (index_ + 1 >= names_.size())
+            return kErrMissingVolume;
+        ++index_;
+        int32_t r = current_.open(names_[index_]);
+        return r == kErrOpenArchive ? kErrCorrupt : r;
+    }
+
+    // Whether the set says another volume follows the current one.
+    bool moreVolumes() const
+    {
+        if (!(current_.mainFlags() & kMainVolume))
+            return false;
+        if (current_.sawEndBlock())
+            return (current_.endFlags() & kEndNextVolume) != 0;
+        return index_ + 1 < names_.size(); // old volumes may lack an end block
+    }
+
+    void rememberMainFlags() { firstMainFlags_ = current_.mainFlags(); }
+
+private:
+    Volume current_;
+    std::vector<std::string> names_;
+    size_t index_ = 0;
+    uint16_t firstMainFlags_ = 0;
+};
+
+// The packed data of one member, following it into later volumes.  Each
+// part but the last carries the CRC of its packed bytes; the last part's
+// header has the CRC of the whole unpacked member.
+class MemberData : public codecs::rar::PackedSource {
+public:
+    MemberData(VolumeWalk &walk, const FileHeader &first)
+        : walk_(walk), header_(first), offset_(walk.volume().dataOffset()), left_(walk.volume().dataSize())
+    {
+    }
+
+    int64_t read(uint8_t *dst, size_t n) override
+    {
+        while (left_ == 0) {
+            if (!header_.splitAfter())
+                return 0;
+            if (partCrc_ != header_.crc) {
+                failure_ = kErrCorrupt;
+                return -1;
+            }
+            if (!nextPart())
+                return -1;
+        }
+        size_t want = static_cast<size_t>(std::min<uint64_t>(n, left_));
+        int64_t got = walk_.volume().readAt(offset_, dst, want);
+        if (got <= 0) {
+            failure_ = kErrCorrupt; // cut off by the end of the file
+            return -1;
+        }
+        partCrc_ = static_cast<uint32_t>(crc32(partCrc_, dst, static_cast<uInt>(got)));
+        offset_ += static_cast<uint64_t>(got);
+        left_ -= static_cast<uint64_t>(got);
+        return got;
+    }
+
+    // Skips what was not read, into the volume that holds the last part.
+    bool finish()
+    {
+        while (header_.splitAfter() && failure_ == kOk) {
+            if (!nextPart())
+                return false;
+        }
+        if (failure_ != kOk)
+            return false;
+        walk_.volume().skipData();
+        return true;
+    }
+
+    uint32_t finalCrc() const { return header_.crc; }
+    int32_t failure() const { return failure_; }
+
+private:
+    bool nextPart()
+    {
+        walk_.volume().skipData();
+        BlockHeader block;
+        std::string raw;
+        Volume::Step step = walk_.volume().next(block, raw);
+        // The rest of this volume holds nothing but the end block.
+        if (step == Volume::Step::Block || step == Volume::Step::Corrupt) {
+            failure_ = kErrCorrupt;
+            return false;
+        }
+        int32_t r = walk_.advance();
+        if (r != kOk) {
+            failure_ = r;
+            return false;
+        }
+        for (;;) {
+            step = walk_.volume().next(block, raw);
+            if (step != Volume::Step::Block) {
+                failure_ = kErrCorrupt;
+                return false;
+            }
+            if (block.type == kFileBlock)
+                break;
+            walk_.volume().skipData();
+        }
+        auto h = parseFileHeader(raw);
+        if (!h || !h->splitBefore()) {
+            failure_ = kErrCorrupt;
+            return false;
+        }
+        header_ = *h;
+        offset_ = walk_.volume().dataOffset();
+        left_ = walk_.volume().dataSize();
+        partCrc_ = 0;
+        return true;
+    }
+
+    VolumeWalk &walk_;
+    FileHeader header_;
+    uint64_t offset_;
+    uint64_t left_;
+    uint32_t partCrc_ = 0;
+    int32_t failure_ = kOk;
+};
+
+// Passes unpacked bytes on, counting them and their CRC.
+class CrcOutput : public codecs::rar::UnpackedSink {
+public:
+    explicit CrcOutput(ExtractSink *sink, std::string *collect = nullptr) : sink_(sink), collect_(collect) {}
+
+    bool write(const uint8_t *data, size_t size) override
+    {
+        crc_ = static_cast<uint32_t>(crc32(crc_, data, static_cast<uInt>(size)));
+        count_ += size;
+        if (collect_) {
+            if (collect_->size() + size > kMaxLinkTarget)
+                return false;
+            collect_->append(reinterpret_cast<const char *>(data), size);
+        }
+        if (sink_ && sinkResult_ == kOk)
+            sinkResult_ = sink_->write(data, size);
+        return true;
+    }
+
+    uint32_t crc() const { return crc_; }
+    uint64_t count() const { return count_; }
+    int32_t sinkResult() const { return sinkResult_; }
+
+private:
+    ExtractSink *sink_;
+    std::string *collect_;
+    uint32_t crc_ = 0;
+    uint64_t count_ = 0;
+    int32_t sinkResult_ = kOk;
+};
+
+int32_t unpackFailure(UnpackResult r, const MemberData &data)
+{
+    if (data.failure() != kOk)
+        return data.failure();
+    switch (r) {
+    case UnpackResult::Ok:
+        return kOk;
+    case UnpackResult::Unsupported:
+        return kErrNotSupported;
+    default:
+        return kErrCorrupt;
+    }
+}
+
+class Rar4Extraction {
+public:
+    explicit Rar4Extraction(ExtractSink &sink) : sink_(sink) {}
+
+    int32_t run(const std::filesystem::path &archive)
+    {
+        int32_t r = walk_.open(archive);
+        if (r != kOk)
+            return r;
+        walk_.rememberMainFlags();
+        for (;;) {
+            BlockHeader block;
+            std::string raw;
+            Volume::Step step = walk_.volume().next(block, raw);
+            if (step == Volume::Step::Corrupt)
+                return kErrCorrupt;
+            if (step == Volume::Step::End) {
+                if (!walk_.moreVolumes())
+                    return kOk;
+                r = walk_.advance();
+                if (r != kOk)
+                    return r;
+                continue;
+            }
+            if (block.type != kFileBlock) {
+                walk_.volume().skipData(); // comments, recovery records, sub-blocks
+                continue;
+            }
+            auto h = parseFileHeader(raw);
+            if (!h)
+                return kErrCorrupt;
+            if (h->splitBefore()) {
+                walk_.volume().skipData(); // the rest of a member that failed earlier
+                continue;
+            }
+            r = member(*h);
+            if (r != kOk)
+                return r;
+            if (sink_.stopped())
+                return kOk;
+        }
+    }
+
+private:
+    bool solidMember(const FileHeader &h) const
+    {
+        if (h.flags & kFileSolid)
+            return true;
+        // Archivers before 2.0 mark only the archive as solid.
+        return (walk_.firstMainFlags() & kMainSolid) && h.unpVersion < 20 && compressedSeen_ > 0;
+    }
+
+    // Returns a failure that ends the walk; member failures go to the sink.
+    int32_t member(const FileHeader &h)
+    {
+        bool compressed = h.method != kMethodStore;
+        bool solid = compressed && solidMember(h);
+        if (compressed)
+            ++compressedSeen_;
+        MemberData data(walk_, h);
+        if (h.encrypted()) {
+            sink_.recordFailure(kErrEncrypted);
+            if (compressed)
+                brokenBy_ = kErrEncrypted;
+            return data.finish() ? kOk : data.failure();
+        }
+
+        MemberInfo info;
+        info.name = h.name;
+        info.mtimeSec = h.mtimeSec;
+        info.mtimeNsec = h.mtimeNsec;
+        info.unixMode = h.unixMode();
+        if (h.isDirectory()) {
+            info.kind = MemberInfo::Kind::Directory;
+            sink_.beginMember(info);
+            return data.finish() ? kOk : data.failure();
+        }
+
+        if (compressed && !solid)
+            brokenBy_ = kOk; // a fresh start
+        if (solid && brokenBy_ != kOk) {
+            // The state this member builds on was never decoded.
+            sink_.recordFailure(brokenBy_);
+            return data.finish() ? kOk : data.failure();
+        }
+
+        std::string linkTarget;
+        bool isLink = h.isSymlink();
+        bool accepted = false;
+        if (!isLink) {
+            info.size = h.unpSize;
+            accepted = sink_.beginMember(info) == kOk;
+            // In a solid archive later members build on this one's data.
+            if (!accepted && !(compressed && (walk_.firstMainFlags() & kMainSolid)))
+                return data.finish() ? kOk : data.failure();
+        }
+        CrcOutput out(accepted ? &sink_ : nullptr, isLink ? &linkTarget : nullptr);
+        int32_t failure = decode(h, solid, data, out);
+        if (failure == kOk && out.crc() != data.finalCrc())
+            failure = kErrCorrupt;
+        if (failure != kOk && compressed)
+            brokenBy_ = failure;
+        int32_t walkFailure = data.finish() ? kOk : data.failure();
+
+        if (isLink) {
+            if (failure != kOk) {
+                sink_.recordFailure(failure);
+            } else {
+                info.kind = MemberInfo::Kind::Symlink;
+                auto enc = codecs::isValidUtf8(linkTarget) ? codecs::NameEncoding::Utf8
+                                                           : codecs::NameEncoding::Cp932;
+                info.linkTarget = codecs::archiveNameToUtf8(linkTarget, enc);
+                sink_.beginMember(info);
+            }
+        } else if (accepted) {
+            if (out.sinkResult() != kOk)
+                sink_.endMember(false, out.sinkResult());
+            else
+                sink_.endMember(failure == kOk, failure);
+        }
+        return walkFailure;
+    }
+
+    int32_t decode(const FileHeader &h, bool solid, MemberData &data, CrcOutput &out)
+    {
+        if (h.method == kMethodStore) {
+            std::vector<uint8_t> buf(kCopyBuffer);
+            for (;;) {
+                int64_t n = data.read(buf.data(), buf.size());
+                if (n < 0)
+                    return data.failure() != kOk ? data.failure() : kErrCorrupt;
+                if (n == 0)
+                    return kOk;
+                if (!out.write(buf.data(), static_cast<size_t>(n)))
+                    return kErrCorrupt; // link target too long
+            }
+        }
+        if (!Rar4Unpacker::supportsVersion(h.unpVersion))
+            return kErrNotSupported;
+        if (h.unpSize == 0 && h.packSize == 0 && !h.splitAfter())
+            return kOk; // nothing to decode, and no state to carry
+        UnpackResult r = unpacker_.unpack(h.unpVersion, solid, data, h.unpSize, out);
+        if (r == UnpackResult::Ok && out.count() != h.unpSize)
+            return kErrCorrupt;
+        return unpackFailure(r, data);
+    }
+
+    ExtractSink &sink_;
+    VolumeWalk walk_;
+    Rar4Unpacker unpacker_;
+    size_t compressedSeen_ = 0;
+    int32_t brokenBy_ = kOk;
+};
+
+} // namespace
+
+bool rar4ReaderHandles(const std::filesystem::path &archive)
+{
+    Volume v;
+    // A damaged RAR 4 archive is ours to report too.
+    int32_t opened = v.open(archive.string());
+    if (opened != kOk)
+        return opened != kErrOpenArchive;
+    for (;;) {
+        BlockHeader block;
+        std::string raw;
+        if (v.next(block, raw) != Volume::Step::Block)
+            return true; // the end, or damage the walk reports
+        if (block.type == kFileBlock) {
+            auto h = parseFileHeader(raw);
+            if (h && h->method != kMethodStore && !h->isDirectory()
+                && !Rar4Unpacker::supportsVersion(h->unpVersion))
+                return false;
+        }
+        v.skipData();
+    }
+}
+
+int32_t readRar4(const std::filesystem::path &archive, ExtractSink &sink)
+{
+    Rar4Extraction extraction(sink);
+    return extraction.run(archive);
+}
+
+int32_t readRarArchive(const std::filesystem::path &archive, ExtractSink &sink)
+{
+    if (rar4ReaderHandles(archive))
+        return readRar4(archive, sink);
+    return readWithLibarchive(archive, ArchiveFamily::Rar, sink);
+}
+
+} // namespace qvo::archivers

@@ -1,0 +1,24 @@
+// Our reader for RAR 1.5 to 4.x archives, single files and volume sets,
+// solid or not.  Every member goes through the extraction sink.
+#pragma once
+#include "extract/extract_sink.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace qvo::archivers {
+
+// Whether `archive` is a RAR 1.5-4.x archive (also behind a self-extractor
+// stub, also damaged or with encrypted headers) whose members, as far as the
+// first volume tells, all use methods this reader decodes.
+bool rar4ReaderHandles(const std::filesystem::path &archive);
+
+// Extracts every member into `sink`; returns kOk or the first failure found
+// outside the members (the sink keeps the members' own failures).
+int32_t readRar4(const std::filesystem::path &archive, ExtractSink &sink);
+
+// Any RAR archive: RAR 1.5-4 through readRar4 where rar4ReaderHandles says
+// so, everything else (RAR 5) through libarchive.
+int32_t readRarArchive(const std::filesystem::path &archive, ExtractSink &sink);
+
+} // namespace qvo::archivers

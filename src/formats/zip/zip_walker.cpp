@@ -1,0 +1,321 @@
+#include "formats/zip/zip_walker.h"
+
+#include "extract/file_range_source.h"
+#include "base/unique_fd.h"
+#include "formats/zip/zip_central_directory.h"
+#include "formats/zip/zip_name_markers.h"
+#include "text/archive_names.h"
+#include "text/cp932.h"
+#include "codecs/zip_legacy/zip_legacy_decoder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+#include <zlib.h>
+
+namespace qvo::archivers {
+namespace {
+
+namespace zc = codecs::zip;
+
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr size_t kLocalHeaderSize = 30;
+constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kFlagUtf8 = 0x0800;
+constexpr uint16_t kMethodStore = 0;
+constexpr uint16_t kMethodDeflate = 8;
+constexpr uint16_t kExtraUnicodePath = 0x7075;
+constexpr uint16_t kExtraTimestamp = 0x5455;
+constexpr uint16_t kExtraNtfs = 0x000a;
+constexpr uint32_t kDosReadOnly = 0x01;
+constexpr uint32_t kDosDirectory = 0x10;
+constexpr uint32_t kTypeMask = 0170000;
+constexpr uint32_t kTypeDirectory = 0040000;
+constexpr uint32_t kTypeLink = 0120000;
+constexpr uint64_t kMaxLinkTarget = 64 * 1024;
+constexpr size_t kBufferSize = 64 * 1024;
+constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, seconds
+
+// Passes decoded data to the sink (or collects a link target), counting
+// bytes and the CRC on the way.
+class CheckedOutput : public zc::ByteSink {
+public:
+    CheckedOutput(ExtractSink &sink, std::string *collect) : sink_(sink), collect_(collect) {}
+
+    bool write(const uint8_t *data, size_t size) override
+    {
+        crc_ = crc32(crc_, data, static_cast<uInt>(size));
+        total_ += size;
+        if (collect_) {
+            if (collect_->size() + size > kMaxLinkTarget)
+                return false;
+            collect_->append(reinterpret_cast<const char *>(data), size);
+            return true;
+        }
+        sinkResult_ = sink_.write(data, size);
+        return sinkResult_ == kOk;
+    }
+    uint32_t crc() const { return static_cast<uint32_t>(crc_); }
+    uint64_t total() const { return total_; }
+    int32_t sinkResult() const { return sinkResult_; }
+
+private:
+    ExtractSink &sink_;
+    std::string *collect_;
+    uLong crc_ = crc32(0, nullptr, 0);
+    uint64_t total_ = 0;
+    int32_t sinkResult_ = kOk;
+};
+
+zc::DecodeStatus copyStored(zc::ByteSource &in, uint64_t size, zc::ByteSink &out)
+{
+    std::vector<uint8_t> buf(kBufferSize);
+    uint64_t total = 0;
+    while (size_t n = in.read(buf.data(), buf.size())) {
+        total += n;
+        if (total > size)
+            return zc::DecodeStatus::Corrupt;
+        if (!out.write(buf.data(), n))
+            return zc::DecodeStatus::OutputStopped;
+    }
+    return total == size ? zc::DecodeStatus::Ok : zc::DecodeStatus::Truncated;
+}
+
+zc::DecodeStatus inflateDeflate(zc::ByteSource &in, uint64_t size, zc::ByteSink &out)
+{
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
+        return zc::DecodeStatus::Corrupt;
+    std::vector<uint8_t> input(kBufferSize), output(kBufferSize);
+    uint64_t total = 0;
+    zc::DecodeStatus status = zc::DecodeStatus::Truncated;
+    int r = Z_OK;
+    while (r != Z_STREAM_END) {
+        if (z.avail_in == 0) {
+            size_t n = in.read(input.data(), input.size());
+            if (n == 0)
+                break; // truncated
+            z.next_in = input.data();
+            z.avail_in = static_cast<uInt>(n);
+        }
+        z.next_out = output.data();
+        z.avail_out = static_cast<uInt>(output.size());
+        r = inflate(&z, Z_NO_FLUSH);
+        if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) {
+            status = zc::DecodeStatus::Corrupt;
+            break;
+        }
+        size_t produced = output.size() - z.avail_out;
+        total += produced;
+        if (total > size) {
+            status = zc::DecodeStatus::Corrupt;
+            break;
+        }
+        if (produced && !out.write(output.data(), produced)) {
+            status = zc::DecodeStatus::OutputStopped;
+            break;
+        }
+        if (r == Z_STREAM_END)
+            status = total == size ? zc::DecodeStatus::Ok : zc::DecodeStatus::Corrupt;
+    }
+    inflateEnd(&z);
+    return status;
+}
+
+// DOS date and time are local time, as libarchive takes them.
+std::optional<int64_t> dosTime(uint16_t date, uint16_t time)
+{
+    if (date == 0)
+        return std::nullopt;
+    std::tm tm{};
+    tm.tm_year = ((date >> 9) & 0x7F) + 80;
+    tm.tm_mon = ((date >> 5) & 0x0F) - 1;
+    tm.tm_mday = date & 0x1F;
+    tm.tm_hour = (time >> 11) & 0x1F;
+    tm.tm_min = (time >> 5) & 0x3F;
+    tm.tm_sec = (time & 0x1F) * 2;
+    tm.tm_isdst = -1;
+    std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return static_cast<int64_t>(t);
+}
+
+// Modification time: Info-ZIP's UT field, else the NTFS field, else DOS.
+void setTime(const ZipCentralRecord &r, MemberInfo &m)
+{
+    std::string_view ut = findZipExtra(r.extra, kExtraTimestamp);
+    if (ut.size() >= 5 && (ut[0] & 0x01)) {
+        m.mtimeSec = static_cast<int64_t>(static_cast<int32_t>(zipLe(ut, 1, 4)));
+        return;
+    }
+    std::string_view nt = findZipExtra(r.extra, kExtraNtfs);
+    for (size_t at = 4; at + 4 <= nt.size();) {
+        auto tag = zipLe(nt, at, 2);
+        auto len = static_cast<size_t>(zipLe(nt, at + 2, 2));
+        if (at + 4 + len > nt.size())
+            break;
+        if (tag == 1 && len >= 8) {
+            uint64_t ft = zipLe(nt, at + 4, 8);
+            if (ft != 0) {
+                m.mtimeSec = static_cast<int64_t>(ft / 10000000ULL) - static_cast<int64_t>(kFileTimeEpochOffset);
+                m.mtimeNsec = static_cast<uint32_t>((ft % 10000000ULL) * 100);
+                return;
+            }
+        }
+        at += 4 + len;
+    }
+    m.mtimeSec = dosTime(r.dosDate, r.dosTime);
+}
+
+// The member's name as UTF-8, and in `enc` how its other texts (a link
+// target) are written: as libarchive decides, bit 11 or a Unicode Path
+// field whose CRC matches the stored name mean UTF-8, and so do unmarked
+// UTF-8 names from Unix and OS X hosts.
+std::string decodeStoredName(const ZipCentralRecord &r, codecs::NameEncoding &enc)
+{
+    using codecs::NameEncoding;
+    enc = NameEncoding::Utf8;
+    if (r.flags & kFlagUtf8)
+        return codecs::archiveNameToUtf8(r.name, enc);
+    std::string_view up = findZipExtra(r.extra, kExtraUnicodePath);
+    if (up.size() > 5 && up[0] == 1
+        && zipLe(up, 1, 4) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
+        && codecs::isValidUtf8(up.substr(5)))
+        return codecs::archiveNameToUtf8(up.substr(5), enc);
+    enc = unmarkedZipNameIsUtf8(r.host, r.name) ? NameEncoding::Utf8 : NameEncoding::Cp932;
+    return codecs::archiveNameToUtf8(r.name, enc);
+}
+
+// As other readers do: a NUL byte, which no file name can hold, becomes
+// "_", and a file without a name takes the archive's (without extension).
+std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &archive, codecs::NameEncoding &enc)
+{
+    std::string name = decodeStoredName(r, enc);
+    std::replace(name.begin(), name.end(), '\0', '_');
+    if (name.empty())
+        name = archive.stem().string();
+    return name;
+}
+
+MemberInfo describe(const ZipCentralRecord &r, const std::filesystem::path &archive, bool &isLink,
+                    codecs::NameEncoding &enc)
+{
+    MemberInfo m;
+    m.name = decodeName(r, archive, enc);
+    uint32_t unixMode = r.host == kZipHostUnix || r.host == kZipHostOsX ? r.externalAttributes >> 16 : 0;
+    bool dir = (!r.name.empty() && (r.name.back() == '/' || r.name.back() == '\\'))
+        || (unixMode & kTypeMask) == kTypeDirectory || (!unixMode && (r.externalAttributes & kDosDirectory));
+    isLink = !dir && (unixMode & kTypeMask) == kTypeLink;
+    if (dir)
+        m.kind = MemberInfo::Kind::Directory;
+    else if (isLink)
+        m.kind = MemberInfo::Kind::Symlink;
+    else
+        m.size = r.size;
+    if (unixMode & 07777)
+        m.unixMode = unixMode & 07777;
+    else if (!unixMode && (r.externalAttributes & kDosReadOnly) && !dir)
+        m.unixMode = 0444;
+    setTime(r, m);
+    return m;
+}
+
+zc::DecodeStatus decode(const ZipCentralRecord &r, zc::ByteSource &in, zc::ByteSink &out)
+{
+    if (r.method == kMethodStore)
+        return copyStored(in, r.size, out);
+    if (r.method == kMethodDeflate)
+        return inflateDeflate(in, r.size, out);
+    if (zc::isLegacyMethod(r.method))
+        return zc::decodeLegacyMember(r.method, r.flags, in, r.size, out);
+    return zc::DecodeStatus::Corrupt; // a method we do not know
+}
+
+// Where the member's data starts, or 0 when the local header is not where
+// the directory says or the data would overlap the directory.
+uint64_t dataStart(int fd, const ZipCentralRecord &r, const ZipCentralDirectory &dir)
+{
+    int64_t local = static_cast<int64_t>(r.localOffset) + dir.shift;
+    if (local < 0 || static_cast<uint64_t>(local) + kLocalHeaderSize > dir.offset)
+        return 0;
+    char head[kLocalHeaderSize];
+    if (::pread(fd, head, sizeof head, static_cast<off_t>(local)) != static_cast<ssize_t>(sizeof head))
+        return 0;
+    std::string_view h(head, sizeof head);
+    if (zipLe(h, 0, 4) != kLocalSignature)
+        return 0;
+    uint64_t start = static_cast<uint64_t>(local) + kLocalHeaderSize + zipLe(h, 26, 2) + zipLe(h, 28, 2);
+    if (start > dir.offset || r.compressedSize > dir.offset - start)
+        return 0;
+    return start;
+}
+
+} // namespace
+
+int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink &sink)
+{
+    std::ifstream in(archive, std::ios::binary);
+    if (!in)
+        return kErrOpenArchive;
+    ZipCentralDirectory dir = loadZipCentralDirectory(in);
+    if (!dir.found)
+        return kErrOpenArchive;
+    UniqueFd fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return kErrOpenArchive;
+
+    int32_t result = kOk;
+    uint64_t entries = 0;
+    size_t at = 0;
+    ZipCentralRecord r;
+    while (size_t next = parseZipCentralRecord(dir.bytes, at, r)) {
+        at = next;
+        ++entries;
+        bool isLink = false;
+        codecs::NameEncoding enc;
+        MemberInfo info = describe(r, archive, isLink, enc);
+        if (r.flags & kFlagEncrypted) {
+            sink.recordFailure(kErrEncrypted);
+            continue;
+        }
+        uint64_t start = info.kind == MemberInfo::Kind::Directory ? 0 : dataStart(fd.get(), r, dir);
+        if (info.kind != MemberInfo::Kind::Directory && start == 0) {
+            sink.beginMember(info);
+            sink.endMember(false, kErrCorrupt);
+            continue;
+        }
+        std::string target;
+        if (isLink) {
+            FileRangeSource src(fd.get(), start, r.compressedSize);
+            CheckedOutput out(sink, &target);
+            bool ok = decode(r, src, out) == zc::DecodeStatus::Ok && out.crc() == r.crc;
+            if (!ok) {
+                sink.beginMember(info);
+                sink.endMember(false, kErrCorrupt);
+                continue;
+            }
+            info.linkTarget = codecs::archiveNameToUtf8(target, enc);
+        }
+        if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File) {
+            FileRangeSource src(fd.get(), start, r.compressedSize);
+            CheckedOutput out(sink, nullptr);
+            zc::DecodeStatus s = decode(r, src, out);
+            bool ok = s == zc::DecodeStatus::Ok && out.total() == r.size && out.crc() == r.crc;
+            sink.endMember(ok, s == zc::DecodeStatus::OutputStopped ? out.sinkResult() : kErrCorrupt);
+        }
+        if (sink.stopped())
+            break;
+    }
+    if (entries != dir.count && !sink.stopped())
+        result = kErrCorrupt; // the directory does not hold what its end record says
+    return result;
+}
+
+} // namespace qvo::archivers

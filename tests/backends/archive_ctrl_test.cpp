@@ -1,0 +1,222 @@
+// The controller routes by extension and key over real back-ends whose
+// libraries are fakes, present or missing.
+#include "backends/archive_cab.h"
+#include "backends/archive_ctrl.h"
+#include "backends/archive_lha.h"
+#include "backends/archive_rar.h"
+#include "backends/archive_zip.h"
+#include "fake_archivers.h"
+
+#include <gtest/gtest.h>
+
+using namespace qvo::archive;
+using qvo::test::FakeArchivers;
+
+namespace {
+
+const std::string kAllFormats = "対応するすべての形式書庫ファイル(*.lzh;*.zip;*.cab;*.rar)|"
+                                "*.lzh;*.zip;*.cab;*.rar|"
+                                "LHA形式書庫ファイル (*.lzh)|*.lzh|"
+                                "ZIP形式書庫ファイル (*.zip)|*.zip|"
+                                "CAB形式書庫ファイル (*.cab)|*.cab|"
+                                "RAR形式書庫ファイル (*.rar)|*.rar|"
+                                "すべてのファイル(*.*)|*.*";
+
+// The start-up registration: LHA, ZIP, CAB, RAR, each probing on creation.
+void registerAll(clsArchiveCtrl &ctrl)
+{
+    ctrl.addArchive(std::make_shared<clsArchiveLHA>());
+    ctrl.addArchive(std::make_shared<clsArchiveZIP>());
+    ctrl.addArchive(std::make_shared<clsArchiveCAB>());
+    ctrl.addArchive(std::make_shared<clsArchiveRAR>());
+}
+
+} // namespace
+
+TEST(ArchiveCtrl, DialogFiltersWithEveryLibrary)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, ""), kAllFormats);
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_COMPRESS, ""),
+              "対応するすべての形式書庫ファイル(*.lzh;*.zip;*.cab)|*.lzh;*.zip;*.cab|"
+              "LHA形式書庫ファイル (*.lzh)|*.lzh|"
+              "ZIP形式書庫ファイル (*.zip)|*.zip|"
+              "CAB形式書庫ファイル (*.cab)|*.cab|"
+              "すべてのファイル(*.*)|*.*");
+    // A key bypasses mode and validity, and is found in any letter case.
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_COMPRESS, "RAR"), "RAR形式書庫ファイル (*.rar)|*.rar");
+    EXPECT_EQ(ctrl.getDialogFilter(0, "lha"), "LHA形式書庫ファイル (*.lzh)|*.lzh");
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, "TAR"), "");
+}
+
+TEST(ArchiveCtrl, MissingLibraryLeavesItsFormatOut)
+{
+    FakeArchivers fakes;
+    fakes.add("unlha32.so").add("unzip32.so").add("unrar32.so");
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+
+    EXPECT_FALSE(ctrl.isValid("CAB"));
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, ""),
+              "対応するすべての形式書庫ファイル(*.lzh;*.zip;*.rar)|*.lzh;*.zip;*.rar|"
+              "LHA形式書庫ファイル (*.lzh)|*.lzh|"
+              "ZIP形式書庫ファイル (*.zip)|*.zip|"
+              "RAR形式書庫ファイル (*.rar)|*.rar|"
+              "すべてのファイル(*.*)|*.*");
+    EXPECT_EQ(ctrl.checkArchive("/data/x.cab", SUPPORT_EXTRACT), "");
+    EXPECT_EQ(ctrl.checkArchive("/data/x.zip", SUPPORT_EXTRACT), "ZIP");
+    // Even an invalid back-end is reached by its key.
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, "CAB"), "CAB形式書庫ファイル (*.cab)|*.cab");
+}
+
+TEST(ArchiveCtrl, NoValidBackEndAtAll)
+{
+    FakeArchivers noLibraries;
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+    for (const char *key : {"LHA", "ZIP", "CAB", "RAR"})
+        EXPECT_FALSE(ctrl.isValid(key)) << key;
+    const std::string empty = "対応するすべての形式書庫ファイル()||すべてのファイル(*.*)|*.*";
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, ""), empty);
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_COMPRESS, ""), empty);
+
+    // An empty registry gives the same text.
+    clsArchiveCtrl bare;
+    EXPECT_EQ(bare.getDialogFilter(SUPPORT_EXTRACT, ""), empty);
+}
+
+TEST(ArchiveCtrl, CheckArchiveByLowerCaseExtensionAndMode)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+
+    EXPECT_EQ(ctrl.checkArchive("/old/OLD.LZH", SUPPORT_EXTRACT), "LHA");
+    EXPECT_EQ(ctrl.checkArchive("/old/a.tar.lzh", SUPPORT_EXTRACT), "LHA");
+    EXPECT_EQ(ctrl.checkArchive("/old/Backup.Zip", SUPPORT_COMPRESS), "ZIP");
+    EXPECT_EQ(ctrl.checkArchive("/old/setup.cab", SUPPORT_COMPRESS | SUPPORT_EXTRACT), "CAB");
+    EXPECT_EQ(ctrl.checkArchive("/old/backup.rar", SUPPORT_EXTRACT), "RAR");
+    EXPECT_EQ(ctrl.checkArchive("/old/backup.rar", SUPPORT_COMPRESS), "");
+    EXPECT_EQ(ctrl.checkArchive("/old/lzh", SUPPORT_EXTRACT), "");
+    EXPECT_EQ(ctrl.checkArchive("/old/a.lzh.bak", SUPPORT_EXTRACT), "");
+    EXPECT_EQ(ctrl.checkArchive("/old/a.", SUPPORT_EXTRACT), "");
+    EXPECT_EQ(ctrl.checkArchive("/old/a.lzh", 0), "");
+}
+
+TEST(ArchiveCtrl, ExtensionFromFileName)
+{
+    EXPECT_EQ(clsArchiveCtrl::getExtensionFromFileName("/a/b/OLD.LZH"), "lzh");
+    EXPECT_EQ(clsArchiveCtrl::getExtensionFromFileName("a.tar.Gz"), "gz");
+    EXPECT_EQ(clsArchiveCtrl::getExtensionFromFileName("README"), "readme");
+    EXPECT_EQ(clsArchiveCtrl::getExtensionFromFileName("name."), "");
+    EXPECT_EQ(clsArchiveCtrl::getExtensionFromFileName(""), "");
+    // Only ASCII letters change case; other UTF-8 text passes untouched.
+    EXPECT_EQ(clsArchiveCtrl::getExtensionFromFileName("書庫.ＬＺＨ"), "ＬＺＨ");
+}
+
+TEST(ArchiveCtrl, KeysAreFoundWithoutRegardToCase)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+    EXPECT_TRUE(ctrl.isValid("zip"));
+    EXPECT_TRUE(ctrl.isValid("Lha"));
+    EXPECT_FALSE(ctrl.isValid("TAR"));
+    EXPECT_THROW(ctrl.addArchive(std::make_shared<clsArchiveZIP>()), std::invalid_argument);
+    EXPECT_THROW(ctrl.addArchive(nullptr), std::invalid_argument);
+}
+
+TEST(ArchiveCtrl, CompressRoutesByTargetKey)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+    const std::string folder = fakes.scratch().string() + "/work/";
+    std::filesystem::create_directories(folder);
+
+    clsArchiveActionOption option;
+    option.isSavePath(true);
+    option.afterFileName("/out/a.lzh");
+    option.targetPathName(folder);
+
+    EXPECT_EQ(ctrl.compress(option), -1); // no key
+    option.convTypeKey("RAR");
+    EXPECT_EQ(ctrl.compress(option), -1);
+    option.convTypeKey("TAR");
+    EXPECT_EQ(ctrl.compress(option), -1);
+    EXPECT_TRUE(fakes.calls().empty());
+
+    const std::pair<const char *, const char *> routes[] = {
+        {"LHA", "unlha32"}, {"zip", "Zip32J"}, {"Cab", "cab32"}};
+    for (const auto &[key, library] : routes) {
+        fakes.clearCalls();
+        option.convTypeKey(key);
+        EXPECT_EQ(ctrl.compress(option), 0);
+        const auto calls = fakes.calls();
+        ASSERT_EQ(calls.size(), 1u) << key;
+        EXPECT_EQ(calls[0].library, library);
+    }
+}
+
+TEST(ArchiveCtrl, ExtractRoutesByExtension)
+{
+    FakeArchivers fakes;
+    fakes.add("unlha32.so").add("unzip32.so").add("cab32.so").add("unrar32.so");
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+
+    clsArchiveActionOption option;
+    option.targetPathName("/tmp/Qvo/1/");
+    option.convTypeKey("CAB"); // the target key plays no part in extraction
+    const std::pair<const char *, const char *> routes[] = {{"/in/a.LZH", "unlha32"},
+                                                            {"/in/a.zip", "unzip32"},
+                                                            {"/in/a.cab", "cab32"},
+                                                            {"/in/a.rar", "unrar32"}};
+    for (const auto &[file, library] : routes) {
+        fakes.clearCalls();
+        option.beforeFileName(file);
+        EXPECT_EQ(ctrl.extract(option), 0);
+        const auto calls = fakes.calls();
+        ASSERT_EQ(calls.size(), 1u) << file;
+        EXPECT_EQ(calls[0].library, library);
+    }
+}
+
+TEST(ArchiveCtrl, ExtractOfAnUnknownExtensionCallsNothing)
+{
+    FakeArchivers fakes;
+    fakes.add("unlha32.so");
+    qvo::test::ScopedEnv failing("QVO_FAKE_RESULT", "9");
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+    clsArchiveActionOption option;
+    option.targetPathName("/tmp/Qvo/1/");
+    for (const char *file : {"/in/a.tar", "/in/a.cab", "/in/noext"}) {
+        option.beforeFileName(file);
+        EXPECT_EQ(ctrl.extract(option), 0) << file;
+    }
+    EXPECT_TRUE(fakes.calls().empty());
+    option.beforeFileName("/in/a.lzh");
+    EXPECT_EQ(ctrl.extract(option), 9);
+}
+
+TEST(ArchiveCtrl, RegistryKeepsRegistrationOrder)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveCtrl ctrl;
+    ctrl.addArchive(std::make_shared<clsArchiveRAR>());
+    ctrl.addArchive(std::make_shared<clsArchiveLHA>());
+    EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, ""),
+              "対応するすべての形式書庫ファイル(*.rar;*.lzh)|*.rar;*.lzh|"
+              "RAR形式書庫ファイル (*.rar)|*.rar|"
+              "LHA形式書庫ファイル (*.lzh)|*.lzh|"
+              "すべてのファイル(*.*)|*.*");
+}

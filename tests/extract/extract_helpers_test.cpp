@@ -1,0 +1,98 @@
+#include "extract/atomic_output_file.h"
+#include "extract/source_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace qvo::archivers;
+
+namespace {
+
+fs::path makeTempDir()
+{
+    std::string tmpl = (fs::temp_directory_path() / "qvo-test-XXXXXX").string();
+    return fs::path(mkdtemp(tmpl.data()));
+}
+
+void writeFile(const fs::path &p, const std::string &data)
+{
+    std::ofstream(p, std::ios::binary) << data;
+}
+
+std::string readFile(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+TEST(SourceTree, ListsDotFilesFoldersInOrderAndSkipsExcluded)
+{
+    fs::path root = makeTempDir();
+    fs::create_directories(root / "b" / "empty");
+    writeFile(root / ".hidden", "h");
+    writeFile(root / "noext", "n");
+    writeFile(root / "b" / "c.txt", "ccc");
+    writeFile(root / "out.zip", "archive being written");
+    fs::create_symlink("noext", root / "link");
+
+    SourceWalkOptions opt;
+    opt.exclude.push_back(root / "out.zip");
+    std::vector<SourceEntry> entries;
+    std::string err;
+    ASSERT_TRUE(collectSourceTree(root, opt, entries, err)) << err;
+    std::vector<std::string> names;
+    for (auto &e : entries)
+        names.push_back(e.name);
+    EXPECT_EQ(names, (std::vector<std::string>{".hidden", "b", "b/c.txt", "b/empty", "link", "noext"}));
+    EXPECT_EQ(entries[2].size, 3u);
+    EXPECT_EQ(entries[4].kind, SourceEntry::Kind::Symlink);
+    EXPECT_EQ(entries[4].linkTarget, "noext");
+    EXPECT_TRUE(entries[4].linkTargetIsFile);
+
+    opt.recurse = false;
+    ASSERT_TRUE(collectSourceTree(root, opt, entries, err));
+    EXPECT_EQ(entries.size(), 3u); // .hidden, link, noext
+    fs::remove_all(root);
+}
+
+TEST(AtomicOutputFile, TargetUntouchedUntilCommitAndNothingLeftOnDiscard)
+{
+    fs::path dir = makeTempDir();
+    fs::path target = dir / "a.zip";
+    writeFile(target, "old");
+    {
+        AtomicOutputFile f;
+        std::string err;
+        ASSERT_TRUE(f.open(target, err)) << err;
+        ASSERT_TRUE(f.write("new data", 8));
+        ASSERT_TRUE(f.writeAt(0, "NEW", 3));
+        EXPECT_EQ(readFile(target), "old");
+        // destroyed without commit
+    }
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    AtomicOutputFile f;
+    std::string err;
+    ASSERT_TRUE(f.open(target, err));
+    ASSERT_TRUE(f.write("new data", 8));
+    ASSERT_TRUE(f.writeAt(0, "NEW", 3));
+    ASSERT_TRUE(f.commit(err)) << err;
+    EXPECT_EQ(readFile(target), "NEW data");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    fs::remove_all(dir);
+}
+
+TEST(AtomicOutputFile, MissingFolderFailsCleanly)
+{
+    AtomicOutputFile f;
+    std::string err;
+    EXPECT_FALSE(f.open("/nonexistent-qvo-folder/x.zip", err));
+    EXPECT_FALSE(err.empty());
+}
