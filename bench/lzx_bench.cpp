@@ -33,7 +33,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qvo::codecs::cab::kFrameSize;
+using qvo::codecs::kFrameSize;
 
 std::string readTree(const fs::path &root)
 {

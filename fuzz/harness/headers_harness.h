@@ -27,7 +27,7 @@ namespace qvo::fuzz {
 // walked folder; the header goes through lhasa's parser.
 inline void fuzzLhaHeader(const uint8_t *data, size_t size)
 {
-    using namespace codecs::lha;
+    using namespace formats::lha;
     ByteReader r(data, size);
     const uint8_t flags = r.u8();
     const bool isFolder = flags & 1;
@@ -81,7 +81,7 @@ inline void fuzzLhaHeader(const uint8_t *data, size_t size)
         fail("lhasa reads the name \"" + got + "\" for \"" + want + "\"");
 }
 
-class MemoryCabOutput final : public codecs::cab::CabOutput {
+class MemoryCabOutput final : public formats::cab::CabOutput {
 public:
     std::vector<uint8_t> bytes;
     bool write(const void *data, size_t size) override
@@ -104,11 +104,10 @@ public:
 // back by libmspack: every file with its size and its data.
 inline void fuzzCabWriter(const Scratch &scratch, const uint8_t *data, size_t size)
 {
-    namespace cab = codecs::cab;
     ByteReader r(data, size);
     const uint8_t flags = r.u8();
     const size_t count = 1 + r.u8() % 8;
-    cab::CabLimits limits;
+    formats::cab::CabLimits limits;
     if (flags & 0x04) {
         limits.maxFramesPerFolder = 1 + r.u8() % 4;
         limits.maxFiles = 1 + r.u8() % 8;
@@ -118,9 +117,9 @@ inline void fuzzCabWriter(const Scratch &scratch, const uint8_t *data, size_t si
     scratch.clear();
     const fs::path source = scratch.root() / "source";
     std::vector<uint8_t> content;
-    std::vector<cab::CabFileEntry> files;
+    std::vector<formats::cab::CabFileEntry> files;
     for (size_t i = 0; i < count; ++i) {
-        cab::CabFileEntry f;
+        formats::cab::CabFileEntry f;
         f.name = r.str(400);
         std::replace(f.name.begin(), f.name.end(), '/', '\\');
         uint32_t sz = r.u32();
@@ -142,21 +141,21 @@ inline void fuzzCabWriter(const Scratch &scratch, const uint8_t *data, size_t si
         out.write(reinterpret_cast<const char *>(content.data()), std::streamsize(content.size()));
     }
 
-    cab::CompressorFactory factory;
+    formats::cab::CompressorFactory factory;
     switch (flags % 3) {
-    case 0: factory = [] { return cab::makeStoredCompressor(); }; break;
-    case 1: factory = [] { return cab::makeMszipCompressor(); }; break;
+    case 0: factory = [] { return formats::cab::makeStoredCompressor(); }; break;
+    case 1: factory = [] { return codecs::deflate::makeMszipCompressor(); }; break;
     default: factory = [] { return codecs::lzx::makeLzxCompressor(15); }; break;
     }
     MemoryCabOutput out;
-    cab::CabWriteResult result = cab::writeCabinet(files, factory, out, limits);
+    formats::cab::CabWriteResult result = formats::cab::writeCabinet(files, factory, out, limits);
     bool fits = true;
     for (const auto &f : files)
         if (f.size > content.size() || f.name.empty() || f.name.size() > 255 ||
             f.name.find('\0') != std::string::npos)
             fits = false;
     if (!result.ok()) {
-        if (fits && !(flags & 0x04) && result.status != cab::CabWriteResult::Status::TooLarge)
+        if (fits && !(flags & 0x04) && result.status != formats::cab::CabWriteResult::Status::TooLarge)
             fail("cabinet writer failed on a cabinet it can hold: " + result.message);
         return;
     }

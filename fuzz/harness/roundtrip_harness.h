@@ -29,6 +29,7 @@ namespace qvo::fuzz {
 inline void fuzzLhaRoundTrip(const uint8_t *data, size_t size)
 {
     using namespace codecs::lha;
+    using namespace formats::lha;
     if (size < 1)
         return;
     static constexpr LhaMethod kMethods[] = {LhaMethod::Lh1, LhaMethod::Lh5, LhaMethod::Lh6, LhaMethod::Lh7};
@@ -87,15 +88,15 @@ inline void putLe32(std::vector<uint8_t> &v, uint32_t x)
 
 // A cabinet of one folder holding one file "f", our compressor's frames
 // as its data blocks (checksums left 0, which readers skip).
-inline std::vector<uint8_t> singleFileCabinet(const uint8_t *in, size_t n, codecs::cab::FolderCompressor &c)
+inline std::vector<uint8_t> singleFileCabinet(const uint8_t *in, size_t n, codecs::FolderCompressor &c)
 {
     std::vector<uint8_t> frames;
     uint32_t frameCount = 0;
-    for (size_t off = 0; off < n; off += codecs::cab::kFrameSize) {
-        size_t len = std::min(codecs::cab::kFrameSize, n - off);
+    for (size_t off = 0; off < n; off += codecs::kFrameSize) {
+        size_t len = std::min(codecs::kFrameSize, n - off);
         std::vector<uint8_t> payload;
         c.compressFrame({in + off, len}, off + len == n, payload);
-        if (payload.size() > codecs::cab::kFrameSize + 6144)
+        if (payload.size() > codecs::kFrameSize + 6144)
             fail("LZX frame larger than a CFDATA block may be");
         putLe32(frames, 0);
         putLe16(frames, uint32_t(payload.size()));

@@ -3,7 +3,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace qvo::archivers {
+namespace qvo::base {
 
 class UniqueFd {
 public:
@@ -36,4 +36,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::base

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-namespace qvo::codecs::cab {
+namespace qvo::codecs {
 
 constexpr size_t kFrameSize = 32768;
 
@@ -50,4 +50,4 @@ public:
     }
 };
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::codecs

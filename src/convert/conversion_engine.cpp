@@ -160,7 +160,7 @@ struct ConversionEngine::Impl {
         const std::string folder = rows.folderName(row);
         const std::string before = folder + fileName;
         report.source = before;
-        if (!core::fileExists(before)) {
+        if (!platform::fileExists(before)) {
             report.outcome = RowOutcome::SourceMissing;
             return;
         }
@@ -168,11 +168,11 @@ struct ConversionEngine::Impl {
         if (s.useUpperExtension)
             format.extension = asciiUpper(format.extension);
         const std::string after =
-            (s.sameFolder ? folder : core::appendBackslash(s.saveFolder)) +
+            (s.sameFolder ? folder : platform::appendBackslash(s.saveFolder)) +
             multipleTargetFileName(fileName, format.extension);
         report.target = after;
 
-        if (!s.overWrite && core::fileExists(after)) {
+        if (!s.overWrite && platform::fileExists(after)) {
             rows.setStatus(row, kStatusTargetExists);
             report.outcome = RowOutcome::TargetExists;
             return;
@@ -180,7 +180,7 @@ struct ConversionEngine::Impl {
         // Saving next to the source needs no save folder (which may be
         // stale or unreachable then).
         if (!s.sameFolder)
-            core::createFolder(s.saveFolder);
+            platform::createFolder(s.saveFolder);
         if (!format.extension.empty() && before.size() >= 3 &&
             asciiLower(before.substr(before.size() - 3)) == asciiLower(format.extension) && !s.sameTypeConvert) {
             report.outcome = RowOutcome::SameFormat;
@@ -223,7 +223,7 @@ struct ConversionEngine::Impl {
             report.detail = "the new archive could not be synced to disk";
             return;
         }
-        if (s.deleteBeforeFile && !sourceIsTarget && ::unlink(before.c_str()) != 0 && core::fileExists(before)) {
+        if (s.deleteBeforeFile && !sourceIsTarget && ::unlink(before.c_str()) != 0 && platform::fileExists(before)) {
             report.detail = "the source could not be deleted";
             return;
         }
@@ -273,7 +273,7 @@ struct ConversionEngine::Impl {
         const std::string after =
             singleFileTargetName(before, s.singleSameName, s.singleConvToFileName, format.extension);
         e.singleTarget_ = after;
-        if (!core::fileExists(before))
+        if (!platform::fileExists(before))
             return SingleFileOutcome::SourceMissing;
         if (e.controller_.checkArchive(before, archive::SUPPORT_EXTRACT).empty()) {
             e.singleDetail_ = "not an archive of a readable format";
@@ -345,7 +345,7 @@ void ConversionEngine::run()
     singleOutcome_ = SingleFileOutcome::NotRun;
     singleDetail_.clear();
     try {
-        settings_.tempFolderName = core::getTempFolderName();
+        settings_.tempFolderName = platform::getTempFolderName();
         cleanWorkingRoot(settings_.tempFolderName);
     } catch (...) {
         // A root that cannot be cleaned fails each archive on its own.

@@ -44,14 +44,14 @@ std::string workingSpaceMessage(const std::string &drive, int64_t batchKB, int64
 
 std::string workingSpaceShortage(int64_t batchKB)
 {
-    const std::string root = core::getTempFolderName();
-    return workingSpaceMessage(core::getDriveName(root), batchKB, core::getDiskFreeSpace(root));
+    const std::string root = platform::getTempFolderName();
+    return workingSpaceMessage(platform::getDriveName(root), batchKB, platform::getDiskFreeSpace(root));
 }
 
 std::optional<int64_t> singleFileBatchKB(const std::string &sourcePath)
 {
     struct stat st {};
-    if (!core::fileExists(sourcePath) || ::stat(sourcePath.c_str(), &st) != 0)
+    if (!platform::fileExists(sourcePath) || ::stat(sourcePath.c_str(), &st) != 0)
         return std::nullopt;
     return (int64_t(st.st_size) + 500) / 1000;
 }

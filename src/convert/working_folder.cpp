@@ -78,7 +78,7 @@ bool heldByLockFile(const std::string &folderPath)
     const LockResult lock = lockFile(folderPath + kLockSuffix, false, fd);
     if (fd >= 0)
         ::close(fd);
-    return lock == LockResult::Busy && core::fileExists(folderPath + kLockSuffix);
+    return lock == LockResult::Busy && platform::fileExists(folderPath + kLockSuffix);
 }
 
 void releaseLock(const std::string &path, int &fd)
@@ -103,7 +103,7 @@ void removeEntry(const std::string &path)
     if (::lstat(path.c_str(), &st) != 0)
         return;
     if (S_ISDIR(st.st_mode))
-        core::deleteFolder(path);
+        platform::deleteFolder(path);
     else
         ::unlink(path.c_str());
 }
@@ -136,10 +136,10 @@ bool takeNumberedName(const std::string &base, const std::function<int()> &draw,
 WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
                              const std::function<int()> &draw)
 {
-    core::createFolder(root);
+    platform::createFolder(root);
     // Each working tree away from the one removed just before.
     platform::spreadSubfolders(root);
-    const std::string folder = core::appendBackslash(root);
+    const std::string folder = platform::appendBackslash(root);
     root_ = folder;
     if (!exactName.empty() && tryName(folder, exactName))
         return;
@@ -200,7 +200,7 @@ bool WorkingFolder::remove()
 {
     if (lockFd_ < 0)
         return true;
-    const bool removed = core::deleteFolder(path_) || !core::folderExists(path_);
+    const bool removed = platform::deleteFolder(path_) || !platform::folderExists(path_);
     ::close(lockFd_);
     lockFd_ = -1;
     return removed;
@@ -208,7 +208,7 @@ bool WorkingFolder::remove()
 
 void cleanWorkingRoot(const std::string &root)
 {
-    const std::string folder = core::appendBackslash(root);
+    const std::string folder = platform::appendBackslash(root);
     std::vector<std::string> names;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))

@@ -20,7 +20,7 @@ public:
     // first when it is not empty, else (or when that name is taken)
     // `base` + "_" + N with N drawn from 1 to 9999, drawing again while
     // the name is taken.  Throws std::runtime_error (or
-    // core::FolderCreationError for the root) when no folder can be made.
+    // platform::FolderCreationError for the root) when no folder can be made.
     // `draw` replaces the random N (tests).
     WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
                   const std::function<int()> &draw = {});

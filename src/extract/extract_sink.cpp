@@ -133,11 +133,11 @@ struct ExtractSink::Impl {
     };
     struct OpenFile {
         int dir = -1; // borrowed from the folder cache, which stays put meanwhile
-        UniqueFd fd;
+        base::UniqueFd fd;
         // Handed over: the data is gathered here and the writer thread
         // creates the file (in `folder`, under `finalName`) at the end.
         bool handed = false;
-        std::shared_ptr<const UniqueFd> folder;
+        std::shared_ptr<const base::UniqueFd> folder;
         std::vector<uint8_t> data;
         std::string key; // the member's path, as in madeFiles
         std::string tempName; // the name written; the final name when `direct`
@@ -150,7 +150,7 @@ struct ExtractSink::Impl {
 
     ExtractOptions options;
     mode_t umaskBits = 022;
-    UniqueFd root;
+    base::UniqueFd root;
     int32_t firstFailure = kOk;
     uint64_t firstFailureMember = UINT64_MAX;
     uint64_t member = 0; // sequence number of the member begun last
@@ -174,7 +174,7 @@ struct ExtractSink::Impl {
     // One folder fd kept open: archives list most members of a folder
     // together.  Files waiting for the writer thread keep theirs open.
     std::string cachedFolderKey;
-    std::shared_ptr<const UniqueFd> cachedFolder;
+    std::shared_ptr<const base::UniqueFd> cachedFolder;
 
     // Small files of a private destination are created by a writer thread
     // (see FileWriterThread).  Only files go there, and only under names
@@ -249,9 +249,9 @@ struct ExtractSink::Impl {
     // Opens the folder made of the first `count` components below the
     // destination, one component at a time and never following a link.
     // With `create`, missing folders are made.  On failure `err` says why.
-    UniqueFd openFolder(const PathComponents &path, size_t count, bool create, int32_t &err)
+    base::UniqueFd openFolder(const PathComponents &path, size_t count, bool create, int32_t &err)
     {
-        UniqueFd cur(::fcntl(root.get(), F_DUPFD_CLOEXEC, 0));
+        base::UniqueFd cur(::fcntl(root.get(), F_DUPFD_CLOEXEC, 0));
         if (!cur) {
             err = kErrInternal;
             return {};
@@ -296,10 +296,10 @@ struct ExtractSink::Impl {
         std::string key = joinComponents(path, count);
         if (!cachedFolder || key != cachedFolderKey) {
             cachedFolder.reset();
-            UniqueFd fd = openFolder(path, count, create, err);
+            base::UniqueFd fd = openFolder(path, count, create, err);
             if (!fd)
                 return -1;
-            cachedFolder = std::make_shared<const UniqueFd>(std::move(fd));
+            cachedFolder = std::make_shared<const base::UniqueFd>(std::move(fd));
             cachedFolderKey = std::move(key);
         }
         err = kOk;
@@ -331,7 +331,7 @@ struct ExtractSink::Impl {
         if (!options.restorePaths || path.empty())
             return kOk; // flat mode makes no folders; "." is the destination
         int32_t err;
-        UniqueFd fd = openFolder(path, path.size(), true, err);
+        base::UniqueFd fd = openFolder(path, path.size(), true, err);
         if (!fd)
             return err;
         auto &state = folders[joinComponents(path)];
@@ -593,7 +593,7 @@ struct ExtractSink::Impl {
             source = {source.back()};
         }
         int32_t err;
-        UniqueFd sourceDir = openFolder(source, source.size() - 1, false, err);
+        base::UniqueFd sourceDir = openFolder(source, source.size() - 1, false, err);
         if (!sourceDir)
             return err == kErrUnsafeEntry ? err : kErrCorrupt;
         mode_t kind = entryAt(sourceDir.get(), source.back());
@@ -698,7 +698,7 @@ struct ExtractSink::Impl {
         if (!linkStaysInside(root.get(), parentOf(link.path), link.target))
             return kErrUnsafeEntry;
         int32_t err;
-        UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
+        base::UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
         if (!dir)
             return err;
         const std::string &name = link.path.back();
@@ -758,7 +758,7 @@ struct ExtractSink::Impl {
     void removeLink(const PendingLink &link)
     {
         int32_t err;
-        UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
+        base::UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
         if (dir)
             ::unlinkat(dir.get(), link.path.back().c_str(), 0);
         fail(kErrUnsafeEntry);
@@ -781,7 +781,7 @@ struct ExtractSink::Impl {
         });
         for (const FolderState *state : order) {
             int32_t err;
-            UniqueFd fd = openFolder(state->path, state->path.size(), false, err);
+            base::UniqueFd fd = openFolder(state->path, state->path.size(), false, err);
             if (!fd)
                 continue;
             if (state->created || (state->named && state->unixMode))

@@ -91,7 +91,7 @@ void FileWriterThread::run()
 int32_t FileWriterThread::write(const File &file, bool &outOfSpace)
 {
     const int dir = file.folder->get();
-    UniqueFd fd(::openat(dir, file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, file.mode));
+    base::UniqueFd fd(::openat(dir, file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, file.mode));
     if (!fd) {
         outOfSpace = errno == ENOSPC || errno == EDQUOT;
         return errno == EEXIST ? kErrExists : kErrWrite;

@@ -33,7 +33,7 @@ public:
     static constexpr uint64_t kMaxQueuedBytes = 16u << 20; // data waiting at most
 
     struct File {
-        std::shared_ptr<const UniqueFd> folder; // open while the file waits
+        std::shared_ptr<const base::UniqueFd> folder; // open while the file waits
         std::string name;
         std::vector<uint8_t> data;
         mode_t mode = 0600;

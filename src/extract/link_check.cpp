@@ -36,11 +36,11 @@ bool linkStaysInside(int rootFd, const PathComponents &base, std::string_view ta
         return false;
     // `cur` is the folder made of the first `known` components of `at`; the
     // components past `known` were reached by text only.
-    UniqueFd cur(::fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
+    base::UniqueFd cur(::fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
     if (!cur)
         return false;
     for (const std::string &name : base) {
-        UniqueFd next(::openat(cur.get(), name.c_str(), kDirOpenFlags));
+        base::UniqueFd next(::openat(cur.get(), name.c_str(), kDirOpenFlags));
         if (!next)
             return false;
         cur = std::move(next);
@@ -61,7 +61,7 @@ bool linkStaysInside(int rootFd, const PathComponents &base, std::string_view ta
             at.pop_back();
             if (known > at.size()) {
                 // The folders in `at` are real ones, so ".." is their parent.
-                UniqueFd parent(::openat(cur.get(), "..", kDirOpenFlags));
+                base::UniqueFd parent(::openat(cur.get(), "..", kDirOpenFlags));
                 if (!parent)
                     return false;
                 cur = std::move(parent);
@@ -86,7 +86,7 @@ bool linkStaysInside(int rootFd, const PathComponents &base, std::string_view ta
             at.pop_back();
             prependPieces(pending, next);
         } else if (S_ISDIR(st.st_mode)) {
-            UniqueFd next(::openat(cur.get(), piece.c_str(), kDirOpenFlags));
+            base::UniqueFd next(::openat(cur.get(), piece.c_str(), kDirOpenFlags));
             if (!next)
                 return false;
             cur = std::move(next);

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-namespace qvo::core {
+namespace qvo::platform {
 
 FolderCreationError::FolderCreationError(std::string path, const std::string &reason)
     : std::runtime_error("cannot create folder " + path + ": " + reason), path_(std::move(path))
@@ -55,4 +55,4 @@ int64_t getDiskFreeSpace(const std::string &path) { return platform::freeBytesAv
 
 std::string getDriveName(const std::string &path) { return platform::mountPointOf(path); }
 
-} // namespace qvo::core
+} // namespace qvo::platform

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace qvo::core {
+namespace qvo::platform {
 
 // Thrown by createFolder when a folder level cannot be made.  path() is the
 // level that failed (with its trailing "/"), what() names it and the
@@ -50,4 +50,4 @@ int64_t getDiskFreeSpace(const std::string &path);
 // with a trailing "/"; "" when it cannot be found.
 std::string getDriveName(const std::string &path);
 
-} // namespace qvo::core
+} // namespace qvo::platform

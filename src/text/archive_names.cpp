@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace qvo::codecs {
+namespace qvo::text {
 namespace {
 
 constexpr unsigned char kLhaSeparator = 0xFF;
@@ -169,4 +169,4 @@ std::string joinLhaPath(std::string_view folder, std::string_view name)
     return out;
 }
 
-} // namespace qvo::codecs
+} // namespace qvo::text

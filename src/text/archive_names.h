@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::codecs {
+namespace qvo::text {
 
 enum class NameEncoding {
     Utf8,    // the archive marks the name as UTF-8
@@ -32,4 +32,4 @@ std::string lhaPathToUtf8(std::string_view raw, NameEncoding enc);
 // field may or may not end with a separator.
 std::string joinLhaPath(std::string_view folder, std::string_view name);
 
-} // namespace qvo::codecs
+} // namespace qvo::text

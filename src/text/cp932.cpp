@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iconv.h>
 
-namespace qvo::codecs {
+namespace qvo::text {
 namespace {
 
 // One iconv conversion descriptor per call: iconv_t is not thread-safe and
@@ -149,4 +149,4 @@ bool isValidUtf8(std::string_view s)
     return true;
 }
 
-} // namespace qvo::codecs
+} // namespace qvo::text

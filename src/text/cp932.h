@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::codecs {
+namespace qvo::text {
 
 // Decodes CP932 bytes.  Bytes that are not valid CP932 are kept visible and
 // distinct as "%XX" (upper-case hex) so that two different raw names never
@@ -22,4 +22,4 @@ bool isValidUtf8(std::string_view bytes);
 // True when every byte is below 0x80.
 bool isAscii(std::string_view bytes);
 
-} // namespace qvo::codecs
+} // namespace qvo::text

@@ -20,7 +20,7 @@ bool startConversion(convert::ConversionRows *rows, const ListSizeKB &listSizeKB
         showMessage(nullptr, shortage);
         return false;
     }
-    convert::frmProgress::showModal(*core::appSettings, *core::archiveCtrl, rows);
+    ui::frmProgress::showModal(*core::appSettings, *core::archiveCtrl, rows);
     return true;
 }
 

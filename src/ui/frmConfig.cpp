@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace qvo::settings {
+namespace qvo::ui {
 namespace {
 
 // Form positions are in twips; 15 twips make a pixel at 96 dpi.
@@ -41,7 +41,7 @@ QComboBox *list(QWidget *parent, std::initializer_list<const char *> items)
 
 } // namespace
 
-frmConfig::frmConfig(clsQvoSettings &settings, QWidget *parent)
+frmConfig::frmConfig(settings::clsQvoSettings &settings, QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       settings_(settings)
 {
@@ -222,4 +222,4 @@ bool frmConfig::openAtPage(int page)
     return dialog.exec() == QDialog::Accepted;
 }
 
-} // namespace qvo::settings
+} // namespace qvo::ui

@@ -19,7 +19,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 
-namespace qvo::settings {
+namespace qvo::ui {
 
 // Pages of the dialog; the format pages are 1 + the format index.
 enum ConfigPage : int {
@@ -33,7 +33,7 @@ class frmConfig : public QDialog {
     Q_OBJECT
 public:
     // Builds the controls and fills them from `settings`.
-    explicit frmConfig(clsQvoSettings &settings, QWidget *parent = nullptr);
+    explicit frmConfig(settings::clsQvoSettings &settings, QWidget *parent = nullptr);
 
     // How both main windows open the dialog: page `page` (0 general, 1 LHA,
     // 2 ZIP, 3 CAB) in front, modal over the program, editing appSettings.
@@ -80,8 +80,8 @@ private:
     void optCabCompressLevel_Click(int index);
     void cmdOK_Click();
 
-    clsQvoSettings &settings_;
+    settings::clsQvoSettings &settings_;
     int32_t selectedMode_ = 1;
 };
 
-} // namespace qvo::settings
+} // namespace qvo::ui

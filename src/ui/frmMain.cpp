@@ -369,7 +369,7 @@ void frmMain::addFilesInFolder(const std::string &folder)
     DIR *dir = ::opendir(folder.c_str());
     if (!dir)
         return;
-    const std::string base = core::appendBackslash(folder);
+    const std::string base = platform::appendBackslash(folder);
     std::vector<std::string> files;
     while (const dirent *entry = ::readdir(dir)) {
         const std::string path = base + entry->d_name;
@@ -442,12 +442,12 @@ void frmMain::convertFiles()
         return;
     }
     if (!s.sameFolder) {
-        if (!core::folderExists(s.saveFolder)) {
+        if (!platform::folderExists(s.saveFolder)) {
             showMessage(this, kSaveFolderMissing);
             return;
         }
-        const std::string drive = core::getDriveName(localPath(txtSaveFolder->text()));
-        const int64_t freeBytes = core::getDiskFreeSpace(drive);
+        const std::string drive = platform::getDriveName(localPath(txtSaveFolder->text()));
+        const int64_t freeBytes = platform::getDiskFreeSpace(drive);
         const int64_t total = calcAllFileSize();
         if (freeBytes < total * 2000) {
             showMessage(this, saveDriveShortageMessage(drive, static_cast<double>(total) * 3.0 -

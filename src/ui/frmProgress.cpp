@@ -10,7 +10,7 @@
 
 #include <cmath>
 
-namespace qvo::convert {
+namespace qvo::ui {
 namespace {
 
 // Form positions are in twips; 15 twips make a pixel at 96 dpi.
@@ -63,19 +63,19 @@ QString progressCaption(int percent, int64_t elapsedMs)
     return text;
 }
 
-std::string singleFileFailureMessage(SingleFileOutcome outcome)
+std::string singleFileFailureMessage(convert::SingleFileOutcome outcome)
 {
     switch (outcome) {
-    case SingleFileOutcome::NotRun:
-    case SingleFileOutcome::Succeeded:
+    case convert::SingleFileOutcome::NotRun:
+    case convert::SingleFileOutcome::Succeeded:
         return {};
-    case SingleFileOutcome::SourceMissing:
-        return kSourceMissingMessage;
-    case SingleFileOutcome::ExtractFailed:
+    case convert::SingleFileOutcome::SourceMissing:
+        return convert::kSourceMissingMessage;
+    case convert::SingleFileOutcome::ExtractFailed:
         return "変換対象のファイルを展開できませんでした。書庫が壊れていないか確認してください";
-    case SingleFileOutcome::CompressFailed:
+    case convert::SingleFileOutcome::CompressFailed:
         return "変換後のファイルを作成できませんでした。保存先と空き容量を確認してください";
-    case SingleFileOutcome::Failed:
+    case convert::SingleFileOutcome::Failed:
         break;
     }
     return "変換を行うことができませんでした。作業フォルダと保存先を確認してください";
@@ -176,7 +176,7 @@ void frmProgress::timer_Timer()
 {
     if (ended_)
         return;
-    const ConversionCounters &counters = job_.counters();
+    const convert::ConversionCounters &counters = job_.counters();
     const bool done = workerDone_.load();
     const int32_t total = counters.totalCount.load();
     const int32_t doneCount = counters.doneCount.load();
@@ -242,4 +242,4 @@ void frmProgress::reject()
     QDialog::reject();
 }
 
-} // namespace qvo::convert
+} // namespace qvo::ui

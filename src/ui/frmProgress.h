@@ -24,7 +24,7 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
-namespace qvo::convert {
+namespace qvo::ui {
 
 // The work a progress window shows.
 class ProgressJob {
@@ -33,7 +33,7 @@ public:
     // Called once, on the worker thread.
     virtual void run() = 0;
     // Read by the window's timer while run() goes on.
-    virtual const ConversionCounters &counters() const = 0;
+    virtual const convert::ConversionCounters &counters() const = 0;
     // Called on the window thread after run() has returned: settles what the
     // run handed over and returns a message to show, or "" for none.
     virtual std::string finish() { return {}; }
@@ -49,7 +49,7 @@ QString progressCaption(int percent, int64_t elapsedMs);
 
 // The text of the message shown when a single-file run did not succeed;
 // "" for success (and for a run that did not take place).
-std::string singleFileFailureMessage(SingleFileOutcome outcome);
+std::string singleFileFailureMessage(convert::SingleFileOutcome outcome);
 
 class frmProgress : public QDialog {
     Q_OBJECT
@@ -62,7 +62,7 @@ public:
     // multiple-file mode, `rows`) name; returns when the window has closed.
     // The rows are read before the run and updated on this thread.
     static void showModal(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller,
-                          ConversionRows *rows);
+                          convert::ConversionRows *rows);
 
     // Starts the run once; later calls do nothing.  Activation calls it.
     void runConversion();
@@ -111,4 +111,4 @@ private:
     bool ended_ = false;
 };
 
-} // namespace qvo::convert
+} // namespace qvo::ui

@@ -1,8 +1,8 @@
 #include "ui/frmProgressRows.h"
 
-namespace qvo::convert {
+namespace qvo::ui {
 
-RowsHandedToWindowThread::RowsHandedToWindowThread(ConversionRows &target) : target_(target)
+RowsHandedToWindowThread::RowsHandedToWindowThread(convert::ConversionRows &target) : target_(target)
 {
     const int n = target.rowCount();
     rows_.reserve(size_t(std::max(n, 0)));
@@ -47,4 +47,4 @@ void RowsHandedToWindowThread::settle()
     }
 }
 
-} // namespace qvo::convert
+} // namespace qvo::ui

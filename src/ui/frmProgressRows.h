@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-namespace qvo::convert {
+namespace qvo::ui {
 
-class RowsHandedToWindowThread : public ConversionRows {
+class RowsHandedToWindowThread : public convert::ConversionRows {
 public:
     // Made on the window thread.
-    explicit RowsHandedToWindowThread(ConversionRows &target);
+    explicit RowsHandedToWindowThread(convert::ConversionRows &target);
 
     int rowCount() const override { return int(rows_.size()); }
     std::string fileName(int row) const override;
@@ -38,11 +38,11 @@ private:
     };
     bool valid(int row) const { return row >= 0 && size_t(row) < rows_.size(); }
 
-    ConversionRows &target_;
+    convert::ConversionRows &target_;
     std::vector<Row> rows_;
     mutable std::mutex mutex_;
     // Last member: destroyed first, dropping changes not yet delivered.
     QObject context_;
 };
 
-} // namespace qvo::convert
+} // namespace qvo::ui

@@ -2,10 +2,10 @@
 #include "ui/frmProgress.h"
 #include "ui/frmProgressRows.h"
 
-namespace qvo::convert {
+namespace qvo::ui {
 namespace {
 
-class NoRows : public ConversionRows {
+class NoRows : public convert::ConversionRows {
 public:
     int rowCount() const override { return 0; }
     std::string fileName(int) const override { return {}; }
@@ -16,16 +16,16 @@ public:
 
 class EngineJob : public ProgressJob {
 public:
-    EngineJob(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller, ConversionRows *rows)
+    EngineJob(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller, convert::ConversionRows *rows)
         : settings_(settings)
     {
         if (settings.mode == 1)
             rows_ = std::make_unique<RowsHandedToWindowThread>(rows ? *rows : noRows_);
-        engine_ = std::make_unique<ConversionEngine>(settings, controller, rows_.get());
+        engine_ = std::make_unique<convert::ConversionEngine>(settings, controller, rows_.get());
     }
 
     void run() override { engine_->run(); }
-    const ConversionCounters &counters() const override { return engine_->counters(); }
+    const convert::ConversionCounters &counters() const override { return engine_->counters(); }
 
     std::string finish() override
     {
@@ -40,17 +40,17 @@ private:
     settings::clsQvoSettings &settings_;
     NoRows noRows_;
     std::unique_ptr<RowsHandedToWindowThread> rows_;
-    std::unique_ptr<ConversionEngine> engine_;
+    std::unique_ptr<convert::ConversionEngine> engine_;
 };
 
 } // namespace
 
 void frmProgress::showModal(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller,
-                            ConversionRows *rows)
+                            convert::ConversionRows *rows)
 {
     EngineJob job(settings, controller, rows);
     frmProgress window(job, settings);
     window.exec();
 }
 
-} // namespace qvo::convert
+} // namespace qvo::ui

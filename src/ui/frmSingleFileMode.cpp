@@ -222,7 +222,7 @@ void frmSingleFileMode::convertSingleFile()
         showMessage(this, kTargetUnusable);
         return;
     }
-    if (!core::fileExists(s.singleBeforeFileName)) {
+    if (!platform::fileExists(s.singleBeforeFileName)) {
         showMessage(this, kSourceMissing);
         return;
     }
@@ -232,8 +232,8 @@ void frmSingleFileMode::convertSingleFile()
     }
 
     const std::string savePath = s.singleSameName ? s.singleBeforeFileName : s.singleConvToFileName;
-    const std::string drive = core::getDriveName(savePath);
-    const int64_t freeBytes = core::getDiskFreeSpace(drive);
+    const std::string drive = platform::getDriveName(savePath);
+    const int64_t freeBytes = platform::getDiskFreeSpace(drive);
     const int64_t size = std::max<int64_t>(fileLength(s.singleBeforeFileName), 0);
     if (freeBytes < 2 * size) {
         showMessage(this, saveDriveShortageMessage(drive, 3.0 * static_cast<double>(size) / 1000.0 -
@@ -243,7 +243,7 @@ void frmSingleFileMode::convertSingleFile()
 
     const std::string target =
         s.singleSameName ? sameNameTarget(s.singleBeforeFileName, s.singleConvType) : s.singleConvToFileName;
-    if (core::fileExists(target) && !showMessage(this, kTargetExists, MessageButtons::OkCancel))
+    if (platform::fileExists(target) && !showMessage(this, kTargetExists, MessageButtons::OkCancel))
         return;
 
     startConversion(nullptr, std::llround(static_cast<double>(size) / 1000.0));

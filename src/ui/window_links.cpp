@@ -20,7 +20,7 @@
 
 namespace qvo::ui::links {
 
-void openSettingsDialog(int page) { settings::frmConfig::openAtPage(page); }
+void openSettingsDialog(int page) { ui::frmConfig::openAtPage(page); }
 
 void showAboutWindow() { frmVersion::showModal(); }
 

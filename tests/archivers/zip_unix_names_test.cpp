@@ -97,8 +97,8 @@ TEST(ZipUnixNames, HostDecidesForUnmarkedNames)
         {3, utf8Hyou, "表.txt"},        // Unix, valid UTF-8
         {19, osxName, "日.txt"},        // OS X
         {3, cp932Hyou, "表.txt"},       // Unix, but CP932 bytes: not UTF-8, stays CP932
-        {0, utf8Hyou, qvo::codecs::cp932ToUtf8(utf8Hyou)}, // MS-DOS: always CP932
-        {11, utf8Hyou, qvo::codecs::cp932ToUtf8(utf8Hyou)}, // NTFS: always CP932
+        {0, utf8Hyou, qvo::text::cp932ToUtf8(utf8Hyou)}, // MS-DOS: always CP932
+        {11, utf8Hyou, qvo::text::cp932ToUtf8(utf8Hyou)}, // NTFS: always CP932
     };
     for (const Case &c : cases) {
         SCOPED_TRACE("host " + std::to_string(c.host));

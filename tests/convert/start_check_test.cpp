@@ -48,7 +48,7 @@ TEST(StartCheck, ShortageNamesTheVolumeOfTheWorkingRoot)
     TempDir dir;
     ScopedEnv tmp("TMPDIR", dir.path().string());
     EXPECT_EQ(workingSpaceShortage(0), "");
-    const std::string drive = core::getDriveName(core::getTempFolderName());
+    const std::string drive = platform::getDriveName(platform::getTempFolderName());
     ASSERT_FALSE(drive.empty());
     const std::string message = workingSpaceShortage(INT64_MAX / 4);
     EXPECT_EQ(message.rfind(drive + kLine1, 0), 0u) << message;

@@ -541,8 +541,8 @@ TEST(ExtractSink, HardLinksOnlyToFilesExtractedInside)
 
 TEST(ExtractSink, Cp932NamesWithBackslashBytesStayWhole)
 {
-    using qvo::codecs::archiveNameToUtf8;
-    using qvo::codecs::NameEncoding;
+    using qvo::text::archiveNameToUtf8;
+    using qvo::text::NameEncoding;
     TempDir t;
     ExtractSink sink(optionsFor(t.path()));
     // 表\ソ.txt and ..\能: the 0x5C second bytes are no separators, the

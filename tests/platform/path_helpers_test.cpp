@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <sys/stat.h>
 
-using namespace qvo::core;
+using namespace qvo::platform;
 using qvo::test::readFile;
 using qvo::test::TempDir;
 using qvo::test::writeFile;

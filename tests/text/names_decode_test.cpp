@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace qvo::codecs;
+using namespace qvo::text;
 
 TEST(ArchiveNames, Cp932SecondByte5CIsNotASeparator)
 {

@@ -48,7 +48,7 @@ public:
                 text = box->text().toStdString();
                 icon = box->icon();
                 box->accept();
-            } else if (qobject_cast<qvo::convert::frmProgress *>(w)) {
+            } else if (qobject_cast<qvo::ui::frmProgress *>(w)) {
                 progress = true;
             }
         });
@@ -146,7 +146,7 @@ TEST_F(StartConversion, FailedSingleFileRunIsShownInJapanese)
     EXPECT_TRUE(seen.message);
     EXPECT_EQ(seen.title, "Qvo");
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
-    EXPECT_TRUE(seen.text == qvo::convert::singleFileFailureMessage(qvo::convert::SingleFileOutcome::ExtractFailed) ||
-                seen.text == qvo::convert::singleFileFailureMessage(qvo::convert::SingleFileOutcome::Failed))
+    EXPECT_TRUE(seen.text == qvo::ui::singleFileFailureMessage(qvo::convert::SingleFileOutcome::ExtractFailed) ||
+                seen.text == qvo::ui::singleFileFailureMessage(qvo::convert::SingleFileOutcome::Failed))
         << seen.text;
 }

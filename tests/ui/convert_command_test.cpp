@@ -139,8 +139,8 @@ TEST_F(ConvertCommandTest, SaveDriveTooSmallNamesItsMountPoint)
     std::filesystem::resize_file(big, 1'000'000'000'000ull);
     add(big.string());
     ASSERT_EQ(window->listFile->rowCount(), 1);
-    const std::string drive = core::getDriveName(dir.path().string());
-    const int64_t freeBefore = core::getDiskFreeSpace(drive);
+    const std::string drive = platform::getDriveName(dir.path().string());
+    const int64_t freeBefore = platform::getDiskFreeSpace(drive);
     window->convertFiles();
     EXPECT_EQ(runs, 0);
     ASSERT_EQ(prompts.messages.size(), 1u);

@@ -19,7 +19,7 @@
 
 using qvo::core::appSettings;
 using qvo::settings::clsQvoSettings;
-using qvo::settings::frmConfig;
+using qvo::ui::frmConfig;
 using qvo::test::readFile;
 using qvo::test::TempDir;
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 using qvo::convert::ConversionRows;
-using qvo::convert::RowsHandedToWindowThread;
+using qvo::ui::RowsHandedToWindowThread;
 
 namespace {
 

@@ -19,12 +19,12 @@
 #include <thread>
 
 using qvo::convert::ConversionCounters;
-using qvo::convert::frmProgress;
-using qvo::convert::ProgressJob;
-using qvo::convert::progressCaption;
-using qvo::convert::progressPercent;
+using qvo::ui::frmProgress;
+using qvo::ui::ProgressJob;
+using qvo::ui::progressCaption;
+using qvo::ui::progressPercent;
 using qvo::convert::SingleFileOutcome;
-using qvo::convert::singleFileFailureMessage;
+using qvo::ui::singleFileFailureMessage;
 
 namespace {
 

@@ -16,7 +16,7 @@ TEST(Screenshots, SettingsDialogPages)
         GTEST_SKIP() << "QVO_SCREENSHOT_DIR not set";
     qvo::settings::clsQvoSettings settings{std::string("/nonexistent/qvo3.ini")};
     settings.cabCompressLevel = 6;
-    qvo::settings::frmConfig dialog(settings);
+    qvo::ui::frmConfig dialog(settings);
     dialog.show();
     for (int page = 0; page < 4; ++page) {
         dialog.selectPage(page);

@@ -18,7 +18,7 @@
 namespace {
 
 // A run held at five of eight steps until the picture is taken.
-class HeldJob : public qvo::convert::ProgressJob {
+class HeldJob : public qvo::ui::ProgressJob {
 public:
     void run() override { release_.get_future().wait(); }
     const qvo::convert::ConversionCounters &counters() const override { return counters_; }
@@ -38,7 +38,7 @@ TEST(Screenshots, ProgressWindowSimulatedRun)
         GTEST_SKIP() << "QVO_SCREENSHOT_DIR not set";
     qvo::settings::clsQvoSettings settings{std::string("/nonexistent/qvo3.ini")};
     HeldJob job;
-    qvo::convert::frmProgress window(job, settings);
+    qvo::ui::frmProgress window(job, settings);
     window.setClock([] { return int64_t(3725000); });
     window.show();
     window.runConversion();
@@ -80,7 +80,7 @@ TEST(Screenshots, ProgressWindowRealConversion)
     watcher.setInterval(50);
     int ticks = 0;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        auto *window = qobject_cast<qvo::convert::frmProgress *>(QApplication::activeModalWidget());
+        auto *window = qobject_cast<qvo::ui::frmProgress *>(QApplication::activeModalWidget());
         if (!window)
             return;
         if (++ticks == 10 && window->isRunning())
@@ -91,7 +91,7 @@ TEST(Screenshots, ProgressWindowRealConversion)
         }
     });
     watcher.start();
-    qvo::convert::frmProgress::showModal(settings, *qvo::core::archiveCtrl, nullptr);
+    qvo::ui::frmProgress::showModal(settings, *qvo::core::archiveCtrl, nullptr);
     EXPECT_TRUE(during) << "the conversion ended before the picture was taken";
     std::remove(target.c_str());
     std::remove((target + ".ini").c_str());

@@ -30,11 +30,11 @@
 #include "formats/cab/stored_compressor.h"
 
 namespace qvo::archivers::cab32 {
-namespace cab = codecs::cab;
+namespace cab = formats::cab;
 
 namespace {
 
-class AtomicCabOutput final : public cab::CabOutput {
+class AtomicCabOutput final : public formats::cab::CabOutput {
 public:
     explicit AtomicCabOutput(AtomicOutputFile &file) : file_(file) {}
     bool write(const void *data, size_t size) override { return file_.write(data, size); }
@@ -48,22 +48,22 @@ private:
 };
 
 // The folder compressor of a method; empty when this build cannot make it.
-cab::CompressorFactory compressorFactory(const CreateOptions &options)
+formats::cab::CompressorFactory compressorFactory(const CreateOptions &options)
 {
     switch (options.method) {
     case CabMethod::Mszip:
-        return [] { return cab::makeMszipCompressor(); };
+        return [] { return codecs::deflate::makeMszipCompressor(); };
     case CabMethod::Stored:
-        return [] { return cab::makeStoredCompressor(); };
+        return [] { return formats::cab::makeStoredCompressor(); };
     case CabMethod::Lzx:
         return [w = options.lzxWindowBits] { return codecs::lzx::makeLzxCompressor(w); };
     }
     return {};
 }
 
-int32_t resultCode(cab::CabWriteResult::Status status)
+int32_t resultCode(formats::cab::CabWriteResult::Status status)
 {
-    using Status = cab::CabWriteResult::Status;
+    using Status = formats::cab::CabWriteResult::Status;
     switch (status) {
     case Status::Ok: return kOk;
     case Status::NoFiles: return kErrNoFiles;
@@ -81,7 +81,7 @@ int32_t runCreate(const std::vector<Token> &tokens)
     CreateOptions options;
     if (int32_t rc = parseCreateCommand(tokens, options); rc != kOk)
         return rc;
-    cab::CompressorFactory factory = compressorFactory(options);
+    formats::cab::CompressorFactory factory = compressorFactory(options);
     if (!factory)
         return kErrNotSupported;
 
@@ -97,17 +97,17 @@ int32_t runCreate(const std::vector<Token> &tokens)
     std::vector<SourceEntry> source;
     if (!collectSourceTree(".", walk, source, error))
         return kErrNoFiles;
-    std::vector<cab::CabFileEntry> entries;
+    std::vector<formats::cab::CabFileEntry> entries;
     if (!makeCabEntries(source, entries, error))
         return kErrWrite;
 
     AtomicCabOutput output(file);
     // Decoders disagree on E8 translation past 1 GiB of an LZX folder, so
     // LZX folders stay below that.
-    cab::CabLimits limits;
+    formats::cab::CabLimits limits;
     if (options.method == CabMethod::Lzx)
-        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxFolderLimit / cab::kFrameSize);
-    cab::CabWriteResult written = cab::writeCabinet(entries, factory, output, limits);
+        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxFolderLimit / codecs::kFrameSize);
+    formats::cab::CabWriteResult written = formats::cab::writeCabinet(entries, factory, output, limits);
     if (!written.ok())
         return resultCode(written.status);
     if (!file.commit(error))

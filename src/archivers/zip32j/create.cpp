@@ -35,7 +35,6 @@
 namespace qvo::archivers::zip32j {
 
 namespace fs = std::filesystem;
-namespace zip = qvo::codecs::zip;
 
 namespace {
 
@@ -81,7 +80,7 @@ std::optional<CreateOptions> parseCommand(const std::vector<Token> &tokens)
     return o;
 }
 
-class OutputAdapter final : public zip::ZipOutput {
+class OutputAdapter final : public formats::zip::ZipOutput {
 public:
     explicit OutputAdapter(AtomicOutputFile &f) : f_(f) {}
     bool write(const void *data, size_t size) override { return f_.write(data, size); }
@@ -94,18 +93,18 @@ private:
     AtomicOutputFile &f_;
 };
 
-zip::EntryMeta metaOf(const SourceEntry &e, bool asFile)
+formats::zip::EntryMeta metaOf(const SourceEntry &e, bool asFile)
 {
-    zip::EntryMeta m;
+    formats::zip::EntryMeta m;
     m.name = e.name;
     m.mtimeSec = e.mtimeSec;
     m.mode = e.mode;
     if (asFile)
-        m.kind = zip::EntryMeta::Kind::File;
+        m.kind = formats::zip::EntryMeta::Kind::File;
     else if (e.kind == SourceEntry::Kind::Directory)
-        m.kind = zip::EntryMeta::Kind::Directory;
+        m.kind = formats::zip::EntryMeta::Kind::Directory;
     else if (e.kind == SourceEntry::Kind::Symlink)
-        m.kind = zip::EntryMeta::Kind::Symlink;
+        m.kind = formats::zip::EntryMeta::Kind::Symlink;
     return m;
 }
 
@@ -118,32 +117,32 @@ struct PlannedEntry {
     size_t jobCount;
 };
 
-int32_t writeFileEntry(zip::ZipWriter &w, MemberCompressor &mc, const PlannedEntry &p, int level)
+int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const PlannedEntry &p, int level)
 {
-    zip::EntryMeta meta = metaOf(*p.source, true);
-    uint16_t flags = level > 0 ? zip::ZipWriter::deflateFlags(level) : 0;
+    formats::zip::EntryMeta meta = metaOf(*p.source, true);
+    uint16_t flags = level > 0 ? formats::zip::ZipWriter::deflateFlags(level) : 0;
     if (p.jobCount == 1) {
         CompressResult r = mc.take(p.firstJob);
         if (r.error)
             return r.error;
-        zip::DataInfo info{r.method, r.crc, r.data.size(), r.length};
-        bool deflated = r.method == zip::kMethodDeflate;
+        formats::zip::DataInfo info{r.method, r.crc, r.data.size(), r.length};
+        bool deflated = r.method == formats::zip::kMethodDeflate;
         if (w.addEntry(meta, info, r.data, deflated ? flags : 0))
             return kOk;
         return w.tooLarge() ? kErrTooLarge : kErrWrite;
     }
 
     uint64_t size = p.source->size;
-    uint16_t method = level == 0 ? zip::kMethodStore : zip::kMethodDeflate;
-    uint64_t bound = level == 0 ? size : zip::chunkedDeflateBound(size);
+    uint16_t method = level == 0 ? formats::zip::kMethodStore : formats::zip::kMethodDeflate;
+    uint64_t bound = level == 0 ? size : codecs::deflate::chunkedDeflateBound(size);
     if (!w.beginEntry(meta, method, level == 0 ? 0 : flags, size, bound))
         return w.tooLarge() ? kErrTooLarge : kErrWrite;
-    zip::DataInfo info{method, 0, 0, 0};
+    formats::zip::DataInfo info{method, 0, 0, 0};
     for (size_t j = 0; j < p.jobCount; ++j) {
         CompressResult r = mc.take(p.firstJob + j);
         if (r.error)
             return r.error;
-        info.crc = zip::crc32Combine(info.crc, r.crc, r.length);
+        info.crc = codecs::deflate::crc32Combine(info.crc, r.crc, r.length);
         info.size += r.length;
         info.compressedSize += r.data.size();
         if (!w.appendData(r.data))
@@ -154,7 +153,7 @@ int32_t writeFileEntry(zip::ZipWriter &w, MemberCompressor &mc, const PlannedEnt
     return kOk;
 }
 
-int32_t writeArchive(zip::ZipWriter &w, const std::vector<PlannedEntry> &plan,
+int32_t writeArchive(formats::zip::ZipWriter &w, const std::vector<PlannedEntry> &plan,
                      std::vector<CompressJob> jobs, int level)
 {
     MemberCompressor mc(level, std::move(jobs));
@@ -164,12 +163,12 @@ int32_t writeArchive(zip::ZipWriter &w, const std::vector<PlannedEntry> &plan,
                 return rc;
             continue;
         }
-        zip::EntryMeta meta = metaOf(*p.source, false);
+        formats::zip::EntryMeta meta = metaOf(*p.source, false);
         std::span<const uint8_t> data;
-        if (meta.kind == zip::EntryMeta::Kind::Symlink)
+        if (meta.kind == formats::zip::EntryMeta::Kind::Symlink)
             data = std::span(reinterpret_cast<const uint8_t *>(p.source->linkTarget.data()),
                              p.source->linkTarget.size());
-        zip::DataInfo info{zip::kMethodStore, zip::crc32(0, data), data.size(), data.size()};
+        formats::zip::DataInfo info{formats::zip::kMethodStore, codecs::deflate::crc32(0, data), data.size(), data.size()};
         if (!w.addEntry(meta, info, data))
             return w.tooLarge() ? kErrTooLarge : kErrWrite;
     }
@@ -242,7 +241,7 @@ int32_t runCreate(const std::vector<Token> &tokens)
         return kErrNoFiles;
 
     OutputAdapter adapter(out);
-    zip::ZipWriter writer(adapter);
+    formats::zip::ZipWriter writer(adapter);
     if (int32_t rc = writeArchive(writer, plan, std::move(jobs), opt->level))
         return rc;
     return out.commit(error) ? kOk : kErrWrite;

@@ -10,7 +10,7 @@
 #include <optional>
 #include <stdexcept>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::deflate {
 
 namespace {
 
@@ -120,4 +120,4 @@ uint32_t crc32Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB)
     return static_cast<uint32_t>(crc32_combine(crcA, crcB, static_cast<z_off_t>(lengthB)));
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::deflate

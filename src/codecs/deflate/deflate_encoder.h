@@ -18,7 +18,7 @@
 
 struct libdeflate_compressor;
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::deflate {
 
 constexpr size_t kWholeBufferLimit = 16u << 20;
 constexpr size_t kChunkSize = 4u << 20;
@@ -62,4 +62,4 @@ uint32_t crc32(uint32_t crc, std::span<const uint8_t> data);
 // CRC of A followed by B, from the CRCs of A and B and B's length.
 uint32_t crc32Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB);
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::deflate

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::deflate {
 
 namespace {
 
@@ -238,4 +238,4 @@ std::optional<DeflateLayout> deflateLayout(std::span<const uint8_t> stream)
     }
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::deflate

@@ -11,7 +11,7 @@
 #include <optional>
 #include <span>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::deflate {
 
 struct DeflateLayout {
     uint64_t finalHeaderBit = 0; // first bit of the final block's header
@@ -21,4 +21,4 @@ struct DeflateLayout {
 // nullopt when `stream` is not a complete, valid deflate stream.
 std::optional<DeflateLayout> deflateLayout(std::span<const uint8_t> stream);
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::deflate

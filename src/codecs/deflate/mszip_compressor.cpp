@@ -9,7 +9,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
-namespace qvo::codecs::cab {
+namespace qvo::codecs::deflate {
 namespace {
 
 constexpr uint8_t kSignature[2] = {'C', 'K'};
@@ -60,7 +60,7 @@ public:
         z_.avail_in = static_cast<uInt>(frame.size());
         z_.next_out = out.data() + at;
         z_.avail_out = static_cast<uInt>(bound);
-        if (deflate(&z_, Z_FINISH) != Z_STREAM_END)
+        if (::deflate(&z_, Z_FINISH) != Z_STREAM_END)
             throw std::runtime_error("deflate did not finish a frame");
         out.resize(out.size() - z_.avail_out);
     }
@@ -191,4 +191,4 @@ std::unique_ptr<FolderCompressor> makeMszipCompressor(const MszipOptions &option
     return std::make_unique<MszipCompressor>(options);
 }
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::codecs::deflate

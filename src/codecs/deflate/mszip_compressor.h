@@ -6,7 +6,7 @@
 #pragma once
 #include "codecs/folder_compressor.h"
 
-namespace qvo::codecs::cab {
+namespace qvo::codecs::deflate {
 
 struct MszipOptions {
     // Chained frames start from the previous frame as preset dictionary
@@ -24,4 +24,4 @@ struct MszipOptions {
 
 std::unique_ptr<FolderCompressor> makeMszipCompressor(const MszipOptions &options = {});
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::codecs::deflate

@@ -68,7 +68,7 @@ constexpr uint32_t kPrefetchNear = 8;
 
 unsigned longTableBits(int windowBits) { return unsigned(std::clamp(windowBits - 1, 16, 20)); }
 
-class LzxFolderCompressor final : public cab::FolderCompressor {
+class LzxFolderCompressor final : public codecs::FolderCompressor {
 public:
     LzxFolderCompressor(int windowBits, const LzxOptions &options)
         : windowBits_(windowBits), windowSize_(uint32_t(1) << windowBits),
@@ -81,17 +81,17 @@ public:
         searchDepth_ = options.searchDepth ? options.searchDepth : kDefaultSearchDepth;
         // Room for the window of history plus several frames, so the
         // history is moved down only every few frames.
-        size_t capacity = size_t(windowSize_) + std::max<size_t>(windowSize_, 8 * cab::kFrameSize);
+        size_t capacity = size_t(windowSize_) + std::max<size_t>(windowSize_, 8 * codecs::kFrameSize);
         buffer_.resize(capacity);
-        items_.reserve(cab::kFrameSize);
+        items_.reserve(codecs::kFrameSize);
     }
 
-    uint16_t typeCompress() const override { return cab::lzxType(windowBits_); }
+    uint16_t typeCompress() const override { return codecs::lzxType(windowBits_); }
 
     void compressFrame(std::span<const uint8_t> input, bool /*lastFrameOfFolder*/,
                        std::vector<uint8_t> &out) override
     {
-        assert(input.size() <= cab::kFrameSize);
+        assert(input.size() <= codecs::kFrameSize);
         if (input.empty())
             return; // a zero-length block is invalid; an empty folder has no frames
         const uint32_t frameStart = appendFrame(input);
@@ -268,12 +268,12 @@ private:
 
 } // namespace
 
-std::unique_ptr<cab::FolderCompressor> makeLzxCompressor(int windowBits)
+std::unique_ptr<codecs::FolderCompressor> makeLzxCompressor(int windowBits)
 {
     return makeLzxCompressor(windowBits, LzxOptions{});
 }
 
-std::unique_ptr<cab::FolderCompressor> makeLzxCompressor(int windowBits, const LzxOptions &options)
+std::unique_ptr<codecs::FolderCompressor> makeLzxCompressor(int windowBits, const LzxOptions &options)
 {
     if (windowBits < kMinWindowBits || windowBits > kMaxWindowBits)
         return nullptr;

@@ -22,7 +22,7 @@ constexpr uint64_t kLzxFolderLimit = uint64_t(1) << 30;
 
 // A compressor for one folder with a window of 2^windowBits bytes, or null
 // when windowBits lies outside 15..21.
-std::unique_ptr<cab::FolderCompressor> makeLzxCompressor(int windowBits);
-std::unique_ptr<cab::FolderCompressor> makeLzxCompressor(int windowBits, const LzxOptions &options);
+std::unique_ptr<codecs::FolderCompressor> makeLzxCompressor(int windowBits);
+std::unique_ptr<codecs::FolderCompressor> makeLzxCompressor(int windowBits, const LzxOptions &options);
 
 } // namespace qvo::codecs::lzx

@@ -1,6 +1,6 @@
 #include "formats/cab/cab_checksum.h"
 
-namespace qvo::codecs::cab {
+namespace qvo::formats::cab {
 
 uint32_t cabChecksum(std::span<const uint8_t> data, uint32_t seed)
 {
@@ -27,4 +27,4 @@ uint32_t dataBlockChecksum(std::span<const uint8_t> payload, uint16_t uncompress
     return cabChecksum(sizes, cabChecksum(payload, 0));
 }
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::formats::cab

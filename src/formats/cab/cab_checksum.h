@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-namespace qvo::codecs::cab {
+namespace qvo::formats::cab {
 
 // Folds `data` into `seed`.  The up to three bytes after the last whole word
 // are taken in reverse significance (first byte highest), as readers do.
@@ -13,4 +13,4 @@ uint32_t cabChecksum(std::span<const uint8_t> data, uint32_t seed);
 // cbData and cbUncomp fields.
 uint32_t dataBlockChecksum(std::span<const uint8_t> payload, uint16_t uncompressedSize);
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::formats::cab

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 namespace qvo::archivers::cab32 {
-namespace cab = codecs::cab;
+namespace cab = formats::cab;
 
 namespace {
 
@@ -85,7 +85,7 @@ void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time)
 }
 
 bool makeCabEntries(const std::vector<SourceEntry> &source,
-                    std::vector<cab::CabFileEntry> &out, std::string &error)
+                    std::vector<formats::cab::CabFileEntry> &out, std::string &error)
 {
     out.clear();
     for (const auto &e : source) {
@@ -109,17 +109,17 @@ bool makeCabEntries(const std::vector<SourceEntry> &source,
             mtime = st.st_mtim.tv_sec;
             mode = st.st_mode & 07777;
         }
-        cab::CabFileEntry f;
+        formats::cab::CabFileEntry f;
         bool utf8 = false;
         f.name = cabName(e.name, utf8);
         f.size = size;
         f.source = e.diskPath;
         dosDateTime(mtime, f.date, f.time);
-        f.attribs = cab::kAttribArchive;
+        f.attribs = formats::cab::kAttribArchive;
         if (!(mode & S_IWUSR))
-            f.attribs |= cab::kAttribReadOnly;
+            f.attribs |= formats::cab::kAttribReadOnly;
         if (utf8)
-            f.attribs |= cab::kAttribNameIsUtf8;
+            f.attribs |= formats::cab::kAttribNameIsUtf8;
         out.push_back(std::move(f));
     }
     return true;

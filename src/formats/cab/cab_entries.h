@@ -23,6 +23,6 @@ void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time);
 // not entries in a cabinet; links whose target is no file are left out).
 // False with `error` set when a linked file cannot be examined.
 bool makeCabEntries(const std::vector<SourceEntry> &source,
-                    std::vector<codecs::cab::CabFileEntry> &out, std::string &error);
+                    std::vector<formats::cab::CabFileEntry> &out, std::string &error);
 
 } // namespace qvo::archivers::cab32

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace qvo::codecs::cab {
+namespace qvo::formats::cab {
 
 // Fixed record sizes: CFHEADER without reserve fields, CFFOLDER without
 // per-folder reserve, CFFILE without its name, CFDATA without its payload.
@@ -32,4 +32,4 @@ constexpr uint64_t kMaxCabinetSize = 0xFFFFFFFFu;
 // Readers keep names in 256-byte buffers with the terminating zero.
 constexpr size_t kMaxNameBytes = 255;
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::formats::cab

@@ -199,8 +199,8 @@ int32_t mapError(int err)
 MemberInfo describe(const mscabd_file *f)
 {
     MemberInfo m;
-    auto enc = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? codecs::NameEncoding::Utf8 : codecs::NameEncoding::Cp932;
-    m.name = codecs::archiveNameToUtf8(f->filename ? f->filename : "", enc);
+    auto enc = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? text::NameEncoding::Utf8 : text::NameEncoding::Cp932;
+    m.name = text::archiveNameToUtf8(f->filename ? f->filename : "", enc);
     m.size = f->length;
     // Cabinet times are local wall-clock times, like the FAT times they
     // were taken from.

@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace qvo::codecs::cab {
+namespace qvo::formats::cab {
 namespace {
 
 using Status = CabWriteResult::Status;
@@ -17,7 +17,7 @@ constexpr size_t kBatchFrames = 64;
 // Output collected before it is handed to the CabOutput.
 constexpr size_t kOutputChunk = 1 << 20;
 // The largest CFDATA payload readers accept (libmspack's input buffer).
-constexpr size_t kMaxPayload = kFrameSize + 6144;
+constexpr size_t kMaxPayload = codecs::kFrameSize + 6144;
 
 struct FolderPlan {
     size_t firstFile = 0;
@@ -208,7 +208,7 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
         return fail(Status::TooLarge, "a cabinet holds at most " +
                                           std::to_string(limits.maxFiles) + " files");
 
-    const uint64_t folderCapacity = uint64_t(limits.maxFramesPerFolder) * kFrameSize;
+    const uint64_t folderCapacity = uint64_t(limits.maxFramesPerFolder) * codecs::kFrameSize;
     std::vector<FolderPlan> folders;
     uint64_t headerSize = kHeaderSize;
     for (size_t i = 0; i < files.size(); ++i) {
@@ -231,11 +231,11 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
         return fail(Status::TooLarge, "too many folders for one cabinet");
     headerSize += kFolderRecordSize * folders.size();
     for (auto &p : folders)
-        p.frames = static_cast<uint32_t>((p.bytes + kFrameSize - 1) / kFrameSize);
+        p.frames = static_cast<uint32_t>((p.bytes + codecs::kFrameSize - 1) / codecs::kFrameSize);
 
-    std::unique_ptr<FolderCompressor> compressor = newCompressor();
+    std::unique_ptr<codecs::FolderCompressor> compressor = newCompressor();
     const uint16_t typeCompress = compressor->typeCompress();
-    if (typeCompress == kTypeNone) {
+    if (typeCompress == codecs::kTypeNone) {
         // Stored data has a known size: refuse before reading anything.
         uint64_t total = headerSize;
         for (const auto &p : folders)
@@ -261,7 +261,7 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
         FolderInput in(files, plan);
         uint64_t left = plan.bytes;
         while (left > 0) {
-            size_t want = static_cast<size_t>(std::min<uint64_t>(left, kBatchFrames * kFrameSize));
+            size_t want = static_cast<size_t>(std::min<uint64_t>(left, kBatchFrames * codecs::kFrameSize));
             std::string error;
             if (!in.read(input, want, error))
                 return fail(Status::ReadError, error);
@@ -271,7 +271,7 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
             payloads.clear();
             compressor->compressFrames(input, left == 0, payloads);
             for (size_t i = 0; i < payloads.size(); ++i) {
-                size_t frame = std::min(kFrameSize, input.size() - i * kFrameSize);
+                size_t frame = std::min(codecs::kFrameSize, input.size() - i * codecs::kFrameSize);
                 Status s = data.addBlock(payloads[i], frame);
                 if (s == Status::TooLarge)
                     return fail(s, "the compressed files do not fit in one cabinet");
@@ -291,4 +291,4 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
     return r;
 }
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::formats::cab

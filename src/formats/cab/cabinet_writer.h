@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::codecs::cab {
+namespace qvo::formats::cab {
 
 struct CabFileEntry {
     std::string name;               // bytes as stored: '\' separated, no terminator
@@ -46,7 +46,7 @@ public:
     virtual bool writeAt(uint64_t offset, const void *data, size_t size) = 0;
 };
 
-using CompressorFactory = std::function<std::unique_ptr<FolderCompressor>()>;
+using CompressorFactory = std::function<std::unique_ptr<codecs::FolderCompressor>()>;
 
 struct CabWriteResult {
     enum class Status { Ok, NoFiles, TooLarge, ReadError, WriteError };
@@ -62,4 +62,4 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
                             const CompressorFactory &newCompressor, CabOutput &out,
                             const CabLimits &limits = {});
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::formats::cab

@@ -1,11 +1,11 @@
 #include "formats/cab/stored_compressor.h"
 
-namespace qvo::codecs::cab {
+namespace qvo::formats::cab {
 namespace {
 
-class StoredCompressor final : public FolderCompressor {
+class StoredCompressor final : public codecs::FolderCompressor {
 public:
-    uint16_t typeCompress() const override { return kTypeNone; }
+    uint16_t typeCompress() const override { return codecs::kTypeNone; }
     void compressFrame(std::span<const uint8_t> input, bool, std::vector<uint8_t> &out) override
     {
         out.insert(out.end(), input.begin(), input.end());
@@ -14,9 +14,9 @@ public:
 
 } // namespace
 
-std::unique_ptr<FolderCompressor> makeStoredCompressor()
+std::unique_ptr<codecs::FolderCompressor> makeStoredCompressor()
 {
     return std::make_unique<StoredCompressor>();
 }
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::formats::cab

@@ -2,8 +2,8 @@
 #pragma once
 #include "codecs/folder_compressor.h"
 
-namespace qvo::codecs::cab {
+namespace qvo::formats::cab {
 
-std::unique_ptr<FolderCompressor> makeStoredCompressor();
+std::unique_ptr<codecs::FolderCompressor> makeStoredCompressor();
 
-} // namespace qvo::codecs::cab
+} // namespace qvo::formats::cab

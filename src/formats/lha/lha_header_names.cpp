@@ -99,7 +99,7 @@ std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId)
     // Unicode headers win; otherwise the code page header; otherwise UTF-8
     // only for Unix and Mac archivers whose bytes are valid UTF-8, else the
     // CP932 of the archivers our users' archives come from.
-    using codecs::NameEncoding;
+    using text::NameEncoding;
     NameEncoding bytesEncoding = NameEncoding::Cp932;
     if (names.codePage) {
         if (*names.codePage == kCodePageUtf8)
@@ -110,17 +110,17 @@ std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId)
 
     std::string file;
     if (names.utf16File)
-        file = codecs::lhaPathToUtf8(*names.utf16File, NameEncoding::Utf16Le);
+        file = text::lhaPathToUtf8(*names.utf16File, NameEncoding::Utf16Le);
     else if (names.fileName)
-        file = codecs::lhaPathToUtf8(*names.fileName, bytesEncoding);
+        file = text::lhaPathToUtf8(*names.fileName, bytesEncoding);
 
     std::string dir;
     if (names.utf16Dir)
-        dir = codecs::lhaPathToUtf8(*names.utf16Dir, NameEncoding::Utf16Le);
+        dir = text::lhaPathToUtf8(*names.utf16Dir, NameEncoding::Utf16Le);
     else if (names.dirName)
-        dir = codecs::lhaPathToUtf8(*names.dirName, bytesEncoding);
+        dir = text::lhaPathToUtf8(*names.dirName, bytesEncoding);
 
-    return codecs::joinLhaPath(dir, file);
+    return text::joinLhaPath(dir, file);
 }
 
 } // namespace qvo::archivers

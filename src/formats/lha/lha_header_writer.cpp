@@ -2,7 +2,7 @@
 
 #include "codecs/lha/lha_crc16.h"
 
-namespace qvo::codecs::lha {
+namespace qvo::formats::lha {
 namespace {
 
 void put16(std::vector<uint8_t> &v, uint32_t x)
@@ -88,7 +88,7 @@ std::vector<uint8_t> buildLevel2Header(const LhaMemberHeader &h)
             return {};
         v[0] = uint8_t(v.size());
         v[1] = uint8_t(v.size() >> 8);
-        uint16_t crc = crc16Update(0, v.data(), v.size());
+        uint16_t crc = codecs::lha::crc16Update(0, v.data(), v.size());
         v[crcAt] = uint8_t(crc);
         v[crcAt + 1] = uint8_t(crc >> 8);
         return v;
@@ -96,4 +96,4 @@ std::vector<uint8_t> buildLevel2Header(const LhaMemberHeader &h)
     return {};
 }
 
-} // namespace qvo::codecs::lha
+} // namespace qvo::formats::lha

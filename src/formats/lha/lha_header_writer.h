@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::codecs::lha {
+namespace qvo::formats::lha {
 
 struct LhaMemberHeader {
     char method[5] = {'-', 'l', 'h', '0', '-'};
@@ -41,4 +41,4 @@ std::vector<uint8_t> buildLevel2Header(const LhaMemberHeader &h);
 // Largest header level 2 allows; longer names are refused.
 constexpr size_t kMaxLevel2HeaderSize = 0xFFFF;
 
-} // namespace qvo::codecs::lha
+} // namespace qvo::formats::lha

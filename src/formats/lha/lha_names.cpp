@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace qvo::codecs::lha {
+namespace qvo::formats::lha {
 
 std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder)
 {
@@ -32,7 +32,7 @@ std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder)
     }
     if (!isFolder)
         out.fileName = std::string(parts.back());
-    if (!isAscii(path) && isValidUtf8(path)) {
+    if (!text::isAscii(path) && text::isValidUtf8(path)) {
         out.codePage = kCodePageUtf8;
         for (size_t i = 0; i < folderParts; ++i) {
             out.utf16DirName += utf8ToUtf16(parts[i]);
@@ -78,4 +78,4 @@ std::u16string utf8ToUtf16(std::string_view s)
     return out;
 }
 
-} // namespace qvo::codecs::lha
+} // namespace qvo::formats::lha

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::codecs::lha {
+namespace qvo::formats::lha {
 
 struct LhaStoredName {
     std::string fileName; // extended header 0x01
@@ -39,4 +39,4 @@ constexpr uint32_t kCodePageUtf8 = 65001;
 // empty, "." or ".." component, or a byte 0xFF (the separator).
 std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder);
 
-} // namespace qvo::codecs::lha
+} // namespace qvo::formats::lha

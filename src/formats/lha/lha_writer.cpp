@@ -17,6 +17,7 @@
 namespace qvo::archivers::unlha32 {
 namespace fs = std::filesystem;
 using namespace qvo::codecs::lha;
+using namespace qvo::formats::lha;
 
 namespace {
 

@@ -27,7 +27,7 @@ public:
     int64_t seek(int64_t offset, int whence);
 
 private:
-    UniqueFd fd_;
+    base::UniqueFd fd_;
     std::vector<ArchivePiece> pieces_;
     std::vector<uint64_t> starts_; // stream position of each piece
     uint64_t total_ = 0;

@@ -102,12 +102,12 @@ struct NameDecoder {
     bool marked(const char *name) const
     {
         std::string_view raw(name ? name : "");
-        return zip ? zip->isMarked(raw) : codecs::isValidUtf8(raw);
+        return zip ? zip->isMarked(raw) : text::isValidUtf8(raw);
     }
     static std::string decode(const char *name, bool utf8)
     {
-        return codecs::archiveNameToUtf8(name ? name : "",
-                                         utf8 ? codecs::NameEncoding::Utf8 : codecs::NameEncoding::Cp932);
+        return text::archiveNameToUtf8(name ? name : "",
+                                         utf8 ? text::NameEncoding::Utf8 : text::NameEncoding::Cp932);
     }
 };
 

@@ -105,19 +105,19 @@ std::string decodeName(std::string_view raw, bool unicodeFlag, bool &isUnicode)
         size_t zero = raw.find('\0');
         if (zero == std::string_view::npos) {
             isUnicode = true; // the whole field is UTF-8
-            return codecs::archiveNameToUtf8(raw, codecs::NameEncoding::Utf8);
+            return text::archiveNameToUtf8(raw, text::NameEncoding::Utf8);
         }
         std::string utf16 = decodeUnicodeName(raw.substr(0, zero), raw.substr(zero + 1));
         if (!utf16.empty()) {
             isUnicode = true;
-            return codecs::archiveNameToUtf8(utf16, codecs::NameEncoding::Utf16Le);
+            return text::archiveNameToUtf8(utf16, text::NameEncoding::Utf16Le);
         }
         raw = raw.substr(0, zero);
     }
     // Unmarked names are in the packing system's code page: CP932 for the
     // archives we care about, UTF-8 from most Unix systems.
-    auto enc = codecs::isValidUtf8(raw) ? codecs::NameEncoding::Utf8 : codecs::NameEncoding::Cp932;
-    return codecs::archiveNameToUtf8(raw, enc);
+    auto enc = text::isValidUtf8(raw) ? text::NameEncoding::Utf8 : text::NameEncoding::Cp932;
+    return text::archiveNameToUtf8(raw, enc);
 }
 
 } // namespace

@@ -326,9 +326,9 @@ private:
                 sink_.recordFailure(failure);
             } else {
                 info.kind = MemberInfo::Kind::Symlink;
-                auto enc = codecs::isValidUtf8(linkTarget) ? codecs::NameEncoding::Utf8
-                                                           : codecs::NameEncoding::Cp932;
-                info.linkTarget = codecs::archiveNameToUtf8(linkTarget, enc);
+                auto enc = text::isValidUtf8(linkTarget) ? text::NameEncoding::Utf8
+                                                           : text::NameEncoding::Cp932;
+                info.linkTarget = text::archiveNameToUtf8(linkTarget, enc);
                 sink_.beginMember(info);
             }
         } else if (accepted) {

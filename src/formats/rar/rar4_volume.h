@@ -37,7 +37,7 @@ public:
 private:
     bool readHeader(uint64_t at, std::string &header, BlockHeader &block);
 
-    UniqueFd fd_;
+    base::UniqueFd fd_;
     uint64_t size_ = 0;
     uint64_t pos_ = 0;
     uint64_t dataOffset_ = 0;

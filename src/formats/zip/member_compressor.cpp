@@ -16,7 +16,6 @@
 
 namespace qvo::archivers::zip32j {
 
-namespace zip = qvo::codecs::zip;
 
 namespace {
 
@@ -76,7 +75,7 @@ private:
 // lack it, so the whole call fails.
 constexpr int32_t kErrSourceRead = kErrNoFiles;
 
-void compressWhole(const CompressJob &job, zip::Deflater *deflater, CompressResult &r)
+void compressWhole(const CompressJob &job, codecs::deflate::Deflater *deflater, CompressResult &r)
 {
     FileHandle f(job.path);
     std::vector<uint8_t> input(job.length);
@@ -88,16 +87,16 @@ void compressWhole(const CompressJob &job, zip::Deflater *deflater, CompressResu
     // A file that shrank since the walk is packed as it is now.
     input.resize(static_cast<size_t>(n));
     r.length = input.size();
-    r.crc = zip::crc32(0, input);
+    r.crc = codecs::deflate::crc32(0, input);
     if (deflater && deflater->compress(input, r.data)) {
-        r.method = zip::kMethodDeflate;
+        r.method = formats::zip::kMethodDeflate;
         return;
     }
-    r.method = zip::kMethodStore;
+    r.method = formats::zip::kMethodStore;
     r.data = std::move(input);
 }
 
-void compressChunk(const CompressJob &job, zip::Deflater *deflater, CompressResult &r)
+void compressChunk(const CompressJob &job, codecs::deflate::Deflater *deflater, CompressResult &r)
 {
     FileHandle f(job.path);
     std::vector<uint8_t> input(job.length);
@@ -109,13 +108,13 @@ void compressChunk(const CompressJob &job, zip::Deflater *deflater, CompressResu
         return;
     }
     r.length = job.length;
-    r.crc = zip::crc32(0, input);
+    r.crc = codecs::deflate::crc32(0, input);
     if (!deflater) {
-        r.method = zip::kMethodStore;
+        r.method = formats::zip::kMethodStore;
         r.data = std::move(input);
         return;
     }
-    r.method = zip::kMethodDeflate;
+    r.method = formats::zip::kMethodDeflate;
     deflater->compressChunk(input, job.lastChunk, r.data);
 }
 
@@ -123,12 +122,12 @@ void compressChunk(const CompressJob &job, zip::Deflater *deflater, CompressResu
 
 void appendJobs(const std::filesystem::path &path, uint64_t size, std::vector<CompressJob> &jobs)
 {
-    if (size <= zip::kWholeBufferLimit) {
+    if (size <= codecs::deflate::kWholeBufferLimit) {
         jobs.push_back(CompressJob{path, 0, size, false, false});
         return;
     }
-    for (uint64_t at = 0; at < size; at += zip::kChunkSize) {
-        uint64_t len = std::min<uint64_t>(zip::kChunkSize, size - at);
+    for (uint64_t at = 0; at < size; at += codecs::deflate::kChunkSize) {
+        uint64_t len = std::min<uint64_t>(codecs::deflate::kChunkSize, size - at);
         jobs.push_back(CompressJob{path, at, len, true, at + len == size});
     }
 }
@@ -148,14 +147,14 @@ struct MemberCompressor::Shared {
     bool stop = false;
     std::vector<std::thread> workers;
     bool inlineWork = false;              // no workers: take() compresses
-    std::unique_ptr<zip::Deflater> inlineDeflater;
+    std::unique_ptr<codecs::deflate::Deflater> inlineDeflater;
 
-    CompressResult runJob(const CompressJob &job, std::unique_ptr<zip::Deflater> &deflater) const
+    CompressResult runJob(const CompressJob &job, std::unique_ptr<codecs::deflate::Deflater> &deflater) const
     {
         CompressResult r;
         try {
             if (level > 0 && !deflater)
-                deflater = std::make_unique<zip::Deflater>(level);
+                deflater = std::make_unique<codecs::deflate::Deflater>(level);
             if (job.chunk)
                 compressChunk(job, deflater.get(), r);
             else
@@ -179,7 +178,7 @@ struct MemberCompressor::Shared {
 
     void work()
     {
-        std::unique_ptr<zip::Deflater> deflater;
+        std::unique_ptr<codecs::deflate::Deflater> deflater;
         for (;;) {
             size_t index;
             {

@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 
-namespace qvo::codecs::zip {
+namespace qvo::formats::zip {
 
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014b50;
@@ -55,4 +55,4 @@ constexpr uint32_t kDosDirectory = 0x10;
 constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 constexpr uint64_t kMax16 = 0xFFFFu;
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::formats::zip

@@ -24,7 +24,7 @@ std::string unicodePath(std::string_view extra)
     std::string_view body = findZipExtra(extra, kUnicodePathId);
     if (body.size() > 5 && body[0] == 1) {
         std::string_view name = body.substr(5);
-        if (codecs::isValidUtf8(name))
+        if (text::isValidUtf8(name))
             return std::string(name);
     }
     return {};
@@ -34,7 +34,7 @@ std::string unicodePath(std::string_view extra)
 
 bool unmarkedZipNameIsUtf8(uint8_t host, std::string_view raw)
 {
-    return (host == kZipHostUnix || host == kZipHostOsX) && !codecs::isAscii(raw) && codecs::isValidUtf8(raw);
+    return (host == kZipHostUnix || host == kZipHostOsX) && !text::isAscii(raw) && text::isValidUtf8(raw);
 }
 
 ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)

@@ -178,24 +178,24 @@ void setTime(const ZipCentralRecord &r, MemberInfo &m)
 // target) are written: as libarchive decides, bit 11 or a Unicode Path
 // field whose CRC matches the stored name mean UTF-8, and so do unmarked
 // UTF-8 names from Unix and OS X hosts.
-std::string decodeStoredName(const ZipCentralRecord &r, codecs::NameEncoding &enc)
+std::string decodeStoredName(const ZipCentralRecord &r, text::NameEncoding &enc)
 {
-    using codecs::NameEncoding;
+    using text::NameEncoding;
     enc = NameEncoding::Utf8;
     if (r.flags & kFlagUtf8)
-        return codecs::archiveNameToUtf8(r.name, enc);
+        return text::archiveNameToUtf8(r.name, enc);
     std::string_view up = findZipExtra(r.extra, kExtraUnicodePath);
     if (up.size() > 5 && up[0] == 1
         && zipLe(up, 1, 4) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
-        && codecs::isValidUtf8(up.substr(5)))
-        return codecs::archiveNameToUtf8(up.substr(5), enc);
+        && text::isValidUtf8(up.substr(5)))
+        return text::archiveNameToUtf8(up.substr(5), enc);
     enc = unmarkedZipNameIsUtf8(r.host, r.name) ? NameEncoding::Utf8 : NameEncoding::Cp932;
-    return codecs::archiveNameToUtf8(r.name, enc);
+    return text::archiveNameToUtf8(r.name, enc);
 }
 
 // As other readers do: a NUL byte, which no file name can hold, becomes
 // "_", and a file without a name takes the archive's (without extension).
-std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &archive, codecs::NameEncoding &enc)
+std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &archive, text::NameEncoding &enc)
 {
     std::string name = decodeStoredName(r, enc);
     std::replace(name.begin(), name.end(), '\0', '_');
@@ -205,7 +205,7 @@ std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &a
 }
 
 MemberInfo describe(const ZipCentralRecord &r, const std::filesystem::path &archive, bool &isLink,
-                    codecs::NameEncoding &enc)
+                    text::NameEncoding &enc)
 {
     MemberInfo m;
     m.name = decodeName(r, archive, enc);
@@ -267,7 +267,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
     ZipCentralDirectory dir = loadZipCentralDirectory(in);
     if (!dir.found)
         return kErrOpenArchive;
-    UniqueFd fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC));
+    base::UniqueFd fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return kErrOpenArchive;
 
@@ -279,7 +279,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
         at = next;
         ++entries;
         bool isLink = false;
-        codecs::NameEncoding enc;
+        text::NameEncoding enc;
         MemberInfo info = describe(r, archive, isLink, enc);
         if (r.flags & kFlagEncrypted) {
             sink.recordFailure(kErrEncrypted);
@@ -301,7 +301,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
                 sink.endMember(false, kErrCorrupt);
                 continue;
             }
-            info.linkTarget = codecs::archiveNameToUtf8(target, enc);
+            info.linkTarget = text::archiveNameToUtf8(target, enc);
         }
         if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File) {
             FileRangeSource src(fd.get(), start, r.compressedSize);

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <ctime>
 
-namespace qvo::codecs::zip {
+namespace qvo::formats::zip {
 
 namespace {
 
@@ -59,7 +59,7 @@ uint16_t nameFlags(const EntryMeta &m)
 {
     // Non-ASCII names are UTF-8 on this system; a name that is not (a stray
     // legacy byte sequence) goes out raw without claiming UTF-8.
-    return !isAscii(m.name) && isValidUtf8(m.name) ? kFlagUtf8Name : 0;
+    return !text::isAscii(m.name) && text::isValidUtf8(m.name) ? kFlagUtf8Name : 0;
 }
 
 bool hasUnixTime(const EntryMeta &m)
@@ -370,4 +370,4 @@ bool ZipWriter::finish()
     return put(end.data(), end.size()) && flush();
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::formats::zip

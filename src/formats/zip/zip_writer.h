@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::codecs::zip {
+namespace qvo::formats::zip {
 
 // Where the archive bytes go.  writeAt() only overwrites bytes already written.
 class ZipOutput {
@@ -113,4 +113,4 @@ private:
 // clamped to the years 1980-2107.
 uint32_t dosDateTime(int64_t unixSeconds);
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::formats::zip

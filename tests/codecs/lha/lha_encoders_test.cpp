@@ -19,6 +19,7 @@
 #include <random>
 
 using namespace qvo::codecs::lha;
+using namespace qvo::formats::lha;
 using qvo::test::TempDir;
 
 namespace {

@@ -33,7 +33,7 @@ inline void putLe32(std::string &s, uint32_t v)
 }
 
 // One folder holding every entry, compressed frame by frame.
-inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::cab::FolderCompressor &compressor)
+inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::FolderCompressor &compressor)
 {
     std::string folder;
     for (const auto &e : entries)
@@ -41,8 +41,8 @@ inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::ca
 
     std::string frames;
     uint32_t frameCount = 0;
-    for (size_t off = 0; off < folder.size(); off += codecs::cab::kFrameSize) {
-        size_t n = std::min(codecs::cab::kFrameSize, folder.size() - off);
+    for (size_t off = 0; off < folder.size(); off += codecs::kFrameSize) {
+        size_t n = std::min(codecs::kFrameSize, folder.size() - off);
         std::vector<uint8_t> payload;
         compressor.compressFrame({reinterpret_cast<const uint8_t *>(folder.data()) + off, n},
                                  off + n == folder.size(), payload);

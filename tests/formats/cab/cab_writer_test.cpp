@@ -11,7 +11,8 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using namespace qvo::codecs::cab;
+using namespace qvo::formats::cab;
+using namespace qvo::codecs::deflate;
 using qvo::test::TempDir;
 using qvo::test::readFile;
 using qvo::test::runCommand;
@@ -125,7 +126,7 @@ TEST(CabChecksum, FoldsWordsAndTakesTailBytesHighFirst)
 
 TEST(MszipCompressor, BatchOnThreadsEqualsFrameByFrame)
 {
-    std::string data = sampleData(9 * kFrameSize + 1234, 7);
+    std::string data = sampleData(9 * qvo::codecs::kFrameSize + 1234, 7);
     std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(data.data()), data.size());
     for (bool chained : {true, false}) {
         SCOPED_TRACE(chained ? "chained" : "independent");
@@ -134,17 +135,17 @@ TEST(MszipCompressor, BatchOnThreadsEqualsFrameByFrame)
         options.threads = 1;
         auto single = makeMszipCompressor(options);
         std::vector<std::vector<uint8_t>> one;
-        for (size_t pos = 0; pos < bytes.size(); pos += kFrameSize) {
+        for (size_t pos = 0; pos < bytes.size(); pos += qvo::codecs::kFrameSize) {
             one.emplace_back();
-            size_t n = std::min(kFrameSize, bytes.size() - pos);
+            size_t n = std::min(qvo::codecs::kFrameSize, bytes.size() - pos);
             single->compressFrame(bytes.subspan(pos, n), pos + n == bytes.size(), one.back());
         }
         // Two batches, so the second starts from the first's last frame.
         options.threads = 3;
         auto threaded = makeMszipCompressor(options);
         std::vector<std::vector<uint8_t>> many;
-        threaded->compressFrames(bytes.first(4 * kFrameSize), false, many);
-        threaded->compressFrames(bytes.subspan(4 * kFrameSize), true, many);
+        threaded->compressFrames(bytes.first(4 * qvo::codecs::kFrameSize), false, many);
+        threaded->compressFrames(bytes.subspan(4 * qvo::codecs::kFrameSize), true, many);
         ASSERT_EQ(many.size(), one.size());
         for (size_t i = 0; i < one.size(); ++i) {
             EXPECT_EQ(many[i], one[i]) << "frame " << i;
@@ -160,9 +161,9 @@ TEST(CabinetWriter, SplitsFoldersAtTheFrameLimitAndReadersFollow)
     // Three frames per folder: a 2.5-frame file, then one that does not fit
     // beside it, then small files that do, then an empty one.
     std::vector<std::pair<std::string, std::string>> files = {
-        {"a.bin", sampleData(kFrameSize * 5 / 2, 1)},
-        {"sub\\b.txt", sampleData(kFrameSize * 2 + 17, 2)},
-        {"sub\\c.txt", sampleData(kFrameSize - 17, 3)},
+        {"a.bin", sampleData(qvo::codecs::kFrameSize * 5 / 2, 1)},
+        {"sub\\b.txt", sampleData(qvo::codecs::kFrameSize * 2 + 17, 2)},
+        {"sub\\c.txt", sampleData(qvo::codecs::kFrameSize - 17, 3)},
         {"d.txt", sampleData(100, 4)},
         {"e", ""},
     };
@@ -207,7 +208,7 @@ TEST(CabinetWriter, RefusesWhatDoesNotFitBeforeWriting)
     int writes = -1;
     EXPECT_EQ(run({}, mszip(), limits), Status::NoFiles);
     // A file larger than a folder can hold.
-    EXPECT_EQ(run({entry(dir, "big", sampleData(2 * kFrameSize + 1, 1))}, mszip(), limits, &writes),
+    EXPECT_EQ(run({entry(dir, "big", sampleData(2 * qvo::codecs::kFrameSize + 1, 1))}, mszip(), limits, &writes),
               Status::TooLarge);
     EXPECT_EQ(writes, 0);
     // More files than the count field allows.
@@ -225,7 +226,7 @@ TEST(CabinetWriter, RefusesWhatDoesNotFitBeforeWriting)
               Status::TooLarge);
     EXPECT_EQ(writes, 0);
     // Compressed data that turns out too large while being written.
-    EXPECT_EQ(run({entry(dir, "r", sampleData(kFrameSize, 9))}, mszip(), small), Status::TooLarge);
+    EXPECT_EQ(run({entry(dir, "r", sampleData(qvo::codecs::kFrameSize, 9))}, mszip(), small), Status::TooLarge);
 }
 
 TEST(CabinetWriter, FailsWhenAFileShrinksOrVanishes)

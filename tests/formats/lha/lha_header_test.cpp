@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace qvo::formats::lha;
 using namespace qvo::codecs::lha;
 
 namespace {

@@ -14,7 +14,8 @@
 #include <random>
 #include <sys/stat.h>
 
-using namespace qvo::codecs::zip;
+using namespace qvo::formats::zip;
+using namespace qvo::codecs::deflate;
 using qvo::test::readFile;
 using qvo::test::runCommand;
 using qvo::test::sh;
