@@ -2,6 +2,8 @@
 // library call.  Some archivers pack "all files of the current directory",
 // so the folder to pack has to be current while they run.
 #pragma once
+#include "platform/current_directory.h"
+
 #include <string>
 
 namespace qvo::archive {
@@ -13,7 +15,7 @@ public:
     // `folder` cannot be entered.
     explicit CurrentDirectoryScope(const std::string &folder);
     // Goes back if restore() was not called; errors cannot be reported here.
-    ~CurrentDirectoryScope();
+    ~CurrentDirectoryScope() = default;
     CurrentDirectoryScope(const CurrentDirectoryScope &) = delete;
     CurrentDirectoryScope &operator=(const CurrentDirectoryScope &) = delete;
 
@@ -22,7 +24,7 @@ public:
     void restore();
 
 private:
-    int previous_ = -1; // descriptor of the remembered directory
+    platform::CurrentDirectorySwitch switch_;
 };
 
 // The working folder of a path: everything up to and including its last

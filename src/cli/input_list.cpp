@@ -1,10 +1,10 @@
 #include "cli/input_list.h"
 
 #include "backends/archive_properties.h"
+#include "platform/file_status.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace qvo::cli {
 
@@ -77,9 +77,9 @@ int64_t InputList::totalKB() const
 {
     int64_t bytes = 0;
     for (const InputRow &row : rows_) {
-        struct stat st {};
-        if (::stat((row.folder + row.fileName).c_str(), &st) == 0)
-            bytes += st.st_size;
+        const platform::EntryStatus status = platform::entryStatus(row.folder + row.fileName, true);
+        if (status.kind != platform::EntryStatus::Kind::Missing)
+            bytes += int64_t(status.size);
     }
     return (bytes + 500) / 1000;
 }

@@ -2,6 +2,7 @@
 // and settings semantics as the windows.  It reads and writes no settings
 // file: every option comes from the command line.
 #include "backends/archive_cab.h"
+#include "platform/file_status.h"
 #include "backends/archive_ctrl.h"
 #include "backends/archive_lha.h"
 #include "backends/archive_rar.h"
@@ -17,7 +18,6 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
-#include <unistd.h>
 
 #ifndef QVO_VERSION
 #define QVO_VERSION "unknown"
@@ -111,7 +111,7 @@ int run(const cli::Options &options)
         return kExitNotAll;
     }
 
-    const bool showBar = !options.quiet && ::isatty(STDOUT_FILENO);
+    const bool showBar = !options.quiet && platform::standardOutputIsTerminal();
     cli::ProgressBar bar(stdout);
     convert::ConversionEngine *running = nullptr;
     auto yield = [&] {

@@ -1,6 +1,7 @@
 #include "convert/conversion_engine.h"
 
 #include "backends/archive_backend.h"
+#include "platform/file_status.h"
 #include "platform/path_helpers.h"
 #include "convert/target_names.h"
 #include "convert/tree_compare.h"
@@ -12,8 +13,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace qvo::convert {
 
@@ -41,23 +40,6 @@ bool sameFile(const std::string &a, const std::string &b)
         return true;
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec) && !ec;
-}
-
-// Flushes a file and the folder entry that names it.
-bool syncToDisk(const std::string &path)
-{
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return ok;
 }
 
 } // namespace
@@ -219,11 +201,11 @@ struct ConversionEngine::Impl {
         yield();
         release(std::move(working), before);
         // The new archive must be on disk before its source goes.
-        if (s.deleteBeforeFile && !sourceIsTarget && !syncToDisk(after)) {
+        if (s.deleteBeforeFile && !sourceIsTarget && !platform::syncFileToDisk(after)) {
             report.detail = "the new archive could not be synced to disk";
             return;
         }
-        if (s.deleteBeforeFile && !sourceIsTarget && ::unlink(before.c_str()) != 0 && platform::fileExists(before)) {
+        if (s.deleteBeforeFile && !sourceIsTarget && !platform::removeFile(before) && platform::fileExists(before)) {
             report.detail = "the source could not be deleted";
             return;
         }

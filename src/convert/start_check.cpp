@@ -1,10 +1,10 @@
 #include "convert/start_check.h"
 
 #include "convert/conversion_engine.h"
+#include "platform/file_status.h"
 #include "platform/path_helpers.h"
 
 #include <limits>
-#include <sys/stat.h>
 
 namespace qvo::convert {
 
@@ -50,10 +50,10 @@ std::string workingSpaceShortage(int64_t batchKB)
 
 std::optional<int64_t> singleFileBatchKB(const std::string &sourcePath)
 {
-    struct stat st {};
-    if (!platform::fileExists(sourcePath) || ::stat(sourcePath.c_str(), &st) != 0)
+    const int64_t length = platform::regularFileLength(sourcePath);
+    if (length < 0)
         return std::nullopt;
-    return (int64_t(st.st_size) + 500) / 1000;
+    return (length + 500) / 1000;
 }
 
 std::string singleFileStartMessage(const std::string &sourcePath)

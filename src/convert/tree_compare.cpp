@@ -1,62 +1,14 @@
 #include "convert/tree_compare.h"
 
-#include <cstring>
-#include <fcntl.h>
+#include "platform/file_contents.h"
+#include "platform/file_status.h"
+
 #include <filesystem>
-#include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qvo::convert {
 namespace {
 
 namespace fs = std::filesystem;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(const std::string &path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Reads until `size` bytes or the end; returns the count, -1 on error.
-ssize_t readFull(int fd, char *buffer, size_t size)
-{
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buffer + got, size - got);
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        got += size_t(n);
-    }
-    return ssize_t(got);
-}
-
-bool sameContents(const std::string &a, const std::string &b)
-{
-    FileDescriptor fa(a), fb(b);
-    if (fa.get() < 0 || fb.get() < 0)
-        return false;
-    constexpr size_t kChunk = 1 << 18;
-    std::unique_ptr<char[]> ba(new char[kChunk]), bb(new char[kChunk]);
-    for (;;) {
-        const ssize_t na = readFull(fa.get(), ba.get(), kChunk);
-        const ssize_t nb = readFull(fb.get(), bb.get(), kChunk);
-        if (na < 0 || nb < 0 || na != nb || std::memcmp(ba.get(), bb.get(), size_t(na)) != 0)
-            return false;
-        if (size_t(na) < kChunk)
-            return true;
-    }
-}
 
 bool holdsNothing(const std::map<std::string, TreeEntry> &tree, const std::string &folder)
 {
@@ -75,18 +27,24 @@ std::map<std::string, TreeEntry> listTree(const std::string &folder)
     for (fs::recursive_directory_iterator it(root, fs::directory_options::none, ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string full = it->path().string();
-        struct stat st {};
-        if (::lstat(full.c_str(), &st) != 0)
-            continue;
+        const platform::EntryStatus status = platform::entryStatus(full, false);
         TreeEntry entry;
-        if (S_ISREG(st.st_mode)) {
+        switch (status.kind) {
+        case platform::EntryStatus::Kind::Missing:
+            continue;
+        case platform::EntryStatus::Kind::File:
             entry.kind = TreeEntry::Kind::File;
-            entry.size = uint64_t(st.st_size);
-        } else if (S_ISDIR(st.st_mode)) {
+            entry.size = status.size;
+            break;
+        case platform::EntryStatus::Kind::Folder:
             entry.kind = TreeEntry::Kind::Folder;
-        } else if (S_ISLNK(st.st_mode)) {
+            break;
+        case platform::EntryStatus::Kind::Link:
             entry.kind = TreeEntry::Kind::Link;
             entry.linkTarget = fs::read_symlink(it->path(), ec).string();
+            break;
+        case platform::EntryStatus::Kind::Other:
+            break;
         }
         out[it->path().lexically_relative(root).generic_string()] = entry;
     }
@@ -114,7 +72,7 @@ bool sameTrees(const std::string &original, const std::string &copy, bool emptyF
             return false;
         }
         if (entry.kind == TreeEntry::Kind::File &&
-            !sameContents((fs::path(original) / name).string(), (fs::path(copy) / name).string())) {
+            !platform::sameFileContents((fs::path(original) / name).string(), (fs::path(copy) / name).string())) {
             difference = "contents differ in the new archive: " + name;
             return false;
         }

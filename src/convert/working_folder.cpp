@@ -1,18 +1,13 @@
 #include "convert/working_folder.h"
 
-#include "platform/path_helpers.h"
+#include "platform/file_status.h"
+#include "platform/folder_lock.h"
 #include "platform/folder_tree.h"
+#include "platform/path_helpers.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace qvo::convert {
@@ -23,72 +18,15 @@ namespace {
 constexpr int kRandomDraws = 200;
 constexpr int kMaxAttempts = 100000;
 
-enum class LockResult { Held, Busy, Unusable };
-
-// Opens (creating when asked) and locks `path` without waiting.  A lock
-// won on a file that was unlinked meanwhile is worthless (another process
-// can create and lock a new file of that name), so the inode is checked
-// after locking and the attempt repeated.
-LockResult lockFile(const std::string &path, bool create, int &fd)
-{
-    for (;;) {
-        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
-        if (fd < 0)
-            return errno == ENOENT && !create ? LockResult::Busy : LockResult::Unusable;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
-            fd = -1;
-            return LockResult::Busy;
-        }
-        struct stat held {}, named {};
-        if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino)
-            return LockResult::Held;
-        ::close(fd);
-        fd = -1;
-        if (!create)
-            return LockResult::Busy;
-    }
-}
-
-// Opens the folder `path` and locks its own descriptor without waiting.  The
-// name is checked afterwards to still be that folder: a clean-up may have
-// taken and removed it between our mkdir and our lock.
-LockResult lockFolder(const std::string &path, int &fd)
-{
-    fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return LockResult::Unusable;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        struct stat held {}, named {};
-        if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino)
-            return LockResult::Held;
-    }
-    ::close(fd);
-    fd = -1;
-    return LockResult::Busy;
-}
+using platform::FolderLock;
 
 // A lock file of the earlier layout (beside its folder) that a running
 // program still holds.
 bool heldByLockFile(const std::string &folderPath)
 {
-    int fd = -1;
-    const LockResult lock = lockFile(folderPath + kLockSuffix, false, fd);
-    if (fd >= 0)
-        ::close(fd);
-    return lock == LockResult::Busy && platform::fileExists(folderPath + kLockSuffix);
-}
-
-void releaseLock(const std::string &path, int &fd)
-{
-    if (fd < 0)
-        return;
-    // Unlinked while still held: nobody can win the old inode afterwards.
-    ::unlink(path.c_str());
-    ::close(fd);
-    fd = -1;
+    FolderLock lock;
+    return lock.lockFile(folderPath + kLockSuffix, false) == FolderLock::Result::Busy &&
+           platform::fileExists(folderPath + kLockSuffix);
 }
 
 bool endsWith(const std::string &text, const std::string &suffix)
@@ -99,13 +37,11 @@ bool endsWith(const std::string &text, const std::string &suffix)
 // Removes a folder tree, or a single file or link.
 void removeEntry(const std::string &path)
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return;
-    if (S_ISDIR(st.st_mode))
+    const platform::EntryStatus status = platform::entryStatus(path, false);
+    if (status.kind == platform::EntryStatus::Kind::Folder)
         platform::deleteFolder(path);
-    else
-        ::unlink(path.c_str());
+    else if (status.kind != platform::EntryStatus::Kind::Missing)
+        platform::removeFile(path);
 }
 
 std::mt19937 &generator()
@@ -151,19 +87,22 @@ WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactNa
 bool WorkingFolder::tryName(const std::string &root, const std::string &name)
 {
     const std::string path = root + name;
-    if (::mkdir(path.c_str(), 0700) != 0) {
+    std::string error;
+    switch (platform::createPrivateFolder(path, error)) {
+    case platform::FolderCreation::Created:
+        break;
+    case platform::FolderCreation::Exists:
+    case platform::FolderCreation::NameTooLong:
         // Taken (in use, or left by a run that died: the next clean-up
-        // takes it), or a name too long: another name may work.  A root
-        // that refuses folders will not.
-        if (errno == EEXIST || errno == ENAMETOOLONG)
-            return false;
-        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
+        // takes it), or a name too long: another name may work.
+        return false;
+    case platform::FolderCreation::Failed:
+        // A root that refuses folders will not.
+        throw std::runtime_error("cannot create " + path + ": " + error);
     }
-    int fd = -1;
-    if (lockFolder(path, fd) != LockResult::Held)
+    if (lock_.lockFolder(path) != FolderLock::Result::Held)
         return false; // a clean-up won it first and removes it
     path_ = path + "/";
-    lockFd_ = fd;
     return true;
 }
 
@@ -171,24 +110,29 @@ WorkingFolder::~WorkingFolder() { remove(); }
 
 bool WorkingFolder::clear()
 {
-    return lockFd_ >= 0 && platform::removeFolderContents(lockFd_);
+    return lock_.held() && platform::removeFolderContents(lock_.folderDescriptor());
 }
 
 bool WorkingFolder::rename(const std::string &base, const std::function<int()> &draw)
 {
-    if (lockFd_ < 0)
+    if (!lock_.held())
         return false;
     std::string current = path_.substr(0, path_.size() - 1);
     // The lock is on the folder itself, so it moves along with the name.
     bool failed = false;
     takeNumberedName(base, draw, [&](const std::string &name) {
         const std::string next = root_ + name;
-        if (::renameat2(AT_FDCWD, current.c_str(), AT_FDCWD, next.c_str(), RENAME_NOREPLACE) == 0) {
+        switch (platform::renameWithoutReplacing(current, next)) {
+        case platform::RenameResult::Renamed:
             current = next;
             return true;
+        case platform::RenameResult::Taken:
+            return false; // only a taken name is worth another draw
+        case platform::RenameResult::Failed:
+            break;
         }
-        failed = errno != EEXIST; // only a taken name is worth another draw
-        return failed;
+        failed = true;
+        return true;
     });
     const bool renamed = !failed && current + "/" != path_;
     if (renamed)
@@ -198,11 +142,10 @@ bool WorkingFolder::rename(const std::string &base, const std::function<int()> &
 
 bool WorkingFolder::remove()
 {
-    if (lockFd_ < 0)
+    if (!lock_.held())
         return true;
     const bool removed = platform::deleteFolder(path_) || !platform::folderExists(path_);
-    ::close(lockFd_);
-    lockFd_ = -1;
+    lock_.release();
     return removed;
 }
 
@@ -216,27 +159,26 @@ void cleanWorkingRoot(const std::string &root)
 
     for (const std::string &name : names) {
         const std::string path = folder + name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0)
+        const platform::EntryStatus::Kind kind = platform::entryStatus(path, false).kind;
+        if (kind == platform::EntryStatus::Kind::Missing)
             continue;
-        int fd = -1;
-        if (S_ISREG(st.st_mode) && endsWith(name, kLockSuffix)) {
+        FolderLock lock;
+        if (kind == platform::EntryStatus::Kind::File && endsWith(name, kLockSuffix)) {
             // A lock file of the earlier layout: goes when nobody holds it.
             // Its folder is judged by its own entry.
-            if (lockFile(path, false, fd) == LockResult::Held)
-                releaseLock(path, fd);
+            if (lock.lockFile(path, false) == FolderLock::Result::Held)
+                lock.releaseAndRemove(path);
             continue;
         }
-        if (!S_ISDIR(st.st_mode)) {
-            ::unlink(path.c_str()); // debris: a folder of that name is refused while it is here
+        if (kind != platform::EntryStatus::Kind::Folder) {
+            platform::removeFile(path); // debris: a folder of that name is refused while it is here
             continue;
         }
         // A working folder: removed under its own lock, unless a running
         // conversion holds that (or, from an earlier version, its lock file).
-        if (heldByLockFile(path) || lockFolder(path, fd) != LockResult::Held)
+        if (heldByLockFile(path) || lock.lockFolder(path) != FolderLock::Result::Held)
             continue;
         removeEntry(path);
-        ::close(fd);
     }
 }
 

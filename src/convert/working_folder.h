@@ -9,6 +9,8 @@
 // reclaimed.  Lock files <root>/<name>.lock of the earlier layout are still
 // honoured while held and removed when not.
 #pragma once
+#include "platform/folder_lock.h"
+
 #include <functional>
 #include <string>
 
@@ -50,7 +52,7 @@ private:
 
     std::string root_; // with a trailing "/"
     std::string path_;
-    int lockFd_ = -1; // the folder itself, locked
+    platform::FolderLock lock_; // on the folder itself
 };
 
 // Removes from `root` every entry that no running conversion owns.

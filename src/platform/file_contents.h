@@ -1,4 +1,5 @@
-// Whole-file reads and all-or-nothing replacement of a small text file.
+// Whole-file reads, comparison, and all-or-nothing replacement of a small
+// text file.
 #pragma once
 #include <optional>
 #include <string>
@@ -15,5 +16,9 @@ std::optional<std::string> readFileContents(const std::string &path);
 // umask.  An existing file we may not write is refused, as an in-place
 // write would be.
 bool replaceFileContents(const std::string &path, const std::string &data);
+
+// True when both files can be read and hold the same bytes.  Read in
+// pieces, so files of any size compare in little memory.
+bool sameFileContents(const std::string &a, const std::string &b);
 
 } // namespace qvo::platform

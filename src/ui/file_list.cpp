@@ -2,6 +2,7 @@
 
 #include "backends/archive_properties.h"
 #include "core/globals.h"
+#include "platform/file_status.h"
 #include "ui/prompts.h"
 #include "ui/size_text.h"
 
@@ -13,8 +14,6 @@
 #include <QThread>
 #include <QUrl>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qvo::ui {
 namespace {
@@ -32,15 +31,6 @@ constexpr ColumnLayout kColumns[] = {
     {"変換状況", 105, Qt::AlignLeft},
 };
 
-// Length of a readable regular file, or -1.  A path that vanished, a folder
-// named like an archive or a file we may not read cannot be converted.
-int64_t readableFileLength(const std::string &path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(path.c_str(), R_OK) != 0)
-        return -1;
-    return static_cast<int64_t>(st.st_size);
-}
 
 } // namespace
 
@@ -87,7 +77,7 @@ bool FileList::addFileToList(const std::string &path)
             if (r.fileName == row.fileName && r.folder == row.folder)
                 return false;
     }
-    const int64_t length = readableFileLength(path);
+    const int64_t length = platform::readableFileLength(path);
     if (length < 0)
         return false;
     row.typeKey = key;

@@ -3,6 +3,7 @@
 #include "backends/archive_properties.h"
 #include "core/application.h"
 #include "core/globals.h"
+#include "platform/file_status.h"
 #include "platform/path_helpers.h"
 #include "ui/file_list.h"
 #include "ui/frmSingleFileMode.h"
@@ -27,8 +28,6 @@
 #include <QScreen>
 #include <QToolBar>
 
-#include <dirent.h>
-#include <sys/stat.h>
 
 namespace qvo::ui {
 namespace {
@@ -366,19 +365,14 @@ void frmMain::addFilesInFolder(const std::string &folder)
 {
     if (folder.empty())
         return;
-    DIR *dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
     const std::string base = platform::appendBackslash(folder);
     std::vector<std::string> files;
-    while (const dirent *entry = ::readdir(dir)) {
-        const std::string path = base + entry->d_name;
-        struct stat st {};
+    for (const std::string &name : platform::folderEntryNames(folder)) {
+        const std::string path = base + name;
         // Plain files only; sub-folders are not entered.
-        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        if (platform::regularFileLength(path) >= 0)
             files.push_back(path);
     }
-    ::closedir(dir);
     for (const std::string &path : files)
         addFileToList(path);
 }

@@ -3,6 +3,7 @@
 #include "backends/archive_properties.h"
 #include "core/application.h"
 #include "core/globals.h"
+#include "platform/file_status.h"
 #include "platform/path_helpers.h"
 #include "ui/frmMain.h"
 #include "ui/path_box.h"
@@ -23,7 +24,6 @@
 #include <QRadioButton>
 
 #include <cmath>
-#include <sys/stat.h>
 
 namespace qvo::ui {
 namespace {
@@ -37,14 +37,6 @@ constexpr const char *kTargetExists =
 
 settings::clsQvoSettings &settings() { return *core::appSettings; }
 
-// Length of the file, or -1 when it cannot be read.
-int64_t fileLength(const std::string &path)
-{
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return -1;
-    return static_cast<int64_t>(st.st_size);
-}
 
 template <class W> W *place(W *widget, const QRect &geometry)
 {
@@ -234,7 +226,7 @@ void frmSingleFileMode::convertSingleFile()
     const std::string savePath = s.singleSameName ? s.singleBeforeFileName : s.singleConvToFileName;
     const std::string drive = platform::getDriveName(savePath);
     const int64_t freeBytes = platform::getDiskFreeSpace(drive);
-    const int64_t size = std::max<int64_t>(fileLength(s.singleBeforeFileName), 0);
+    const int64_t size = std::max<int64_t>(platform::regularFileLength(s.singleBeforeFileName), 0);
     if (freeBytes < 2 * size) {
         showMessage(this, saveDriveShortageMessage(drive, 3.0 * static_cast<double>(size) / 1000.0 -
                                                               static_cast<double>(freeBytes) / 1000.0));

@@ -1,10 +1,10 @@
 #include "codecs/match/bt_matchfinder.h"
 
+#include "platform/page_memory.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
-
-#include <sys/mman.h>
 
 namespace qvo::codecs::match {
 
@@ -17,16 +17,12 @@ BtMatchFinder::BtMatchFinder(unsigned windowBits, unsigned hashBits, uint32_t ni
 BtMatchFinder::Array BtMatchFinder::allocate(size_t count)
 {
     const size_t bytes = count * sizeof(uint32_t);
-    void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED)
-        throw std::bad_alloc();
-    madvise(p, bytes, MADV_HUGEPAGE); // a hint; fine if refused
-    return Array(static_cast<uint32_t *>(p), PageDeleter{bytes});
+    return Array(static_cast<uint32_t *>(platform::allocatePages(bytes)), PageDeleter{bytes});
 }
 
 void BtMatchFinder::PageDeleter::operator()(uint32_t *p) const
 {
-    munmap(p, bytes);
+    platform::freePages(p, bytes);
 }
 
 namespace {

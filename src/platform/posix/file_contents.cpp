@@ -4,12 +4,48 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace qvo::platform {
 namespace {
+
+class ReadDescriptor {
+public:
+    explicit ReadDescriptor(const std::string &path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~ReadDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ReadDescriptor(const ReadDescriptor &) = delete;
+    ReadDescriptor &operator=(const ReadDescriptor &) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Reads until `size` bytes or the end; returns the count, -1 on error.
+ssize_t readFull(int fd, char *buffer, size_t size)
+{
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    return ssize_t(got);
+}
 
 bool writeAll(int fd, const std::string &data)
 {
@@ -106,6 +142,23 @@ bool replaceFileContents(const std::string &path, const std::string &data)
     if (!ok)
         ::unlink(temp.c_str());
     return ok;
+}
+
+bool sameFileContents(const std::string &a, const std::string &b)
+{
+    ReadDescriptor fa(a), fb(b);
+    if (fa.get() < 0 || fb.get() < 0)
+        return false;
+    constexpr size_t kChunk = 1 << 18;
+    std::unique_ptr<char[]> ba(new char[kChunk]), bb(new char[kChunk]);
+    for (;;) {
+        const ssize_t na = readFull(fa.get(), ba.get(), kChunk);
+        const ssize_t nb = readFull(fb.get(), bb.get(), kChunk);
+        if (na < 0 || nb < 0 || na != nb || std::memcmp(ba.get(), bb.get(), size_t(na)) != 0)
+            return false;
+        if (size_t(na) < kChunk)
+            return true;
+    }
 }
 
 } // namespace qvo::platform
