@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   # toolchain
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config python3
   # libraries
   qt6-base-dev qt6-qpa-plugins liblhasa-dev libmspack-dev libarchive-dev
   libdeflate-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
