@@ -2,6 +2,8 @@
 // pack.  Used by cab_create.sh so the timing holds no interpreter start-up.
 //
 //   cab_create_call FOLDER 'COMMAND LINE'
+#include "archivers/include/qvo_archiver.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <dlfcn.h>
@@ -14,14 +16,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s FOLDER 'COMMAND LINE'\n", argv[0]);
         return 2;
     }
-    std::string lib = std::string(QVO_LIBRARY_DIR) + "/cab32.so";
+    std::string lib = std::string(QVO_LIBRARY_DIR) + "/" + qvo_cab32.file;
     void *h = dlopen(lib.c_str(), RTLD_NOW);
     if (!h) {
         std::fprintf(stderr, "%s\n", dlerror());
         return 2;
     }
-    using CabFn = int32_t (*)(void *, const char *, char *, uint32_t);
-    auto cab = reinterpret_cast<CabFn>(dlsym(h, "Cab"));
+    auto cab = reinterpret_cast<QvoCommandFunction *>(dlsym(h, qvo_cab32.commandFunction));
     if (!cab || chdir(argv[1]) != 0) {
         std::fprintf(stderr, "cannot call Cab in %s\n", argv[1]);
         return 2;

@@ -2,6 +2,8 @@
 //   lha_create_driver [-L LIBDIR] a -x1 -n -r2 -jm2 ARCHIVE FOLDER/
 // The arguments after the options are joined into the command line, each
 // path-like argument (not starting with '-') in double quotes.
+#include "archivers/include/qvo_archiver.h"
+
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
@@ -32,13 +34,12 @@ int main(int argc, char **argv)
         else
             cmd += std::string("\"") + argv[i] + "\"";
     }
-    void *lib = dlopen((libDir + "/unlha32.so").c_str(), RTLD_NOW);
+    void *lib = dlopen((libDir + "/" + qvo_unlha32.file).c_str(), RTLD_NOW);
     if (!lib) {
         std::fprintf(stderr, "%s\n", dlerror());
         return 2;
     }
-    using Fn = int32_t (*)(void *, const char *, char *, uint32_t);
-    auto unlha = reinterpret_cast<Fn>(dlsym(lib, "Unlha"));
+    auto unlha = reinterpret_cast<QvoCommandFunction *>(dlsym(lib, qvo_unlha32.commandFunction));
     char out[256];
     int32_t r = unlha ? unlha(nullptr, cmd.c_str(), out, sizeof out) : -1;
     if (r != 0)

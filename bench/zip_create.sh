@@ -27,16 +27,15 @@ done
 mkdir -p "$WORK/out"
 
 cat > "$WORK/zipcall.c" <<'CEOF'
+#include "archivers/include/qvo_archiver.h"
 #include <dlfcn.h>
-#include <stdint.h>
 #include <stdio.h>
 #include <unistd.h>
-typedef int32_t (*ZipFn)(void *, const char *, char *, uint32_t);
 int main(int argc, char **argv)
 {
     if (argc != 4) { fprintf(stderr, "usage: zipcall LIB DIR COMMAND\n"); return 2; }
     void *h = dlopen(argv[1], RTLD_NOW);
-    ZipFn zip = h ? (ZipFn)dlsym(h, "Zip") : NULL;
+    QvoCommandFunction *zip = h ? (QvoCommandFunction *)dlsym(h, qvo_zip32j.commandFunction) : NULL;
     if (!zip || chdir(argv[2]) != 0) { fprintf(stderr, "cannot load %s\n", argv[1]); return 2; }
     char out[256];
     int32_t rc = zip(NULL, argv[3], out, sizeof out);
@@ -44,7 +43,7 @@ int main(int argc, char **argv)
     return rc ? 1 : 0;
 }
 CEOF
-cc -O2 -o "$WORK/zipcall" "$WORK/zipcall.c" -ldl
+cc -O2 -I "$HERE/../src" -o "$WORK/zipcall" "$WORK/zipcall.c" -ldl
 
 report() { # json ours-size zip-size
   python3 - "$1" "$2" "$3" <<'PYEOF'

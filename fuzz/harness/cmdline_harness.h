@@ -4,6 +4,7 @@
 // the libraries are meant to follow such paths when the caller gives them.
 #pragma once
 #include "archivers/command/command_line.h"
+#include "archivers/include/qvo_archiver.h"
 #include "scratch.h"
 
 #include <unistd.h>
@@ -16,10 +17,12 @@
 
 namespace qvo::fuzz {
 
-using CommandFunction = int32_t (*)(void *, const char *, char *, uint32_t);
+using CommandFunction = QvoCommandFunction *;
 
+// The command functions of the libraries, in the order of
+// QVO_ARCHIVER_LIBRARIES.
 struct ArchiverCommands {
-    CommandFunction fn[6] = {}; // Unlha, UnZip, Zip, SevenZip, Cab, Unrar
+    CommandFunction fn[6] = {};
 };
 
 // A path token that stays below the current folder.

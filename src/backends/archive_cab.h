@@ -23,7 +23,7 @@ public:
     static std::string extractCommand(const clsArchiveActionOption &option);
 
 private:
-    ArchiverLibrary cab_{kCab32};
+    ArchiverLibrary cab_{qvo_cab32};
 };
 
 } // namespace qvo::archive

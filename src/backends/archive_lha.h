@@ -19,7 +19,7 @@ public:
     static std::string extractCommand(const clsArchiveActionOption &option);
 
 private:
-    ArchiverLibrary unlha_{kUnlha32};
+    ArchiverLibrary unlha_{qvo_unlha32};
 };
 
 } // namespace qvo::archive

@@ -19,7 +19,7 @@ public:
     static std::string extractCommand(const clsArchiveActionOption &option);
 
 private:
-    ArchiverLibrary unrar_{kUnrar32};
+    ArchiverLibrary unrar_{qvo_unrar32};
 };
 
 } // namespace qvo::archive

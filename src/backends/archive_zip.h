@@ -29,9 +29,9 @@ public:
 private:
     int32_t extractBySevenZip(clsArchiveActionOption &option);
 
-    ArchiverLibrary unzip_{kUnzip32};
-    ArchiverLibrary zip_{kZip32J};
-    ArchiverLibrary sevenZip_{kSevenZip32};
+    ArchiverLibrary unzip_{qvo_unzip32};
+    ArchiverLibrary zip_{qvo_zip32j};
+    ArchiverLibrary sevenZip_{qvo_sevenzip32};
     int32_t unzipVersion_ = 0;
     int32_t zipVersion_ = 0;
     int32_t sevenZipVersion_ = 0;

@@ -42,14 +42,14 @@ void *ArchiverLibrary::function(const char *symbol)
 int32_t ArchiverLibrary::getVersion()
 {
     if (!version_)
-        version_ = reinterpret_cast<VersionFn>(function(name_.versionFunction));
+        version_ = reinterpret_cast<QvoVersionFunction *>(function(name_.versionFunction));
     return version_();
 }
 
 int32_t ArchiverLibrary::command(const std::string &cmdLine)
 {
     if (!command_)
-        command_ = reinterpret_cast<CommandFn>(function(name_.commandFunction));
+        command_ = reinterpret_cast<QvoCommandFunction *>(function(name_.commandFunction));
     return command_(nullptr, cmdLine.c_str(), nullptr, 0);
 }
 

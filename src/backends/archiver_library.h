@@ -1,11 +1,9 @@
-// The archiver libraries: one shared object per library, each exporting a
-// version query and a command function that takes a UTF-8 command line:
-//   int32_t <Version>(void);
-//   int32_t <Command>(void *ownerWindow, const char *cmdLine,
-//                     char *output, uint32_t outputSize);
-// They live in the program's library folder, ../lib/qvo/ beside the
-// executable's folder, or in the folder QVO_LIBRARY_DIR names.
+// The archiver libraries as the back-ends reach them (archivers/include/
+// qvo_archiver.h describes the interface).  They live in the program's
+// library folder, ../lib/qvo/ beside the executable's folder, or in the
+// folder QVO_LIBRARY_DIR names.
 #pragma once
+#include "archivers/include/qvo_archiver.h"
 #include "platform/dynamic_library.h"
 
 #include <cstdint>
@@ -14,18 +12,7 @@
 
 namespace qvo::archive {
 
-struct ArchiverLibraryName {
-    const char *file;            // file name in the library folder
-    const char *versionFunction; // int32_t (void)
-    const char *commandFunction; // int32_t (void *, const char *, char *, uint32_t)
-};
-
-inline constexpr ArchiverLibraryName kUnlha32{"unlha32.so", "UnlhaGetVersion", "Unlha"};
-inline constexpr ArchiverLibraryName kUnzip32{"unzip32.so", "UnZipGetVersion", "UnZip"};
-inline constexpr ArchiverLibraryName kZip32J{"Zip32J.so", "ZipGetVersion", "Zip"};
-inline constexpr ArchiverLibraryName kSevenZip32{"7-zip32.so", "SevenZipGetVersion", "SevenZip"};
-inline constexpr ArchiverLibraryName kCab32{"cab32.so", "CabGetVersion", "Cab"};
-inline constexpr ArchiverLibraryName kUnrar32{"unrar32.so", "UnrarGetVersion", "Unrar"};
+using ArchiverLibraryName = QvoArchiverName;
 
 // QVO_LIBRARY_DIR when set and not empty, otherwise ../lib/qvo/ relative to
 // the executable's folder; empty when neither can be determined.
@@ -50,10 +37,8 @@ private:
 
     ArchiverLibraryName name_;
     platform::DynamicLibrary library_;
-    using VersionFn = int32_t (*)(void);
-    using CommandFn = int32_t (*)(void *, const char *, char *, uint32_t);
-    VersionFn version_ = nullptr;
-    CommandFn command_ = nullptr;
+    QvoVersionFunction *version_ = nullptr;
+    QvoCommandFunction *command_ = nullptr;
 };
 
 } // namespace qvo::archive

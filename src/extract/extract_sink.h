@@ -30,7 +30,7 @@
 // there is reported by finish(), which returns once every file is on disk.
 // When several members fail, finish() reports the earliest member's failure.
 #pragma once
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "extract/file_writer_thread.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <cerrno>
 #include <fcntl.h>

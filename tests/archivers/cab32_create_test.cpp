@@ -1,6 +1,6 @@
 // cab32's create command through the library's C entry point, checked with
 // independent readers (cabextract, 7zz, bsdtar).
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -23,18 +23,16 @@ using qvo::test::writeFile;
 
 namespace {
 
-using CabFn = int32_t (*)(void *, const char *, char *, uint32_t);
-
-CabFn loadCab()
+QvoCommandFunction *loadCab()
 {
-    static void *lib = dlopen(QVO_LIBRARY_DIR "/cab32.so", RTLD_NOW);
-    return lib ? reinterpret_cast<CabFn>(dlsym(lib, "Cab")) : nullptr;
+    static void *lib = dlopen((std::string(QVO_LIBRARY_DIR "/") + qvo_cab32.file).c_str(), RTLD_NOW);
+    return lib ? reinterpret_cast<QvoCommandFunction *>(dlsym(lib, qvo_cab32.commandFunction)) : nullptr;
 }
 
 // Calls Cab from inside `dir`, as the back-end does, and comes back.
 int32_t cabIn(const fs::path &dir, const std::string &command)
 {
-    CabFn cab = loadCab();
+    QvoCommandFunction *cab = loadCab();
     if (!cab)
         return -1;
     fs::path previous = fs::current_path();

@@ -3,7 +3,7 @@
 // hang, leaving nothing outside the destination.
 #include "corpus_support.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +53,7 @@ const std::map<std::string, std::string> kToleratedByLibrary = {
 void expectCleanFailure(const CorpusRow &row, bool mayExtract, int32_t code = 0)
 {
     for (const LibraryUse &use : librariesFor(row.format)) {
-        SCOPED_TRACE(row.path + " via " + use.archiver->function);
+        SCOPED_TRACE(row.path + " via " + use.archiver->commandFunction);
         TempDir dir;
         fs::create_directories(dir / "dest");
         writeFile(dir / "canary/keep.txt", "canary");

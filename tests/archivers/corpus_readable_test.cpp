@@ -9,7 +9,7 @@
 // archives we fail on purpose or cannot read, with the reason.
 #include "corpus_support.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <gtest/gtest.h>
 
@@ -154,7 +154,7 @@ void checkFormat(const std::string &format)
         bool skipped = kNotExtracted.count(row.path) > 0;
         fs::path archive = corpusPath(row.path);
         for (const LibraryUse &use : librariesFor(row.format)) {
-            SCOPED_TRACE(row.path + " via " + use.archiver->function);
+            SCOPED_TRACE(row.path + " via " + use.archiver->commandFunction);
             TempDir dir;
             fs::create_directories(dir / "ours");
             CallOutcome o = callArchiver(*use.archiver, extractLine(use, archive, dir / "ours"));

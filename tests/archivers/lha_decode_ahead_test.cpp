@@ -4,7 +4,7 @@
 // the call without leaving a wrong file behind.
 #include "unlha32_create_test_support.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "archive_builders.h"
 #include "reader_test_support.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,7 @@ const Dialect kDialects[] = {
 TEST(ReaderCommands, OverwriteSwitchDecidesAboutExistingFiles)
 {
     for (const Dialect &d : kDialects) {
-        SCOPED_TRACE(d.archiver->function);
+        SCOPED_TRACE(d.archiver->commandFunction);
         TempDir dir;
         fs::path archive = makeArchive(d, dir.path());
         fs::create_directories(dir / "dest");
@@ -99,7 +99,7 @@ TEST(ReaderCommands, OverwriteSwitchDecidesAboutExistingFiles)
 TEST(ReaderCommands, FlatModePutsEveryFileIntoTheDestination)
 {
     for (const Dialect &d : kDialects) {
-        SCOPED_TRACE(d.archiver->function);
+        SCOPED_TRACE(d.archiver->commandFunction);
         TempDir dir;
         fs::path archive = makeArchive(d, dir.path());
         fs::create_directories(dir / "dest");

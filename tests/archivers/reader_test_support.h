@@ -6,6 +6,8 @@
 #pragma once
 #include "test_support.h"
 
+#include "archivers/include/qvo_archiver.h"
+
 #include <cstdint>
 #include <dlfcn.h>
 #include <filesystem>
@@ -20,16 +22,14 @@
 
 namespace qvo::test {
 
-struct Archiver {
-    const char *file;     // shared object in QVO_LIBRARY_DIR
-    const char *function; // command function
-};
+// A library of QVO_LIBRARY_DIR and its command function.
+using Archiver = QvoArchiverName;
 
-inline const Archiver kUnlha{"unlha32.so", "Unlha"};
-inline const Archiver kUnZip{"unzip32.so", "UnZip"};
-inline const Archiver kSevenZip{"7-zip32.so", "SevenZip"};
-inline const Archiver kCab{"cab32.so", "Cab"};
-inline const Archiver kUnrar{"unrar32.so", "Unrar"};
+const Archiver kUnlha = qvo_unlha32;
+const Archiver kUnZip = qvo_unzip32;
+const Archiver kSevenZip = qvo_sevenzip32;
+const Archiver kCab = qvo_cab32;
+const Archiver kUnrar = qvo_unrar32;
 
 // What happened to one call.
 struct CallOutcome {
@@ -68,8 +68,7 @@ inline CallOutcome callArchiver(const Archiver &archiver, const std::string &cmd
         void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!h)
             _exit(101);
-        using Fn = int32_t (*)(void *, const char *, char *, uint32_t);
-        auto fn = reinterpret_cast<Fn>(dlsym(h, archiver.function));
+        auto fn = reinterpret_cast<QvoCommandFunction *>(dlsym(h, archiver.commandFunction));
         if (!fn)
             _exit(102);
         int32_t r = fn(nullptr, cmdLine.c_str(), nullptr, 0);

@@ -1,7 +1,7 @@
 // Archives made by Unlha "a" read back by lhasa, unar, bsdtar and 7zz.
 #include "unlha32_create_test_support.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <gtest/gtest.h>
 

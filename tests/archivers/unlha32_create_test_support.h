@@ -2,6 +2,7 @@
 // source trees and comparing what readers extract with them.
 #pragma once
 #include "test_support.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <cstdint>
 #include <dlfcn.h>
@@ -19,10 +20,9 @@ namespace fs = std::filesystem;
 // The Unlha entry point of build/lib/qvo/unlha32.so, loaded once.
 inline int32_t callUnlha(const std::string &cmd)
 {
-    using Fn = int32_t (*)(void *, const char *, char *, uint32_t);
-    static Fn fn = [] {
-        void *h = dlopen(QVO_LIBRARY_DIR "/unlha32.so", RTLD_NOW | RTLD_LOCAL);
-        return h ? reinterpret_cast<Fn>(dlsym(h, "Unlha")) : nullptr;
+    static QvoCommandFunction *fn = [] {
+        void *h = dlopen((std::string(QVO_LIBRARY_DIR "/") + qvo_unlha32.file).c_str(), RTLD_NOW | RTLD_LOCAL);
+        return h ? reinterpret_cast<QvoCommandFunction *>(dlsym(h, qvo_unlha32.commandFunction)) : nullptr;
     }();
     if (!fn)
         throw std::runtime_error("cannot load unlha32.so");

@@ -1,6 +1,6 @@
 #include "zip32j_test_support.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <random>
 

@@ -2,7 +2,7 @@
 // 65,535 entries.  Slow and disk-hungry, so skipped in the sanitizer run.
 #include "zip32j_test_support.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <fstream>
 

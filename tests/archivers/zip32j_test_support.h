@@ -2,6 +2,7 @@
 // tree, a tree snapshot to compare what readers extract, and the readers.
 #pragma once
 #include "test_support.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -23,10 +24,10 @@ class ZipLibrary {
 public:
     ZipLibrary()
     {
-        handle_ = dlopen(QVO_LIBRARY_DIR "/Zip32J.so", RTLD_NOW | RTLD_LOCAL);
+        handle_ = dlopen((std::string(QVO_LIBRARY_DIR "/") + qvo_zip32j.file).c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle_) {
-            zip_ = reinterpret_cast<ZipFn>(dlsym(handle_, "Zip"));
-            version_ = reinterpret_cast<VersionFn>(dlsym(handle_, "ZipGetVersion"));
+            zip_ = reinterpret_cast<QvoCommandFunction *>(dlsym(handle_, qvo_zip32j.commandFunction));
+            version_ = reinterpret_cast<QvoVersionFunction *>(dlsym(handle_, qvo_zip32j.versionFunction));
         }
     }
     ~ZipLibrary()
@@ -50,11 +51,9 @@ public:
     }
 
 private:
-    using ZipFn = int32_t (*)(void *, const char *, char *, uint32_t);
-    using VersionFn = int32_t (*)();
     void *handle_ = nullptr;
-    ZipFn zip_ = nullptr;
-    VersionFn version_ = nullptr;
+    QvoCommandFunction *zip_ = nullptr;
+    QvoVersionFunction *version_ = nullptr;
 };
 
 inline const ZipLibrary &zipLibrary()

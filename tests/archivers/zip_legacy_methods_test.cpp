@@ -4,7 +4,7 @@
 #include "archive_builders.h"
 #include "reader_test_support.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <gtest/gtest.h>
 

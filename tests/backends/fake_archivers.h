@@ -3,6 +3,8 @@
 #pragma once
 #include "test_support.h"
 
+#include "archivers/include/qvo_archiver.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -13,8 +15,9 @@
 
 namespace qvo::test {
 
-inline const char *kAllArchivers[] = {"unlha32.so", "unzip32.so", "Zip32J.so",
-                                      "7-zip32.so", "cab32.so",   "unrar32.so"};
+#define QVO_FAKE_FILE_NAME(id, file, version, command) file ".so",
+inline const char *kAllArchivers[] = {QVO_ARCHIVER_LIBRARIES(QVO_FAKE_FILE_NAME)};
+#undef QVO_FAKE_FILE_NAME
 
 struct FakeCall {
     std::string library; // "unlha32", ...

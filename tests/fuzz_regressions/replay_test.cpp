@@ -39,15 +39,14 @@ std::vector<uint8_t> readBytes(const fs::path &p)
 // The six command functions, from the built libraries.
 ArchiverCommands loadCommands()
 {
-    static const char *const files[6][2] = {
-        {"unlha32.so", "Unlha"}, {"unzip32.so", "UnZip"}, {"Zip32J.so", "Zip"},
-        {"7-zip32.so", "SevenZip"}, {"cab32.so", "Cab"}, {"unrar32.so", "Unrar"},
-    };
+#define QVO_NAME_OF(id, file, version, command) qvo_##id,
+    static const QvoArchiverName names[] = {QVO_ARCHIVER_LIBRARIES(QVO_NAME_OF)};
+#undef QVO_NAME_OF
     ArchiverCommands libs;
-    for (int i = 0; i < 6; ++i) {
-        void *h = dlopen((std::string(QVO_LIBRARY_DIR) + "/" + files[i][0]).c_str(), RTLD_NOW);
+    for (size_t i = 0; i < std::size(names); ++i) {
+        void *h = dlopen((std::string(QVO_LIBRARY_DIR) + "/" + names[i].file).c_str(), RTLD_NOW);
         if (h)
-            libs.fn[i] = reinterpret_cast<CommandFunction>(dlsym(h, files[i][1]));
+            libs.fn[i] = reinterpret_cast<CommandFunction>(dlsym(h, names[i].commandFunction));
     }
     return libs;
 }

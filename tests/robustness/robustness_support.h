@@ -5,6 +5,8 @@
 #pragma once
 #include "test_support.h"
 
+#include "archivers/include/qvo_archiver.h"
+
 #include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,12 +21,10 @@ namespace qvo::test::robust {
 
 namespace fs = std::filesystem;
 
-using CommandFn = int32_t (*)(void *, const char *, char *, uint32_t);
-
-inline CommandFn command(const char *file, const char *function)
+inline QvoCommandFunction *command(const QvoArchiverName &library)
 {
-    void *h = dlopen((std::string(QVO_LIBRARY_DIR) + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
-    return h ? reinterpret_cast<CommandFn>(dlsym(h, function)) : nullptr;
+    void *h = dlopen((std::string(QVO_LIBRARY_DIR) + "/" + library.file).c_str(), RTLD_NOW | RTLD_LOCAL);
+    return h ? reinterpret_cast<QvoCommandFunction *>(dlsym(h, library.commandFunction)) : nullptr;
 }
 
 enum class Format { Lha, Zip, Cab, Rar };
@@ -47,10 +47,10 @@ inline int32_t extract(Format f, const fs::path &archive, const fs::path &folder
 {
     std::string dest = inQuotes(folder.string() + "/");
     switch (f) {
-    case Format::Lha: return command("unlha32.so", "Unlha")(nullptr, ("x  -n " + inQuotes(archive) + " " + dest).c_str(), nullptr, 0);
-    case Format::Zip: return command("7-zip32.so", "SevenZip")(nullptr, ("x -hide " + inQuotes(archive) + " " + dest).c_str(), nullptr, 0);
-    case Format::Cab: return command("cab32.so", "Cab")(nullptr, ("-x  -i " + inQuotes(archive) + " " + dest).c_str(), nullptr, 0);
-    case Format::Rar: return command("unrar32.so", "Unrar")(nullptr, ("-x -q " + inQuotes(archive) + " \"" + folder.string() + "//\"").c_str(), nullptr, 0);
+    case Format::Lha: return command(qvo_unlha32)(nullptr, ("x  -n " + inQuotes(archive) + " " + dest).c_str(), nullptr, 0);
+    case Format::Zip: return command(qvo_sevenzip32)(nullptr, ("x -hide " + inQuotes(archive) + " " + dest).c_str(), nullptr, 0);
+    case Format::Cab: return command(qvo_cab32)(nullptr, ("-x  -i " + inQuotes(archive) + " " + dest).c_str(), nullptr, 0);
+    case Format::Rar: return command(qvo_unrar32)(nullptr, ("-x -q " + inQuotes(archive) + " \"" + folder.string() + "//\"").c_str(), nullptr, 0);
     }
     return -1;
 }
@@ -60,14 +60,14 @@ inline int32_t extract(Format f, const fs::path &archive, const fs::path &folder
 inline int32_t compress(Format f, const fs::path &folder, const fs::path &archive)
 {
     if (f == Format::Lha)
-        return command("unlha32.so", "Unlha")(nullptr, ("a -x1 -n -r2 -jm2 " + inQuotes(archive) + " " + inQuotes(folder.string() + "/")).c_str(), nullptr, 0);
+        return command(qvo_unlha32)(nullptr, ("a -x1 -n -r2 -jm2 " + inQuotes(archive) + " " + inQuotes(folder.string() + "/")).c_str(), nullptr, 0);
     if (f == Format::Rar)
         return -1;
     const fs::path before = fs::current_path();
     fs::current_path(folder);
     int32_t rc = f == Format::Zip
-                     ? command("Zip32J.so", "Zip")(nullptr, ("-r -q -6 " + inQuotes(archive) + " *.*").c_str(), nullptr, 0)
-                     : command("cab32.so", "Cab")(nullptr, ("-a -r -i -mz " + inQuotes(archive) + " *.*").c_str(), nullptr, 0);
+                     ? command(qvo_zip32j)(nullptr, ("-r -q -6 " + inQuotes(archive) + " *.*").c_str(), nullptr, 0)
+                     : command(qvo_cab32)(nullptr, ("-a -r -i -mz " + inQuotes(archive) + " *.*").c_str(), nullptr, 0);
     fs::current_path(before);
     return rc;
 }

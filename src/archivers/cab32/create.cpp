@@ -22,7 +22,7 @@
 
 #include "formats/cab/cab_entries.h"
 #include "archivers/cab32/create_options.h"
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "extract/atomic_output_file.h"
 #include "extract/source_tree.h"
 #include "formats/cab/cabinet_writer.h"

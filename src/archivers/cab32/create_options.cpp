@@ -1,6 +1,6 @@
 #include "archivers/cab32/create_options.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <charconv>
 

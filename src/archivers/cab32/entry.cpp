@@ -1,8 +1,7 @@
 // cab32: cabinet archives.  Grammar (tokens separated by spaces, paths quoted):
 //   -a [-r] [-i] (-ml:N | -mz | -ms) "ARCHIVE" *.*    create (see create.cpp)
 // The extract grammar is documented in extract.cpp.
-#include "archivers/include/export.h"
-#include "archivers/command/guarded_call.h"
+#include "archivers/command/entry_point.h"
 #include "archivers/cab32/create.h"
 #include "archivers/cab32/extract.h"
 
@@ -15,9 +14,7 @@ QVO_ARCHIVER_EXPORT int32_t CabGetVersion(void)
 
 QVO_ARCHIVER_EXPORT int32_t Cab(void *, const char *cmdLine, char *output, uint32_t outputSize)
 {
-    if (output && outputSize > 0)
-        output[0] = '\0';
-    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+    return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         if (isSwitch(t[0]) && t[0].text == "-a")
             return cab32::runCreate(t);
         if (isSwitch(t[0]) && t[0].text == "-x")

@@ -5,9 +5,8 @@
 // -hide: no progress window (accepted); -aoa: overwrite existing files.
 // Switches may come in any order, before the paths.  DEST must exist.
 // ZIP names are decoded as unzip32 decodes them.
-#include "archivers/include/export.h"
 #include "archivers/command/extract_command.h"
-#include "archivers/command/guarded_call.h"
+#include "archivers/command/entry_point.h"
 #include "formats/libarchive/libarchive_reader.h"
 
 using namespace qvo::archivers;
@@ -19,9 +18,7 @@ QVO_ARCHIVER_EXPORT int32_t SevenZipGetVersion(void)
 
 QVO_ARCHIVER_EXPORT int32_t SevenZip(void *, const char *cmdLine, char *output, uint32_t outputSize)
 {
-    if (output && outputSize > 0)
-        output[0] = '\0';
-    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+    return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"x", true}, {"e", false}}, {}, {"-aoa"}, {"-hide"}};
         return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
             return readWithLibarchive(archive, ArchiveFamily::Many, sink);

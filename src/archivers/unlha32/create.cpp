@@ -15,7 +15,7 @@
 // kErrCommandLine.  A failed command writes nothing.
 #include "archivers/unlha32/create.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "formats/lha/lha_writer.h"
 
 #include <string_view>

@@ -1,8 +1,7 @@
 // unlha32: LHA archives.  Grammar (tokens separated by spaces, paths quoted):
 //   a [-x1] [-n] [-r2] [-jmN] "ARCHIVE" "FOLDER/"   create (see create.cpp)
 // The extract grammar is documented in extract.cpp.
-#include "archivers/include/export.h"
-#include "archivers/command/guarded_call.h"
+#include "archivers/command/entry_point.h"
 #include "archivers/unlha32/create.h"
 #include "archivers/unlha32/extract.h"
 
@@ -15,9 +14,7 @@ QVO_ARCHIVER_EXPORT int32_t UnlhaGetVersion(void)
 
 QVO_ARCHIVER_EXPORT int32_t Unlha(void *, const char *cmdLine, char *output, uint32_t outputSize)
 {
-    if (output && outputSize > 0)
-        output[0] = '\0';
-    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+    return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         if (t[0].quoted)
             return kErrCommandLine;
         if (t[0].text == "a")

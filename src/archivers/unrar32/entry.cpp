@@ -9,9 +9,8 @@
 // old name.rar, name.r00, name.r01...) lie beside it; otherwise, or when a
 // later volume is given alone, the result is kErrMissingVolume.
 // Encrypted members fail as kErrEncrypted; the others are still extracted.
-#include "archivers/include/export.h"
 #include "archivers/command/extract_command.h"
-#include "archivers/command/guarded_call.h"
+#include "archivers/command/entry_point.h"
 #include "formats/rar/rar4_reader.h"
 
 using namespace qvo::archivers;
@@ -23,9 +22,7 @@ QVO_ARCHIVER_EXPORT int32_t UnrarGetVersion(void)
 
 QVO_ARCHIVER_EXPORT int32_t Unrar(void *, const char *cmdLine, char *output, uint32_t outputSize)
 {
-    if (output && outputSize > 0)
-        output[0] = '\0';
-    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+    return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"-x", true}, {"-e", false}}, {}, {"-o"}, {"-q"}};
         return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
             return readRarArchive(archive, sink);

@@ -9,9 +9,8 @@
 // are valid UTF-8 beyond ASCII; all others as CP932.  Archives with
 // members in Shrink, Reduce, Implode or Deflate64 are read by our own ZIP
 // reader, the rest through libarchive.
-#include "archivers/include/export.h"
 #include "archivers/command/extract_command.h"
-#include "archivers/command/guarded_call.h"
+#include "archivers/command/entry_point.h"
 #include "formats/libarchive/libarchive_reader.h"
 
 using namespace qvo::archivers;
@@ -23,9 +22,7 @@ QVO_ARCHIVER_EXPORT int32_t UnZipGetVersion(void)
 
 QVO_ARCHIVER_EXPORT int32_t UnZip(void *, const char *cmdLine, char *output, uint32_t outputSize)
 {
-    if (output && outputSize > 0)
-        output[0] = '\0';
-    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+    return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"-x", true}}, {"-j"}, {"-o"}, {"-q"}};
         return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
             return readWithLibarchive(archive, ArchiveFamily::Zip, sink);

@@ -21,7 +21,7 @@
 // over it only when complete.
 #include "archivers/zip32j/create.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "extract/atomic_output_file.h"
 #include "extract/source_tree.h"
 #include "formats/zip/member_compressor.h"

@@ -2,8 +2,7 @@
 // archive path quoted):
 //   (-r | -j) [-q] [-0 ... -9] "ARCHIVE" *.*     create (see create.cpp)
 // The library extracts nothing; unzip32 and 7-zip32 do.
-#include "archivers/include/export.h"
-#include "archivers/command/guarded_call.h"
+#include "archivers/command/entry_point.h"
 #include "archivers/zip32j/create.h"
 
 using namespace qvo::archivers;
@@ -15,9 +14,7 @@ QVO_ARCHIVER_EXPORT int32_t ZipGetVersion(void)
 
 QVO_ARCHIVER_EXPORT int32_t Zip(void *, const char *cmdLine, char *output, uint32_t outputSize)
 {
-    if (output && outputSize > 0)
-        output[0] = '\0';
-    return guardedCommand(cmdLine, [](const std::vector<Token> &t) -> int32_t {
+    return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         return zip32j::runCreate(t);
     });
 }

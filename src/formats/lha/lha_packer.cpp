@@ -1,6 +1,6 @@
 #include "formats/lha/lha_packer.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "formats/lha/mapped_file.h"
 #include "codecs/lha/lha_crc16.h"
 

@@ -1,6 +1,6 @@
 #include "formats/lha/lha_writer.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "extract/atomic_output_file.h"
 #include "extract/source_tree.h"
 #include "formats/lha/lha_packer.h"

@@ -1,6 +1,6 @@
 #include "formats/lha/mapped_file.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,6 +1,6 @@
 #include "formats/rar/rar4_volume.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 
 #include <fcntl.h>
 #include <zlib.h>

@@ -1,6 +1,6 @@
 #include "formats/zip/member_compressor.h"
 
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
 

@@ -8,12 +8,11 @@
  * passed no window, no output buffer and size 0.  The command returns
  * QVO_FAKE_RESULT (default 0); the version query returns QVO_FAKE_VERSION
  * when set, otherwise FAKE_VERSION. */
-#include <stdint.h>
+#include "archivers/include/qvo_archiver.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
-
-#define EXPORT __attribute__((visibility("default")))
 
 static void record(const char *what, const char *cmdLine, const char *args)
 {
@@ -41,7 +40,7 @@ static int32_t envNumber(const char *name, int32_t fallback)
 }
 
 #ifdef FAKE_VERSION_FUNCTION
-EXPORT int32_t FAKE_VERSION_FUNCTION(void)
+QVO_ARCHIVER_EXPORT int32_t FAKE_VERSION_FUNCTION(void)
 {
     record("version", NULL, NULL);
     return envNumber("QVO_FAKE_VERSION", FAKE_VERSION);
@@ -49,7 +48,7 @@ EXPORT int32_t FAKE_VERSION_FUNCTION(void)
 #endif
 
 #ifdef FAKE_COMMAND_FUNCTION
-EXPORT int32_t FAKE_COMMAND_FUNCTION(void *hwnd, const char *cmdLine, char *output, uint32_t outputSize)
+QVO_ARCHIVER_EXPORT int32_t FAKE_COMMAND_FUNCTION(void *hwnd, const char *cmdLine, char *output, uint32_t outputSize)
 {
     char args[64];
     snprintf(args, sizeof args, "hwnd=%d output=%d size=%u", hwnd != NULL, output != NULL,

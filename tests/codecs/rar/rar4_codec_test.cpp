@@ -1,7 +1,7 @@
 // The RAR 1.5-4 decoders on their own (old comments, table and filter
 // robustness) and the whole library on damaged copies of real archives of
 // each method: every damaged archive must end cleanly, in bounded time.
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "codecs/rar/rar_bit_reader.h"
 #include "codecs/rar/rar_filters.h"
 #include "codecs/rar/rar_huffman.h"

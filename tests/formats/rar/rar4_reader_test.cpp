@@ -1,6 +1,6 @@
 // Our RAR 1.5-4 reader: header fields (names, times, modes, links), member
 // failures, and archives built here byte by byte for cases the corpus lacks.
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "extract/extract_sink.h"
 #include "formats/rar/rar4_headers.h"
 #include "formats/rar/rar4_reader.h"

@@ -2,7 +2,7 @@
 // split across volumes (with the packed CRC of each part), missing and
 // damaged volumes, and solid state carried past members that are refused
 // or fail.
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "extract/extract_sink.h"
 #include "formats/rar/rar4_reader.h"
 #include "rar4_test_builder.h"

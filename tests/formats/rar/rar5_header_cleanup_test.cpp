@@ -1,7 +1,7 @@
 // RAR 5 archives whose headers libarchive 3.6 misreads on its own: bytes
 // after the main header's fields and blocks of unknown types.
 // The archives are built here byte by byte around one stored file.
-#include "archivers/include/archiver_result.h"
+#include "archivers/include/qvo_archiver.h"
 #include "extract/extract_sink.h"
 #include "formats/libarchive/libarchive_reader.h"
 #include "formats/rar/rar5_blocks.h"
