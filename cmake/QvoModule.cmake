@@ -1,13 +1,18 @@
-# qvo_module(NAME [QT] [DEPS ...]): a static library made of every source
-# file in the calling folder (recursively), with the modules and libraries
-# it may use.  Modules own their folders, so adding a file needs no edit of
+# qvo_module(NAME [QT] [FLAT] [DEPS ...]): a static library made of every
+# source file in the calling folder (recursively, or only the folder itself
+# with FLAT, when its subfolders are modules of their own), with the modules
+# and libraries it may use.  Modules own their folders, so adding a file needs no edit of
 # a shared list; scripts/check_layers.py checks that the includes of each
 # folder stay within the layers below it.  QT runs moc on the module's
 # headers (window classes).
 function(qvo_module name)
-  cmake_parse_arguments(M "QT" "" "DEPS" ${ARGN})
-  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  cmake_parse_arguments(M "QT;FLAT" "" "DEPS" ${ARGN})
+  if(M_FLAT)
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  else()
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  endif()
   if(NOT srcs)
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)

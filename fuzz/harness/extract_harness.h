@@ -2,11 +2,8 @@
 // sink, into a fresh destination, then a check that nothing was made
 // outside it.
 #pragma once
-#include "formats/cab/cab_reader.h"
 #include "archivers/command/extract_command.h"
-#include "formats/lha/lha_reader.h"
-#include "formats/libarchive/libarchive_reader.h"
-#include "formats/rar/rar4_reader.h"
+#include "formats/readers.h"
 #include "scratch.h"
 
 #include <cstdint>
@@ -15,7 +12,7 @@
 
 namespace qvo::fuzz {
 
-enum class ExtractFormat { Lha, Cab, Zip, Rar, Many };
+using ExtractFormat = archivers::ArchiveFamily;
 
 inline const char *extensionOf(ExtractFormat f)
 {
@@ -31,18 +28,7 @@ inline const char *extensionOf(ExtractFormat f)
 
 inline archivers::ArchiveReader readerOf(ExtractFormat f)
 {
-    using namespace archivers;
-    switch (f) {
-    case ExtractFormat::Lha: return readLhaArchive;
-    case ExtractFormat::Cab: return readCabArchive;
-    case ExtractFormat::Zip:
-        return [](const fs::path &a, ExtractSink &s) { return readWithLibarchive(a, ArchiveFamily::Zip, s); };
-    case ExtractFormat::Rar:
-        return [](const fs::path &a, ExtractSink &s) { return readRarArchive(a, s); };
-    case ExtractFormat::Many:
-        return [](const fs::path &a, ExtractSink &s) { return readWithLibarchive(a, ArchiveFamily::Many, s); };
-    }
-    return {};
+    return [f](const fs::path &a, archivers::ExtractSink &s) { return archivers::readArchive(f, a, s); };
 }
 
 // Extracts `data` as an archive of format `f`.  The mode (folders kept or

@@ -8,8 +8,8 @@
 // those files lie beside ARCHIVE; a missing one gives kErrMissingVolume.
 #include "archivers/cab32/extract.h"
 
-#include "formats/cab/cab_reader.h"
 #include "archivers/command/extract_command.h"
+#include "formats/readers.h"
 
 namespace qvo::archivers::cab32 {
 
@@ -21,7 +21,9 @@ int32_t runExtract(const std::vector<Token> &tokens)
         {"-o"},
         {"-i"},
     };
-    return runExtractCommand(tokens, grammar, readCabArchive);
+    return runExtractCommand(tokens, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
+        return readArchive(ArchiveFamily::Cab, archive, sink);
+    });
 }
 
 } // namespace qvo::archivers::cab32

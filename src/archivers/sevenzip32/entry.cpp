@@ -7,7 +7,7 @@
 // ZIP names are decoded as unzip32 decodes them.
 #include "archivers/command/extract_command.h"
 #include "archivers/command/entry_point.h"
-#include "formats/libarchive/libarchive_reader.h"
+#include "formats/readers.h"
 
 using namespace qvo::archivers;
 
@@ -21,7 +21,7 @@ QVO_ARCHIVER_EXPORT int32_t SevenZip(void *, const char *cmdLine, char *output, 
     return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"x", true}, {"e", false}}, {}, {"-aoa"}, {"-hide"}};
         return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-            return readWithLibarchive(archive, ArchiveFamily::Many, sink);
+            return readArchive(ArchiveFamily::Many, archive, sink);
         });
     });
 }

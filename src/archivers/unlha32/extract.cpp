@@ -10,7 +10,7 @@
 #include "archivers/unlha32/extract.h"
 
 #include "archivers/command/extract_command.h"
-#include "formats/lha/lha_reader.h"
+#include "formats/readers.h"
 
 namespace qvo::archivers::unlha32 {
 
@@ -22,7 +22,9 @@ int32_t runExtract(const std::vector<Token> &tokens)
         {"-jyo"},
         {"-n"},
     };
-    return runExtractCommand(tokens, grammar, readLhaArchive);
+    return runExtractCommand(tokens, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
+        return readArchive(ArchiveFamily::Lha, archive, sink);
+    });
 }
 
 } // namespace qvo::archivers::unlha32

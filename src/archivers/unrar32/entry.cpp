@@ -11,7 +11,7 @@
 // Encrypted members fail as kErrEncrypted; the others are still extracted.
 #include "archivers/command/extract_command.h"
 #include "archivers/command/entry_point.h"
-#include "formats/rar/rar4_reader.h"
+#include "formats/readers.h"
 
 using namespace qvo::archivers;
 
@@ -25,7 +25,7 @@ QVO_ARCHIVER_EXPORT int32_t Unrar(void *, const char *cmdLine, char *output, uin
     return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"-x", true}, {"-e", false}}, {}, {"-o"}, {"-q"}};
         return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-            return readRarArchive(archive, sink);
+            return readArchive(ArchiveFamily::Rar, archive, sink);
         });
     });
 }

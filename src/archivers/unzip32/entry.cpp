@@ -11,7 +11,7 @@
 // reader, the rest through libarchive.
 #include "archivers/command/extract_command.h"
 #include "archivers/command/entry_point.h"
-#include "formats/libarchive/libarchive_reader.h"
+#include "formats/readers.h"
 
 using namespace qvo::archivers;
 
@@ -25,7 +25,7 @@ QVO_ARCHIVER_EXPORT int32_t UnZip(void *, const char *cmdLine, char *output, uin
     return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"-x", true}}, {"-j"}, {"-o"}, {"-q"}};
         return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-            return readWithLibarchive(archive, ArchiveFamily::Zip, sink);
+            return readArchive(ArchiveFamily::Zip, archive, sink);
         });
     });
 }

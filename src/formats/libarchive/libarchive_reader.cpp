@@ -6,7 +6,6 @@
 #include "formats/rar/rar5_header_cleanup.h"
 #include "formats/rar/rar_volumes.h"
 #include "formats/zip/zip_name_markers.h"
-#include "formats/zip/zip_walker.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
 
@@ -16,7 +15,6 @@
 
 #include <clocale>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,6 +76,9 @@ void enableFormats(archive *a, ArchiveFamily family)
         archive_read_support_format_rar(a);
         archive_read_support_format_rar5(a);
         break;
+    case ArchiveFamily::Lha:
+    case ArchiveFamily::Cab:
+        break; // read by their own readers
     case ArchiveFamily::Many:
         archive_read_support_format_zip(a); // central directory first, local headers as fallback
         archive_read_support_format_7zip(a);
@@ -203,34 +204,13 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
     return kOk;
 }
 
-// True when the file starts like one of the other formats 7-zip32 reads:
-// a ZIP archive stored inside it must not be taken for the file itself.
-bool startsAsOtherFormat(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string head(262, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    auto starts = [&](std::string_view magic) { return head.compare(0, magic.size(), magic) == 0; };
-    return starts(std::string_view("7z\xBC\xAF\x27\x1C", 6)) || starts("Rar!") || starts("\x1F\x8B")
-        || starts("BZh") || starts(std::string_view("\xFD" "7zXZ\0", 6))
-        || (head.size() >= 262 && head.compare(257, 5, "ustar") == 0);
-}
-
 } // namespace
 
-int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFamily family, ExtractSink &sink)
+int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFamily family,
+                           const ZipNameMarkers *zipNameMarkers, ExtractSink &sink)
 {
-    ZipNameMarkers zipMarkers;
-    if (family != ArchiveFamily::Rar) {
-        zipMarkers = readZipNameMarkers(archivePath);
-        // libarchive would fail these members or cut their names short:
-        // the whole archive goes through our own reader, so one path
-        // decides every member.
-        if (zipMarkers.parsed && (zipMarkers.legacyMethods || zipMarkers.nulInNames)
-            && (family == ArchiveFamily::Zip || !startsAsOtherFormat(archivePath)))
-            return readZipWithOwnDecoders(archivePath, sink);
-    }
+    static const ZipNameMarkers kNoMarkers;
+    const ZipNameMarkers &zipMarkers = zipNameMarkers ? *zipNameMarkers : kNoMarkers;
 
     Utf8LocaleScope locale;
     PieceSource pieces; // outlives the handle that reads from it

@@ -1,19 +1,20 @@
-// ZIP and RAR reader over libarchive's read side; every byte goes to the
-// sink (libarchive's disk writer is never used).
+// ZIP, RAR and (for 7-zip32) 7z and tar reader over libarchive's read side;
+// every byte goes to the sink (libarchive's disk writer is never used).
+// formats/readers.cpp decides which archives come here.
 #pragma once
 #include "extract/extract_sink.h"
+#include "formats/archive_family.h"
+#include "formats/zip/zip_name_markers.h"
 
 #include <cstdint>
 #include <filesystem>
 
 namespace qvo::archivers {
 
-enum class ArchiveFamily {
-    Zip,  // ZIP only (unzip32)
-    Rar,  // RAR 1.5 to 5, multi-volume sets (unrar32)
-    Many, // ZIP first, also 7z, RAR and tar (7-zip32)
-};
-
-int32_t readWithLibarchive(const std::filesystem::path &archive, ArchiveFamily family, ExtractSink &sink);
+// `family` (Zip, Rar or Many) chooses the formats libarchive may take.
+// `zipNameMarkers`, read from the archive's central directory, tells the
+// names of ZIP members marked as UTF-8; null for RAR.
+int32_t readWithLibarchive(const std::filesystem::path &archive, ArchiveFamily family,
+                           const ZipNameMarkers *zipNameMarkers, ExtractSink &sink);
 
 } // namespace qvo::archivers

@@ -1,6 +1,5 @@
 #include "formats/rar/rar4_reader.h"
 
-#include "formats/libarchive/libarchive_reader.h"
 #include "formats/rar/rar4_headers.h"
 #include "formats/rar/rar4_volume.h"
 #include "formats/rar/rar_volumes.h"
@@ -399,13 +398,6 @@ int32_t readRar4(const std::filesystem::path &archive, ExtractSink &sink)
 {
     Rar4Extraction extraction(sink);
     return extraction.run(archive);
-}
-
-int32_t readRarArchive(const std::filesystem::path &archive, ExtractSink &sink)
-{
-    if (rar4ReaderHandles(archive))
-        return readRar4(archive, sink);
-    return readWithLibarchive(archive, ArchiveFamily::Rar, sink);
 }
 
 } // namespace qvo::archivers

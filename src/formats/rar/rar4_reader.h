@@ -17,8 +17,4 @@ bool rar4ReaderHandles(const std::filesystem::path &archive);
 // outside the members (the sink keeps the members' own failures).
 int32_t readRar4(const std::filesystem::path &archive, ExtractSink &sink);
 
-// Any RAR archive: RAR 1.5-4 through readRar4 where rar4ReaderHandles says
-// so, everything else (RAR 5) through libarchive.
-int32_t readRarArchive(const std::filesystem::path &archive, ExtractSink &sink);
-
 } // namespace qvo::archivers

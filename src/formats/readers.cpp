@@ -1,0 +1,144 @@
+#include "formats/readers.h"
+
+#include "formats/cab/cab_reader.h"
+#include "formats/lha/lha_reader.h"
+#include "formats/libarchive/libarchive_reader.h"
+#include "formats/rar/rar4_reader.h"
+#include "formats/zip/zip_name_markers.h"
+#include "formats/zip/zip_walker.h"
+
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qvo::archivers {
+namespace {
+
+// What the readers look at to decide, read once per archive.
+class Probe {
+public:
+    Probe(ArchiveFamily family, const std::filesystem::path &archive) : family(family), archive(archive) {}
+
+    const ArchiveFamily family;
+    const std::filesystem::path &archive;
+
+    // The ZIP central directory's name markers; the libarchive path decodes
+    // names with them too.
+    const ZipNameMarkers &zipNameMarkers()
+    {
+        if (!zipMarkers_)
+            zipMarkers_ = readZipNameMarkers(archive);
+        return *zipMarkers_;
+    }
+
+private:
+    std::optional<ZipNameMarkers> zipMarkers_;
+};
+
+bool always(Probe &)
+{
+    return true;
+}
+
+// True when the file starts like one of the other formats 7-zip32 reads:
+// a ZIP archive stored inside it must not be taken for the file itself.
+bool startsAsOtherFormat(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string head(262, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    auto starts = [&](std::string_view magic) { return head.compare(0, magic.size(), magic) == 0; };
+    return starts(std::string_view("7z\xBC\xAF\x27\x1C", 6)) || starts("Rar!") || starts("\x1F\x8B")
+        || starts("BZh") || starts(std::string_view("\xFD" "7zXZ\0", 6))
+        || (head.size() >= 262 && head.compare(257, 5, "ustar") == 0);
+}
+
+// libarchive would fail members in Shrink, Reduce, Implode or Deflate64,
+// or cut names at a NUL byte: such an archive goes through our own reader
+// whole, so one path decides every member.
+bool zipNeedsOwnReader(Probe &p)
+{
+    const ZipNameMarkers &markers = p.zipNameMarkers();
+    return markers.parsed && (markers.legacyMethods || markers.nulInNames) &&
+           (p.family == ArchiveFamily::Zip || !startsAsOtherFormat(p.archive));
+}
+
+bool rar4Handles(Probe &p)
+{
+    return rar4ReaderHandles(p.archive);
+}
+
+int32_t readLha(Probe &p, ExtractSink &sink)
+{
+    return readLhaArchive(p.archive, sink);
+}
+
+int32_t readCab(Probe &p, ExtractSink &sink)
+{
+    return readCabArchive(p.archive, sink);
+}
+
+int32_t readZipOwn(Probe &p, ExtractSink &sink)
+{
+    return readZipWithOwnDecoders(p.archive, sink);
+}
+
+int32_t readRar4Own(Probe &p, ExtractSink &sink)
+{
+    return readRar4(p.archive, sink);
+}
+
+int32_t readLibarchive(Probe &p, ExtractSink &sink)
+{
+    const ZipNameMarkers *markers = p.family == ArchiveFamily::Rar ? nullptr : &p.zipNameMarkers();
+    return readWithLibarchive(p.archive, p.family, markers, sink);
+}
+
+struct Reader {
+    ArchiveFamily family;
+    const char *name;
+    bool (*takes)(Probe &);
+    int32_t (*read)(Probe &, ExtractSink &);
+};
+
+// Asked in order; the first whose `takes` says yes reads the archive, and
+// the last of each family takes what is left.
+constexpr Reader kReaders[] = {
+    {ArchiveFamily::Lha, "LHA: lhasa, and our decoders for lh2 and lh3", always, readLha},
+    {ArchiveFamily::Cab, "CAB: libmspack", always, readCab},
+    {ArchiveFamily::Rar, "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
+    {ArchiveFamily::Rar, "RAR 5: libarchive", always, readLibarchive},
+    {ArchiveFamily::Zip, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
+    {ArchiveFamily::Zip, "ZIP: libarchive", always, readLibarchive},
+    {ArchiveFamily::Many, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
+    {ArchiveFamily::Many, "ZIP, 7z, RAR, tar: libarchive", always, readLibarchive},
+};
+
+const Reader *choose(Probe &probe)
+{
+    for (const Reader &reader : kReaders) {
+        if (reader.family == probe.family && reader.takes(probe))
+            return &reader;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int32_t readArchive(ArchiveFamily family, const std::filesystem::path &archive, ExtractSink &sink)
+{
+    Probe probe(family, archive);
+    const Reader *reader = choose(probe);
+    return reader ? reader->read(probe, sink) : kErrOpenArchive;
+}
+
+const char *readerName(ArchiveFamily family, const std::filesystem::path &archive)
+{
+    Probe probe(family, archive);
+    const Reader *reader = choose(probe);
+    return reader ? reader->name : "none";
+}
+
+} // namespace qvo::archivers
