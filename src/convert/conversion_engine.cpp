@@ -252,8 +252,7 @@ struct ConversionEngine::Impl {
         TargetFormat format = targetFormat(s, s.singleConvType);
         if (s.useUpperExtension)
             format.extension = asciiUpper(format.extension);
-        const std::string after =
-            singleFileTargetName(before, s.singleSameName, s.singleConvToFileName, format.extension);
+        const std::string after = singleRunTarget(s);
         e.singleTarget_ = after;
         if (!platform::fileExists(before))
             return SingleFileOutcome::SourceMissing;
@@ -261,7 +260,8 @@ struct ConversionEngine::Impl {
             e.singleDetail_ = "not an archive of a readable format";
             return SingleFileOutcome::Failed;
         }
-        if (after.empty() || after.back() == '/') {
+        if ((!s.singleSameName && fileNamePart(s.singleConvToFileName).empty()) || after.empty() ||
+            after.back() == '/') {
             e.singleDetail_ = "no target file named";
             return SingleFileOutcome::Failed;
         }

@@ -28,7 +28,7 @@ std::string singleFileTargetName(const std::string &source, bool sameName,
                                  const std::string &convToName, const std::string &extension)
 {
     if (sameName)
-        return multipleTargetFileName(source, extension);
+        return folderPart(source) + multipleTargetFileName(fileNamePart(source), extension);
     const size_t dot = convToName.rfind('.');
     // Characters (not bytes) after the last ".", or in the whole name when
     // there is none.
@@ -39,6 +39,15 @@ std::string singleFileTargetName(const std::string &source, bool sameName,
     if (tail >= 3)
         return convToName;
     return multipleTargetFileName(convToName, extension);
+}
+
+std::string singleRunTarget(const settings::clsQvoSettings &settings)
+{
+    TargetFormat format = targetFormat(settings, settings.singleConvType);
+    if (settings.useUpperExtension)
+        format.extension = asciiUpper(format.extension);
+    return singleFileTargetName(settings.singleBeforeFileName, settings.singleSameName,
+                                settings.singleConvToFileName, format.extension);
 }
 
 std::string fileNamePart(const std::string &path)

@@ -22,13 +22,20 @@ TargetFormat targetFormat(const settings::clsQvoSettings &settings, int32_t inde
 // extension appended.
 std::string multipleTargetFileName(const std::string &fileName, const std::string &extension);
 
-// The single-file target: with `sameName`, the source with its extension
-// replaced; otherwise `convToName` as written when its last "." is
-// followed by three or more characters (or it has no "." and is that
-// long), else with the part after its last "." replaced by the extension:
-// /out/new.lz -> /out/new.lzh, /out/new.dat unchanged.
+// The single-file target: with `sameName`, the source with the extension of
+// its file name replaced (a "." in a folder name, as in /data/v1.2/old, is
+// no extension: the target stays beside the source); otherwise `convToName`
+// as written when its last "." is followed by three or more characters (or
+// it has no "." and is that long), else with the part after its last "."
+// replaced by the extension: /out/new.lz -> /out/new.lzh, /out/new.dat
+// unchanged.
 std::string singleFileTargetName(const std::string &source, bool sameName,
                                  const std::string &convToName, const std::string &extension);
+
+// The file a single-file run writes, from the settings it reads: the same
+// name the run derives (upper-case extension when the settings ask for it),
+// so that the question whether to overwrite is asked about that file.
+std::string singleRunTarget(const settings::clsQvoSettings &settings);
 
 // The file name alone: the part after the last "/".
 std::string fileNamePart(const std::string &path);

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QToolBar>
 
 
@@ -305,6 +306,11 @@ void frmMain::cmdShowSaveFolderDlg_Click()
 void frmMain::mShowSettingPage_Click(int page)
 {
     links::openSettingsDialog(page);
+    refillFromSettings();
+}
+
+void frmMain::refillFromSettings()
+{
     const settings::clsQvoSettings &s = settings();
     chkSameFolder->setChecked(s.sameFolder);
     chkOverWrite->setChecked(s.overWrite);
@@ -455,6 +461,12 @@ void frmMain::convertFiles()
             listFile->removeListRow(row);
     calcAllFileSize();
     updateCommandState();
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    refillFromSettings();
+    QMainWindow::showEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -53,6 +53,8 @@ public:
     void convertFiles();
     // Settings dialog on `page`, then the window refilled from the settings.
     void mShowSettingPage_Click(int page);
+    // The controls bound to settings the dialog can change, from the settings.
+    void refillFromSettings();
     void cmdConfigConv_Click();
 
     // Stores the position, closes the single-file window and ends the
@@ -105,6 +107,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The settings may have changed while the window was hidden (the
+    // settings dialog of the single-file window): the boxes show them anew.
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildControls(QWidget *client);

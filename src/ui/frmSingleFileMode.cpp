@@ -4,6 +4,7 @@
 #include "core/application.h"
 #include "core/globals.h"
 #include "platform/file_status.h"
+#include "convert/target_names.h"
 #include "platform/path_helpers.h"
 #include "ui/frmMain.h"
 #include "ui/path_box.h"
@@ -34,6 +35,7 @@ constexpr const char *kSourceUnsupported =
     "変換対象のファイルの形式に対応していません。対応した形式のファイルを指定してください";
 constexpr const char *kTargetExists =
     "変換先ファイル名と同名のファイルが存在しています。上書きして変換しますか？";
+constexpr const char *kTargetMissing = "変換先ファイル名を指定してください";
 
 settings::clsQvoSettings &settings() { return *core::appSettings; }
 
@@ -45,18 +47,6 @@ template <class W> W *place(W *widget, const QRect &geometry)
 }
 
 } // namespace
-
-std::string sameNameTarget(const std::string &source, int32_t convType)
-{
-    static const char *const extensions[] = {"lzh", "zip", "cab"};
-    const char *extension = convType >= 0 && convType < 3 ? extensions[convType] : "";
-    const size_t slash = source.rfind('/');
-    const size_t dot = source.rfind('.');
-    // A name without an extension gets one rather than losing its end.
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return source + "." + extension;
-    return source.substr(0, dot + 1) + extension;
-}
 
 frmSingleFileMode::frmSingleFileMode() : startConversion(links::startConversion)
 {
@@ -222,6 +212,12 @@ void frmSingleFileMode::convertSingleFile()
         showMessage(this, kSourceUnsupported);
         return;
     }
+    // An empty box names no file: the run would write one called ".lzh" in
+    // the current folder.
+    if (!s.singleSameName && convert::fileNamePart(s.singleConvToFileName).empty()) {
+        showMessage(this, kTargetMissing);
+        return;
+    }
 
     const std::string savePath = s.singleSameName ? s.singleBeforeFileName : s.singleConvToFileName;
     const std::string drive = platform::getDriveName(savePath);
@@ -233,8 +229,8 @@ void frmSingleFileMode::convertSingleFile()
         return;
     }
 
-    const std::string target =
-        s.singleSameName ? sameNameTarget(s.singleBeforeFileName, s.singleConvType) : s.singleConvToFileName;
+    // The question is about the very file the run writes.
+    const std::string target = convert::singleRunTarget(s);
     if (platform::fileExists(target) && !showMessage(this, kTargetExists, MessageButtons::OkCancel))
         return;
 

@@ -79,9 +79,4 @@ private:
     bool unloaded_ = false;
 };
 
-// The target name the conversion will use when it follows the source: the
-// source with its extension replaced by that of `convType` (0 lzh, 1 zip,
-// 2 cab).
-std::string sameNameTarget(const std::string &source, int32_t convType);
-
 } // namespace qvo::ui

@@ -48,6 +48,9 @@ QString qtFileFilter(const std::string &filter)
         }
         QString patterns = parts[i + 1];
         patterns.replace(u';', u' ');
+        // "*.*" means every file; here names need no dot.
+        if (patterns.trimmed() == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
         entries << text.trimmed() + QStringLiteral(" (") + patterns.trimmed() + u')';
     }
     return entries.join(QStringLiteral(";;"));

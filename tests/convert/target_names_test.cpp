@@ -39,6 +39,27 @@ TEST(TargetNames, SingleFileNames)
     EXPECT_EQ(singleFileTargetName("/in/a.lzh", false, "/out/new.あい", "zip"), "/out/new.zip");
     EXPECT_EQ(singleFileTargetName("/in/a.lzh", false, "/out/new.あいう", "zip"), "/out/new.あいう");
     EXPECT_EQ(singleFileTargetName("/in/a.lzh", true, "/ignored.x", "ZIP"), "/in/a.ZIP");
+    // The extension of the file name, never a "." of a folder: the target
+    // stays beside its source.
+    EXPECT_EQ(singleFileTargetName("/data/v1.2/old", true, "", "cab"), "/data/v1.2/old.cab");
+}
+
+// The file a single-file run writes, as the window asks about it.
+TEST(TargetNames, SingleRunTargetTakesEverySettingTheRunReads)
+{
+    settings::clsQvoSettings s("/dev/null/qvo3.ini");
+    s.singleBeforeFileName = "/data/old.zip";
+    s.singleConvType = 0;
+    s.singleSameName = true;
+    EXPECT_EQ(singleRunTarget(s), "/data/old.lzh");
+    s.useUpperExtension = true;
+    EXPECT_EQ(singleRunTarget(s), "/data/old.LZH");
+    s.singleSameName = false;
+    s.singleConvToFileName = "/out/new.lz";
+    EXPECT_EQ(singleRunTarget(s), "/out/new.LZH");
+    s.useUpperExtension = false;
+    s.singleConvType = 1;
+    EXPECT_EQ(singleRunTarget(s), "/out/new.zip");
 }
 
 TEST(TargetNames, SingleFileWorkingFolderName)

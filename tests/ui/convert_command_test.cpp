@@ -255,5 +255,24 @@ TEST_F(ConvertCommandTest, MenusCarryTheirCaptionsAndShortcuts)
     EXPECT_EQ(window->windowTitle().toStdString(), "Qvo");
 }
 
+// Settings changed while the window was hidden (the settings dialog used
+// from the single-file window) show when it comes back: the run uses them,
+// so the boxes must not say otherwise.
+TEST_F(ConvertCommandTest, BoxesShowSettingsChangedWhileHidden)
+{
+    window->show();
+    window->hide();
+    core::appSettings->overWrite = !window->chkOverWrite->isChecked();
+    core::appSettings->sameTypeConvert = !window->chkSameTypeConvert->isChecked();
+    core::appSettings->sameFolder = !window->chkSameFolder->isChecked();
+    core::appSettings->convType = 2;
+    window->show();
+    EXPECT_EQ(window->chkOverWrite->isChecked(), core::appSettings->overWrite);
+    EXPECT_EQ(window->chkSameTypeConvert->isChecked(), core::appSettings->sameTypeConvert);
+    EXPECT_EQ(window->chkSameFolder->isChecked(), core::appSettings->sameFolder);
+    EXPECT_TRUE(window->optConvType[2]->isChecked());
+    window->hide();
+}
+
 } // namespace
 } // namespace qvo::test

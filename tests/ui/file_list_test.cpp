@@ -257,7 +257,7 @@ TEST(DialogFilter, ControllerEntriesBecomeQtFilters)
     EXPECT_EQ(ui::qtFileFilter("対応するすべての形式書庫ファイル(*.lzh;*.zip)|*.lzh;*.zip|LHA形式書庫ファイル (*.lzh)|*.lzh|"
                                "すべてのファイル(*.*)|*.*")
                   .toStdString(),
-              "対応するすべての形式書庫ファイル (*.lzh *.zip);;LHA形式書庫ファイル (*.lzh);;すべてのファイル (*.*)");
+              "対応するすべての形式書庫ファイル (*.lzh *.zip);;LHA形式書庫ファイル (*.lzh);;すべてのファイル (*)");
 }
 
 } // namespace

@@ -26,6 +26,7 @@ constexpr const char *kSourceMissing = "変換対象のファイルは存在し�
 constexpr const char *kSourceUnsupported =
     "変換対象のファイルの形式に対応していません。対応した形式のファイルを指定してください";
 constexpr const char *kTargetExists = "変換先ファイル名と同名のファイルが存在しています。上書きして変換しますか？";
+constexpr const char *kTargetMissing = "変換先ファイル名を指定してください";
 
 class SingleFileTest : public UiTest {
 protected:
@@ -70,13 +71,6 @@ protected:
     int64_t lastBatchKB = -1;
 };
 
-TEST(SameNameTarget, ExtensionFollowsTheFormat)
-{
-    EXPECT_EQ(ui::sameNameTarget("/data/old.zip", 0), "/data/old.lzh");
-    EXPECT_EQ(ui::sameNameTarget("/data/old.lzh", 1), "/data/old.zip");
-    EXPECT_EQ(ui::sameNameTarget("/data/v1.2/old", 2), "/data/v1.2/old.cab");
-}
-
 TEST_F(SingleFileTest, SameNameTargetAsksBeforeOverwriting)
 {
     const std::string source = file("data/old.lzh", 1500);
@@ -108,6 +102,54 @@ TEST_F(SingleFileTest, NamedTargetIsAskedAboutWhenItExists)
     window->convertSingleFile();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, kTargetExists);
+    EXPECT_EQ(runs, 0);
+}
+
+// The question is about the file the run will write: with upper-case
+// extensions that is old.LZH (another file than old.lzh here), and a typed
+// name with a short extension gets the format's one.
+TEST_F(SingleFileTest, OverwriteQuestionNamesTheFileTheRunWrites)
+{
+    core::appSettings->useUpperExtension = true;
+    window->chkSameName->setChecked(true);
+    window->optConvType[0]->setChecked(true);
+    setSource(file("data/old.zip"));
+    file("data/old.lzh");
+    window->convertSingleFile();
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(runs, 1);
+
+    file("data/old.LZH");
+    prompts.answers = {false};
+    window->convertSingleFile();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, kTargetExists);
+    EXPECT_EQ(runs, 1);
+
+    core::appSettings->useUpperExtension = false;
+    window->chkSameName->setChecked(false);
+    file("out/new.lzh");
+    window->txtConvToFileName->setText(QString::fromStdString((dir / "out/new.lz").string()));
+    prompts.answers = {false};
+    window->convertSingleFile();
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text, kTargetExists);
+    EXPECT_EQ(runs, 1);
+}
+
+// An empty target box names no file: refused before any work, instead of
+// writing a hidden ".lzh" into the current folder.
+TEST_F(SingleFileTest, EmptyTargetIsRefused)
+{
+    window->chkSameName->setChecked(false);
+    setSource(file("a.lzh"));
+    window->txtConvToFileName->setText("");
+    window->convertSingleFile();
+    window->txtConvToFileName->setText(QString::fromStdString((dir / "out").string() + "/"));
+    window->convertSingleFile();
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[0].text, kTargetMissing);
+    EXPECT_EQ(prompts.messages[1].text, kTargetMissing);
     EXPECT_EQ(runs, 0);
 }
 
