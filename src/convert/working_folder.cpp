@@ -4,6 +4,7 @@
 #include "platform/folder_lock.h"
 #include "platform/folder_tree.h"
 #include "platform/path_helpers.h"
+#include "platform/system_folders.h"
 
 #include <filesystem>
 #include <random>
@@ -20,28 +21,18 @@ constexpr int kMaxAttempts = 100000;
 
 using platform::FolderLock;
 
-// A lock file of the earlier layout (beside its folder) that a running
-// program still holds.
-bool heldByLockFile(const std::string &folderPath)
+// A lock file of the earlier layout (beside the folder `name` of `rootFd`)
+// that a running program still holds.
+bool heldByLockFile(int rootFd, const std::string &name)
 {
     FolderLock lock;
-    return lock.lockFile(folderPath + kLockSuffix, false) == FolderLock::Result::Busy &&
-           platform::fileExists(folderPath + kLockSuffix);
+    return lock.lockFileAt(rootFd, name + kLockSuffix, false) == FolderLock::Result::Busy &&
+           platform::entryStatusAt(rootFd, name + kLockSuffix).kind == platform::EntryStatus::Kind::File;
 }
 
 bool endsWith(const std::string &text, const std::string &suffix)
 {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// Removes a folder tree, or a single file or link.
-void removeEntry(const std::string &path)
-{
-    const platform::EntryStatus status = platform::entryStatus(path, false);
-    if (status.kind == platform::EntryStatus::Kind::Folder)
-        platform::deleteFolder(path);
-    else if (status.kind != platform::EntryStatus::Kind::Missing)
-        platform::removeFile(path);
 }
 
 std::mt19937 &generator()
@@ -72,6 +63,8 @@ bool takeNumberedName(const std::string &base, const std::function<int()> &draw,
 WorkingFolder::WorkingFolder(const std::string &root, const std::string &exactName, const std::string &base,
                              const std::function<int()> &draw)
 {
+    if (root.empty())
+        throw std::runtime_error("no private working folder can be made in the temporary folder");
     platform::createFolder(root);
     // Each working tree away from the one removed just before.
     platform::spreadSubfolders(root);
@@ -151,34 +144,34 @@ bool WorkingFolder::remove()
 
 void cleanWorkingRoot(const std::string &root)
 {
-    const std::string folder = platform::appendBackslash(root);
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().string());
-
-    for (const std::string &name : names) {
-        const std::string path = folder + name;
-        const platform::EntryStatus::Kind kind = platform::entryStatus(path, false).kind;
+    // Everything below is removed unless locked: only a folder of this user
+    // alone, opened without following a link and worked on through that
+    // descriptor, so a link planted in its place leads nowhere.
+    const base::UniqueFd folder = platform::openPrivateFolder(root);
+    if (!folder)
+        return;
+    const int fd = folder.get();
+    for (const std::string &name : platform::folderEntryNames(fd)) {
+        const platform::EntryStatus::Kind kind = platform::entryStatusAt(fd, name).kind;
         if (kind == platform::EntryStatus::Kind::Missing)
             continue;
         FolderLock lock;
         if (kind == platform::EntryStatus::Kind::File && endsWith(name, kLockSuffix)) {
             // A lock file of the earlier layout: goes when nobody holds it.
             // Its folder is judged by its own entry.
-            if (lock.lockFile(path, false) == FolderLock::Result::Held)
-                lock.releaseAndRemove(path);
+            if (lock.lockFileAt(fd, name, false) == FolderLock::Result::Held)
+                lock.releaseAndRemoveAt(fd, name);
             continue;
         }
         if (kind != platform::EntryStatus::Kind::Folder) {
-            platform::removeFile(path); // debris: a folder of that name is refused while it is here
+            platform::removeFileAt(fd, name); // debris: a folder of that name is refused while it is here
             continue;
         }
         // A working folder: removed under its own lock, unless a running
         // conversion holds that (or, from an earlier version, its lock file).
-        if (heldByLockFile(path) || lock.lockFolder(path) != FolderLock::Result::Held)
+        if (heldByLockFile(fd, name) || lock.lockFolderAt(fd, name) != FolderLock::Result::Held)
             continue;
-        removeEntry(path);
+        platform::removeFolderTreeAt(fd, name);
     }
 }
 

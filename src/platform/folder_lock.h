@@ -25,11 +25,14 @@ public:
     // afterwards to still be that folder: it may have been removed and
     // made again between the caller's creation and the lock.
     Result lockFolder(const std::string &path);
+    // The same for the folder `name` inside the open folder `parentFd`.
+    Result lockFolderAt(int parentFd, const std::string &name);
 
     // Locks the file `path`, creating it (mode 0600) when asked.  A lock won
     // on a file that was unlinked meanwhile is worthless, so the inode is
     // checked after locking (and, when creating, the attempt repeated).
     Result lockFile(const std::string &path, bool create);
+    Result lockFileAt(int parentFd, const std::string &name, bool create);
 
     bool held() const { return fd_ >= 0; }
     // The locked folder's descriptor, for work relative to it; -1 when not
@@ -41,6 +44,7 @@ public:
     // Unlinks the locked file while still holding it, so nobody can win the
     // old inode afterwards, then lets go.
     void releaseAndRemove(const std::string &path);
+    void releaseAndRemoveAt(int parentFd, const std::string &name);
 
 private:
     int fd_ = -1;

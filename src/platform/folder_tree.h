@@ -10,6 +10,8 @@ namespace qvo::platform {
 // False when the folder is missing or anything could not be removed (what
 // could be removed is gone).
 bool removeFolderTree(const std::string &path);
+// The same for `name` inside the open folder `parentFd`.
+bool removeFolderTreeAt(int parentFd, const std::string &name);
 
 // Removes everything inside the folder open as `folderFd` (which stays),
 // with the same care: nothing through a link, nothing on another volume

@@ -42,7 +42,7 @@ void createFolder(const std::string &path)
 
 bool deleteFolder(const std::string &path) { return platform::removeFolderTree(path); }
 
-std::string getTempFolderName() { return platform::temporaryFolder() + "Qvo/"; }
+std::string getTempFolderName() { return platform::privateWorkingRoot(platform::temporaryFolder()); }
 
 std::string appendBackslash(const std::string &path)
 {

@@ -35,8 +35,11 @@ void createFolder(const std::string &path);
 // something in it could not be removed.
 bool deleteFolder(const std::string &path);
 
-// The working root of conversions: the user's temporary folder ($TMPDIR,
-// else /tmp/qvo-<uid>/) followed by "Qvo/".  Not created here.
+// The working root of conversions: "Qvo/" in the user's temporary folder
+// ($TMPDIR, else /tmp/qvo-<uid>/), created as a folder of the user alone;
+// when that name is taken by anything else (a link, another account's
+// folder), "Qvo/" in a private folder of the user below it instead.  Empty
+// when no private root can be had.
 std::string getTempFolderName();
 
 // `path` with "/" appended unless it already ends with one ("" gives "/").

@@ -335,6 +335,26 @@ TEST_F(RunTest, StartOfRunRemovesOnlyWhatNoRunningConversionOwns)
     EXPECT_TRUE(fs::is_empty(workingRoot()));
 }
 
+// Another local user can plant a link at $TMPDIR/Qvo toward a folder of
+// the victim's (TMPDIR=/tmp): the start of a run must not empty that
+// folder, and the run works in a private folder of its own instead.
+TEST_F(RunTest, LinkPlantedAtTheWorkingRootLeadsNowhere)
+{
+    writeFile(path("victim/letter.txt"), "keep me");
+    writeFile(path("victim/photos/p.jpg"), "jpeg");
+    fs::create_symlink(path("victim"), workingRoot());
+    source("in/photos.lzh");
+    run();
+    EXPECT_EQ(rows.status(0), convert::kStatusSucceeded);
+    EXPECT_EQ(contentsOf(path("out/photos.zip")), kSourceTree);
+    EXPECT_EQ(readFile(path("victim/letter.txt")), "keep me");
+    EXPECT_EQ(readFile(path("victim/photos/p.jpg")), "jpeg");
+    EXPECT_TRUE(fs::is_symlink(workingRoot()));
+    const fs::path own = path("tmp") / ("qvo-" + std::to_string(::getuid())) / "Qvo";
+    EXPECT_TRUE(fs::is_directory(own));
+    EXPECT_TRUE(fs::is_empty(own));
+}
+
 TEST_F(RunTest, WorkingFolderNeverReusesAnExistingFolder)
 {
     // photos_5 is left by a run that died (not yet cleaned); a draw that

@@ -28,15 +28,29 @@ TEST(PathHelpers, AppendBackslashAddsOneSeparator)
     EXPECT_EQ(appendBackslash(""), "/");
 }
 
-TEST(PathHelpers, TempFolderIsQvoBelowTheSystemTemporaryFolder)
+bool isPrivateFolderOfMine(const std::string &path)
 {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+TEST(PathHelpers, TempFolderIsAPrivateQvoFolderBelowTheSystemTemporaryFolder)
+{
+    TempDir dir;
     {
-        ScopedEnv env("TMPDIR", "/var/tmp/user");
-        EXPECT_EQ(getTempFolderName(), "/var/tmp/user/Qvo/");
+        ScopedEnv env("TMPDIR", (dir / "user").c_str());
+        EXPECT_EQ(getTempFolderName(), (dir / "user" / "Qvo").string() + "/");
+        EXPECT_TRUE(isPrivateFolderOfMine((dir / "user" / "Qvo").string()));
     }
     {
-        ScopedEnv env("TMPDIR", "/var/tmp/");
-        EXPECT_EQ(getTempFolderName(), "/var/tmp/Qvo/");
+        // Made by an earlier version with the umask's mode: ours, so kept
+        // and closed to others.
+        fs::create_directories(dir / "old" / "Qvo");
+        fs::permissions(dir / "old" / "Qvo", fs::perms(0755));
+        ScopedEnv env("TMPDIR", (dir / "old").string() + "/");
+        EXPECT_EQ(getTempFolderName(), (dir / "old" / "Qvo").string() + "/");
+        EXPECT_TRUE(isPrivateFolderOfMine((dir / "old" / "Qvo").string()));
     }
     {
         ScopedEnv env("TMPDIR", nullptr);
@@ -46,6 +60,44 @@ TEST(PathHelpers, TempFolderIsQvoBelowTheSystemTemporaryFolder)
         // A relative TMPDIR would move with the current folder.
         ScopedEnv env("TMPDIR", "relative");
         EXPECT_EQ(getTempFolderName(), "/tmp/qvo-" + std::to_string(::getuid()) + "/Qvo/");
+    }
+}
+
+// Anyone may create names in a shared temporary folder.  A link planted at
+// $TMPDIR/Qvo, or a folder of another account there, is never taken for the
+// working root (whose contents a run removes): a private folder of the
+// user below $TMPDIR holds the root instead.
+TEST(PathHelpers, TempFolderNeverTakesALinkOrAnotherUsersFolder)
+{
+    TempDir dir;
+    fs::create_directories(dir / "shared" / "documents");
+    writeFile(dir / "shared" / "documents" / "letter.txt", "keep me");
+    fs::create_symlink(dir / "shared" / "documents", dir / "shared" / "Qvo");
+    {
+        ScopedEnv env("TMPDIR", (dir / "shared").c_str());
+        const std::string root = getTempFolderName();
+        EXPECT_EQ(root, (dir / "shared").string() + "/qvo-" + std::to_string(::getuid()) + "/Qvo/");
+        EXPECT_TRUE(isPrivateFolderOfMine(root));
+        EXPECT_EQ(readFile(dir / "shared" / "documents" / "letter.txt"), "keep me");
+        EXPECT_EQ(fs::status(dir / "shared" / "documents").permissions() & fs::perms::others_read,
+                  fs::perms::others_read);
+    }
+    // A real folder of another account (here: made by the test as root or
+    // as this user, then checked as "nobody").
+    fs::create_directories(dir / "other" / "Qvo");
+    fs::permissions(dir.path(), fs::perms(0755));
+    fs::permissions(dir / "other", fs::perms(0777));
+    if (::geteuid() == 0) {
+        const std::string other = (dir / "other").string();
+        fs::create_directories(dir / "nobody");
+        EXPECT_TRUE(qvo::test::asUnprivilegedUser(dir / "nobody", [&] {
+            ::setenv("TMPDIR", other.c_str(), 1);
+            const std::string root = getTempFolderName();
+            const std::string want = other + "/qvo-" + std::to_string(::getuid()) + "/Qvo/";
+            if (root != want)
+                std::fprintf(stderr, "root %s, wanted %s\n", root.c_str(), want.c_str());
+            return root == want;
+        }));
     }
 }
 

@@ -8,11 +8,13 @@
 
 namespace qvo::platform {
 
-EntryStatus entryStatus(const std::string &path, bool followLinks)
+namespace {
+
+EntryStatus statusOf(int folderFd, const std::string &name, bool followLinks)
 {
     struct stat st {};
     EntryStatus status;
-    if ((followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
+    if (::fstatat(folderFd, name.c_str(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
         return status;
     if (S_ISREG(st.st_mode)) {
         status.kind = EntryStatus::Kind::File;
@@ -25,6 +27,32 @@ EntryStatus entryStatus(const std::string &path, bool followLinks)
         status.kind = EntryStatus::Kind::Other;
     }
     return status;
+}
+
+std::vector<std::string> namesOf(DIR *dir)
+{
+    std::vector<std::string> names;
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+} // namespace
+
+EntryStatus entryStatus(const std::string &path, bool followLinks)
+{
+    return statusOf(AT_FDCWD, path, followLinks);
+}
+
+EntryStatus entryStatusAt(int folderFd, const std::string &name)
+{
+    return statusOf(folderFd, name, false);
 }
 
 int64_t regularFileLength(const std::string &path)
@@ -44,19 +72,26 @@ bool removeFile(const std::string &path)
     return ::unlink(path.c_str()) == 0;
 }
 
+bool removeFileAt(int folderFd, const std::string &name)
+{
+    return ::unlinkat(folderFd, name.c_str(), 0) == 0;
+}
+
 std::vector<std::string> folderEntryNames(const std::string &folder)
 {
-    std::vector<std::string> names;
-    DIR *dir = ::opendir(folder.c_str());
+    return namesOf(::opendir(folder.c_str()));
+}
+
+std::vector<std::string> folderEntryNames(int folderFd)
+{
+    // A descriptor of its own, so the caller's keeps its position.
+    const int own = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (own < 0)
+        return {};
+    DIR *dir = ::fdopendir(own);
     if (!dir)
-        return names;
-    while (const dirent *entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(dir);
-    return names;
+        ::close(own);
+    return namesOf(dir);
 }
 
 bool syncFileToDisk(const std::string &path)

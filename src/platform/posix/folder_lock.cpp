@@ -11,23 +11,28 @@
 namespace qvo::platform {
 namespace {
 
-// The descriptor still names what `path` names now.
-bool stillNamed(int fd, const std::string &path)
+// The descriptor still names what `name` names now.
+bool stillNamed(int fd, int parentFd, const std::string &name)
 {
     struct stat held {}, named {};
-    return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-           held.st_ino == named.st_ino;
+    return ::fstat(fd, &held) == 0 && ::fstatat(parentFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 } // namespace
 
 FolderLock::Result FolderLock::lockFolder(const std::string &path)
 {
+    return lockFolderAt(AT_FDCWD, path);
+}
+
+FolderLock::Result FolderLock::lockFolderAt(int parentFd, const std::string &name)
+{
     release();
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return Result::Unusable;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && stillNamed(fd, path)) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && stillNamed(fd, parentFd, name)) {
         fd_ = fd;
         return Result::Held;
     }
@@ -37,16 +42,21 @@ FolderLock::Result FolderLock::lockFolder(const std::string &path)
 
 FolderLock::Result FolderLock::lockFile(const std::string &path, bool create)
 {
+    return lockFileAt(AT_FDCWD, path, create);
+}
+
+FolderLock::Result FolderLock::lockFileAt(int parentFd, const std::string &name, bool create)
+{
     release();
     for (;;) {
-        int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
+        int fd = ::openat(parentFd, name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
         if (fd < 0)
             return errno == ENOENT && !create ? Result::Busy : Result::Unusable;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd);
             return Result::Busy;
         }
-        if (stillNamed(fd, path)) {
+        if (stillNamed(fd, parentFd, name)) {
             fd_ = fd;
             return Result::Held;
         }
@@ -65,9 +75,14 @@ void FolderLock::release()
 
 void FolderLock::releaseAndRemove(const std::string &path)
 {
+    releaseAndRemoveAt(AT_FDCWD, path);
+}
+
+void FolderLock::releaseAndRemoveAt(int parentFd, const std::string &name)
+{
     if (fd_ < 0)
         return;
-    ::unlink(path.c_str());
+    ::unlinkat(parentFd, name.c_str(), 0);
     release();
 }
 

@@ -235,18 +235,23 @@ bool removeFolderTree(const std::string &path)
         p.pop_back();
     if (p.empty() || p == "/")
         return false;
+    return removeFolderTreeAt(AT_FDCWD, p);
+}
+
+bool removeFolderTreeAt(int parentFd, const std::string &name)
+{
     struct stat st;
-    if (::lstat(p.c_str(), &st) != 0)
+    if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     if (S_ISLNK(st.st_mode))
-        return ::unlink(p.c_str()) == 0;
+        return ::unlinkat(parentFd, name.c_str(), 0) == 0;
     if (!S_ISDIR(st.st_mode))
         return false;
-    int fd = openFolderForRemoval(AT_FDCWD, p.c_str(), st.st_dev);
+    int fd = openFolderForRemoval(parentFd, name.c_str(), st.st_dev);
     bool ok = fd >= 0 && removeFolderContents(fd);
     if (fd >= 0)
         ::close(fd);
-    return ::rmdir(p.c_str()) == 0 && ok;
+    return ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
 }
 
 bool removeFolderContents(int folderFd)

@@ -1,7 +1,9 @@
 #include "platform/posix/private_folder.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qvo::platform {
 namespace {
@@ -33,6 +35,21 @@ bool ensurePrivateFolder(const std::string &path, uid_t uid)
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return false;
     return isPrivateFolder(folder, uid);
+}
+
+bool claimPrivateFolder(const std::string &path, uid_t uid)
+{
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid;
+    if (ok && (st.st_mode & 077) != 0)
+        ok = ::fchmod(fd, st.st_mode & 07700) == 0;
+    ::close(fd);
+    return ok;
 }
 
 std::string privateFolderBelow(const std::string &base, uid_t uid)

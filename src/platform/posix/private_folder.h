@@ -18,4 +18,10 @@ std::string privateFolderBelow(const std::string &base, uid_t uid);
 // the same rules for its last component.  False when unusable.
 bool ensurePrivateFolder(const std::string &path, uid_t uid);
 
+// `path`, created with mode 0700 when missing; a real folder the user
+// already owns loses any access for others (an earlier version made its
+// working root with the umask's mode).  False when it is no such folder: a
+// link, a file, another account's folder.
+bool claimPrivateFolder(const std::string &path, uid_t uid);
+
 } // namespace qvo::platform

@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qvo::platform {
@@ -64,6 +66,32 @@ std::string temporaryFolder()
     // Nothing safe: name the private folder anyway, so that creating the
     // working folders fails clearly instead of writing somewhere shared.
     return "/tmp/qvo-" + std::to_string(::getuid()) + "/";
+}
+
+std::string privateWorkingRoot(const std::string &temporary)
+{
+    const std::string base = withTrailingSlash(temporary);
+    // A temporary folder that does not exist yet is made as mkdir -p would.
+    for (size_t slash = base.find('/', 1); slash != std::string::npos; slash = base.find('/', slash + 1))
+        ::mkdir(base.substr(0, slash).c_str(), 0777);
+    if (claimPrivateFolder(base + "Qvo", ::getuid()))
+        return base + "Qvo/";
+    // Taken by something that is not ours: a folder of the user's own below
+    // the temporary folder holds the root instead.
+    const std::string own = privateFolderBelow(base, ::getuid());
+    if (!own.empty() && claimPrivateFolder(own + "Qvo", ::getuid()))
+        return own + "Qvo/";
+    return {};
+}
+
+base::UniqueFd openPrivateFolder(const std::string &path)
+{
+    base::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
+    return fd;
 }
 
 std::string programFolder()
