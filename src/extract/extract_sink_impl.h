@@ -1,0 +1,185 @@
+// What an ExtractSink holds, shared by the files that do its work (private
+// to src/extract/).  extract_sink.cpp takes the members in order and keeps
+// their results; the rest is split by concern:
+//   extract_sink_folders.cpp            the folder walk and its cache of open folders
+//   extract_sink_files.cpp              file members: created, written, put under their name
+//   extract_sink_hand_off.cpp           small files given to the writer thread
+//   extract_sink_links.cpp              symbolic links (made last) and hard links
+//   extract_sink_folder_attributes.cpp  folder members; folder modes and times at the end
+//   extract_sink_space.cpp              the space guard
+#pragma once
+#include "extract/extract_sink.h"
+
+#include "extract/file_writer_thread.h"
+#include "extract/member_path.h"
+#include "base/unique_fd.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unordered_set>
+#include <vector>
+
+namespace qvo::archivers {
+
+inline bool isSpaceError(int err)
+{
+    return err == ENOSPC || err == EDQUOT;
+}
+
+inline timespec toTimespec(int64_t sec, uint32_t nsec)
+{
+    timespec t{};
+    t.tv_sec = static_cast<time_t>(sec);
+    t.tv_nsec = nsec < 1000000000u ? static_cast<long>(nsec) : 0;
+    return t;
+}
+
+struct ExtractSink::Impl {
+    // What finish() does to a folder: the time and mode of its member, or
+    // just the final mode of a folder made on the way.
+    struct FolderState {
+        PathComponents path;
+        bool created = false; // made by this sink (with owner rwx kept)
+        bool named = false;   // a folder member named it
+        std::optional<int64_t> mtimeSec;
+        uint32_t mtimeNsec = 0;
+        std::optional<uint32_t> unixMode;
+    };
+    struct PendingLink {
+        PathComponents path; // the link itself
+        std::string target;
+        std::optional<int64_t> mtimeSec;
+        uint32_t mtimeNsec = 0;
+    };
+    struct OpenFile {
+        int dir = -1; // borrowed from the folder cache, which stays put meanwhile
+        base::UniqueFd fd;
+        // Handed over: the data is gathered here and the writer thread
+        // creates the file (in `folder`, under `finalName`) at the end.
+        bool handed = false;
+        std::shared_ptr<const base::UniqueFd> folder;
+        std::vector<uint8_t> data;
+        std::string key; // the member's path, as in madeFiles
+        std::string tempName; // the name written; the final name when `direct`
+        std::string finalName;
+        bool direct = false;  // created under its final name
+        bool modeSet = false; // created with its final permissions
+        uint64_t written = 0;
+        MemberInfo info;
+    };
+
+    ExtractOptions options;
+    mode_t umaskBits = 022;
+    base::UniqueFd root;
+    int32_t firstFailure = kOk;
+    uint64_t firstFailureMember = UINT64_MAX;
+    uint64_t member = 0; // sequence number of the member begun last
+    int32_t lastResult = kOk; // of the member begun last
+    bool lastWasLink = false; // ... and it was a link, now pending
+    bool stopped = false;
+    bool finished = false;
+    uint64_t totalWritten = 0;
+    uint64_t spaceAllowance = 0; // bytes that may be written before the next look
+    unsigned tempCounter = 0;
+    // Files are created under their final names (no temporary name and
+    // rename) when the destination was private and empty at the start:
+    // there is nothing to protect there and nobody else to see a partial file.
+    bool directCreate = false;
+
+    std::optional<OpenFile> file;
+    std::map<std::string, FolderState> folders;
+    std::vector<PendingLink> links;
+    std::unordered_set<std::string> flatNames; // names made in flat mode
+
+    // One folder fd kept open: archives list most members of a folder
+    // together.  Files waiting for the writer thread keep theirs open.
+    std::string cachedFolderKey;
+    std::shared_ptr<const base::UniqueFd> cachedFolder;
+
+    // Small files of a private destination are created by a writer thread
+    // (see FileWriterThread).  Only files go there, and only under names
+    // that nothing else in the folder can hold (the folder was empty and is
+    // private): every name handed over is remembered, and anything that
+    // meets one of them (the same name again, a folder or a link there)
+    // waits until the writer is done before looking at the folder.  Only
+    // fresh names are handed over: a name this sink made before in place
+    // is decided in place too, as anywhere else.
+    std::unique_ptr<FileWriterThread> writer;
+    bool writerUnavailable = false;
+    std::unordered_set<std::string> madeFiles; // files and hard links made or handed over (private destination only)
+
+    // The failure of the earliest member is the one reported.
+    void fail(int32_t code) { failAt(member, code); }
+    void failAt(uint64_t memberNumber, int32_t code)
+    {
+        if (code != kOk && memberNumber < firstFailureMember) {
+            firstFailure = code;
+            firstFailureMember = memberNumber;
+        }
+    }
+
+    bool isStopped() const { return stopped || (writer && writer->outOfSpace()); }
+
+    bool madeFile(const PathComponents &path, size_t count) const
+    {
+        return !madeFiles.empty() && madeFiles.count(joinComponents(path, count)) != 0;
+    }
+
+    mode_t workingFolderMode() const { return (0777 & ~umaskBits) | S_IRWXU; }
+    mode_t finalFolderMode(const std::optional<uint32_t> &m) const
+    {
+        mode_t bits = m ? static_cast<mode_t>(*m) & 0777 : 0777;
+        // Owner read and search stay: the folder's contents must be packable.
+        return (bits & ~umaskBits) | S_IRUSR | S_IXUSR;
+    }
+    mode_t finalFileMode(const std::optional<uint32_t> &m) const
+    {
+        mode_t bits = m ? static_cast<mode_t>(*m) & 0777 : 0666;
+        return (bits & ~umaskBits) | S_IRUSR;
+    }
+
+    // The folder walk (extract_sink_folders.cpp).
+    base::UniqueFd openFolder(const PathComponents &path, size_t count, bool create, int32_t &err);
+    int parentFolder(const PathComponents &path, bool create, int32_t &err);
+
+    // File members (extract_sink_files.cpp).
+    int32_t beginFile(const MemberInfo &m, PathComponents path);
+    int32_t write(const void *data, size_t size);
+    int32_t end(bool dataOk, int32_t failure);
+    void abandonFile(int32_t code);
+    int32_t placeEntry(int dir, const std::string &from, const std::string &to);
+    std::string nextTempName(const char *suffix);
+    static mode_t entryAt(int dirFd, const std::string &name);
+
+    // Small files given to the writer thread (extract_sink_hand_off.cpp).
+    bool handsOver(const MemberInfo &m);
+    int32_t handOver();
+    void flushWriter();
+
+    // Links (extract_sink_links.cpp).
+    int32_t beginLink(const MemberInfo &m, PathComponents path);
+    int32_t makeHardlink(const MemberInfo &m, PathComponents path);
+    int32_t makeLink(const PendingLink &link);
+    void makeLinks();
+    void removeLink(const PendingLink &link);
+    static PathComponents parentOf(const PathComponents &path);
+
+    // Folder members and folder attributes (extract_sink_folder_attributes.cpp).
+    int32_t beginFolder(const MemberInfo &m, const PathComponents &path);
+    void applyFolderAttributes();
+
+    // The space guard (extract_sink_space.cpp).
+    bool roomFor(uint64_t size);
+
+    // Names and the order of members (extract_sink.cpp).
+    int32_t claimFlatName(const PathComponents &path);
+    int32_t begin(const MemberInfo &m);
+};
+
+} // namespace qvo::archivers
