@@ -91,9 +91,8 @@ int32_t ExtractSink::Impl::begin(const MemberInfo &m)
     return kErrInternal;
 }
 
-ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>())
+ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>(std::move(options)))
 {
-    impl_->options = std::move(options);
     impl_->umaskBits = currentUmask();
     impl_->root.reset(::open(impl_->options.destination.c_str(),
                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));

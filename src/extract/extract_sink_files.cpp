@@ -3,6 +3,7 @@
 // name with their mode and time once the reader says the data was good.
 #include "extract/extract_sink_impl.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -93,7 +94,9 @@ int32_t ExtractSink::Impl::write(const void *data, size_t size)
         return lastResult != kOk ? lastResult : (size == 0 ? kOk : kErrInternal);
     if (size == 0)
         return kOk;
-    if (!roomFor(size)) {
+    // A handed-over file has no descriptor yet; the destination's stands
+    // for its volume.
+    if (!space.roomFor(file->handed ? root.get() : file->fd.get(), size)) {
         stopped = true;
         abandonFile(kErrSpaceLimit);
         return kErrSpaceLimit;
@@ -107,7 +110,7 @@ int32_t ExtractSink::Impl::write(const void *data, size_t size)
         }
         file->data.insert(file->data.end(), p, p + size);
         file->written += size;
-        totalWritten += size;
+        space.wrote(size);
         return kOk;
     }
     size_t left = size;
@@ -125,7 +128,7 @@ int32_t ExtractSink::Impl::write(const void *data, size_t size)
         left -= static_cast<size_t>(n);
     }
     file->written += size;
-    totalWritten += size;
+    space.wrote(size);
     return kOk;
 }
 

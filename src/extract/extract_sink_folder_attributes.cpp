@@ -3,7 +3,6 @@
 #include "extract/extract_sink_impl.h"
 
 #include <algorithm>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace qvo::archivers {

@@ -3,6 +3,7 @@
 // being written stays open for the next one.
 #include "extract/extract_sink_impl.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 

@@ -6,6 +6,7 @@
 #include "extract/link_check.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,6 +1,4 @@
-// The space guard: extraction stops before the destination volume runs out
-// of space, and a test may cap the total bytes written.
-#include "extract/extract_sink_impl.h"
+#include "extract/extract_sink_space.h"
 
 #include <algorithm>
 #include <sys/statvfs.h>
@@ -18,29 +16,27 @@ constexpr uint64_t kSpaceCheckInterval = 4 * kMiB;
 
 } // namespace
 
-// Whether `size` more bytes may be written: the test limit on the total,
-// and the free-space margin of the volume, looked at every few MiB.
-bool ExtractSink::Impl::roomFor(uint64_t size)
+bool SpaceGuard::roomFor(int fd, uint64_t size)
 {
-    if (options.maxTotalBytes && totalWritten + size > *options.maxTotalBytes)
+    if (maxTotalBytes_ && totalWritten_ + size > *maxTotalBytes_)
         return false;
-    if (size <= spaceAllowance) {
-        spaceAllowance -= size;
+    if (size <= spaceAllowance_) {
+        spaceAllowance_ -= size;
         return true;
     }
     struct statvfs vfs;
-    if (::fstatvfs(file->handed ? root.get() : file->fd.get(), &vfs) != 0)
+    if (::fstatvfs(fd, &vfs) != 0)
         return true; // cannot tell; the write itself reports a full volume
     uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
     uint64_t avail = static_cast<uint64_t>(vfs.f_bavail) * unit;
-    uint64_t margin = options.freeSpaceMargin;
+    uint64_t margin = freeSpaceMargin_;
     if (margin == 0) {
         uint64_t volume = static_cast<uint64_t>(vfs.f_blocks) * unit;
         margin = std::min(std::max(kMinFreeMargin, volume / 100 * kMarginPercent), volume / 2);
     }
     if (avail <= margin || avail - margin < size)
         return false;
-    spaceAllowance = std::min(avail - margin, std::max(size, kSpaceCheckInterval)) - size;
+    spaceAllowance_ = std::min(avail - margin, std::max(size, kSpaceCheckInterval)) - size;
     return true;
 }
 
