@@ -163,4 +163,9 @@ bool ExtractSink::stopped() const
     return impl_->isStopped();
 }
 
+uint64_t ExtractSink::filesFromWriterThread() const
+{
+    return impl_->writer ? impl_->writer->filesWritten() : 0;
+}
+
 } // namespace qvo::archivers
