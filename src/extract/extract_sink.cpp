@@ -71,6 +71,17 @@ int32_t ExtractSink::Impl::claimFlatName(const PathComponents &path)
     return kOk;
 }
 
+// The folder (from the cache) where a new file or link at `path` is made,
+// once its name is claimed; -1 with `err` set when it may not be made.
+int ExtractSink::Impl::folderForNewEntry(const PathComponents &path, int32_t &err)
+{
+    const int dir = parentFolder(path, true, err);
+    if (dir < 0)
+        return -1;
+    err = claimFlatName(path);
+    return err == kOk ? dir : -1;
+}
+
 int32_t ExtractSink::Impl::begin(const MemberInfo &m)
 {
     if (isStopped())

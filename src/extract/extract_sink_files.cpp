@@ -18,11 +18,9 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
     if (!options.restorePaths)
         path = {path.back()};
     int32_t err;
-    const int dir = parentFolder(path, true, err);
+    const int dir = folderForNewEntry(path, err);
     if (dir < 0)
         return err;
-    if (int32_t clash = claimFlatName(path); clash != kOk)
-        return clash;
     const std::string &name = path.back();
     OpenFile f;
     f.dir = dir;
@@ -64,8 +62,7 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
         }
         // Taken (a member named twice): decided below like anywhere else.
     }
-    mode_t existing = entryAt(dir, name);
-    if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
+    if (nameIsKept(dir, name))
         return kErrExists;
 
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -234,6 +231,14 @@ mode_t ExtractSink::Impl::entryAt(int dirFd, const std::string &name)
     if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return 0;
     return st.st_mode;
+}
+
+// Whether what stands at `name` must stay: a folder is never replaced by
+// a file or a link, anything else only when overwriting is on.
+bool ExtractSink::Impl::nameIsKept(int dirFd, const std::string &name) const
+{
+    mode_t existing = entryAt(dirFd, name);
+    return existing != 0 && (S_ISDIR(existing) || !options.overwrite);
 }
 
 } // namespace qvo::archivers

@@ -63,6 +63,7 @@ struct ExtractSink::Impl {
 
     int32_t begin(const MemberInfo &m);
     int32_t claimFlatName(const PathComponents &path);
+    int folderForNewEntry(const PathComponents &path, int32_t &err);
 
     // --- The folder walk (extract_sink_folders.cpp) ------------------------
     // One folder fd kept open: archives list most members of a folder
@@ -110,6 +111,7 @@ struct ExtractSink::Impl {
     int32_t placeEntry(int dir, const std::string &from, const std::string &to);
     std::string nextTempName(const char *suffix);
     static mode_t entryAt(int dirFd, const std::string &name);
+    bool nameIsKept(int dirFd, const std::string &name) const;
 
     // --- Small files given to the writer thread (extract_sink_hand_off.cpp)
     // Small files of a private destination are created by a writer thread

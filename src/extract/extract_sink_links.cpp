@@ -31,13 +31,10 @@ int32_t ExtractSink::Impl::beginLink(const MemberInfo &m, PathComponents path)
     if (!resolveLinkTargetLexically(base, m.linkTarget, resolved))
         return kErrUnsafeEntry;
     int32_t err;
-    const int dir = parentFolder(path, true, err);
+    const int dir = folderForNewEntry(path, err);
     if (dir < 0)
         return err;
-    if (int32_t clash = claimFlatName(path); clash != kOk)
-        return clash;
-    mode_t existing = entryAt(dir, path.back());
-    if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
+    if (nameIsKept(dir, path.back()))
         return kErrExists;
     std::string target = m.linkTarget;
     std::replace(target.begin(), target.end(), '\\', '/');
@@ -68,13 +65,10 @@ int32_t ExtractSink::Impl::makeHardlink(const MemberInfo &m, PathComponents path
         return kErrCorrupt; // the archive names a member it does not hold
     if (!S_ISREG(kind))
         return kErrUnsafeEntry;
-    const int dir = parentFolder(path, true, err);
+    const int dir = folderForNewEntry(path, err);
     if (dir < 0)
         return err;
-    if (int32_t clash = claimFlatName(path); clash != kOk)
-        return clash;
-    mode_t existing = entryAt(dir, path.back());
-    if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
+    if (nameIsKept(dir, path.back()))
         return kErrExists;
     std::string temp = nextTempName("link");
     if (::linkat(sourceDir.get(), source.back().c_str(), dir, temp.c_str(), 0) != 0)
