@@ -103,6 +103,10 @@ public:
     void recordFailure(int32_t code);
     // True once the space limit was reached: readers stop walking.
     bool stopped() const;
+    // Files the writer thread has created, all of them once finish() has
+    // returned: tests see by it that small files were handed over (with
+    // QVO_TEST_WRITER_THREAD=1 the thread runs even on one processor).
+    uint64_t filesFromWriterThread() const;
 
 private:
     struct Impl;

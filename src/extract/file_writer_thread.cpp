@@ -3,7 +3,9 @@
 #include "archivers/include/qvo_archiver.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,8 @@ namespace qvo::archivers {
 
 bool FileWriterThread::usable()
 {
+    if (const char *force = std::getenv("QVO_TEST_WRITER_THREAD"); force && std::string_view(force) == "1")
+        return true;
     // On one processor the thread would only take turns with the decoder.
     return std::thread::hardware_concurrency() > 1;
 }
@@ -61,6 +65,12 @@ bool FileWriterThread::outOfSpace() const
     return outOfSpace_.load(std::memory_order_relaxed);
 }
 
+uint64_t FileWriterThread::filesWritten() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return filesWritten_;
+}
+
 void FileWriterThread::run()
 {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -82,6 +92,8 @@ void FileWriterThread::run()
         queuedBytes_ -= size;
         if (result != kOk)
             failures_.push_back({sequence, result});
+        else
+            ++filesWritten_;
         if (full)
             outOfSpace_ = true;
         room_.notify_all();

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -120,7 +121,10 @@ TEST_F(SmallVolume, FullVolumeIsAWriteErrorAndLeavesNothing)
 
 TEST_F(SmallVolume, FullVolumeStopsSmallFilesAndLeavesNoneCut)
 {
-    // Files small enough for the writer thread, more of them than fit.
+    // Files small enough for the writer thread, more of them than fit.  The
+    // thread runs only in a private folder, as a working folder is.
+    qvo::test::ScopedEnv forceWriter("QVO_TEST_WRITER_THREAD", "1");
+    ASSERT_EQ(::chmod(path().c_str(), 0700), 0);
     ExtractOptions o;
     o.destination = path();
     o.freeSpaceMargin = 1;
@@ -140,6 +144,7 @@ TEST_F(SmallVolume, FullVolumeStopsSmallFilesAndLeavesNoneCut)
     EXPECT_TRUE(sink.stopped());
     EXPECT_NE(sink.finish(), kOk);
     EXPECT_GT(made, 10);
+    EXPECT_GT(sink.filesFromWriterThread(), 0u);
     for (const auto &e : fs::directory_iterator(path()))
         EXPECT_EQ(e.file_size(), data.size()) << e.path();
 }

@@ -13,6 +13,7 @@
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
 using qvo::test::readFile;
+using qvo::test::ScopedEnv;
 using qvo::test::TempDir;
 using qvo::test::writeFile;
 
@@ -406,6 +407,7 @@ TEST(ExtractSink, MembersNamedTwiceInAFreshFolder)
 
 // Members with a declared size, past the first few, are created by the
 // writer thread: everything the sink promises must hold all the same.
+// QVO_TEST_WRITER_THREAD has the thread run on one processor too.
 MemberInfo sizedMember(std::string name, const std::string &data, std::optional<uint32_t> mode = std::nullopt)
 {
     MemberInfo m = fileMember(std::move(name), mode);
@@ -425,6 +427,7 @@ void putWarmUpMembers(ExtractSink &sink)
 
 TEST(ExtractSink, FilesHandedToTheWriterThreadKeepEveryRule)
 {
+    ScopedEnv forceWriter("QVO_TEST_WRITER_THREAD", "1");
     TempDir t;
     {
         ExtractSink sink(optionsFor(t.path()));
@@ -451,6 +454,7 @@ TEST(ExtractSink, FilesHandedToTheWriterThreadKeepEveryRule)
         EXPECT_EQ(putFile(sink, sizedMember("bad", "crc"), "crc", false), kErrCorrupt);
         // The earliest member's failure is the one reported.
         EXPECT_EQ(sink.finish(), kErrExists);
+        EXPECT_GE(sink.filesFromWriterThread(), files.size());
 
         for (const auto &[name, data] : files) {
             EXPECT_EQ(readFile(t / name), data) << name;
@@ -469,6 +473,7 @@ TEST(ExtractSink, FilesHandedToTheWriterThreadKeepEveryRule)
 
 TEST(ExtractSink, HandedFileNeverReplacesAFileThatAppearedMeanwhile)
 {
+    ScopedEnv forceWriter("QVO_TEST_WRITER_THREAD", "1");
     TempDir t;
     ExtractSink sink(optionsFor(t.path()));
     putWarmUpMembers(sink);
@@ -480,6 +485,7 @@ TEST(ExtractSink, HandedFileNeverReplacesAFileThatAppearedMeanwhile)
     // The earlier member's failure is reported, not the later refusal.
     EXPECT_EQ(sink.finish(), kErrExists);
     EXPECT_EQ(readFile(t / "x"), "foreign");
+    EXPECT_GT(sink.filesFromWriterThread(), 0u); // the warm-up files went through it
 }
 
 TEST(ExtractSink, ReaderFailureIsReported)

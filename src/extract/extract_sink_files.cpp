@@ -1,0 +1,244 @@
+// File members: created in place (under a temporary name, or under the
+// final name in a private empty destination), written, and put under their
+// name with their mode and time once the reader says the data was good.
+#include "extract/extract_sink_impl.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qvo::archivers {
+
+int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
+{
+    if (path.empty())
+        return kErrUnsafeEntry;
+    if (!options.restorePaths)
+        path = {path.back()};
+    int32_t err;
+    const int dir = folderForNewEntry(path, err);
+    if (dir < 0)
+        return err;
+    const std::string &name = path.back();
+    OpenFile f;
+    f.dir = dir;
+    f.finalName = name;
+    f.info = m;
+    // The member's path, as madeFiles knows names (private destination only).
+    std::string key = directCreate ? joinComponents(path) : std::string();
+    if (directCreate && madeFiles.count(key) != 0)
+        flushWriter(); // the same name again: decided below with the first one on disk
+    else if (handsOver(m)) {
+        f.handed = true;
+        f.folder = cachedFolder;
+        f.data.reserve(static_cast<size_t>(*m.size));
+        madeFiles.insert(key);
+        f.key = std::move(key);
+        file = std::move(f);
+        return kOk;
+    }
+    if (directCreate) {
+        // Nobody else sees this folder: the file can carry its final
+        // permissions from the start (the open descriptor writes even
+        // when they are read-only), unless the umask would take away
+        // the owner's read permission that packing needs.
+        const bool modeSet = !(umaskBits & S_IRUSR);
+        const mode_t mode = modeSet ? finalFileMode(m.unixMode) : 0600;
+        int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            f.fd.reset(fd);
+            f.tempName = name;
+            f.direct = true;
+            f.modeSet = modeSet;
+            file = std::move(f);
+            madeFiles.insert(std::move(key));
+            return kOk;
+        }
+        if (errno != EEXIST) {
+            stopped = stopped || isSpaceError(errno);
+            return kErrWrite;
+        }
+        // Taken (a member named twice): decided below like anywhere else.
+    }
+    if (nameIsKept(dir, name))
+        return kErrExists;
+
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = nextTempName("part");
+        int fd = ::openat(dir, temp.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            f.fd.reset(fd);
+            f.tempName = temp;
+            break;
+        }
+        if (errno != EEXIST) {
+            stopped = stopped || isSpaceError(errno);
+            return kErrWrite;
+        }
+    }
+    if (!f.fd)
+        return kErrWrite;
+    file = std::move(f);
+    return kOk;
+}
+
+int32_t ExtractSink::Impl::write(const void *data, size_t size)
+{
+    if (!file)
+        return lastResult != kOk ? lastResult : (size == 0 ? kOk : kErrInternal);
+    if (size == 0)
+        return kOk;
+    // A handed-over file has no descriptor yet; the destination's stands
+    // for its volume.
+    if (!space.roomFor(file->handed ? root.get() : file->fd.get(), size)) {
+        stopped = true;
+        abandonFile(kErrSpaceLimit);
+        return kErrSpaceLimit;
+    }
+    const char *p = static_cast<const char *>(data);
+    if (file->handed) {
+        // More than declared fails the member anyway: no need to hold it.
+        if (file->data.size() + size > *file->info.size) {
+            abandonFile(kErrCorrupt);
+            return kErrCorrupt;
+        }
+        file->data.insert(file->data.end(), p, p + size);
+        file->written += size;
+        space.wrote(size);
+        return kOk;
+    }
+    size_t left = size;
+    while (left > 0) {
+        ssize_t n = ::write(file->fd.get(), p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (isSpaceError(errno))
+                stopped = true;
+            abandonFile(kErrWrite);
+            return kErrWrite;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    file->written += size;
+    space.wrote(size);
+    return kOk;
+}
+
+int32_t ExtractSink::Impl::end(bool dataOk, int32_t failure)
+{
+    if (failure == kOk)
+        failure = kErrCorrupt;
+    if (!file) {
+        // Folders and links are done at beginMember(); a refused member
+        // keeps its refusal.  A reader reporting bad data for a link
+        // cancels that link.
+        if (lastResult == kOk && !dataOk) {
+            if (!links.empty() && lastWasLink)
+                links.pop_back();
+            lastResult = failure;
+            fail(failure);
+        }
+        return lastResult;
+    }
+    if (!dataOk) {
+        abandonFile(failure);
+        return failure;
+    }
+    if (file->info.size && *file->info.size != file->written) {
+        abandonFile(kErrCorrupt);
+        return kErrCorrupt;
+    }
+    if (file->handed)
+        return handOver();
+    int fd = file->fd.get();
+    if (!file->modeSet)
+        ::fchmod(fd, finalFileMode(file->info.unixMode));
+    if (file->info.mtimeSec) {
+        timespec times[2] = {{0, UTIME_OMIT},
+                             toTimespec(*file->info.mtimeSec, file->info.mtimeNsec)};
+        ::futimens(fd, times);
+    }
+    if (::close(file->fd.release()) != 0) {
+        if (isSpaceError(errno))
+            stopped = true;
+        abandonFile(kErrWrite);
+        return kErrWrite;
+    }
+    if (!file->direct) {
+        if (int32_t placed = placeEntry(file->dir, file->tempName, file->finalName); placed != kOk) {
+            abandonFile(placed);
+            return placed;
+        }
+    }
+    file.reset();
+    lastResult = kOk;
+    return kOk;
+}
+
+// Drops the open file member: its temporary file goes, nothing remains.
+void ExtractSink::Impl::abandonFile(int32_t code)
+{
+    if (!file)
+        return;
+    if (file->handed)
+        madeFiles.erase(file->key); // nothing was created
+    else {
+        file->fd.reset();
+        ::unlinkat(file->dir, file->tempName.c_str(), 0);
+    }
+    file.reset();
+    lastResult = code;
+    fail(code);
+}
+
+// Moves a finished temporary entry to its name; without overwriting, a
+// name that appeared meanwhile is kept.
+int32_t ExtractSink::Impl::placeEntry(int dir, const std::string &from, const std::string &to)
+{
+    if (!options.overwrite) {
+        if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0)
+            return kOk;
+        if (errno == EEXIST)
+            return kErrExists;
+        if (errno != EINVAL && errno != ENOSYS)
+            return kErrWrite;
+        // The file system cannot refuse replacing by itself.
+        if (entryAt(dir, to) != 0)
+            return kErrExists;
+    }
+    if (::renameat(dir, from.c_str(), dir, to.c_str()) == 0)
+        return kOk;
+    return (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) ? kErrExists : kErrWrite;
+}
+
+std::string ExtractSink::Impl::nextTempName(const char *suffix)
+{
+    char temp[64];
+    std::snprintf(temp, sizeof temp, ".qvo-%ld-%u.%s", static_cast<long>(::getpid()),
+                  tempCounter++, suffix);
+    return temp;
+}
+
+// What stands at a name: 0 nothing, else the st_mode of the entry.
+mode_t ExtractSink::Impl::entryAt(int dirFd, const std::string &name)
+{
+    struct stat st;
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return 0;
+    return st.st_mode;
+}
+
+// Whether what stands at `name` must stay: a folder is never replaced by
+// a file or a link, anything else only when overwriting is on.
+bool ExtractSink::Impl::nameIsKept(int dirFd, const std::string &name) const
+{
+    mode_t existing = entryAt(dirFd, name);
+    return existing != 0 && (S_ISDIR(existing) || !options.overwrite);
+}
+
+} // namespace qvo::archivers

@@ -1,0 +1,64 @@
+// Small files of a private destination given to the writer thread: which
+// ones go, handing one over, and waiting until the thread is done.
+#include "extract/extract_sink_impl.h"
+
+#include <system_error>
+
+namespace qvo::archivers {
+namespace {
+
+// Files are handed to a writer thread once an extraction has shown this
+// many members: archives of a few files never start one.
+constexpr uint64_t kWriterAfterMembers = 8;
+
+} // namespace
+
+// Whether this file member goes to the writer thread.
+bool ExtractSink::Impl::handsOver(const MemberInfo &m)
+{
+    if (!directCreate || member <= kWriterAfterMembers || !m.size || *m.size > FileWriterThread::kMaxFileSize
+        || (umaskBits & S_IRUSR) || writerUnavailable)
+        return false;
+    if (!writer) {
+        try {
+            if (FileWriterThread::usable())
+                writer = std::make_unique<FileWriterThread>();
+        } catch (const std::system_error &) {
+        }
+        writerUnavailable = !writer;
+    }
+    return writer != nullptr;
+}
+
+int32_t ExtractSink::Impl::handOver()
+{
+    FileWriterThread::File f;
+    f.folder = std::move(file->folder);
+    f.name = file->finalName;
+    f.data = std::move(file->data);
+    f.mode = finalFileMode(file->info.unixMode);
+    if (file->info.mtimeSec)
+        f.mtime = toTimespec(*file->info.mtimeSec, file->info.mtimeNsec);
+    f.sequence = member;
+    file.reset();
+    if (!writer->submit(std::move(f))) {
+        lastResult = kErrWrite;
+        fail(kErrWrite);
+        return kErrWrite;
+    }
+    lastResult = kOk;
+    return kOk;
+}
+
+// Waits until every handed-over file is on disk or failed.
+void ExtractSink::Impl::flushWriter()
+{
+    if (!writer)
+        return;
+    writer->flush();
+    for (const FileWriterThread::Failure &f : writer->takeFailures())
+        failAt(f.sequence, f.code);
+    stopped = stopped || writer->outOfSpace();
+}
+
+} // namespace qvo::archivers
