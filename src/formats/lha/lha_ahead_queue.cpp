@@ -12,7 +12,8 @@ bool LhaAheadQueue::takes(const char *method, uint64_t length, const MemberInfo 
 void LhaAheadQueue::add(const MemberInfo &info, const char *method, uint64_t dataOffset, uint64_t compressedLength,
                         uint64_t length, uint16_t crc, ExtractSink &sink)
 {
-    pending_.push_back({info, ahead_.submit(method, dataOffset, compressedLength, length, crc)});
+    ahead_.submit(method, dataOffset, compressedLength, length, crc);
+    pending_.push_back({info, true, length});
     bytes_ += length;
     while (pending_.size() > LhaDecodeAhead::kMaxAheadMembers || bytes_ > LhaDecodeAhead::kMaxAheadBytes)
         finishFront(sink);
@@ -25,7 +26,7 @@ bool LhaAheadQueue::queuesWithoutData(const MemberInfo &info) const
 
 void LhaAheadQueue::addWithoutData(const MemberInfo &info, ExtractSink &sink)
 {
-    pending_.push_back({info, nullptr});
+    pending_.push_back({info, false, 0});
     if (pending_.size() > LhaDecodeAhead::kMaxAheadMembers)
         finishFront(sink);
 }
@@ -40,26 +41,28 @@ void LhaAheadQueue::finishFront(ExtractSink &sink)
 {
     Pending p = std::move(pending_.front());
     pending_.pop_front();
-    if (!p.job) {
+    if (!p.decoded) {
         if (!sink.stopped())
             sink.beginMember(p.info);
         return;
     }
-    bytes_ -= p.job->length;
+    bytes_ -= p.length;
+    // Once stopped, the sink stays stopped: the members still being decoded
+    // are never taken, and the pool drops them.
     if (sink.stopped())
         return;
-    ahead_.wait(*p.job);
+    LhaDecodeAhead::Member member = ahead_.take();
     if (sink.beginMember(p.info) == kOk) {
-        if (!p.job->ok) {
+        if (!member.ok) {
             sink.endMember(false, kErrCorrupt);
         } else {
-            int32_t w = p.job->length == 0
+            int32_t w = member.length == 0
                 ? kOk
-                : sink.write(reinterpret_cast<const char *>(p.job->data.get()), static_cast<size_t>(p.job->length));
+                : sink.write(reinterpret_cast<const char *>(member.data.get()), static_cast<size_t>(member.length));
             sink.endMember(w == kOk, w == kOk ? kErrCorrupt : w);
         }
     }
-    ahead_.recycle(*p.job);
+    ahead_.recycle(member);
 }
 
 } // namespace qvo::archivers

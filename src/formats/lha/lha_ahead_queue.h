@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 
 namespace qvo::archivers {
 
@@ -40,7 +39,8 @@ public:
 private:
     struct Pending {
         MemberInfo info;
-        std::shared_ptr<LhaDecodeAhead::Job> job;
+        bool decoded; // false: a folder or link
+        uint64_t length;
     };
 
     void finishFront(ExtractSink &sink);
