@@ -75,6 +75,39 @@ private:
     std::optional<std::string> old_;
 };
 
+// Every ordered worker pool of this process (the archiver libraries' too)
+// runs its jobs on two worker threads for the scope, whatever the machine
+// and the size of the work, and logs what ran where (see
+// base/ordered_workers.h): the threaded path is taken even on one core.
+class ForcedWorkerThreads {
+public:
+    ForcedWorkerThreads()
+        : logPath_(std::filesystem::temp_directory_path() / ("qvo-workers-" + std::to_string(::getpid()) + ".log")),
+          threads_("QVO_WORKER_THREADS", "2"), log_("QVO_WORKER_LOG", logPath_.string())
+    {
+        std::filesystem::remove(logPath_);
+    }
+    ~ForcedWorkerThreads() { std::filesystem::remove(logPath_); }
+
+    // Jobs that ran on worker threads in the pools destroyed so far.
+    size_t jobsOnWorkers() const
+    {
+        std::ifstream in(logPath_);
+        size_t total = 0;
+        for (std::string line; std::getline(in, line);) {
+            size_t at = line.find("on_workers=");
+            if (at != std::string::npos)
+                total += std::stoul(line.substr(at + 11));
+        }
+        return total;
+    }
+
+private:
+    std::filesystem::path logPath_;
+    ScopedEnv threads_;
+    ScopedEnv log_;
+};
+
 // Incompressible bytes, the same for the same seed.
 inline std::string randomBytes(size_t n, unsigned seed)
 {

@@ -77,9 +77,14 @@ TEST_P(Unlha32Create, ReadersExtractTheTreeExactly)
     TempDir tmp;
     const fs::path src = tmp / "src", arc = tmp / "out.lzh";
     makeVariedTree(src);
-    ASSERT_EQ(callUnlha("a -x1 -n -r2 -jm" + std::to_string(level) + " " + inQuotes(arc) + " " +
-                        inQuotes(src.string() + "/")),
-              0);
+    {
+        // Packed on worker threads on any machine.
+        ForcedWorkerThreads forced;
+        ASSERT_EQ(callUnlha("a -x1 -n -r2 -jm" + std::to_string(level) + " " + inQuotes(arc) + " " +
+                            inQuotes(src.string() + "/")),
+                  0);
+        EXPECT_GT(forced.jobsOnWorkers(), 0u);
+    }
     const TreeSnapshot want = snapshot(src);
 
     std::string log;
@@ -137,7 +142,11 @@ TEST(Unlha32CreateMembers, LargeFilesStreamBetweenSmallOnes)
     writeFile(tmp / "src/c-noise.bin", randomBytes((8u << 20) + 4096, 11));
     writeFile(tmp / "src/d.txt", text(70000));
     const fs::path arc = tmp / "mix.lzh";
-    ASSERT_EQ(callUnlha("a -x1 -n -r2 -jm2 " + inQuotes(arc) + " " + inQuotes(tmp / "src/")), 0);
+    {
+        ForcedWorkerThreads forced;
+        ASSERT_EQ(callUnlha("a -x1 -n -r2 -jm2 " + inQuotes(arc) + " " + inQuotes(tmp / "src/")), 0);
+        EXPECT_EQ(forced.jobsOnWorkers(), 2u); // a.txt and d.txt
+    }
     fs::create_directories(tmp / "out");
     std::string log;
     ASSERT_EQ(runCommand(lhasaX(arc, tmp / "out"), &log), 0) << log;

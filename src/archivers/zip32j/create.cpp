@@ -122,7 +122,7 @@ int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const P
     formats::zip::EntryMeta meta = metaOf(*p.source, true);
     uint16_t flags = level > 0 ? formats::zip::ZipWriter::deflateFlags(level) : 0;
     if (p.jobCount == 1) {
-        CompressResult r = mc.take(p.firstJob);
+        CompressResult r = mc.take();
         if (r.error)
             return r.error;
         formats::zip::DataInfo info{r.method, r.crc, r.data.size(), r.length};
@@ -139,7 +139,7 @@ int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const P
         return w.tooLarge() ? kErrTooLarge : kErrWrite;
     formats::zip::DataInfo info{method, 0, 0, 0};
     for (size_t j = 0; j < p.jobCount; ++j) {
-        CompressResult r = mc.take(p.firstJob + j);
+        CompressResult r = mc.take();
         if (r.error)
             return r.error;
         info.crc = codecs::deflate::crc32Combine(info.crc, r.crc, r.length);

@@ -1,11 +1,10 @@
 #include "codecs/deflate/mszip_compressor.h"
 
+#include "base/ordered_workers.h"
+
 #include <algorithm>
-#include <atomic>
-#include <exception>
 #include <new>
 #include <stdexcept>
-#include <thread>
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -102,7 +101,7 @@ public:
     {
         unsigned threads = options.threads;
         if (threads == 0)
-            threads = std::max(1u, std::thread::hardware_concurrency());
+            threads = base::hardwareWorkers(kMaxThreads, 1);
         // A batch holds 64 frames; more threads than that would idle, and
         // each holds its own deflate state.
         threads_ = std::min(threads, kMaxThreads);
@@ -136,29 +135,21 @@ public:
             return i == 0 ? std::span<const uint8_t>(history_) : frameAt(i - 1);
         };
 
-        const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads_, frames));
-        for (unsigned w = 0; w < workers; ++w)
-            deflater(w);
-        std::atomic<size_t> next{0};
-        std::exception_ptr failure;
-        std::atomic<bool> failed{false};
-        auto work = [&](unsigned w) {
-            try {
-                for (size_t i; (i = next.fetch_add(1)) < frames && !failed.load();)
-                    deflaters_[w]->compress(dictionaryOf(i), frameAt(i), payloads[first + i]);
-            } catch (...) {
-                if (!failed.exchange(true))
-                    failure = std::current_exception();
-            }
-        };
-        std::vector<std::thread> helpers;
-        for (unsigned w = 1; w < workers; ++w)
-            helpers.emplace_back(work, w);
-        work(0);
-        for (auto &t : helpers)
-            t.join();
-        if (failure)
-            std::rethrow_exception(failure);
+        // The calling thread compresses frames too.  A pool lives for one
+        // batch, so an idle folder holds no threads; the deflate states,
+        // one per slot, live as long as the folder.
+        const unsigned threads = static_cast<unsigned>(std::min<size_t>(threads_, frames));
+        base::OrderedWorkers<size_t> workers({.threads = threads - 1, .consumerHelps = true},
+                                             [&](size_t &i, unsigned slot) {
+                                                 deflaters_[slot]->compress(dictionaryOf(i), frameAt(i),
+                                                                            payloads[first + i]);
+                                             });
+        for (unsigned slot = 0; slot < workers.slots(); ++slot)
+            deflater(slot);
+        for (size_t i = 0; i < frames; ++i)
+            workers.submit(i, frameAt(i).size());
+        for (size_t i = 0; i < frames; ++i)
+            workers.take(); // rethrows a frame's failure; the rest are dropped
 
         if (options_.chained) {
             std::span<const uint8_t> last = frameAt(frames - 1);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <new>
-#include <system_error>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -88,22 +87,18 @@ LHADecoderType *decoderFor(const std::string &method)
 } // namespace
 
 LhaDecodeAhead::LhaDecodeAhead(int fd)
-    : fd_(fd), workerCount_(std::min(std::thread::hardware_concurrency(), kMaxWorkers))
+    : fd_(fd),
+      workers_({.threads = base::hardwareWorkers(kMaxWorkers),
+                .jobBatch = kWakeBatch,
+                // Rather than sleep while a worker finishes a member, the
+                // writer decodes the next one nobody has started: a sleeping
+                // writer leaves a core idle.  A large member would hold the
+                // writer up for too long.
+                .consumerHelps = true,
+                .consumerHelpsUpTo = kMaxHelpSize},
+               [this](Member &member, unsigned slot) { decode(member, slot); })
 {
-    if (workerCount_ < 2)
-        workerCount_ = 0;
-}
-
-LhaDecodeAhead::~LhaDecodeAhead()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-        queue_.clear();
-    }
-    wake_.notify_all();
-    for (std::thread &t : workers_)
-        t.join();
+    inputBuffers_.resize(workers_.slots());
 }
 
 bool LhaDecodeAhead::suits(const char *method, uint64_t length)
@@ -114,159 +109,101 @@ bool LhaDecodeAhead::suits(const char *method, uint64_t length)
     return m.size() == 5 && m.front() == '-' && m.back() == '-' && m != "-lhd-" && decoderFor(m) != nullptr;
 }
 
-std::shared_ptr<LhaDecodeAhead::Job> LhaDecodeAhead::submit(std::string method, uint64_t dataOffset,
-                                                           uint64_t compressedLength, uint64_t length,
-                                                           uint16_t crc)
+void LhaDecodeAhead::submit(std::string method, uint64_t dataOffset, uint64_t compressedLength, uint64_t length,
+                            uint16_t crc)
 {
-    auto job = std::make_shared<Job>();
-    bool wakeWorker = false;
-    job->method = std::move(method);
-    job->dataOffset = dataOffset;
-    job->compressedLength = compressedLength;
-    job->length = length;
-    job->crc = crc;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        takeBuffer(*job);
-        queue_.push_back(job);
-        wakeWorker = queue_.size() >= kWakeBatch;
-        // Threads start with the first job: archives of a member or two
-        // never pay for them.
-        if (workers_.size() < workerCount_) {
-            try {
-                workers_.emplace_back([this] { work(); });
-            } catch (const std::system_error &) {
-                // Fewer threads than wished still get the work done.
-            }
-        }
+    Member member;
+    member.method = std::move(method);
+    member.dataOffset = dataOffset;
+    member.compressedLength = compressedLength;
+    member.length = length;
+    member.crc = crc;
+    auto fits = std::find_if(spare_.begin(), spare_.end(), [&](const auto &b) { return b.second >= length; });
+    if (fits != spare_.end()) { // else decode() allocates
+        member.data = std::move(fits->first);
+        member.capacity = fits->second;
+        spare_.erase(fits);
     }
-    if (wakeWorker)
-        wake_.notify_one();
-    return job;
+    workers_.submit(std::move(member), length);
 }
 
-// With mutex_ held.
-void LhaDecodeAhead::takeBuffer(Job &job)
+LhaDecodeAhead::Member LhaDecodeAhead::take()
 {
-    auto fits = std::find_if(spare_.begin(), spare_.end(), [&](const auto &b) { return b.second >= job.length; });
-    if (fits == spare_.end())
-        return; // decode() allocates
-    job.data = std::move(fits->first);
-    job.capacity = fits->second;
-    spare_.erase(fits);
+    try {
+        return workers_.take();
+    } catch (...) {
+        return Member{}; // not ok: the member fails
+    }
 }
 
-void LhaDecodeAhead::recycle(Job &job)
+void LhaDecodeAhead::recycle(Member &member)
 {
-    if (!job.data)
+    if (!member.data)
         return;
-    std::lock_guard<std::mutex> lock(mutex_);
     if (spare_.size() < kMaxAheadMembers)
-        spare_.emplace_back(std::move(job.data), job.capacity);
-    job.data.reset();
-    job.capacity = 0;
+        spare_.emplace_back(std::move(member.data), member.capacity);
+    member.data.reset();
+    member.capacity = 0;
 }
 
-void LhaDecodeAhead::wait(const Job &job)
+bool LhaDecodeAhead::prepareBuffer(Member &member)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!job.done) {
-        // Rather than sleep while a worker finishes this member, decode the
-        // next one nobody has started (this very one when no worker got to
-        // it, or none could be started): a sleeping writer leaves a core
-        // idle.  A large member would hold the writer up for too long.
-        if (!queue_.empty() && (queue_.front().get() == &job || queue_.front()->length <= kMaxHelpSize)) {
-            std::shared_ptr<Job> next = std::move(queue_.front());
-            queue_.pop_front();
-            lock.unlock();
-            decode(fd_, *next);
-            lock.lock();
-            next->done = true;
-            continue;
-        }
-        finished_.wait(lock);
-    }
-}
-
-void LhaDecodeAhead::work()
-{
-    for (;;) {
-        std::shared_ptr<Job> job;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-            if (stopping_)
-                return;
-            job = queue_.front();
-            queue_.pop_front();
-        }
-        decode(fd_, *job);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            job->done = true;
-        }
-        finished_.notify_all();
-    }
-}
-
-bool LhaDecodeAhead::prepareBuffer(Job &job)
-{
-    const auto length = static_cast<size_t>(job.length);
-    if (job.capacity >= length)
+    const auto length = static_cast<size_t>(member.length);
+    if (member.capacity >= length)
         return true;
     // Room for members of any size up to the limit, so buffers serve again
     // whatever comes next.
     size_t capacity = std::max(length, kMinBuffer);
-    job.data.reset(new (std::nothrow) uint8_t[capacity]);
-    job.capacity = job.data ? capacity : 0;
-    return job.data != nullptr;
+    member.data.reset(new (std::nothrow) uint8_t[capacity]);
+    member.capacity = member.data ? capacity : 0;
+    return member.data != nullptr;
 }
 
 // Stored members are read straight into the buffer: lhasa's pass-through
 // decoder would copy them a few KiB at a time and count the CRC byte by byte.
-void LhaDecodeAhead::readStored(int fd, Job &job)
+void LhaDecodeAhead::readStored(Member &member)
 {
-    const auto length = static_cast<size_t>(job.length);
-    const size_t available = static_cast<size_t>(std::min(job.compressedLength, job.length));
+    const auto length = static_cast<size_t>(member.length);
+    const size_t available = static_cast<size_t>(std::min(member.compressedLength, member.length));
     size_t total = 0;
     while (total < available) {
-        ssize_t n = ::pread(fd, job.data.get() + total, available - total,
-                            static_cast<off_t>(job.dataOffset + total));
+        ssize_t n = ::pread(fd_, member.data.get() + total, available - total,
+                            static_cast<off_t>(member.dataOffset + total));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         total += static_cast<size_t>(n);
     }
-    job.ok = total == length && codecs::lha::crc16Update(0, job.data.get(), length) == job.crc;
+    member.ok = total == length && codecs::lha::crc16Update(0, member.data.get(), length) == member.crc;
 }
 
-void LhaDecodeAhead::decode(int fd, Job &job)
+void LhaDecodeAhead::decode(Member &member, unsigned slot)
 {
-    job.ok = false;
-    LHADecoderType *type = decoderFor(job.method);
-    if (!type || !prepareBuffer(job))
+    member.ok = false;
+    LHADecoderType *type = decoderFor(member.method);
+    if (!type || !prepareBuffer(member))
         return;
-    if (isStored(job.method)) {
-        readStored(fd, job);
+    if (isStored(member.method)) {
+        readStored(member);
         return;
     }
-    // One input buffer per thread: most members are a few KiB, and a fresh
-    // 64 KiB block for each would cost more than reading them.
-    thread_local std::unique_ptr<uint8_t[]> inputBuffer(new uint8_t[kChunk]);
-    RangeInput input{fd, job.dataOffset, job.compressedLength, inputBuffer.get()};
-    LHADecoder *decoder = lha_decoder_new(type, &RangeInput::read, &input, static_cast<size_t>(job.length));
+    std::unique_ptr<uint8_t[]> &inputBuffer = inputBuffers_[slot];
+    if (!inputBuffer)
+        inputBuffer.reset(new uint8_t[kChunk]);
+    RangeInput input{fd_, member.dataOffset, member.compressedLength, inputBuffer.get()};
+    LHADecoder *decoder = lha_decoder_new(type, &RangeInput::read, &input, static_cast<size_t>(member.length));
     if (!decoder)
         return;
-    const auto length = static_cast<size_t>(job.length);
+    const auto length = static_cast<size_t>(member.length);
     size_t total = 0;
     while (total < length) {
-        size_t n = lha_decoder_read(decoder, job.data.get() + total, std::min(kChunk, length - total));
+        size_t n = lha_decoder_read(decoder, member.data.get() + total, std::min(kChunk, length - total));
         if (n == 0)
             break;
         total += n;
     }
-    job.ok = total == job.length && lha_decoder_get_crc(decoder) == job.crc;
+    member.ok = total == member.length && lha_decoder_get_crc(decoder) == member.crc;
     lha_decoder_free(decoder);
 }
 

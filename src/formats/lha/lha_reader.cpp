@@ -2,16 +2,15 @@
 
 #include "codecs/lha/lha_crc16.h"
 #include "extract/file_range_source.h"
-#include "formats/lha/lha_decode_ahead.h"
+#include "formats/lha/lha_ahead_queue.h"
 #include "formats/lha/lha_header_scan.h"
 #include "formats/lha/lha_header_names.h"
+#include "formats/lha/macbinary_filter.h"
 #include "codecs/lha/lh2_decoder.h"
 #include "codecs/lha/lh3_decoder.h"
 
 #include <cerrno>
 #include <cstring>
-#include <deque>
-#include <memory>
 #include <fcntl.h>
 #include <algorithm>
 #include <string>
@@ -164,99 +163,6 @@ MemberInfo describe(const LHAFileHeader *h)
     return m;
 }
 
-// MacLHA wraps each file in a MacBinary header that carries the Finder data
-// and both forks.  When the header is certainly MacLHA's (same name, the
-// reserved fields zero, lengths adding up) and the resource fork is empty,
-// only the data fork is the file's content; otherwise the data stays as
-// stored, so nothing is ever dropped.  The CRC covers the stored data.
-class MacBinaryFilter {
-public:
-    static constexpr size_t kHeaderSize = 128;
-
-    MacBinaryFilter(bool enabled, std::string rawName, uint64_t length)
-        : enabled_(enabled && length >= kHeaderSize), rawName_(std::move(rawName)), length_(length)
-    {
-    }
-
-    // Passes `data` on to the sink, less the wrapper.  Returns the sink's
-    // result.
-    int32_t write(ExtractSink &sink, const char *data, size_t n)
-    {
-        if (!enabled_)
-            return sink.write(data, n);
-        if (!decided_) {
-            size_t take = std::min(n, kHeaderSize - head_.size());
-            head_.append(data, take);
-            data += take;
-            n -= take;
-            if (head_.size() < kHeaderSize)
-                return kOk;
-            decided_ = true;
-            if (!isMacLhaHeader()) {
-                enabled_ = false;
-                int32_t r = sink.write(head_.data(), head_.size());
-                return r != kOk ? r : sink.write(data, n);
-            }
-            offset_ = kHeaderSize;
-        }
-        // Keep bytes [128, 128 + data fork length).
-        uint64_t end = kHeaderSize + dataFork_;
-        size_t keep = offset_ >= end ? 0 : static_cast<size_t>(std::min<uint64_t>(n, end - offset_));
-        offset_ += n;
-        return keep ? sink.write(data, keep) : kOk;
-    }
-
-    // A member shorter than the header was passed on as it came.
-    int32_t finish(ExtractSink &sink)
-    {
-        if (enabled_ && !decided_ && !head_.empty())
-            return sink.write(head_.data(), head_.size());
-        return kOk;
-    }
-
-private:
-    static uint32_t be32(const std::string &b, size_t at)
-    {
-        return (static_cast<uint32_t>(static_cast<unsigned char>(b[at])) << 24)
-            | (static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 16)
-            | (static_cast<uint32_t>(static_cast<unsigned char>(b[at + 2])) << 8)
-            | static_cast<uint32_t>(static_cast<unsigned char>(b[at + 3]));
-    }
-    bool zero(size_t from, size_t to) const
-    {
-        for (size_t i = from; i < to; ++i) {
-            if (head_[i] != 0)
-                return false;
-        }
-        return true;
-    }
-    bool isMacLhaHeader()
-    {
-        constexpr size_t kNameLen = 0x01, kName = 0x02, kNameMax = 63;
-        size_t nameLen = static_cast<unsigned char>(head_[kNameLen]);
-        if (head_[0] != 0 || head_[0x4A] != 0 || head_[0x52] != 0 || !zero(0x63, kHeaderSize))
-            return false;
-        if (nameLen == 0 || nameLen > kNameMax || nameLen != rawName_.size()
-            || head_.compare(kName, nameLen, rawName_) != 0 || !zero(kName + nameLen, kName + kNameMax))
-            return false;
-        uint64_t dataFork = be32(head_, 0x53), rsrcFork = be32(head_, 0x57);
-        if (((dataFork + rsrcFork + kHeaderSize + 0x7F) & ~uint64_t(0x7F)) != length_)
-            return false;
-        if (rsrcFork != 0)
-            return false; // keep both forks rather than lose one
-        dataFork_ = dataFork;
-        return true;
-    }
-
-    bool enabled_;
-    bool decided_ = false;
-    std::string rawName_;
-    uint64_t length_;
-    std::string head_;
-    uint64_t offset_ = 0;
-    uint64_t dataFork_ = 0;
-};
-
 // Ends the member: a good one still has the MacBinary filter's tail to write.
 void endMember(MacBinaryFilter &filter, ExtractSink &sink, bool ok, int32_t failure)
 {
@@ -357,89 +263,6 @@ void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBin
     endMember(filter, sink, ok, failure);
 }
 
-// Members decoded ahead, waiting for their turn at the sink.
-class AheadQueue {
-public:
-    explicit AheadQueue(int fd) : ahead_(fd) {}
-
-    // Decoding ahead pays once an archive has shown a few members.
-    static constexpr size_t kStartAfter = 8;
-
-    bool takes(const LHAFileHeader *h, const MemberInfo &info, bool mac, size_t members, int fd,
-               uint64_t headerStart)
-    {
-        return members > kStartAfter && ahead_.available() && info.kind == MemberInfo::Kind::File && !mac
-            && LhaDecodeAhead::suits(h->compress_method, h->length) && headerPlaced(fd, headerStart, h);
-    }
-
-    void add(const MemberInfo &info, const LHAFileHeader *h, uint64_t headerStart, ExtractSink &sink)
-    {
-        pending_.push_back({info, ahead_.submit(h->compress_method, headerStart + h->raw_data_len,
-                                                h->compressed_length, h->length, h->crc)});
-        bytes_ += h->length;
-        while (pending_.size() > LhaDecodeAhead::kMaxAheadMembers || bytes_ > LhaDecodeAhead::kMaxAheadBytes)
-            finishFront(sink);
-    }
-
-    // A folder or link member (no data to decode) while members wait: it
-    // keeps its place in line instead of waiting for them all, so that the
-    // workers keep going across folders.
-    bool queuesWithoutData(const MemberInfo &info) const
-    {
-        return !pending_.empty() && (info.kind == MemberInfo::Kind::Directory || info.kind == MemberInfo::Kind::Symlink);
-    }
-
-    void addWithoutData(const MemberInfo &info, ExtractSink &sink)
-    {
-        pending_.push_back({info, nullptr});
-        if (pending_.size() > LhaDecodeAhead::kMaxAheadMembers)
-            finishFront(sink);
-    }
-
-    // Hands every waiting member to the sink, in order.
-    void drain(ExtractSink &sink)
-    {
-        while (!pending_.empty())
-            finishFront(sink);
-    }
-
-private:
-    struct Pending {
-        MemberInfo info;
-        std::shared_ptr<LhaDecodeAhead::Job> job;
-    };
-
-    void finishFront(ExtractSink &sink)
-    {
-        Pending p = std::move(pending_.front());
-        pending_.pop_front();
-        if (!p.job) {
-            if (!sink.stopped())
-                sink.beginMember(p.info);
-            return;
-        }
-        bytes_ -= p.job->length;
-        if (sink.stopped())
-            return;
-        ahead_.wait(*p.job);
-        if (sink.beginMember(p.info) == kOk) {
-            if (!p.job->ok) {
-                sink.endMember(false, kErrCorrupt);
-            } else {
-                int32_t w = p.job->length == 0
-                    ? kOk
-                    : sink.write(reinterpret_cast<const char *>(p.job->data.get()), static_cast<size_t>(p.job->length));
-                sink.endMember(w == kOk, w == kOk ? kErrCorrupt : w);
-            }
-        }
-        ahead_.recycle(*p.job);
-    }
-
-    LhaDecodeAhead ahead_;
-    std::deque<Pending> pending_;
-    uint64_t bytes_ = 0;
-};
-
 // Reads the archive starting at `offset` through lhasa, adding to
 // `members`.  `next` is where the header after the last one read should
 // start (only a guess when lhasa skipped a self-extractor's program).
@@ -461,7 +284,7 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
     lha_reader_set_dir_policy(reader, LHA_READER_DIR_PLAIN);
 
     std::vector<char> buf(kBufferSize);
-    AheadQueue ahead(fd);
+    LhaAheadQueue ahead(fd);
     size_t seen = 0;
     while (LHAFileHeader *h = lha_reader_next_file(reader)) {
         ++members;
@@ -475,8 +298,9 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
         h->os_type = LHA_OS_TYPE_UNKNOWN;
         if (mac)
             info.size.reset(); // the data fork may be shorter than the stored length
-        if (ahead.takes(h, info, mac, seen, fd, headerStart)) {
-            ahead.add(info, h, headerStart, sink);
+        if (ahead.takes(h->compress_method, h->length, info, mac, seen) && headerPlaced(fd, headerStart, h)) {
+            ahead.add(info, h->compress_method, headerStart + h->raw_data_len, h->compressed_length, h->length,
+                      h->crc, sink);
             if (sink.stopped())
                 break;
             continue;

@@ -40,7 +40,7 @@ public:
     int32_t add(size_t index, const SourceEntry &e)
     {
         if (packer_.handles(index))
-            return addPacked(e, packer_.take(index));
+            return addPacked(e, packer_.take());
         switch (e.kind) {
         case SourceEntry::Kind::Directory:
             return addFolder(e);

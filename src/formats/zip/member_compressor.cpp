@@ -6,16 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdint>
 #include <fcntl.h>
-#include <mutex>
-#include <optional>
-#include <thread>
 #include <unistd.h>
 
 namespace qvo::archivers::zip32j {
-
 
 namespace {
 
@@ -29,7 +24,9 @@ constexpr unsigned kMaxWorkers = 4;
 // than they save: the jobs are done on the writer's thread as it takes them.
 // Typical of the many tiny archives of a batch.
 constexpr uint64_t kInlineWorkLimit = 128u << 10;
-// Results the writer waits for at once when it has to wait.
+// Results the writer waits for at once when it has to wait: the members of
+// a tree of small files take microseconds to compress, and a wake-up per
+// member costs the workers about as much.
 constexpr size_t kWakeBatch = 8;
 
 uint64_t jobCost(const CompressJob &j)
@@ -132,141 +129,53 @@ void appendJobs(const std::filesystem::path &path, uint64_t size, std::vector<Co
     }
 }
 
-struct MemberCompressor::Shared {
-    int level = 0;
-    std::vector<CompressJob> jobs;
-    std::vector<std::optional<CompressResult>> results;
-    std::mutex m;
-    std::condition_variable workCv; // a job may be taken, or stop
-    std::condition_variable doneCv; // a result arrived
-    size_t nextJob = 0;
-    uint64_t takenCost = 0;
-    size_t waitingFor = SIZE_MAX; // the result the writer sleeps on ...
-    size_t waitUntil = 0;         // ... and the last one it is woken for
-    unsigned idleWorkers = 0;     // workers sleeping on workCv
-    bool stop = false;
-    std::vector<std::thread> workers;
-    bool inlineWork = false;              // no workers: take() compresses
-    std::unique_ptr<codecs::deflate::Deflater> inlineDeflater;
+namespace {
 
-    CompressResult runJob(const CompressJob &job, std::unique_ptr<codecs::deflate::Deflater> &deflater) const
-    {
-        CompressResult r;
-        try {
-            if (level > 0 && !deflater)
-                deflater = std::make_unique<codecs::deflate::Deflater>(level);
-            if (job.chunk)
-                compressChunk(job, deflater.get(), r);
-            else
-                compressWhole(job, deflater.get(), r);
-        } catch (...) {
-            r = CompressResult{};
-            r.error = kErrInternal;
-        }
-        return r;
-    }
+// Worker threads for a list of jobs: none when it is small.
+unsigned threadsFor(const std::vector<CompressJob> &jobs)
+{
+    uint64_t work = 0;
+    for (const CompressJob &job : jobs)
+        work += jobCost(job);
+    return work <= kInlineWorkLimit ? 0 : base::hardwareWorkers(kMaxWorkers, 1);
+}
 
-    // With m held: every result the writer waits for is in.
-    bool batchReady() const
-    {
-        for (size_t i = waitingFor; i <= waitUntil; ++i) {
-            if (!results[i])
-                return false;
-        }
-        return true;
-    }
-
-    void work()
-    {
-        std::unique_ptr<codecs::deflate::Deflater> deflater;
-        for (;;) {
-            size_t index;
-            {
-                std::unique_lock lock(m);
-                // The job the writer waits for is always allowed (nothing else
-                // is taken then), so the budget never stalls the pipeline.
-                ++idleWorkers;
-                workCv.wait(lock, [&] {
-                    return stop || (nextJob < jobs.size() &&
-                                    (takenCost == 0 || takenCost + jobCost(jobs[nextJob]) <= kMemoryBudget));
-                });
-                --idleWorkers;
-                if (stop)
-                    return;
-                index = nextJob++;
-                takenCost += jobCost(jobs[index]);
-            }
-            CompressResult r = runJob(jobs[index], deflater);
-            std::lock_guard lock(m);
-            results[index] = std::move(r);
-            if (waitingFor <= index && index <= waitUntil && batchReady())
-                doneCv.notify_one();
-        }
-    }
-};
+} // namespace
 
 MemberCompressor::MemberCompressor(int level, std::vector<CompressJob> jobs)
-    : shared_(std::make_unique<Shared>())
+    : level_(level),
+      workers_({.threads = threadsFor(jobs), .maxBytesAhead = kMemoryBudget, .resultBatch = kWakeBatch},
+               [this](Job &job, unsigned slot) { run(job, slot); })
 {
-    shared_->level = level;
-    shared_->jobs = std::move(jobs);
-    shared_->results.resize(shared_->jobs.size());
-    if (shared_->jobs.empty())
-        return;
-    uint64_t work = 0;
-    for (const CompressJob &job : shared_->jobs)
-        work += jobCost(job);
-    if (work <= kInlineWorkLimit) {
-        shared_->inlineWork = true;
-        return;
+    deflaters_.resize(workers_.slots());
+    for (CompressJob &job : jobs) {
+        uint64_t cost = jobCost(job);
+        workers_.submit(Job{std::move(job), {}}, cost);
     }
-    unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWorkers);
-    n = static_cast<unsigned>(std::min<size_t>(n, shared_->jobs.size()));
+}
+
+MemberCompressor::~MemberCompressor() = default;
+
+void MemberCompressor::run(Job &job, unsigned slot)
+{
+    std::unique_ptr<codecs::deflate::Deflater> &deflater = deflaters_[slot];
+    if (level_ > 0 && !deflater)
+        deflater = std::make_unique<codecs::deflate::Deflater>(level_);
+    if (job.in.chunk)
+        compressChunk(job.in, deflater.get(), job.out);
+    else
+        compressWhole(job.in, deflater.get(), job.out);
+}
+
+CompressResult MemberCompressor::take()
+{
     try {
-        for (unsigned i = 0; i < n; ++i)
-            shared_->workers.emplace_back([s = shared_.get()] { s->work(); });
+        return std::move(workers_.take().out);
     } catch (...) {
-        if (shared_->workers.empty())
-            throw;
-        // Fewer threads than wished still get the work done.
+        CompressResult r;
+        r.error = kErrInternal;
+        return r;
     }
-}
-
-MemberCompressor::~MemberCompressor()
-{
-    {
-        std::lock_guard lock(shared_->m);
-        shared_->stop = true;
-    }
-    shared_->workCv.notify_all();
-    for (auto &t : shared_->workers)
-        t.join();
-}
-
-CompressResult MemberCompressor::take(size_t index)
-{
-    Shared &s = *shared_;
-    if (s.inlineWork)
-        return s.runJob(s.jobs[index], s.inlineDeflater);
-    std::unique_lock lock(s.m);
-    if (!s.results[index]) {
-        // Woken for a few results at a time rather than for each: the
-        // members of a tree of small files take microseconds to compress,
-        // and a wake-up per member costs the workers about as much.  Only
-        // jobs already taken are waited for, so the wait always ends.
-        s.waitingFor = index;
-        s.waitUntil = s.nextJob > index ? std::min(index + kWakeBatch, s.nextJob) - 1 : index;
-        s.doneCv.wait(lock, [&] { return s.batchReady(); });
-        s.waitingFor = SIZE_MAX;
-    }
-    CompressResult r = std::move(*s.results[index]);
-    s.results[index].reset();
-    s.takenCost -= jobCost(s.jobs[index]);
-    bool wake = s.idleWorkers > 0 && s.nextJob < s.jobs.size();
-    lock.unlock();
-    if (wake)
-        s.workCv.notify_all();
-    return r;
 }
 
 } // namespace qvo::archivers::zip32j

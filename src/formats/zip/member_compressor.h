@@ -2,17 +2,24 @@
 // threads, handing the results back strictly in archive order.
 //
 // The work is a list of jobs: a whole file (up to kWholeBufferLimit) or one
-// chunk of a larger file.  Workers take jobs in order as long as the input
-// taken but not yet handed back stays within a memory budget, so memory is
-// bounded whatever the file sizes while both cores stay busy; the writer
-// thread meanwhile writes what is done.  A small archive's jobs are done on
-// the writer's thread instead: starting threads would cost more than they save.
+// chunk of a larger file, run on an ordered worker pool.  Workers take jobs
+// in order as long as the input taken but not yet handed back stays within
+// a memory budget, so memory is bounded whatever the file sizes while both
+// cores stay busy; the writer thread meanwhile writes what is done.  A small
+// archive's jobs are done on the writer's thread instead: starting threads
+// would cost more than they save.
 #pragma once
+#include "base/ordered_workers.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <vector>
+
+namespace qvo::codecs::deflate {
+class Deflater;
+}
 
 namespace qvo::archivers::zip32j {
 
@@ -37,20 +44,26 @@ void appendJobs(const std::filesystem::path &path, uint64_t size, std::vector<Co
 
 class MemberCompressor {
 public:
-    // level 0 stores, 1-9 deflate.  Starts the worker threads at once.
+    // level 0 stores, 1-9 deflate.
     MemberCompressor(int level, std::vector<CompressJob> jobs);
     // Stops the workers (a job in progress is finished and dropped).
     ~MemberCompressor();
-    MemberCompressor(const MemberCompressor &) = delete;
-    MemberCompressor &operator=(const MemberCompressor &) = delete;
 
-    // The result of job `index`, waiting for it.  Indexes must be taken in
-    // order 0, 1, 2, ...; each exactly once.
-    CompressResult take(size_t index);
+    // The result of the next job, in the order of the list, waiting for it.
+    CompressResult take();
 
 private:
-    struct Shared;
-    std::unique_ptr<Shared> shared_;
+    struct Job {
+        CompressJob in;
+        CompressResult out;
+    };
+
+    void run(Job &job, unsigned slot);
+
+    int level_;
+    // One deflate state per thread (the pool's slots), made on first use.
+    std::vector<std::unique_ptr<codecs::deflate::Deflater>> deflaters_;
+    base::OrderedWorkers<Job> workers_;
 };
 
 } // namespace qvo::archivers::zip32j

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <unistd.h>
 
@@ -140,17 +141,27 @@ TEST(MszipCompressor, BatchOnThreadsEqualsFrameByFrame)
             size_t n = std::min(qvo::codecs::kFrameSize, bytes.size() - pos);
             single->compressFrame(bytes.subspan(pos, n), pos + n == bytes.size(), one.back());
         }
-        // Two batches, so the second starts from the first's last frame.
+        // Two batches, so the second starts from the first's last frame;
+        // as asked (the calling thread among three), then with worker
+        // threads forced, so that frames are compressed on them.
         options.threads = 3;
-        auto threaded = makeMszipCompressor(options);
-        std::vector<std::vector<uint8_t>> many;
-        threaded->compressFrames(bytes.first(4 * qvo::codecs::kFrameSize), false, many);
-        threaded->compressFrames(bytes.subspan(4 * qvo::codecs::kFrameSize), true, many);
-        ASSERT_EQ(many.size(), one.size());
-        for (size_t i = 0; i < one.size(); ++i) {
-            EXPECT_EQ(many[i], one[i]) << "frame " << i;
-            EXPECT_EQ(one[i][0], 'C');
-            EXPECT_EQ(one[i][1], 'K');
+        for (bool forced : {false, true}) {
+            SCOPED_TRACE(forced ? "forced workers" : "three threads");
+            std::optional<qvo::test::ForcedWorkerThreads> workers;
+            if (forced)
+                workers.emplace();
+            auto threaded = makeMszipCompressor(options);
+            std::vector<std::vector<uint8_t>> many;
+            threaded->compressFrames(bytes.first(4 * qvo::codecs::kFrameSize), false, many);
+            threaded->compressFrames(bytes.subspan(4 * qvo::codecs::kFrameSize), true, many);
+            if (workers)
+                EXPECT_EQ(workers->jobsOnWorkers(), one.size());
+            ASSERT_EQ(many.size(), one.size());
+            for (size_t i = 0; i < one.size(); ++i) {
+                EXPECT_EQ(many[i], one[i]) << "frame " << i;
+                EXPECT_EQ(one[i][0], 'C');
+                EXPECT_EQ(one[i][1], 'K');
+            }
         }
     }
 }
