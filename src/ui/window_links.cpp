@@ -5,18 +5,11 @@
 #include <QApplication>
 #include <QPointer>
 
-#include "ui/frmConfig.h"
 #include "ui/clsFolderBlowserDialog.h"
+#include "ui/conversion_start.h"
+#include "ui/frmConfig.h"
 #include "ui/frmVersion.h"
 #include "ui/program_icon.h"
-
-// The engine's implementation arrives with its start checks.
-#if __has_include("convert/start_check.h")
-#include "ui/conversion_start.h"
-#define QVO_HAVE_ENGINE 1
-#else
-#define QVO_HAVE_ENGINE 0
-#endif
 
 namespace qvo::ui::links {
 
@@ -37,7 +30,6 @@ std::optional<std::string> browseForFolder(QWidget *parent, const std::string &d
     return browser.SelectedPath;
 }
 
-#if QVO_HAVE_ENGINE
 void startConversion(convert::ConversionRows *rows, int64_t batchKB)
 {
     // Give the keyboard back to the window that started the run once the
@@ -50,13 +42,6 @@ void startConversion(convert::ConversionRows *rows, int64_t batchKB)
         starter->activateWindow();
     }
 }
-
-bool conversionAvailable() { return true; }
-#else
-void startConversion(convert::ConversionRows *, int64_t) {}
-
-bool conversionAvailable() { return false; }
-#endif
 
 QIcon programIcon() { return ui::programIcon(); }
 

@@ -34,9 +34,6 @@ std::optional<std::string> browseForFolder(QWidget *parent, const std::string &d
 // single-file request.  Returns when the run has ended or was refused.
 void startConversion(convert::ConversionRows *rows, int64_t batchKB);
 
-// Whether startConversion can carry out a run in this build.
-bool conversionAvailable();
-
 // The program's icon: two overlapping pages outlined in dark blue.
 QIcon programIcon();
 
