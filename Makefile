@@ -5,6 +5,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+# WERROR=ON turns compiler warnings into errors (CI does so).
+WERROR     ?= OFF
 
 .PHONY: run test test-asan build deps configure install screenshots bench clean fuzz fuzz-smoke robustness-heavy
 
@@ -16,7 +18,7 @@ test: build
 
 # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DQVO_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DQVO_SANITIZE=ON -DQVO_WERROR=$(WERROR)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	QVO_SKIP_HEAVY=1 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
@@ -24,7 +26,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 configure: deps
-	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVO_WERROR=$(WERROR)
 
 deps:
 	@bash scripts/install-deps.sh

@@ -27,7 +27,7 @@ ALL=(fuzz_extract_lha fuzz_extract_cab fuzz_extract_zip fuzz_extract_rar fuzz_cm
      fuzz_ini fuzz_lha_roundtrip fuzz_lzx_roundtrip fuzz_lha_header fuzz_cab_writer fuzz_rar_unpack)
 [[ $# -gt 0 ]] && TARGETS=("$@") || TARGETS=("${ALL[@]}")
 
-cmake -S fuzz -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S fuzz -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVO_WERROR="${FUZZ_WERROR:-OFF}" \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$BUILD" --target fuzz_all make_seed_archives -j "${FUZZ_BUILD_JOBS:-2}"
 FUZZ_OUT=${OUT#$ROOT/} fuzz/seed.sh "$BUILD" >/dev/null

@@ -18,7 +18,7 @@ namespace {
 // What the readers look at to decide, read once per archive.
 class Probe {
 public:
-    Probe(ArchiveFamily family, const std::filesystem::path &archive) : family(family), archive(archive) {}
+    Probe(ArchiveFamily asked, const std::filesystem::path &path) : family(asked), archive(path) {}
 
     const ArchiveFamily family;
     const std::filesystem::path &archive;

@@ -32,12 +32,15 @@ void appendUtf8(std::string &out, uint32_t cp)
 }
 
 // Undecodable pieces stay visible: "%XX" for a byte, "%uXXXX" for a lone
-// UTF-16 surrogate.
-void appendEscaped(std::string &out, const char *format, unsigned value)
+// UTF-16 surrogate.  Appends "%", `prefix` and `value` in `digits`
+// upper-case hex digits.
+void appendEscaped(std::string &out, const char *prefix, unsigned value, int digits)
 {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, format, value);
-    out += buf;
+    static const char kHex[] = "0123456789ABCDEF";
+    out += '%';
+    out += prefix;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        out += kHex[(value >> shift) & 0xF];
 }
 
 std::string utf16LeToUtf8(std::string_view raw, bool lhaSeparators)
@@ -61,13 +64,13 @@ std::string utf16LeToUtf8(std::string_view raw, bool lhaSeparators)
             i += 2;
             appendUtf8(out, cp);
         } else if (u >= 0xD800 && u <= 0xDFFF) {
-            appendEscaped(out, "%%u%04X", u);
+            appendEscaped(out, "u", u, 4);
         } else {
             appendUtf8(out, u);
         }
     }
     if (i < raw.size())
-        appendEscaped(out, "%%%02X", static_cast<unsigned char>(raw[i]));
+        appendEscaped(out, "", static_cast<unsigned char>(raw[i]), 2);
     return out;
 }
 

@@ -111,7 +111,7 @@ TEST_P(Unlha32Create, ReadersExtractTheTreeExactly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, Unlha32Create, ::testing::Values(0, 1, 2, 3, 4),
-                         [](const auto &info) { return "jm" + std::to_string(info.param); });
+                         [](const auto &p) { return "jm" + std::to_string(p.param); });
 
 TEST(Unlha32CreateMembers, MethodsAreRecordedAndIncompressibleFilesStored)
 {

@@ -87,8 +87,9 @@ TEST(QvoConvert, MissingLibraryOrInputsFailWithOne)
         << r.output;
     EXPECT_NE(r.output.find("0 converted, 0 failed, 2 skipped"), std::string::npos) << r.output;
     EXPECT_EQ(fs::exists(ini), iniBefore);
-    if (iniBefore)
+    if (iniBefore) {
         EXPECT_EQ(readFile(ini), iniText);
+    }
 }
 
 TEST(QvoConvert, ConvertsFilesAndFoldersAndReportsEachArchive)

@@ -185,7 +185,7 @@ TEST_P(LhaEncoderRoundTrip, LhasaDecodesEveryInput)
 INSTANTIATE_TEST_SUITE_P(Methods, LhaEncoderRoundTrip,
                          ::testing::Values(LhaMethod::Lh1, LhaMethod::Lh5, LhaMethod::Lh6,
                                            LhaMethod::Lh7),
-                         [](const auto &info) { return std::string(lhaMethodId(info.param)).substr(1, 3); });
+                         [](const auto &p) { return std::string(lhaMethodId(p.param)).substr(1, 3); });
 
 TEST(LhaEncoders, CompressibleDataShrinksAndNoiseIsReportedNotSmaller)
 {

@@ -154,8 +154,9 @@ TEST(MszipCompressor, BatchOnThreadsEqualsFrameByFrame)
             std::vector<std::vector<uint8_t>> many;
             threaded->compressFrames(bytes.first(4 * qvo::codecs::kFrameSize), false, many);
             threaded->compressFrames(bytes.subspan(4 * qvo::codecs::kFrameSize), true, many);
-            if (workers)
+            if (workers) {
                 EXPECT_EQ(workers->jobsOnWorkers(), one.size());
+            }
             ASSERT_EQ(many.size(), one.size());
             for (size_t i = 0; i < one.size(); ++i) {
                 EXPECT_EQ(many[i], one[i]) << "frame " << i;
