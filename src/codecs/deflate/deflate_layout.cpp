@@ -1,5 +1,7 @@
 #include "codecs/deflate/deflate_layout.h"
 
+#include "base/endian.h"
+
 #include <array>
 #include <cstring>
 
@@ -32,7 +34,7 @@ public:
         uint64_t byte = pos_ >> 3;
         uint64_t v = 0;
         if (byte + 8 <= s_.size())
-            std::memcpy(&v, s_.data() + byte, 8); // little-endian host
+            v = base::loadLe64(s_.data() + byte);
         else
             for (uint64_t i = byte; i < s_.size(); ++i)
                 v |= uint64_t(s_[i]) << (8 * (i - byte));

@@ -1,5 +1,7 @@
 #include "codecs/rar/rar_ppmd.h"
 
+#include "base/endian.h"
+
 #include <cstring>
 
 namespace qvo::codecs::rar {
@@ -74,25 +76,10 @@ PpmdModel::PpmdModel()
     dummySee_.shift = kPeriodBits;
 }
 
-uint16_t PpmdModel::u16(uint32_t at) const
-{
-    return static_cast<uint16_t>(heap_[at] | (heap_[at + 1] << 8));
-}
-void PpmdModel::setU16(uint32_t at, uint16_t v)
-{
-    heap_[at] = static_cast<uint8_t>(v);
-    heap_[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-uint32_t PpmdModel::u32(uint32_t at) const
-{
-    uint32_t v;
-    std::memcpy(&v, heap_.get() + at, 4);
-    return v;
-}
-void PpmdModel::setU32(uint32_t at, uint32_t v)
-{
-    std::memcpy(heap_.get() + at, &v, 4);
-}
+uint16_t PpmdModel::u16(uint32_t at) const { return base::loadLe16(heap_.get() + at); }
+void PpmdModel::setU16(uint32_t at, uint16_t v) { base::storeLe16(heap_.get() + at, v); }
+uint32_t PpmdModel::u32(uint32_t at) const { return base::loadLe32(heap_.get() + at); }
+void PpmdModel::setU32(uint32_t at, uint32_t v) { base::storeLe32(heap_.get() + at, v); }
 void PpmdModel::swapStates(uint32_t a, uint32_t c)
 {
     uint8_t t[6];

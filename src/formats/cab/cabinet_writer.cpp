@@ -1,5 +1,6 @@
 #include "formats/cab/cabinet_writer.h"
 
+#include "base/endian.h"
 #include "formats/cab/cab_checksum.h"
 
 #include <cerrno>
@@ -27,17 +28,8 @@ struct FolderPlan {
     uint64_t dataOffset = 0; // of its first CFDATA block
 };
 
-void put16(std::vector<uint8_t> &v, uint16_t x)
-{
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-
-void put32(std::vector<uint8_t> &v, uint32_t x)
-{
-    put16(v, uint16_t(x));
-    put16(v, uint16_t(x >> 16));
-}
+using base::appendLe16;
+using base::appendLe32;
 
 CabWriteResult fail(Status status, std::string message)
 {
@@ -131,9 +123,9 @@ public:
         if (offset_ > limit_)
             return Status::TooLarge;
         uint16_t cbUncomp = static_cast<uint16_t>(uncompressed);
-        put32(buf_, dataBlockChecksum(payload, cbUncomp));
-        put16(buf_, static_cast<uint16_t>(payload.size()));
-        put16(buf_, cbUncomp);
+        appendLe32(buf_, dataBlockChecksum(payload, cbUncomp));
+        appendLe16(buf_, static_cast<uint16_t>(payload.size()));
+        appendLe16(buf_, cbUncomp);
         buf_.insert(buf_.end(), payload.begin(), payload.end());
         if (buf_.size() >= kOutputChunk && !flush())
             return Status::WriteError;
@@ -160,34 +152,34 @@ std::vector<uint8_t> buildHeader(const std::vector<CabFileEntry> &files,
 {
     std::vector<uint8_t> h;
     h.reserve(headerSize);
-    put32(h, 0x4643534D); // "MSCF"
-    put32(h, 0);
-    put32(h, static_cast<uint32_t>(cabinetSize));
-    put32(h, 0);
-    put32(h, static_cast<uint32_t>(kHeaderSize + kFolderRecordSize * folders.size()));
-    put32(h, 0);
+    appendLe32(h, 0x4643534D); // "MSCF"
+    appendLe32(h, 0);
+    appendLe32(h, static_cast<uint32_t>(cabinetSize));
+    appendLe32(h, 0);
+    appendLe32(h, static_cast<uint32_t>(kHeaderSize + kFolderRecordSize * folders.size()));
+    appendLe32(h, 0);
     h.push_back(kVersionMinor);
     h.push_back(kVersionMajor);
-    put16(h, static_cast<uint16_t>(folders.size()));
-    put16(h, static_cast<uint16_t>(files.size()));
-    put16(h, 0); // flags: no neighbours, no reserve
-    put16(h, 0); // setID
-    put16(h, 0); // iCabinet
+    appendLe16(h, static_cast<uint16_t>(folders.size()));
+    appendLe16(h, static_cast<uint16_t>(files.size()));
+    appendLe16(h, 0); // flags: no neighbours, no reserve
+    appendLe16(h, 0); // setID
+    appendLe16(h, 0); // iCabinet
     for (const auto &f : folders) {
-        put32(h, static_cast<uint32_t>(f.dataOffset));
-        put16(h, static_cast<uint16_t>(f.frames));
-        put16(h, typeCompress);
+        appendLe32(h, static_cast<uint32_t>(f.dataOffset));
+        appendLe16(h, static_cast<uint16_t>(f.frames));
+        appendLe16(h, typeCompress);
     }
     for (size_t fi = 0; fi < folders.size(); ++fi) {
         uint64_t offset = 0;
         for (size_t i = folders[fi].firstFile; i < folders[fi].endFile; ++i) {
             const auto &e = files[i];
-            put32(h, static_cast<uint32_t>(e.size));
-            put32(h, static_cast<uint32_t>(offset));
-            put16(h, static_cast<uint16_t>(fi));
-            put16(h, e.date);
-            put16(h, e.time);
-            put16(h, e.attribs);
+            appendLe32(h, static_cast<uint32_t>(e.size));
+            appendLe32(h, static_cast<uint32_t>(offset));
+            appendLe16(h, static_cast<uint16_t>(fi));
+            appendLe16(h, e.date);
+            appendLe16(h, e.time);
+            appendLe16(h, e.attribs);
             h.insert(h.end(), e.name.begin(), e.name.end());
             h.push_back(0);
             offset += e.size;

@@ -1,6 +1,7 @@
 #include "formats/zip/zip_walker.h"
 
 #include "extract/file_range_source.h"
+#include "base/endian.h"
 #include "base/unique_fd.h"
 #include "formats/zip/zip_central_directory.h"
 #include "formats/zip/zip_name_markers.h"
@@ -152,17 +153,17 @@ void setTime(const ZipCentralRecord &r, MemberInfo &m)
 {
     std::string_view ut = findZipExtra(r.extra, kExtraTimestamp);
     if (ut.size() >= 5 && (ut[0] & 0x01)) {
-        m.mtimeSec = static_cast<int64_t>(static_cast<int32_t>(zipLe(ut, 1, 4)));
+        m.mtimeSec = static_cast<int64_t>(static_cast<int32_t>(base::loadLe32(ut.data() + 1)));
         return;
     }
     std::string_view nt = findZipExtra(r.extra, kExtraNtfs);
     for (size_t at = 4; at + 4 <= nt.size();) {
-        auto tag = zipLe(nt, at, 2);
-        auto len = static_cast<size_t>(zipLe(nt, at + 2, 2));
+        auto tag = base::loadLe16(nt.data() + at);
+        auto len = static_cast<size_t>(base::loadLe16(nt.data() + at + 2));
         if (at + 4 + len > nt.size())
             break;
         if (tag == 1 && len >= 8) {
-            uint64_t ft = zipLe(nt, at + 4, 8);
+            uint64_t ft = base::loadLe64(nt.data() + at + 4);
             if (ft != 0) {
                 m.mtimeSec = static_cast<int64_t>(ft / 10000000ULL) - static_cast<int64_t>(kFileTimeEpochOffset);
                 m.mtimeNsec = static_cast<uint32_t>((ft % 10000000ULL) * 100);
@@ -186,7 +187,7 @@ std::string decodeStoredName(const ZipCentralRecord &r, text::NameEncoding &enc)
         return text::archiveNameToUtf8(r.name, enc);
     std::string_view up = findZipExtra(r.extra, kExtraUnicodePath);
     if (up.size() > 5 && up[0] == 1
-        && zipLe(up, 1, 4) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
+        && base::loadLe32(up.data() + 1) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
         && text::isValidUtf8(up.substr(5)))
         return text::archiveNameToUtf8(up.substr(5), enc);
     enc = unmarkedZipNameIsUtf8(r.host, r.name) ? NameEncoding::Utf8 : NameEncoding::Cp932;
@@ -249,9 +250,9 @@ uint64_t dataStart(int fd, const ZipCentralRecord &r, const ZipCentralDirectory 
     if (::pread(fd, head, sizeof head, static_cast<off_t>(local)) != static_cast<ssize_t>(sizeof head))
         return 0;
     std::string_view h(head, sizeof head);
-    if (zipLe(h, 0, 4) != kLocalSignature)
+    if (base::loadLe32(h.data()) != kLocalSignature)
         return 0;
-    uint64_t start = static_cast<uint64_t>(local) + kLocalHeaderSize + zipLe(h, 26, 2) + zipLe(h, 28, 2);
+    uint64_t start = static_cast<uint64_t>(local) + kLocalHeaderSize + base::loadLe16(h.data() + 26) + base::loadLe16(h.data() + 28);
     if (start > dir.offset || r.compressedSize > dir.offset - start)
         return 0;
     return start;

@@ -1,6 +1,7 @@
 // -lh2- and -lh3- on the real members we have (UNLHA32's lh2.lzh and
 // lh3.lzh, the same text; their CRCs are the reference) and on damaged
 // copies.
+#include "base/endian.h"
 #include "codecs/lha/lh2_decoder.h"
 #include "codecs/lha/lh3_decoder.h"
 #include "test_support.h"
@@ -12,6 +13,8 @@
 #include <random>
 
 using namespace qvo::codecs;
+using qvo::base::loadLe16;
+using qvo::base::loadLe32;
 using qvo::test::readFile;
 
 namespace {
@@ -53,14 +56,6 @@ uint16_t lhaCrc(const std::string &data)
     return crc;
 }
 
-uint64_t le(const std::string &b, size_t at, int n)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < n; ++i)
-        v |= uint64_t(static_cast<unsigned char>(b[at + static_cast<size_t>(i)])) << (8 * i);
-    return v;
-}
-
 struct OldMember {
     std::string data;
     uint64_t size;
@@ -82,8 +77,8 @@ OldMember corpusMember(const std::string &method)
     std::string a = readFile(std::string(QVO_CORPUS_DIR) + "/lzh/lhasa/unlha32/" + method + ".lzh");
     EXPECT_EQ(a.substr(2, 5), "-" + method + "-");
     EXPECT_EQ(a[20], 2);
-    size_t header = le(a, 0, 2);
-    return {a.substr(header, le(a, 7, 4)), le(a, 11, 4), static_cast<uint16_t>(le(a, 21, 2))};
+    size_t header = loadLe16(a.data());
+    return {a.substr(header, loadLe32(a.data() + 7)), loadLe32(a.data() + 11), loadLe16(a.data() + 21)};
 }
 
 std::string decodeAll(const Method &method, const std::string &data, uint64_t size, zip::DecodeStatus &status)

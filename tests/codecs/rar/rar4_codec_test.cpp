@@ -2,6 +2,7 @@
 // robustness) and the whole library on damaged copies of real archives of
 // each method: every damaged archive must end cleanly, in bounded time.
 #include "archivers/include/archiver_result.h"
+#include "base/endian.h"
 #include "codecs/rar/rar_bit_reader.h"
 #include "codecs/rar/rar_filters.h"
 #include "codecs/rar/rar_huffman.h"
@@ -96,8 +97,8 @@ struct FirstMember {
 FirstMember firstMember(const fs::path &archive)
 {
     std::string raw = readFile(archive);
-    auto u16 = [&](size_t i) { return static_cast<uint8_t>(raw[i]) | (static_cast<uint8_t>(raw[i + 1]) << 8); };
-    auto u32 = [&](size_t i) { return static_cast<uint32_t>(u16(i)) | (static_cast<uint32_t>(u16(i + 2)) << 16); };
+    auto u16 = [&](size_t i) { return qvo::base::loadLe16(raw.data() + i); };
+    auto u32 = [&](size_t i) { return qvo::base::loadLe32(raw.data() + i); };
     size_t at = 7 + u16(7 + 5);
     FirstMember m;
     m.size = u32(at + 11);

@@ -2,6 +2,7 @@
 // Implode and Deflate64 archives, Deflate64 made by 7zz) and on damaged
 // input: never more than the declared size, never a hang, never Ok with
 // wrong data.
+#include "base/endian.h"
 #include "codecs/zip_legacy/zip_legacy_decoder.h"
 #include "test_support.h"
 
@@ -13,6 +14,8 @@
 #include <random>
 
 using namespace qvo::codecs::zip;
+using qvo::base::loadLe16;
+using qvo::base::loadLe32;
 using qvo::test::readFile;
 using qvo::test::runCommand;
 using qvo::test::sh;
@@ -50,14 +53,6 @@ public:
     }
 };
 
-uint64_t le(const std::string &b, size_t at, int n)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < n; ++i)
-        v |= uint64_t(static_cast<unsigned char>(b[at + static_cast<size_t>(i)])) << (8 * i);
-    return v;
-}
-
 struct Member {
     std::string name;
     uint16_t method = 0;
@@ -73,14 +68,14 @@ std::vector<Member> localMembers(const std::string &zip)
 {
     std::vector<Member> out;
     size_t at = 0;
-    while (at + 30 <= zip.size() && le(zip, at, 4) == 0x04034b50) {
+    while (at + 30 <= zip.size() && loadLe32(zip.data() + at) == 0x04034b50) {
         Member m;
-        m.flags = static_cast<uint16_t>(le(zip, at + 6, 2));
-        m.method = static_cast<uint16_t>(le(zip, at + 8, 2));
-        m.crc = static_cast<uint32_t>(le(zip, at + 14, 4));
-        uint64_t csize = le(zip, at + 18, 4);
-        m.size = le(zip, at + 22, 4);
-        size_t nameLen = le(zip, at + 26, 2), extraLen = le(zip, at + 28, 2);
+        m.flags = loadLe16(zip.data() + at + 6);
+        m.method = loadLe16(zip.data() + at + 8);
+        m.crc = loadLe32(zip.data() + at + 14);
+        uint64_t csize = loadLe32(zip.data() + at + 18);
+        m.size = loadLe32(zip.data() + at + 22);
+        size_t nameLen = loadLe16(zip.data() + at + 26), extraLen = loadLe16(zip.data() + at + 28);
         m.name = zip.substr(at + 30, nameLen);
         size_t start = at + 30 + nameLen + extraLen;
         EXPECT_EQ(m.flags & 0x0008, 0) << "data descriptor in " << m.name;
