@@ -1,6 +1,7 @@
 #include "convert/conversion_engine.h"
 
 #include "backends/archive_backend.h"
+#include "base/ascii.h"
 #include "platform/path_helpers.h"
 #include "convert/target_names.h"
 #include "convert/tree_compare.h"
@@ -16,6 +17,8 @@
 #include <unistd.h>
 
 namespace qvo::convert {
+using base::asciiLower;
+using base::asciiUpper;
 
 namespace {
 

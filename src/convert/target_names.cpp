@@ -81,20 +81,4 @@ std::string singleWorkingName(const std::string &fileName)
     return name;
 }
 
-std::string asciiLower(std::string text)
-{
-    for (char &c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return text;
-}
-
-std::string asciiUpper(std::string text)
-{
-    for (char &c : text)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return text;
-}
-
 } // namespace qvo::convert

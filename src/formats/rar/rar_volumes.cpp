@@ -1,10 +1,10 @@
 #include "formats/rar/rar_volumes.h"
 
+#include "base/ascii.h"
 #include "base/endian.h"
 #include "formats/rar/rar5_blocks.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -45,9 +45,7 @@ RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path)
         // Archivers before 3.0 do not set the first-volume flag; then only
         // the name tells (".rar" starts an old-style set).
         if (info.isVolume && !(flags & kRar4MainFirstVolume)) {
-            std::string name = path.filename().string();
-            for (char &c : name)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            std::string name = base::asciiLower(path.filename().string());
             std::smatch m;
             static const std::regex part(R"(\.part0*([0-9]+)\.rar$)");
             if (std::regex_search(name, m, part))
