@@ -9,7 +9,7 @@
 namespace qvo::codecs::lha {
 namespace {
 
-using zip::DecodeStatus;
+using base::DecodeStatus;
 
 constexpr size_t kWindowSize = 8 * 1024;
 constexpr unsigned kCodeSymbols = 286;         // 256 literals, 29 lengths, one escape
@@ -183,7 +183,7 @@ private:
 
 class Lh2Decoder {
 public:
-    Lh2Decoder(zip::ByteSource &in, uint64_t size, zip::ByteSink &out)
+    Lh2Decoder(base::ByteSource &in, uint64_t size, base::ByteSink &out)
         : in_(in), window_(out, kWindowSize, size), codes_(2 * kCodeSymbols, kCodeSymbols),
           positions_(2 * kPositionSymbols, kPositionSymbols)
     {
@@ -274,7 +274,7 @@ private:
 
 } // namespace
 
-DecodeStatus decodeLh2(zip::ByteSource &in, uint64_t size, zip::ByteSink &out)
+DecodeStatus decodeLh2(base::ByteSource &in, uint64_t size, base::ByteSink &out)
 {
     return Lh2Decoder(in, size, out).run();
 }

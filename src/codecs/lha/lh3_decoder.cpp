@@ -10,7 +10,7 @@
 namespace qvo::codecs::lha {
 namespace {
 
-using zip::DecodeStatus;
+using base::DecodeStatus;
 
 constexpr size_t kWindowSize = 8 * 1024;
 constexpr unsigned kCodeSymbols = 286;     // 256 literals, 29 lengths, one escape
@@ -74,7 +74,7 @@ void builtInPositions(BlockCode &out)
 
 } // namespace
 
-DecodeStatus decodeLh3(zip::ByteSource &source, uint64_t size, zip::ByteSink &out)
+DecodeStatus decodeLh3(base::ByteSource &source, uint64_t size, base::ByteSink &out)
 {
     MsbBits in(source);
     zip::OutputWindow window(out, kWindowSize, size);

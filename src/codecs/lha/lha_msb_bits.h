@@ -1,7 +1,7 @@
 // MSB-first bit reader over a ByteSource for the LHA decoders of our own
 // (-lh2-, -lh3-).
 #pragma once
-#include "codecs/zip_legacy/zip_legacy_decoder.h"
+#include "base/byte_stream.h"
 
 #include <cstdint>
 #include <vector>
@@ -12,7 +12,7 @@ namespace qvo::codecs::lha {
 // zeros and remembers it (overran()).
 class MsbBits {
 public:
-    explicit MsbBits(zip::ByteSource &source) : source_(source), buf_(64 * 1024) {}
+    explicit MsbBits(base::ByteSource &source) : source_(source), buf_(64 * 1024) {}
 
     uint32_t bit() { return bits(1); }
     uint32_t bits(unsigned n)
@@ -34,7 +34,8 @@ private:
     uint8_t next()
     {
         if (pos_ == end_) {
-            end_ = source_.read(buf_.data(), buf_.size());
+            int64_t n = source_.read(buf_.data(), buf_.size());
+            end_ = n > 0 ? static_cast<size_t>(n) : 0;
             pos_ = 0;
             if (end_ == 0) {
                 overran_ = true;
@@ -44,7 +45,7 @@ private:
         return buf_[pos_++];
     }
 
-    zip::ByteSource &source_;
+    base::ByteSource &source_;
     std::vector<uint8_t> buf_;
     size_t pos_ = 0, end_ = 0;
     uint8_t cur_ = 0;

@@ -2,7 +2,7 @@
 // dictionary these versions use.  Positions wrap with a mask, so no
 // distance or length from the stream can reach outside the buffer.
 #pragma once
-#include "codecs/rar/rar_unpacker.h"
+#include "base/byte_stream.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -61,7 +61,7 @@ public:
 
     // Writes window bytes [flushed, end) to the sink, never past the
     // member's `limit` bytes in total.  False when the sink stopped.
-    bool writeUpTo(size_t end, uint64_t limit, UnpackedSink &out)
+    bool writeUpTo(size_t end, uint64_t limit, base::ByteSink &out)
     {
         while (flushed_ != (end & kMask)) {
             size_t stop = (end & kMask) > flushed_ ? (end & kMask) : kSize;
@@ -74,7 +74,7 @@ public:
     }
     // Writes bytes that a filter produced in place of window bytes
     // [flushed, flushed + windowBytes).
-    bool writeFiltered(const uint8_t *data, size_t n, size_t windowBytes, uint64_t limit, UnpackedSink &out)
+    bool writeFiltered(const uint8_t *data, size_t n, size_t windowBytes, uint64_t limit, base::ByteSink &out)
     {
         if (!emit(data, n, limit, out))
             return false;
@@ -84,7 +84,7 @@ public:
     uint64_t written() const { return written_; }
 
 private:
-    bool emit(const uint8_t *data, size_t n, uint64_t limit, UnpackedSink &out)
+    bool emit(const uint8_t *data, size_t n, uint64_t limit, base::ByteSink &out)
     {
         uint64_t room = limit > written_ ? limit - written_ : 0;
         size_t take = static_cast<size_t>(std::min<uint64_t>(n, room));

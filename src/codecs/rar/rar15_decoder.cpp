@@ -342,7 +342,7 @@ void Rar15Decoder::getFlags()
     chSetC_[newPlace] = static_cast<uint16_t>(flags);
 }
 
-UnpackResult Rar15Decoder::unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out)
+base::DecodeStatus Rar15Decoder::unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out)
 {
     in_.reset(src);
     if (!solid)
@@ -358,9 +358,9 @@ UnpackResult Rar15Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
     }
     while (produced_ < size) {
         if (in_.overrun())
-            return in_.readFailed() ? UnpackResult::ReadError : UnpackResult::Corrupt;
+            return in_.readFailed() ? base::DecodeStatus::ReadError : base::DecodeStatus::Corrupt;
         if (win_.pending() >= kFlushAt && !win_.writeUpTo(win_.pos(), size, out))
-            return UnpackResult::Stopped;
+            return base::DecodeStatus::OutputStopped;
         if (stMode_) {
             huffDecode();
             continue;
@@ -391,12 +391,12 @@ UnpackResult Rar15Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
         } else {
             flagBuf_ = (flagBuf_ << 1) & 0xFF;
             if (!shortLz())
-                return UnpackResult::Corrupt;
+                return base::DecodeStatus::Corrupt;
         }
     }
     if (!win_.writeUpTo(win_.pos(), size, out))
-        return UnpackResult::Stopped;
-    return UnpackResult::Ok;
+        return base::DecodeStatus::OutputStopped;
+    return base::DecodeStatus::Ok;
 }
 
 } // namespace qvo::codecs::rar

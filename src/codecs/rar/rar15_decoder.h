@@ -13,7 +13,7 @@ class Rar15Decoder {
 public:
     explicit Rar15Decoder(LzWindow &window) : win_(window) {}
 
-    UnpackResult unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out);
+    base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
 
     struct FixedCode; // one of the built-in prefix codes
 

@@ -14,7 +14,7 @@ class Rar20Decoder {
 public:
     explicit Rar20Decoder(LzWindow &window) : win_(window) {}
 
-    UnpackResult unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out);
+    base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
 
 private:
     struct AudioState {

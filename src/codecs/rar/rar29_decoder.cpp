@@ -473,7 +473,7 @@ Rar29Decoder::Step Rar29Decoder::addFilter(const std::vector<uint8_t> &record)
     return Step::Continue;
 }
 
-bool Rar29Decoder::flush(uint64_t limit, UnpackedSink &out, bool &corrupt)
+bool Rar29Decoder::flush(uint64_t limit, base::ByteSink &out, bool &corrupt)
 {
     corrupt = false;
     size_t border = win_.flushed();
@@ -539,7 +539,7 @@ void Rar29Decoder::dropAppliedFilters()
                    pending_.end());
 }
 
-UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out)
+base::DecodeStatus Rar29Decoder::unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out)
 {
     in_.reset(src);
     if (!solid)
@@ -548,7 +548,7 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
     if (!solid || !tablesRead_) {
         Step s = readTables();
         if (s != Step::Continue)
-            return s == Step::Unsupported ? UnpackResult::Unsupported : UnpackResult::Corrupt;
+            return s == Step::Unsupported ? base::DecodeStatus::Unsupported : base::DecodeStatus::Corrupt;
     }
     Step step = Step::Continue;
     bool corrupt = false;
@@ -573,16 +573,16 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
         }
         if (in_.overrun()) {
             if (in_.readFailed())
-                return UnpackResult::ReadError;
+                return base::DecodeStatus::ReadError;
             if (win_.produced() >= size)
                 break;
-            return UnpackResult::Corrupt;
+            return base::DecodeStatus::Corrupt;
         }
         if (win_.pending() >= kFlushAt) {
             if (!flush(size, out, corrupt))
-                return corrupt ? UnpackResult::Corrupt : UnpackResult::Stopped;
+                return corrupt ? base::DecodeStatus::Corrupt : base::DecodeStatus::OutputStopped;
             if (win_.pending() >= LzWindow::kSize - kFlushAt)
-                return UnpackResult::Corrupt; // a filter holds back more than the window
+                return base::DecodeStatus::Corrupt; // a filter holds back more than the window
         }
         step = ppmBlock_ ? decodePpm() : decodeLz();
     }
@@ -591,14 +591,14 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
     if (step == Step::Corrupt && win_.produced() >= size)
         step = Step::EndOfFile;
     if (step == Step::Corrupt)
-        return UnpackResult::Corrupt;
+        return base::DecodeStatus::Corrupt;
     if (step == Step::Unsupported)
-        return UnpackResult::Unsupported;
+        return base::DecodeStatus::Unsupported;
     if (!flush(size, out, corrupt))
-        return corrupt ? UnpackResult::Corrupt : UnpackResult::Stopped;
+        return corrupt ? base::DecodeStatus::Corrupt : base::DecodeStatus::OutputStopped;
     if (win_.pending() > 0 && win_.written() < size)
-        return UnpackResult::Corrupt; // a filter's block never completed
-    return UnpackResult::Ok;
+        return base::DecodeStatus::Corrupt; // a filter's block never completed
+    return base::DecodeStatus::Ok;
 }
 
 } // namespace qvo::codecs::rar

@@ -19,7 +19,7 @@ public:
     explicit Rar29Decoder(LzWindow &window);
     ~Rar29Decoder();
 
-    UnpackResult unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out);
+    base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
 
 private:
     struct Filter {
@@ -41,7 +41,7 @@ private:
     Step addFilter(const std::vector<uint8_t> &code);
     // Writes decoded bytes out, running filters whose blocks are complete.
     // False when the sink stopped or (`corrupt`) a filter failed.
-    bool flush(uint64_t limit, UnpackedSink &out, bool &corrupt);
+    bool flush(uint64_t limit, base::ByteSink &out, bool &corrupt);
     void dropAppliedFilters();
     void copy(uint32_t length, uint32_t distance);
     void insertOldDistance(uint32_t distance);

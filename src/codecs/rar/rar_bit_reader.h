@@ -1,8 +1,8 @@
 // Most-significant-bit-first reader over a member's packed bytes, pulled
-// from a PackedSource in blocks.  Past the end of the data it reads zero
+// from a ByteSource in blocks.  Past the end of the data it reads zero
 // bits and counts them, so decoders can tell a stream that ran dry.
 #pragma once
-#include "codecs/rar/rar_unpacker.h"
+#include "base/byte_stream.h"
 
 #include <cstdint>
 #include <cstring>
@@ -15,7 +15,7 @@ public:
     static constexpr size_t kBlock = 64 * 1024;
     static constexpr size_t kSlack = 16; // zero bytes readable past the end
 
-    void reset(PackedSource &src)
+    void reset(base::ByteSource &src)
     {
         src_ = &src;
         buf_.assign(kBlock + kSlack, 0);
@@ -116,7 +116,7 @@ private:
         std::memset(buf_.data() + end_, 0, buf_.size() - end_);
     }
 
-    PackedSource *src_ = nullptr;
+    base::ByteSource *src_ = nullptr;
     std::vector<uint8_t> buf_;
     size_t pos_ = 0;
     size_t end_ = 0;

@@ -31,10 +31,11 @@ bool Rar4Unpacker::supportsVersion(int version)
     return version == 15 || version == 20 || version == 26 || version == 29 || version == 36;
 }
 
-UnpackResult Rar4Unpacker::unpack(int version, bool solid, PackedSource &in, uint64_t size, UnpackedSink &out)
+base::DecodeStatus Rar4Unpacker::unpack(int version, bool solid, base::ByteSource &in, uint64_t size,
+                                        base::ByteSink &out)
 {
     if (!supportsVersion(version))
-        return UnpackResult::Unsupported;
+        return base::DecodeStatus::Unsupported;
     LzWindow &win = impl_->win();
     // One window for every method: a solid archive may mix them.  A method
     // that has not run yet has no state to continue: it starts afresh.

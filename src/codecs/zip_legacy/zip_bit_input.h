@@ -12,7 +12,7 @@ namespace qvo::codecs::zip {
 
 class BitInput {
 public:
-    explicit BitInput(ByteSource &source) : source_(source), buf_(kBufferSize) {}
+    explicit BitInput(base::ByteSource &source) : source_(source), buf_(kBufferSize) {}
 
     // The next `n` bits (n <= 32), first bit in bit 0.
     uint32_t bits(unsigned n)
@@ -56,7 +56,8 @@ private:
     {
         while (count_ <= 56) {
             if (pos_ == end_) {
-                end_ = source_.read(buf_.data(), buf_.size());
+                int64_t n = source_.read(buf_.data(), buf_.size());
+                end_ = n > 0 ? static_cast<size_t>(n) : 0;
                 pos_ = 0;
                 if (end_ == 0) {
                     // Zero padding; overran() tells it from data.
@@ -70,7 +71,7 @@ private:
         }
     }
 
-    ByteSource &source_;
+    base::ByteSource &source_;
     std::vector<uint8_t> buf_;
     size_t pos_ = 0;
     size_t end_ = 0;

@@ -14,7 +14,7 @@ class OutputWindow {
 public:
     // `windowSize` (a power of two) must cover the method's longest
     // distance; `limit` is the member's declared size.
-    OutputWindow(ByteSink &sink, size_t windowSize, uint64_t limit)
+    OutputWindow(base::ByteSink &sink, size_t windowSize, uint64_t limit)
         : sink_(sink), ring_(windowSize), mask_(windowSize - 1), limit_(limit)
     {
     }
@@ -68,13 +68,13 @@ public:
     // Hands the rest to the sink and gives the member's outcome: a sink that
     // stopped comes first, then the decoder's own status, then input that
     // ran out (`inputOverran`), which means a truncated member.
-    DecodeStatus finish(DecodeStatus status, bool inputOverran = false)
+    base::DecodeStatus finish(base::DecodeStatus status, bool inputOverran = false)
     {
         flush();
         if (stopped_)
-            return DecodeStatus::OutputStopped;
-        if (status == DecodeStatus::Ok && inputOverran)
-            return DecodeStatus::Truncated;
+            return base::DecodeStatus::OutputStopped;
+        if (status == base::DecodeStatus::Ok && inputOverran)
+            return base::DecodeStatus::Truncated;
         return status;
     }
 
@@ -88,7 +88,7 @@ private:
             pos_ = flushed_ = 0;
     }
 
-    ByteSink &sink_;
+    base::ByteSink &sink_;
     std::vector<uint8_t> ring_;
     size_t mask_;
     size_t pos_ = 0;     // next write position in the ring

@@ -7,6 +7,11 @@
 #include <array>
 
 namespace qvo::codecs::zip {
+
+using base::ByteSink;
+using base::ByteSource;
+using base::DecodeStatus;
+
 namespace {
 
 constexpr size_t kWindowSize = 8 * 1024; // distances reach 4 KiB at factor 4

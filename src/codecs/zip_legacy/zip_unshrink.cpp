@@ -8,6 +8,11 @@
 #include <vector>
 
 namespace qvo::codecs::zip {
+
+using base::ByteSink;
+using base::ByteSource;
+using base::DecodeStatus;
+
 namespace {
 
 constexpr unsigned kMinBits = 9;

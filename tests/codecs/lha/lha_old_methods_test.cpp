@@ -13,21 +13,22 @@
 #include <random>
 
 using namespace qvo::codecs;
+namespace base = qvo::base;
 using qvo::base::loadLe16;
 using qvo::base::loadLe32;
 using qvo::test::readFile;
 
 namespace {
 
-class MemorySource final : public zip::ByteSource {
+class MemorySource final : public base::ByteSource {
 public:
     explicit MemorySource(std::string_view data) : data_(data) {}
-    size_t read(uint8_t *buf, size_t cap) override
+    int64_t read(uint8_t *buf, size_t cap) override
     {
         size_t n = std::min({cap, size_t(5), data_.size() - pos_}); // small reads on purpose
         std::memcpy(buf, data_.data() + pos_, n);
         pos_ += n;
-        return n;
+        return static_cast<int64_t>(n);
     }
 
 private:
@@ -35,7 +36,7 @@ private:
     size_t pos_ = 0;
 };
 
-class MemorySink final : public zip::ByteSink {
+class MemorySink final : public base::ByteSink {
 public:
     std::string bytes;
     bool write(const uint8_t *data, size_t size) override
@@ -62,7 +63,7 @@ struct OldMember {
     uint16_t crc;
 };
 
-using Decoder = zip::DecodeStatus (*)(zip::ByteSource &, uint64_t, zip::ByteSink &);
+using Decoder = base::DecodeStatus (*)(base::ByteSource &, uint64_t, base::ByteSink &);
 
 struct Method {
     const char *name; // "lh2"
@@ -81,7 +82,7 @@ OldMember corpusMember(const std::string &method)
     return {a.substr(header, loadLe32(a.data() + 7)), loadLe32(a.data() + 11), loadLe16(a.data() + 21)};
 }
 
-std::string decodeAll(const Method &method, const std::string &data, uint64_t size, zip::DecodeStatus &status)
+std::string decodeAll(const Method &method, const std::string &data, uint64_t size, base::DecodeStatus &status)
 {
     MemorySource in(data);
     MemorySink out;
@@ -97,9 +98,9 @@ TEST(LhaOldMethods, CorpusMembersMatchTheirCrcAndEachOther)
     for (const Method &method : kMethods) {
         SCOPED_TRACE(method.name);
         OldMember m = corpusMember(method.name);
-        zip::DecodeStatus status;
+        base::DecodeStatus status;
         std::string text = decodeAll(method, m.data, m.size, status);
-        ASSERT_EQ(status, zip::DecodeStatus::Ok);
+        ASSERT_EQ(status, base::DecodeStatus::Ok);
         EXPECT_EQ(text.size(), m.size);
         EXPECT_EQ(lhaCrc(text), m.crc);
         EXPECT_EQ(text.rfind("The MIT License", 0), 0u);
@@ -114,10 +115,10 @@ TEST(LhaOldMethods, DamagedMembersNeverPassTheirCrc)
     for (const Method &method : kMethods) {
         SCOPED_TRACE(method.name);
         OldMember m = corpusMember(method.name);
-        zip::DecodeStatus status;
+        base::DecodeStatus status;
         for (size_t cut : {size_t(0), size_t(3), m.data.size() / 2, m.data.size() - 1}) {
             std::string out = decodeAll(method, m.data.substr(0, cut), m.size, status);
-            EXPECT_NE(status, zip::DecodeStatus::Ok) << "cut at " << cut;
+            EXPECT_NE(status, base::DecodeStatus::Ok) << "cut at " << cut;
             EXPECT_LE(out.size(), m.size);
         }
         std::string reference = decodeAll(method, m.data, m.size, status);
@@ -128,7 +129,7 @@ TEST(LhaOldMethods, DamagedMembersNeverPassTheirCrc)
             d[rng() % d.size()] ^= static_cast<char>(1 + rng() % 255);
             std::string out = decodeAll(method, d, m.size, status);
             EXPECT_LE(out.size(), m.size);
-            if (status == zip::DecodeStatus::Ok && lhaCrc(out) == m.crc) {
+            if (status == base::DecodeStatus::Ok && lhaCrc(out) == m.crc) {
                 EXPECT_EQ(out, reference);
             }
         }

@@ -14,6 +14,9 @@
 #include <random>
 
 using namespace qvo::codecs::zip;
+using qvo::base::ByteSink;
+using qvo::base::ByteSource;
+using qvo::base::DecodeStatus;
 using qvo::base::loadLe16;
 using qvo::base::loadLe32;
 using qvo::test::readFile;
@@ -26,12 +29,12 @@ namespace {
 class MemorySource final : public ByteSource {
 public:
     explicit MemorySource(std::string_view data, size_t chunk = 4096) : data_(data), chunk_(chunk) {}
-    size_t read(uint8_t *buf, size_t cap) override
+    int64_t read(uint8_t *buf, size_t cap) override
     {
         size_t n = std::min({cap, chunk_, data_.size() - pos_});
         std::memcpy(buf, data_.data() + pos_, n);
         pos_ += n;
-        return n;
+        return static_cast<int64_t>(n);
     }
 
 private:
