@@ -82,7 +82,7 @@ inline void fuzzLhaHeader(const uint8_t *data, size_t size)
         fail("lhasa reads the name \"" + got + "\" for \"" + want + "\"");
 }
 
-class MemoryCabOutput final : public formats::cab::CabOutput {
+class MemoryCabOutput final : public base::SeekableOutput {
 public:
     std::vector<uint8_t> bytes;
     bool write(const void *data, size_t size) override

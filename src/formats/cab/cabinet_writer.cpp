@@ -15,7 +15,7 @@ using Status = CabWriteResult::Status;
 
 // Frames compressed per call: enough to keep every core busy, little memory.
 constexpr size_t kBatchFrames = 64;
-// Output collected before it is handed to the CabOutput.
+// Output collected before it is handed to the output.
 constexpr size_t kOutputChunk = 1 << 20;
 // The largest CFDATA payload readers accept (libmspack's input buffer).
 constexpr size_t kMaxPayload = codecs::kFrameSize + 6144;
@@ -109,7 +109,7 @@ private:
 
 class DataWriter {
 public:
-    DataWriter(CabOutput &out, uint64_t start, uint64_t limit)
+    DataWriter(base::SeekableOutput &out, uint64_t start, uint64_t limit)
         : out_(out), offset_(start), limit_(limit) {}
 
     uint64_t offset() const { return offset_; }
@@ -140,7 +140,7 @@ public:
     }
 
 private:
-    CabOutput &out_;
+    base::SeekableOutput &out_;
     uint64_t offset_;
     uint64_t limit_;
     std::vector<uint8_t> buf_;
@@ -191,7 +191,7 @@ std::vector<uint8_t> buildHeader(const std::vector<CabFileEntry> &files,
 } // namespace
 
 CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
-                            const CompressorFactory &newCompressor, CabOutput &out,
+                            const CompressorFactory &newCompressor, base::SeekableOutput &out,
                             const CabLimits &limits)
 {
     if (files.empty())

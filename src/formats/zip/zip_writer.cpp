@@ -104,7 +104,7 @@ uint32_t dosDateTime(int64_t unixSeconds)
     return (date << 16) | time;
 }
 
-ZipWriter::ZipWriter(ZipOutput &out, Zip64Thresholds thresholds)
+ZipWriter::ZipWriter(base::SeekableOutput &out, Zip64Thresholds thresholds)
     : out_(out), limits_(thresholds)
 {
     buffer_.reserve(kBufferSize);
