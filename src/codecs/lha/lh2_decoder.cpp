@@ -1,7 +1,7 @@
 #include "codecs/lha/lh2_decoder.h"
 
 #include "codecs/lha/lha_msb_bits.h"
-#include "codecs/zip_legacy/zip_output_window.h"
+#include "codecs/lz/sized_output.h"
 
 #include <utility>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "codecs/lha/lh3_decoder.h"
 
 #include "codecs/lha/lha_msb_bits.h"
-#include "codecs/zip_legacy/zip_output_window.h"
-#include "codecs/zip_legacy/zip_prefix_code.h"
+#include "codecs/lz/sized_output.h"
+#include "codecs/lz/prefix_code.h"
 
 #include <array>
 #include <vector>

@@ -2,8 +2,8 @@
 // averages, move-to-front byte and distance sets, and a flag byte that says
 // which of literal, short match and long match comes next.
 #pragma once
-#include "codecs/rar/lz_window.h"
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/lz_window.h"
+#include "codecs/lz/msb_bit_reader.h"
 
 #include <array>
 

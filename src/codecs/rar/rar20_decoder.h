@@ -2,8 +2,8 @@
 // tables and four repeated distances, and a multimedia mode that predicts
 // up to four interleaved audio channels.
 #pragma once
-#include "codecs/rar/lz_window.h"
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/lz_window.h"
+#include "codecs/lz/msb_bit_reader.h"
 #include "codecs/rar/rar_huffman.h"
 
 #include <array>

@@ -2,8 +2,8 @@
 // Huffman tables, repeated and low-order distances, filters over written
 // blocks, and PPMd blocks that may switch back to LZ.
 #pragma once
-#include "codecs/rar/lz_window.h"
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/lz_window.h"
+#include "codecs/lz/msb_bit_reader.h"
 #include "codecs/rar/rar_filters.h"
 #include "codecs/rar/rar_huffman.h"
 #include "codecs/rar/rar_ppmd.h"

@@ -3,7 +3,7 @@
 // bit first.  Incomplete or over-full tables still decode to some symbol of
 // the table (never out of range), as the original decoder does.
 #pragma once
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/msb_bit_reader.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // (the layout of the original, so memory runs out, and the model restarts,
 // exactly where the packer's did).
 #pragma once
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/msb_bit_reader.h"
 
 #include <array>
 #include <cstdint>

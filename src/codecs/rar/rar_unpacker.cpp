@@ -1,6 +1,6 @@
 #include "codecs/rar/rar_unpacker.h"
 
-#include "codecs/rar/lz_window.h"
+#include "codecs/lz/lz_window.h"
 #include "codecs/rar/rar15_decoder.h"
 #include "codecs/rar/rar20_decoder.h"
 #include "codecs/rar/rar29_decoder.h"

@@ -1,8 +1,8 @@
 #include "codecs/zip_legacy/zip_inflate64.h"
 
-#include "codecs/zip_legacy/zip_bit_input.h"
-#include "codecs/zip_legacy/zip_output_window.h"
-#include "codecs/zip_legacy/zip_prefix_code.h"
+#include "codecs/lz/lsb_bit_reader.h"
+#include "codecs/lz/sized_output.h"
+#include "codecs/lz/prefix_code.h"
 
 #include <array>
 

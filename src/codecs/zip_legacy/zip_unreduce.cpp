@@ -1,7 +1,7 @@
 #include "codecs/zip_legacy/zip_unreduce.h"
 
-#include "codecs/zip_legacy/zip_bit_input.h"
-#include "codecs/zip_legacy/zip_output_window.h"
+#include "codecs/lz/lsb_bit_reader.h"
+#include "codecs/lz/sized_output.h"
 
 #include <algorithm>
 #include <array>

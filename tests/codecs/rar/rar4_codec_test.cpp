@@ -3,7 +3,7 @@
 // each method: every damaged archive must end cleanly, in bounded time.
 #include "archivers/include/archiver_result.h"
 #include "base/endian.h"
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/msb_bit_reader.h"
 #include "codecs/rar/rar_filters.h"
 #include "codecs/rar/rar_huffman.h"
 #include "codecs/rar/rar_unpacker.h"

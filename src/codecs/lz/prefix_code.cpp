@@ -1,4 +1,4 @@
-#include "codecs/zip_legacy/zip_prefix_code.h"
+#include "codecs/lz/prefix_code.h"
 
 namespace qvo::codecs::zip {
 
