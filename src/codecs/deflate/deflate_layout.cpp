@@ -23,6 +23,9 @@ constexpr uint8_t kDistExtraBits[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4, 
 constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
 
+// The stream lies whole in memory and the layout is told in bit positions,
+// so this reader is a bare position over it; lz::LsbBitReader pulls from a
+// source and counts no positions.
 class BitReader {
 public:
     explicit BitReader(std::span<const uint8_t> s) : s_(s), limit_(uint64_t(s.size()) * 8) {}
@@ -60,7 +63,9 @@ private:
 // Decodes one Huffman code: a small table indexed by the next
 // kPrimaryBits input bits resolves the frequent short codes; longer ones are
 // decoded canonically bit by bit (they are rare by construction, and a small
-// table is cheap to rebuild for every block).
+// table is cheap to rebuild for every block).  Not lz::PrefixCode: from
+// memory it peeks the longest code in one go where that one calls the
+// reader per bit, and ZIP creation runs it over every chunk it joins.
 class HuffmanTable {
 public:
     bool build(const uint8_t *lengths, unsigned count)

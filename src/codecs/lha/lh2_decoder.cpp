@@ -1,6 +1,6 @@
 #include "codecs/lha/lh2_decoder.h"
 
-#include "codecs/lha/lha_msb_bits.h"
+#include "codecs/lz/msb_bit_reader.h"
 #include "codecs/lz/sized_output.h"
 
 #include <utility>
@@ -61,7 +61,7 @@ public:
     }
 
     // The next symbol, or -1 on a broken tree.
-    int decode(MsbBits &in) const
+    int decode(lz::MsbBitReader &in) const
     {
         int32_t c = child_[0];
         for (size_t steps = 0; c >= 0; ++steps) {
@@ -184,7 +184,7 @@ private:
 class Lh2Decoder {
 public:
     Lh2Decoder(base::ByteSource &in, uint64_t size, base::ByteSink &out)
-        : in_(in), window_(out, kWindowSize, size), codes_(2 * kCodeSymbols, kCodeSymbols),
+        : in_(in), window_(out, kWindowSize, size, kHistoryFill), codes_(2 * kCodeSymbols, kCodeSymbols),
           positions_(2 * kPositionSymbols, kPositionSymbols)
     {
         codes_.startFull(kCodeSymbols);
@@ -214,7 +214,7 @@ public:
                 break;
             }
             uint32_t dist = ((static_cast<uint32_t>(p) << kLowPositionBits) | in_.bits(kLowPositionBits)) + 1;
-            window_.copy(dist, static_cast<uint32_t>(c) - kMatchBase, kHistoryFill);
+            window_.copy(dist, static_cast<uint32_t>(c) - kMatchBase);
         }
         return window_.finish(status, in_.overran());
     }
@@ -263,8 +263,8 @@ private:
         ++positionCount_;
     }
 
-    MsbBits in_;
-    zip::OutputWindow window_;
+    lz::MsbBitReader in_;
+    lz::SizedOutput window_;
     AdaptiveTree codes_;
     AdaptiveTree positions_;
     uint64_t nextGrowth_ = kBytesPerPosition;

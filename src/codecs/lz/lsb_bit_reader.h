@@ -1,18 +1,19 @@
-// LSB-first bit reader over a ByteSource, shared by the legacy ZIP
-// decoders.  Past the end of the data it yields zero bits and remembers
-// that it did, so a decoder loop never waits for input that will not come;
-// decoders check overran() and report the member as truncated.
+// Least-significant-bit-first reader over a ByteSource: the bit order of
+// the legacy ZIP methods, Deflate64 among them.  Past the end of the data it yields
+// zero bits and remembers that it did, so a decoder loop never waits for
+// input that will not come; decoders check overran() and report the member
+// as truncated.  A source that fails ends the data the same way.
 #pragma once
-#include "codecs/zip_legacy/zip_legacy_decoder.h"
+#include "base/byte_stream.h"
 
 #include <cstdint>
 #include <vector>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::lz {
 
-class BitInput {
+class LsbBitReader {
 public:
-    explicit BitInput(base::ByteSource &source) : source_(source), buf_(kBufferSize) {}
+    explicit LsbBitReader(base::ByteSource &source) : source_(source), buf_(kBufferSize) {}
 
     // The next `n` bits (n <= 32), first bit in bit 0.
     uint32_t bits(unsigned n)
@@ -81,4 +82,4 @@ private:
     uint64_t available_ = 0;
 };
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::lz

@@ -1,19 +1,24 @@
 // Most-significant-bit-first reader over a member's packed bytes, pulled
-// from a ByteSource in blocks.  Past the end of the data it reads zero
-// bits and counts them, so decoders can tell a stream that ran dry.
+// from a ByteSource in blocks: the bit order of LHA and RAR 1.5 to 4.x.
+// Past the end of the data it reads zero bits and counts how far it went,
+// so each decoder can tell, by its own rule, a stream that ran dry.
 #pragma once
 #include "base/byte_stream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-namespace qvo::codecs::rar {
+namespace qvo::codecs::lz {
 
-class BitReader {
+class MsbBitReader {
 public:
     static constexpr size_t kBlock = 64 * 1024;
     static constexpr size_t kSlack = 16; // zero bytes readable past the end
+
+    MsbBitReader() = default;
+    explicit MsbBitReader(base::ByteSource &src) { reset(src); }
 
     void reset(base::ByteSource &src)
     {
@@ -41,7 +46,7 @@ public:
         pos_ += bit_ >> 3;
         bit_ &= 7;
         if (pos_ > end_ + kSlack / 2)
-            pos_ = end_ + kSlack / 2; // stays in the zero slack; overrun() tells
+            pos_ = end_ + kSlack / 2; // stays in the zero slack; the counts tell
     }
     uint32_t bits(unsigned n) // n <= 16
     {
@@ -49,12 +54,20 @@ public:
         skip(n);
         return v;
     }
+    uint32_t bit()
+    {
+        if (pos_ >= end_ && !eof_)
+            refill();
+        uint32_t v = (buf_[pos_] >> (7 - bit_)) & 1u;
+        skip(1);
+        return v;
+    }
     void alignToByte()
     {
         if (bit_)
             skip(8 - bit_);
     }
-    // Byte-aligned read used by the range coder of PPMd blocks.
+    // Byte-aligned read used by the range coder of RAR's PPMd blocks.
     uint8_t byte()
     {
         if (pos_ >= end_ && !eof_)
@@ -66,10 +79,21 @@ public:
         return buf_[pos_++];
     }
 
-    // True once the decoder read well past the end of the data (or the
-    // source failed): the stream is corrupt or truncated.
-    bool overrun() const { return failed_ || (eof_ && (pos_ > end_ + 4 || overrunBytes_ > 4)); }
+    // True once a bit past the end of the data was taken, or the source
+    // failed.
+    bool overran() const
+    {
+        return failed_ || (eof_ && (pos_ > end_ || (pos_ == end_ && bit_ != 0) || overrunBytes_ > 0));
+    }
+    // Whole bytes taken past the end of the data, by bits or by byte().
+    uint64_t bytesPastEnd() const
+    {
+        if (!eof_)
+            return 0;
+        return std::max<uint64_t>(pos_ > end_ ? pos_ - end_ : 0, overrunBytes_);
+    }
     bool readFailed() const { return failed_; }
+
     // A position to come back to, valid while no new block was read.
     struct Mark {
         size_t pos;
@@ -127,4 +151,4 @@ private:
     uint64_t refills_ = 0;
 };
 
-} // namespace qvo::codecs::rar
+} // namespace qvo::codecs::lz

@@ -1,6 +1,6 @@
 #include "codecs/lz/prefix_code.h"
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::lz {
 
 bool PrefixCode::build(const uint8_t *lengths, size_t n, bool requireComplete)
 {
@@ -53,4 +53,4 @@ bool PrefixCode::build(const uint8_t *lengths, size_t n, bool requireComplete)
     return true;
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::lz

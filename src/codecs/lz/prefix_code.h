@@ -1,13 +1,18 @@
-// Canonical prefix codes read bit by bit, for Implode's Shannon-Fano trees,
-// Deflate64's Huffman codes and the static codes of LHA's -lh3-.  Decoding walks the code lengths one bit
-// at a time: slower than a lookup table, but small, and the members that
-// use these methods are few and old.
+// Canonical prefix codes for Implode's Shannon-Fano trees, Deflate64's
+// Huffman codes and the static codes of LHA's -lh3-.  A code that is
+// over-subscribed (or, when asked, incomplete) is refused, and a bit
+// pattern no symbol has decodes to -1.  Short codes of an LSB-first stream
+// come from a table; the rest walks the code lengths one bit at a time:
+// slower, but small, and the members that use these methods are few and old.
 #pragma once
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::lz {
+
+class LsbBitReader;
 
 class PrefixCode {
 public:
@@ -26,8 +31,8 @@ public:
     template <class Bits>
     int decode(Bits &in, bool inverted = false) const
     {
-        // LSB-first readers that can peek take short codes from a table.
-        if constexpr (requires { in.peek(0u); }) {
+        // The table is indexed by the next bits of an LSB-first stream.
+        if constexpr (std::is_same_v<Bits, LsbBitReader>) {
             uint32_t v = in.peek(kTableBits) ^ (inverted ? kTableMask : 0u);
             TableEntry e = table_[v];
             if (e.length != 0) {
@@ -65,4 +70,4 @@ private:
     std::array<uint16_t, kMaxSymbols> symbols_{};
 };
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::lz

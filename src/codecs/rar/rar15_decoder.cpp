@@ -1,5 +1,7 @@
 #include "codecs/rar/rar15_decoder.h"
 
+#include "codecs/rar/rar_overrun.h"
+
 namespace qvo::codecs::rar {
 
 // A fixed prefix code: `limits` are left-aligned code boundaries, `first`
@@ -357,7 +359,7 @@ base::DecodeStatus Rar15Decoder::unpack(bool solid, base::ByteSource &src, uint6
         flagsCount_ = 8;
     }
     while (produced_ < size) {
-        if (in_.overrun())
+        if (overrun(in_))
             return in_.readFailed() ? base::DecodeStatus::ReadError : base::DecodeStatus::Corrupt;
         if (win_.pending() >= kFlushAt && !win_.writeUpTo(win_.pos(), size, out))
             return base::DecodeStatus::OutputStopped;

@@ -11,7 +11,7 @@ namespace qvo::codecs::rar {
 
 class Rar15Decoder {
 public:
-    explicit Rar15Decoder(LzWindow &window) : win_(window) {}
+    explicit Rar15Decoder(lz::Window &window) : win_(window) {}
 
     base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
 
@@ -28,8 +28,8 @@ private:
     void getFlags();
     void copy(uint32_t distance, uint32_t length);
 
-    LzWindow &win_;
-    BitReader in_;
+    lz::Window &win_;
+    lz::MsbBitReader in_;
     std::array<uint16_t, 256> chSet_{}, chSetA_{}, chSetB_{}, chSetC_{};
     std::array<uint8_t, 256> nToPl_{}, nToPlB_{}, nToPlC_{};
     std::array<uint32_t, 4> oldDist_{};

@@ -1,5 +1,7 @@
 #include "codecs/rar/rar20_decoder.h"
 
+#include "codecs/rar/rar_overrun.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -68,7 +70,7 @@ bool Rar20Decoder::readTables()
 
     uint8_t table[kAudioSymbols * 4];
     for (size_t i = 0; i < tableSize;) {
-        if (in_.overrun())
+        if (overrun(in_))
             return false;
         uint32_t sym = lengthCode.decode(in_);
         if (sym < 16) {
@@ -86,7 +88,7 @@ bool Rar20Decoder::readTables()
                 table[i++] = 0;
         }
     }
-    if (in_.overrun())
+    if (overrun(in_))
         return false;
     tablesRead_ = true;
     if (audioBlock_) {
@@ -162,7 +164,7 @@ base::DecodeStatus Rar20Decoder::unpack(bool solid, base::ByteSource &src, uint6
     if ((!solid || !tablesRead_) && !readTables())
         return base::DecodeStatus::Corrupt;
     while (win_.produced() < size) {
-        if (in_.overrun())
+        if (overrun(in_))
             return in_.readFailed() ? base::DecodeStatus::ReadError : base::DecodeStatus::Corrupt;
         if (win_.pending() >= kFlushAt && !win_.writeUpTo(win_.pos(), size, out))
             return base::DecodeStatus::OutputStopped;

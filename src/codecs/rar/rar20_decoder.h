@@ -12,7 +12,7 @@ namespace qvo::codecs::rar {
 
 class Rar20Decoder {
 public:
-    explicit Rar20Decoder(LzWindow &window) : win_(window) {}
+    explicit Rar20Decoder(lz::Window &window) : win_(window) {}
 
     base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
 
@@ -31,8 +31,8 @@ private:
     uint8_t decodeAudio(int delta);
     void copy(uint32_t length, uint32_t distance);
 
-    LzWindow &win_;
-    BitReader in_;
+    lz::Window &win_;
+    lz::MsbBitReader in_;
     HuffmanTable main_, dist_, rep_;
     std::array<HuffmanTable, 4> audio_;
     std::array<uint8_t, 257 * 4> oldLengths_{};

@@ -16,7 +16,7 @@ namespace qvo::codecs::rar {
 
 class Rar29Decoder {
 public:
-    explicit Rar29Decoder(LzWindow &window);
+    explicit Rar29Decoder(lz::Window &window);
     ~Rar29Decoder();
 
     base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
@@ -46,8 +46,8 @@ private:
     void copy(uint32_t length, uint32_t distance);
     void insertOldDistance(uint32_t distance);
 
-    LzWindow &win_;
-    BitReader in_;
+    lz::Window &win_;
+    lz::MsbBitReader in_;
     HuffmanTable main_, dist_, lowDist_, rep_;
     std::array<uint8_t, 404> oldLengths_{};
     std::array<uint32_t, 4> oldDist_{};

@@ -1,6 +1,7 @@
 #include "codecs/rar/rar_ppmd.h"
 
 #include "base/endian.h"
+#include "codecs/rar/rar_overrun.h"
 
 #include <cstring>
 
@@ -716,7 +717,7 @@ bool PpmdModel::decodeSymbol2(uint32_t ctx)
 
 // ---- range decoder ---------------------------------------------------------
 
-void PpmdModel::rangeInit(BitReader &in)
+void PpmdModel::rangeInit(lz::MsbBitReader &in)
 {
     rc_.low = rc_.code = 0;
     rc_.range = 0xFFFFFFFFu;
@@ -730,7 +731,7 @@ void PpmdModel::rangeDecode()
     rc_.range *= rc_.highCount - rc_.lowCount;
 }
 
-void PpmdModel::normalize(BitReader &in)
+void PpmdModel::normalize(lz::MsbBitReader &in)
 {
     for (;;) {
         if ((rc_.low ^ (rc_.low + rc_.range)) >= kTop) {
@@ -746,7 +747,7 @@ void PpmdModel::normalize(BitReader &in)
 
 // ---- public ----------------------------------------------------------------
 
-bool PpmdModel::init(BitReader &in, int &escape)
+bool PpmdModel::init(lz::MsbBitReader &in, int &escape)
 {
     unsigned flags = in.byte();
     bool reset = (flags & 0x20) != 0;
@@ -785,7 +786,7 @@ bool PpmdModel::init(BitReader &in, int &escape)
     return ready_ && minContext_ != 0;
 }
 
-int PpmdModel::decodeChar(BitReader &in)
+int PpmdModel::decodeChar(lz::MsbBitReader &in)
 {
     if (!ready_ || !validContext(minContext_))
         return -1;
@@ -820,7 +821,7 @@ int PpmdModel::decodeChar(BitReader &in)
             clearMask();
     }
     normalize(in);
-    if (in.overrun())
+    if (overrun(in))
         return -1;
     return symbol;
 }

@@ -8,17 +8,23 @@
 #include <type_traits>
 
 namespace qvo::codecs::rar {
+namespace {
+
+// The largest dictionary RAR 1.5-4.x use; one window serves every method.
+constexpr size_t kWindowSize = size_t{4} << 20;
+
+} // namespace
 
 struct Rar4Unpacker::Impl {
-    std::unique_ptr<LzWindow> window;
+    std::unique_ptr<lz::Window> window;
     std::unique_ptr<Rar15Decoder> v15;
     std::unique_ptr<Rar20Decoder> v20;
     std::unique_ptr<Rar29Decoder> v29;
 
-    LzWindow &win()
+    lz::Window &win()
     {
         if (!window)
-            window = std::make_unique<LzWindow>();
+            window = std::make_unique<lz::Window>(kWindowSize);
         return *window;
     }
 };
@@ -36,7 +42,7 @@ base::DecodeStatus Rar4Unpacker::unpack(int version, bool solid, base::ByteSourc
 {
     if (!supportsVersion(version))
         return base::DecodeStatus::Unsupported;
-    LzWindow &win = impl_->win();
+    lz::Window &win = impl_->win();
     // One window for every method: a solid archive may mix them.  A method
     // that has not run yet has no state to continue: it starts afresh.
     auto run = [&](auto &decoder) {

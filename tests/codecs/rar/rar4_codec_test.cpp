@@ -161,7 +161,7 @@ TEST(Rar4Codecs, BrokenCodeLengthsStillDecodeInsideTheTable)
         HuffmanTable t;
         t.build(lengths.data(), lengths.size());
         BytesSource src(noise);
-        BitReader in;
+        qvo::codecs::lz::MsbBitReader in;
         in.reset(src);
         for (int i = 0; i < 2000; ++i)
             ASSERT_LT(t.decode(in), std::max<size_t>(lengths.size(), 1));
