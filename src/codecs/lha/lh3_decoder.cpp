@@ -22,7 +22,7 @@ constexpr uint8_t kHistoryFill = ' ';      // LHA windows start filled with spac
 
 // A block's code: a prefix code, or a single symbol that takes no bits.
 struct BlockCode {
-    lz::PrefixCode code;
+    lz::MsbPrefixCode code;
     int single = -1;
 
     int decode(lz::MsbBitReader &in) const { return single >= 0 ? single : code.decode(in); }

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace qvo::codecs::lz {
 
@@ -23,7 +23,9 @@ public:
     void reset(base::ByteSource &src)
     {
         src_ = &src;
-        buf_.assign(kBlock + kSlack, 0);
+        // refill() zeroes what the data leaves of the buffer.
+        if (!buf_)
+            buf_ = std::make_unique_for_overwrite<uint8_t[]>(kBlock + kSlack);
         pos_ = end_ = 0;
         bit_ = 0;
         eof_ = failed_ = false;
@@ -36,7 +38,7 @@ public:
     {
         if (pos_ + 4 > end_ && !eof_)
             refill();
-        const uint8_t *p = buf_.data() + pos_;
+        const uint8_t *p = buf_.get() + pos_;
         uint32_t v = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
         return (v >> (8 - bit_)) & 0xFFFF;
     }
@@ -54,12 +56,18 @@ public:
         skip(n);
         return v;
     }
+    // skip(1) spelled out: decoders that walk a code bit by bit call it
+    // for every bit.
     uint32_t bit()
     {
         if (pos_ >= end_ && !eof_)
             refill();
         uint32_t v = (buf_[pos_] >> (7 - bit_)) & 1u;
-        skip(1);
+        if (++bit_ == 8) {
+            bit_ = 0;
+            if (pos_ < end_ + kSlack / 2)
+                ++pos_;
+        }
         return v;
     }
     void alignToByte()
@@ -125,11 +133,11 @@ private:
     {
         ++refills_;
         size_t keep = end_ > pos_ ? end_ - pos_ : 0;
-        std::memmove(buf_.data(), buf_.data() + pos_, keep);
+        std::memmove(buf_.get(), buf_.get() + pos_, keep);
         pos_ = 0;
         end_ = keep;
         while (!eof_ && end_ < kBlock) {
-            int64_t n = src_->read(buf_.data() + end_, kBlock - end_);
+            int64_t n = src_->read(buf_.get() + end_, kBlock - end_);
             if (n <= 0) {
                 eof_ = true;
                 failed_ = n < 0;
@@ -137,11 +145,11 @@ private:
             }
             end_ += static_cast<size_t>(n);
         }
-        std::memset(buf_.data() + end_, 0, buf_.size() - end_);
+        std::memset(buf_.get() + end_, 0, kBlock + kSlack - end_);
     }
 
     base::ByteSource *src_ = nullptr;
-    std::vector<uint8_t> buf_;
+    std::unique_ptr<uint8_t[]> buf_;
     size_t pos_ = 0;
     size_t end_ = 0;
     unsigned bit_ = 0;

@@ -24,7 +24,7 @@ constexpr int kLongLength = 63; // followed by a byte added to the length
 // A tree is stored as run-length pairs of code lengths: a count of bytes
 // less one, then bytes whose low nibble is a length less one and high
 // nibble a repeat count less one.  The runs must name every symbol once.
-bool readTree(lz::LsbBitReader &in, size_t symbols, lz::PrefixCode &code)
+bool readTree(lz::LsbBitReader &in, size_t symbols, lz::LsbPrefixCode &code)
 {
     std::array<uint8_t, kLiteralSymbols> lengths{};
     uint32_t bytes = in.bits(8) + 1;
@@ -50,7 +50,7 @@ DecodeStatus explode(ByteSource &source, uint16_t flags, uint64_t size, ByteSink
     bool bigWindow = (flags & kFlagImplode8kWindow) != 0;
     bool literalTree = (flags & kFlagImplodeLiteralTree) != 0;
 
-    lz::PrefixCode literals, lengths, distances;
+    lz::LsbPrefixCode literals, lengths, distances;
     if (literalTree && !readTree(in, kLiteralSymbols, literals))
         return in.overran() ? DecodeStatus::Truncated : DecodeStatus::Corrupt;
     if (!readTree(in, kLengthSymbols, lengths) || !readTree(in, kDistanceSymbols, distances))

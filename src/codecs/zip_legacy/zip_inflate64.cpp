@@ -108,7 +108,7 @@ private:
         std::array<uint8_t, 19> codeLengths{};
         for (uint32_t i = 0; i < ncode; ++i)
             codeLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(in_.bits(3));
-        lz::PrefixCode lengthCode;
+        lz::LsbPrefixCode lengthCode;
         if (!lengthCode.build(codeLengths.data(), codeLengths.size(), true))
             return DecodeStatus::Corrupt;
         std::array<uint8_t, 288 + kDistanceCodes> lengths{};
@@ -142,13 +142,13 @@ private:
         }
         if (lengths[kEndOfBlock] == 0)
             return DecodeStatus::Corrupt; // the block could never end
-        lz::PrefixCode literals, distances;
+        lz::LsbPrefixCode literals, distances;
         if (!literals.build(lengths.data(), nlit, true) || !distances.build(lengths.data() + nlit, ndist, true))
             return DecodeStatus::Corrupt;
         return codes(literals, distances);
     }
 
-    DecodeStatus codes(const lz::PrefixCode &literals, const lz::PrefixCode &distances)
+    DecodeStatus codes(const lz::LsbPrefixCode &literals, const lz::LsbPrefixCode &distances)
     {
         for (;;) {
             if (in_.overran())
@@ -180,7 +180,7 @@ private:
     lz::LsbBitReader in_;
     lz::SizedOutput window_;
     bool fixedBuilt_ = false;
-    lz::PrefixCode fixedLiterals_, fixedDistances_;
+    lz::LsbPrefixCode fixedLiterals_, fixedDistances_;
 };
 
 } // namespace
