@@ -3,7 +3,7 @@
 // the same process, compared byte for byte.
 #pragma once
 #include "base/endian.h"
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 #include "codecs/lha/lh1_encoder.h"
 #include "codecs/lha/lh_static_encoder.h"
 #include "codecs/lha/lha_crc16.h"

@@ -4,7 +4,7 @@
 // The previous 32 KiB of input are all a frame can depend on, so the frames
 // handed to compressFrames() are compressed on several threads at once.
 #pragma once
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 
 namespace qvo::codecs::deflate {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 
 namespace qvo::codecs::lzx {
 

@@ -10,7 +10,7 @@
 #pragma once
 #include "base/seekable_output.h"
 #include "formats/cab/cab_format.h"
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 
 #include <cstdint>
 #include <filesystem>

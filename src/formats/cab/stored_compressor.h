@@ -1,6 +1,6 @@
 // CAB folders without compression: each CFDATA payload is the frame itself.
 #pragma once
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 
 namespace qvo::formats::cab {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/endian.h"
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 #include "test_support.h"
 
 namespace qvo::test::lzx {
