@@ -78,7 +78,7 @@ inline void fuzzLhaRoundTrip(const uint8_t *data, size_t size)
 
 // A cabinet of one folder holding one file "f", our compressor's frames
 // as its data blocks (checksums left 0, which readers skip).
-inline std::vector<uint8_t> singleFileCabinet(const uint8_t *in, size_t n, codecs::FolderCompressor &c)
+inline std::vector<uint8_t> singleFileCabinet(const uint8_t *in, size_t n, codecs::FrameCompressor &c)
 {
     std::vector<uint8_t> frames;
     uint32_t frameCount = 0;
@@ -121,7 +121,7 @@ inline std::vector<uint8_t> singleFileCabinet(const uint8_t *in, size_t n, codec
     base::appendLe16(cab, 0);
     base::appendLe32(cab, dataOffset);
     base::appendLe16(cab, frameCount);
-    base::appendLe16(cab, c.typeCompress());
+    base::appendLe16(cab, formats::cab::folderType(c));
     cab.insert(cab.end(), file.begin(), file.end());
     cab.insert(cab.end(), frames.begin(), frames.end());
     return cab;

@@ -92,7 +92,7 @@ int32_t runCreate(const std::vector<Token> &tokens)
     // LZX folders stay below that.
     formats::cab::CabLimits limits;
     if (options.method == CabMethod::Lzx)
-        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxFolderLimit / codecs::kFrameSize);
+        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxStreamLimit / codecs::kFrameSize);
     formats::cab::CabWriteResult written = formats::cab::writeCabinet(entries, factory, file, limits);
     if (!written.ok())
         return resultCode(written.status);

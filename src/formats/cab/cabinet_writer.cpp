@@ -190,6 +190,16 @@ std::vector<uint8_t> buildHeader(const std::vector<CabFileEntry> &files,
 
 } // namespace
 
+uint16_t folderType(const codecs::FrameCompressor &compressor)
+{
+    switch (compressor.method()) {
+    case codecs::FrameMethod::Stored: return kTypeNone;
+    case codecs::FrameMethod::Mszip: return kTypeMszip;
+    case codecs::FrameMethod::Lzx: return static_cast<uint16_t>(kTypeLzx | compressor.windowBits() << 8);
+    }
+    return kTypeNone;
+}
+
 CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
                             const CompressorFactory &newCompressor, base::SeekableOutput &out,
                             const CabLimits &limits)
@@ -225,9 +235,9 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
     for (auto &p : folders)
         p.frames = static_cast<uint32_t>((p.bytes + codecs::kFrameSize - 1) / codecs::kFrameSize);
 
-    std::unique_ptr<codecs::FolderCompressor> compressor = newCompressor();
-    const uint16_t typeCompress = compressor->typeCompress();
-    if (typeCompress == codecs::kTypeNone) {
+    std::unique_ptr<codecs::FrameCompressor> compressor = newCompressor();
+    const uint16_t typeCompress = folderType(*compressor);
+    if (typeCompress == kTypeNone) {
         // Stored data has a known size: refuse before reading anything.
         uint64_t total = headerSize;
         for (const auto &p : folders)

@@ -38,7 +38,10 @@ struct CabLimits {
     uint64_t maxCabinetSize = kMaxCabinetSize;
 };
 
-using CompressorFactory = std::function<std::unique_ptr<codecs::FolderCompressor>()>;
+using CompressorFactory = std::function<std::unique_ptr<codecs::FrameCompressor>()>;
+
+// The CFFOLDER.typeCompress of the folders `compressor` makes.
+uint16_t folderType(const codecs::FrameCompressor &compressor);
 
 struct CabWriteResult {
     enum class Status { Ok, NoFiles, TooLarge, ReadError, WriteError };

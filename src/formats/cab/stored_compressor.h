@@ -4,6 +4,6 @@
 
 namespace qvo::formats::cab {
 
-std::unique_ptr<codecs::FolderCompressor> makeStoredCompressor();
+std::unique_ptr<codecs::FrameCompressor> makeStoredCompressor();
 
 } // namespace qvo::formats::cab

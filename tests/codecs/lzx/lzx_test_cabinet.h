@@ -13,6 +13,7 @@
 
 #include "base/endian.h"
 #include "codecs/frame_compressor.h"
+#include "formats/cab/cabinet_writer.h"
 #include "test_support.h"
 
 namespace qvo::test::lzx {
@@ -26,7 +27,7 @@ using base::appendLe16;
 using base::appendLe32;
 
 // One folder holding every entry, compressed frame by frame.
-inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::FolderCompressor &compressor)
+inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::FrameCompressor &compressor)
 {
     std::string folder;
     for (const auto &e : entries)
@@ -78,7 +79,7 @@ inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::Fo
     appendLe16(cab, 0);
     appendLe32(cab, dataOffset);
     appendLe16(cab, frameCount);
-    appendLe16(cab, compressor.typeCompress());
+    appendLe16(cab, formats::cab::folderType(compressor));
     return cab + files + frames;
 }
 
