@@ -10,6 +10,7 @@
 #include "formats/lha/lha_header_writer.h"
 #include "codecs/lha/lha_method.h"
 #include "codecs/lzx/lzx_compressor.h"
+#include "formats/cab/cabinet_writer.h"
 #include "lhasa_memory.h"
 #include "scratch.h"
 
