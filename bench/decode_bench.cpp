@@ -36,6 +36,7 @@ namespace {
 namespace fs = std::filesystem;
 using qvo::base::loadLe16;
 using qvo::base::loadLe32;
+using qvo::base::MemorySource;
 
 fs::path gCorpus = fs::path(QVO_SOURCE_DIR) / "../shared/corpus";
 
@@ -46,22 +47,6 @@ std::string readFile(const fs::path &p)
 }
 
 const uint8_t *at(const std::string &s, size_t i) { return reinterpret_cast<const uint8_t *>(s.data()) + i; }
-
-class MemorySource final : public qvo::base::ByteSource {
-public:
-    explicit MemorySource(const std::string &data) : data_(data) {}
-    int64_t read(uint8_t *buf, size_t cap) override
-    {
-        size_t n = std::min(cap, data_.size() - pos_);
-        std::memcpy(buf, data_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<int64_t>(n);
-    }
-
-private:
-    const std::string &data_;
-    size_t pos_ = 0;
-};
 
 // Counts the bytes and, when asked, their CRC-32 or LHA's CRC-16.
 class CountingSink final : public qvo::base::ByteSink {

@@ -2,8 +2,11 @@
 // pulled from a ByteSource, decoded bytes pushed to a ByteSink, and the
 // outcome of one member.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 namespace qvo::base {
 
@@ -15,6 +18,26 @@ public:
     // Up to `cap` bytes into `buf`: the count, 0 once the member's data is
     // used up, -1 when it cannot be read.
     virtual int64_t read(uint8_t *buf, size_t cap) = 0;
+};
+
+// Bytes already in memory as a source, handed out in pieces of at most
+// `piece` bytes (small pieces move a reader's block boundaries).  The
+// bytes must outlive the source.
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::string_view data, size_t piece = SIZE_MAX) : data_(data), piece_(piece) {}
+    int64_t read(uint8_t *buf, size_t cap) override
+    {
+        size_t n = std::min({cap, piece_, data_.size() - pos_});
+        std::memcpy(buf, data_.data() + pos_, n);
+        pos_ += n;
+        return static_cast<int64_t>(n);
+    }
+
+private:
+    std::string_view data_;
+    size_t piece_;
+    size_t pos_ = 0;
 };
 
 // Where decoded bytes go.

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,22 +19,6 @@ using namespace qvo::codecs;
 using qvo::base::DecodeStatus;
 
 namespace {
-
-class StringSource final : public qvo::base::ByteSource {
-public:
-    explicit StringSource(std::string data) : data_(std::move(data)) {}
-    int64_t read(uint8_t *buf, size_t cap) override
-    {
-        size_t n = std::min(cap, data_.size() - pos_);
-        std::memcpy(buf, data_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<int64_t>(n);
-    }
-
-private:
-    std::string data_;
-    size_t pos_ = 0;
-};
 
 class StringSink final : public qvo::base::ByteSink {
 public:
@@ -119,7 +102,8 @@ TEST(SizedOutput, RandomPutsAndCopiesMatchTheByteByByteModel)
 
 TEST(MsbBitReader, EndRulesOfLhaAndRar)
 {
-    StringSource src(std::string("\xA5\x0F", 2));
+    const std::string data("\xA5\x0F", 2);
+    qvo::base::MemorySource src(data);
     lz::MsbBitReader in(src);
     EXPECT_EQ(in.bits(4), 0xAu);
     EXPECT_EQ(in.bit(), 0u);
@@ -181,7 +165,7 @@ void roundTripCodes(bool msbFirst)
         for (size_t i = 0; i < bits.size(); ++i)
             if (bits[i])
                 stream[i / 8] = static_cast<char>(stream[i / 8] | (msbFirst ? 0x80 >> (i % 8) : 1 << (i % 8)));
-        StringSource src(stream);
+        qvo::base::MemorySource src(stream);
         Reader in(src);
         for (size_t s : message)
             ASSERT_EQ(code.decode(in), static_cast<int>(s)) << "round " << round;

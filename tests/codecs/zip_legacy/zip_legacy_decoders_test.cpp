@@ -15,8 +15,8 @@
 
 using namespace qvo::codecs::zip;
 using qvo::base::ByteSink;
-using qvo::base::ByteSource;
 using qvo::base::DecodeStatus;
+using qvo::base::MemorySource;
 using qvo::base::loadLe16;
 using qvo::base::loadLe32;
 using qvo::test::readFile;
@@ -25,23 +25,6 @@ using qvo::test::sh;
 using qvo::test::TempDir;
 
 namespace {
-
-class MemorySource final : public ByteSource {
-public:
-    explicit MemorySource(std::string_view data, size_t chunk = 4096) : data_(data), chunk_(chunk) {}
-    int64_t read(uint8_t *buf, size_t cap) override
-    {
-        size_t n = std::min({cap, chunk_, data_.size() - pos_});
-        std::memcpy(buf, data_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<int64_t>(n);
-    }
-
-private:
-    std::string_view data_;
-    size_t chunk_;
-    size_t pos_ = 0;
-};
 
 class MemorySink final : public ByteSink {
 public:
