@@ -27,7 +27,7 @@
 
 #include <time.h>
 
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 #include "codecs/lzx/lzx_compressor.h"
 
 namespace {

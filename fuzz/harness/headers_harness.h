@@ -2,6 +2,7 @@
 // they accept must read back in an independent reader exactly as meant;
 // what they cannot hold they must refuse, never write wrongly.
 #pragma once
+#include "base/endian.h"
 #include "byte_reader.h"
 #include "formats/cab/cabinet_writer.h"
 #include "codecs/deflate/mszip_compressor.h"
@@ -56,7 +57,7 @@ inline void fuzzLhaHeader(const uint8_t *data, size_t size)
         return; // refused: too long for a level-2 header
     if (bytes.size() > kMaxLevel2HeaderSize || bytes[0] == 0)
         fail("LHA header size out of range");
-    if (size_t(bytes[0] | bytes[1] << 8) != bytes.size())
+    if (base::loadLe16(bytes.data()) != bytes.size())
         fail("LHA header size field differs from its length");
     bytes.push_back(0);
 
@@ -81,7 +82,7 @@ inline void fuzzLhaHeader(const uint8_t *data, size_t size)
         fail("lhasa reads the name \"" + got + "\" for \"" + want + "\"");
 }
 
-class MemoryCabOutput final : public formats::cab::CabOutput {
+class MemoryCabOutput final : public base::SeekableOutput {
 public:
     std::vector<uint8_t> bytes;
     bool write(const void *data, size_t size) override

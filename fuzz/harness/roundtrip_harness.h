@@ -2,13 +2,15 @@
 // ours, decoded by lhasa (LHA) and libmspack (LZX, inside a cabinet) in
 // the same process, compared byte for byte.
 #pragma once
-#include "codecs/folder_compressor.h"
+#include "base/endian.h"
+#include "codecs/frame_compressor.h"
 #include "codecs/lha/lh1_encoder.h"
 #include "codecs/lha/lh_static_encoder.h"
 #include "codecs/lha/lha_crc16.h"
 #include "formats/lha/lha_header_writer.h"
 #include "codecs/lha/lha_method.h"
 #include "codecs/lzx/lzx_compressor.h"
+#include "formats/cab/cabinet_writer.h"
 #include "lhasa_memory.h"
 #include "scratch.h"
 
@@ -75,20 +77,9 @@ inline void fuzzLhaRoundTrip(const uint8_t *data, size_t size)
              std::to_string(n) + " bytes in, " + std::to_string(back.size()) + " out)");
 }
 
-inline void putLe16(std::vector<uint8_t> &v, uint32_t x)
-{
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-inline void putLe32(std::vector<uint8_t> &v, uint32_t x)
-{
-    putLe16(v, x & 0xFFFF);
-    putLe16(v, x >> 16);
-}
-
 // A cabinet of one folder holding one file "f", our compressor's frames
 // as its data blocks (checksums left 0, which readers skip).
-inline std::vector<uint8_t> singleFileCabinet(const uint8_t *in, size_t n, codecs::FolderCompressor &c)
+inline std::vector<uint8_t> singleFileCabinet(const uint8_t *in, size_t n, codecs::FrameCompressor &c)
 {
     std::vector<uint8_t> frames;
     uint32_t frameCount = 0;
@@ -98,40 +89,40 @@ inline std::vector<uint8_t> singleFileCabinet(const uint8_t *in, size_t n, codec
         c.compressFrame({in + off, len}, off + len == n, payload);
         if (payload.size() > codecs::kFrameSize + 6144)
             fail("LZX frame larger than a CFDATA block may be");
-        putLe32(frames, 0);
-        putLe16(frames, uint32_t(payload.size()));
-        putLe16(frames, uint32_t(len));
+        base::appendLe32(frames, 0);
+        base::appendLe16(frames, uint32_t(payload.size()));
+        base::appendLe16(frames, uint32_t(len));
         frames.insert(frames.end(), payload.begin(), payload.end());
         ++frameCount;
     }
     std::vector<uint8_t> file;
-    putLe32(file, uint32_t(n));
-    putLe32(file, 0);
-    putLe16(file, 0);
-    putLe16(file, (2020 - 1980) << 9 | 1 << 5 | 1);
-    putLe16(file, 0);
-    putLe16(file, 0x20);
+    base::appendLe32(file, uint32_t(n));
+    base::appendLe32(file, 0);
+    base::appendLe16(file, 0);
+    base::appendLe16(file, (2020 - 1980) << 9 | 1 << 5 | 1);
+    base::appendLe16(file, 0);
+    base::appendLe16(file, 0x20);
     file.push_back('f');
     file.push_back(0);
 
     const uint32_t filesOffset = 36 + 8;
     const uint32_t dataOffset = filesOffset + uint32_t(file.size());
     std::vector<uint8_t> cab = {'M', 'S', 'C', 'F'};
-    putLe32(cab, 0);
-    putLe32(cab, dataOffset + uint32_t(frames.size()));
-    putLe32(cab, 0);
-    putLe32(cab, filesOffset);
-    putLe32(cab, 0);
+    base::appendLe32(cab, 0);
+    base::appendLe32(cab, dataOffset + uint32_t(frames.size()));
+    base::appendLe32(cab, 0);
+    base::appendLe32(cab, filesOffset);
+    base::appendLe32(cab, 0);
     cab.push_back(3);
     cab.push_back(1);
-    putLe16(cab, 1); // folders
-    putLe16(cab, 1); // files
-    putLe16(cab, 0);
-    putLe16(cab, 0x1234);
-    putLe16(cab, 0);
-    putLe32(cab, dataOffset);
-    putLe16(cab, frameCount);
-    putLe16(cab, c.typeCompress());
+    base::appendLe16(cab, 1); // folders
+    base::appendLe16(cab, 1); // files
+    base::appendLe16(cab, 0);
+    base::appendLe16(cab, 0x1234);
+    base::appendLe16(cab, 0);
+    base::appendLe32(cab, dataOffset);
+    base::appendLe16(cab, frameCount);
+    base::appendLe16(cab, formats::cab::folderType(c));
     cab.insert(cab.end(), file.begin(), file.end());
     cab.insert(cab.end(), frames.begin(), frames.end());
     return cab;

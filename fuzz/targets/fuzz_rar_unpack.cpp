@@ -13,11 +13,13 @@
 namespace {
 
 using namespace qvo::codecs::rar;
+using qvo::base::ByteSink;
+using qvo::base::ByteSource;
 
 constexpr int kVersions[] = {15, 20, 26, 29, 36};
 constexpr uint64_t kMaxOutput = 1u << 20;
 
-class MemorySource final : public PackedSource {
+class MemorySource final : public ByteSource {
 public:
     MemorySource(const uint8_t *data, size_t size) : p_(data), n_(size) {}
     int64_t read(uint8_t *dst, size_t n) override
@@ -35,7 +37,7 @@ private:
     size_t n_;
 };
 
-class CountingSink final : public UnpackedSink {
+class CountingSink final : public ByteSink {
 public:
     bool write(const uint8_t *data, size_t size) override
     {

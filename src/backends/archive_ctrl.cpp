@@ -1,27 +1,12 @@
 #include "backends/archive_ctrl.h"
 
+#include "base/ascii.h"
+
 #include <stdexcept>
 
 namespace qvo::archive {
 
 namespace {
-
-// ASCII only: keys and extensions are ASCII, and UTF-8 bytes of other
-// characters must pass through untouched.
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(const std::string &a, const std::string &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    return true;
-}
 
 bool qualifies(const clsArchiveProperties &record, int32_t mode)
 {
@@ -43,7 +28,7 @@ void clsArchiveCtrl::addArchive(std::shared_ptr<clsArchiveBackEnd> backEnd)
 clsArchiveBackEnd *clsArchiveCtrl::find(const std::string &key) const
 {
     for (const auto &[registeredKey, backEnd] : registry_)
-        if (equalsIgnoringCase(registeredKey, key))
+        if (base::asciiEqualsIgnoringCase(registeredKey, key))
             return backEnd.get();
     return nullptr;
 }
@@ -52,9 +37,7 @@ std::string clsArchiveCtrl::getExtensionFromFileName(const std::string &fileName
 {
     const size_t dot = fileName.rfind('.');
     std::string ext = dot == std::string::npos ? fileName : fileName.substr(dot + 1);
-    for (char &c : ext)
-        c = lowerAscii(c);
-    return ext;
+    return base::asciiLower(ext);
 }
 
 std::string clsArchiveCtrl::checkArchive(const std::string &fileName, int32_t mode) const

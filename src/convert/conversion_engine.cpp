@@ -1,6 +1,7 @@
 #include "convert/conversion_engine.h"
 
 #include "backends/archive_backend.h"
+#include "base/ascii.h"
 #include "platform/file_status.h"
 #include "platform/path_helpers.h"
 #include "convert/target_names.h"
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace qvo::convert {
+using base::asciiLower;
+using base::asciiUpper;
 
 namespace {
 

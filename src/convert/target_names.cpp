@@ -1,5 +1,7 @@
 #include "convert/target_names.h"
 
+#include "base/ascii.h"
+
 namespace qvo::convert {
 
 TargetFormat targetFormat(const settings::clsQvoSettings &settings, int32_t index)
@@ -45,7 +47,7 @@ std::string singleRunTarget(const settings::clsQvoSettings &settings)
 {
     TargetFormat format = targetFormat(settings, settings.singleConvType);
     if (settings.useUpperExtension)
-        format.extension = asciiUpper(format.extension);
+        format.extension = base::asciiUpper(format.extension);
     return singleFileTargetName(settings.singleBeforeFileName, settings.singleSameName,
                                 settings.singleConvToFileName, format.extension);
 }
@@ -88,22 +90,6 @@ std::string singleWorkingName(const std::string &fileName)
     if (name == "." || name == "..")
         return {};
     return name;
-}
-
-std::string asciiLower(std::string text)
-{
-    for (char &c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return text;
-}
-
-std::string asciiUpper(std::string text)
-{
-    for (char &c : text)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return text;
 }
 
 } // namespace qvo::convert

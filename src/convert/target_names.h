@@ -49,8 +49,4 @@ std::string workingBaseName(const std::string &fileName);
 // characters; "" when nothing usable is left.
 std::string singleWorkingName(const std::string &fileName);
 
-// ASCII lower and upper case; other bytes (UTF-8) pass unchanged.
-std::string asciiLower(std::string text);
-std::string asciiUpper(std::string text);
-
 } // namespace qvo::convert

@@ -5,6 +5,8 @@
 // then an existing file of that name is untouched, and a writer that fails or
 // throws leaves nothing behind: the destructor removes the temporary file.
 #pragma once
+#include "base/seekable_output.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -12,10 +14,10 @@
 
 namespace qvo::archivers {
 
-class AtomicOutputFile {
+class AtomicOutputFile final : public base::SeekableOutput {
 public:
     AtomicOutputFile() = default;
-    ~AtomicOutputFile();
+    ~AtomicOutputFile() override;
     AtomicOutputFile(const AtomicOutputFile &) = delete;
     AtomicOutputFile &operator=(const AtomicOutputFile &) = delete;
 
@@ -28,9 +30,9 @@ public:
     const std::filesystem::path &target() const { return target_; }
 
     // Appends bytes at the current end; false on a write error (disk full).
-    bool write(const void *data, size_t size);
+    bool write(const void *data, size_t size) override;
     // Overwrites bytes already written (header fields patched afterwards).
-    bool writeAt(uint64_t offset, const void *data, size_t size);
+    bool writeAt(uint64_t offset, const void *data, size_t size) override;
     uint64_t size() const { return size_; }
 
     // Gives the file the usual permissions (0666 less the umask) and renames

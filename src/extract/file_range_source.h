@@ -1,8 +1,8 @@
-// A stretch of an open file as a ByteSource for the decoders of
-// codecs/zip and codecs/lha, read with pread so that the file position
-// stays where other readers (lhasa) left it.
+// A stretch of an open file as a ByteSource for our own decoders, read
+// with pread so that the file position stays where other readers (lhasa)
+// left it.
 #pragma once
-#include "codecs/zip_legacy/zip_legacy_decoder.h"
+#include "base/byte_stream.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,11 +11,11 @@
 
 namespace qvo::archivers {
 
-class FileRangeSource : public codecs::zip::ByteSource {
+class FileRangeSource : public base::ByteSource {
 public:
     FileRangeSource(int fd, uint64_t offset, uint64_t size) : fd_(fd), pos_(offset), left_(size) {}
 
-    size_t read(uint8_t *buf, size_t cap) override
+    int64_t read(uint8_t *buf, size_t cap) override
     {
         size_t want = static_cast<size_t>(std::min<uint64_t>(cap, left_));
         while (want > 0) {
@@ -28,7 +28,7 @@ public:
             }
             pos_ += static_cast<uint64_t>(n);
             left_ -= static_cast<uint64_t>(n);
-            return static_cast<size_t>(n);
+            return static_cast<int64_t>(n);
         }
         return 0;
     }

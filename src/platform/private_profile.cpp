@@ -1,5 +1,6 @@
 #include "platform/private_profile.h"
 
+#include "base/ascii.h"
 #include "platform/file_contents.h"
 
 #include <filesystem>
@@ -43,18 +44,6 @@ std::string_view trim(std::string_view s)
     while (!s.empty() && isBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    return true;
 }
 
 bool isComment(std::string_view trimmed)
@@ -116,7 +105,7 @@ Location locate(const std::vector<Line> &lines, std::string_view section, std::s
     for (size_t i = 0; i < lines.size(); ++i) {
         auto name = sectionNameOf(lines[i]);
         if (!loc.section) {
-            if (name && equalsIgnoringCase(*name, section)) {
+            if (name && base::asciiEqualsIgnoringCase(*name, section)) {
                 loc.section = i;
                 loc.lastNonBlank = i;
             }
@@ -127,7 +116,7 @@ Location locate(const std::vector<Line> &lines, std::string_view section, std::s
         if (!trim(lines[i].body).empty())
             loc.lastNonBlank = i;
         auto k = keyOf(lines[i]);
-        if (k && equalsIgnoringCase(*k, key)) {
+        if (k && base::asciiEqualsIgnoringCase(*k, key)) {
             loc.key = i;
             break;
         }

@@ -1,5 +1,6 @@
 #include "settings/clsINICtrl.h"
 
+#include "base/ascii.h"
 #include "platform/private_profile.h"
 
 #include <charconv>
@@ -11,21 +12,13 @@ namespace {
 constexpr const char *versionSection = "Public";
 constexpr const char *versionKey = "IniVersion";
 
-std::string lowerAscii(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
-
 } // namespace
 
 int32_t parseStoredLong(const std::string &text)
 {
     if (text.empty())
         return 0;
-    std::string lower = lowerAscii(text);
+    std::string lower = base::asciiLower(text);
     if (lower == "true")
         return 1;
     if (lower == "false")

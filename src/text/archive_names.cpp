@@ -1,5 +1,6 @@
 #include "text/archive_names.h"
 
+#include "base/endian.h"
 #include "text/cp932.h"
 
 #include <algorithm>
@@ -47,10 +48,7 @@ std::string utf16LeToUtf8(std::string_view raw, bool lhaSeparators)
 {
     std::string out;
     out.reserve(raw.size() * 3 / 2);
-    auto unitAt = [&raw](size_t i) {
-        return static_cast<uint16_t>(static_cast<unsigned char>(raw[i]) |
-                                     (static_cast<unsigned char>(raw[i + 1]) << 8));
-    };
+    auto unitAt = [&raw](size_t i) { return base::loadLe16(raw.data() + i); };
     size_t i = 0;
     while (i + 1 < raw.size()) {
         uint16_t u = unitAt(i);

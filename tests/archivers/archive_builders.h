@@ -1,6 +1,8 @@
 // Byte-exact builders for hostile test archives: names, flags and fields
 // written as given, which archivers' own writers refuse or rewrite.
 #pragma once
+#include "base/endian.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,11 +10,9 @@
 
 namespace qvo::test {
 
-inline void putLe(std::string &b, uint64_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        b += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
+using base::appendLe16;
+using base::appendLe32;
+using base::appendLe64;
 
 inline uint32_t crc32Of(const std::string &data)
 {
@@ -59,11 +59,11 @@ inline std::string unicodePathExtra(const std::string &rawName, const std::strin
 {
     std::string body;
     body += '\x01';
-    putLe(body, crc32Of(rawName) ^ (goodCrc ? 0u : 1u), 4);
+    appendLe32(body, crc32Of(rawName) ^ (goodCrc ? 0u : 1u));
     body += utf8;
     std::string out;
-    putLe(out, 0x7075, 2);
-    putLe(out, body.size(), 2);
+    appendLe16(out, 0x7075);
+    appendLe16(out, body.size());
     return out + body;
 }
 
@@ -105,46 +105,46 @@ inline std::string buildZip(const std::vector<ZipMember> &members)
         }
         uint32_t offset = static_cast<uint32_t>(file.size());
         std::string local;
-        putLe(local, 0x04034b50, 4);
-        putLe(local, 20, 2);
-        putLe(local, m.flags, 2);
-        putLe(local, method, 2);
-        putLe(local, m.dosTime, 2);
-        putLe(local, m.dosDate, 2);
-        putLe(local, crc, 4);
-        putLe(local, payload.size(), 4);
-        putLe(local, size, 4);
-        putLe(local, m.rawName.size(), 2);
-        putLe(local, m.extra.size(), 2);
+        appendLe32(local, 0x04034b50);
+        appendLe16(local, 20);
+        appendLe16(local, m.flags);
+        appendLe16(local, method);
+        appendLe16(local, m.dosTime);
+        appendLe16(local, m.dosDate);
+        appendLe32(local, crc);
+        appendLe32(local, payload.size());
+        appendLe32(local, size);
+        appendLe16(local, m.rawName.size());
+        appendLe16(local, m.extra.size());
         file += local + m.rawName + m.extra + payload;
 
-        putLe(central, 0x02014b50, 4);
-        putLe(central, m.unixMode ? (3 << 8) | 20 : 20, 2);
-        putLe(central, 20, 2);
-        putLe(central, m.flags, 2);
-        putLe(central, method, 2);
-        putLe(central, m.dosTime, 2);
-        putLe(central, m.dosDate, 2);
-        putLe(central, crc, 4);
-        putLe(central, payload.size(), 4);
-        putLe(central, size, 4);
-        putLe(central, m.rawName.size(), 2);
-        putLe(central, m.extra.size(), 2);
-        putLe(central, 0, 2); // comment
-        putLe(central, 0, 2); // disk
-        putLe(central, 0, 2); // internal attributes
-        putLe(central, static_cast<uint64_t>(m.unixMode) << 16, 4);
-        putLe(central, offset, 4);
+        appendLe32(central, 0x02014b50);
+        appendLe16(central, m.unixMode ? (3 << 8) | 20 : 20);
+        appendLe16(central, 20);
+        appendLe16(central, m.flags);
+        appendLe16(central, method);
+        appendLe16(central, m.dosTime);
+        appendLe16(central, m.dosDate);
+        appendLe32(central, crc);
+        appendLe32(central, payload.size());
+        appendLe32(central, size);
+        appendLe16(central, m.rawName.size());
+        appendLe16(central, m.extra.size());
+        appendLe16(central, 0); // comment
+        appendLe16(central, 0); // disk
+        appendLe16(central, 0); // internal attributes
+        appendLe32(central, static_cast<uint64_t>(m.unixMode) << 16);
+        appendLe32(central, offset);
         central += m.rawName + m.extra;
     }
     std::string end;
-    putLe(end, 0x06054b50, 4);
-    putLe(end, 0, 4);
-    putLe(end, members.size(), 2);
-    putLe(end, members.size(), 2);
-    putLe(end, central.size(), 4);
-    putLe(end, file.size(), 4);
-    putLe(end, 0, 2);
+    appendLe32(end, 0x06054b50);
+    appendLe32(end, 0);
+    appendLe16(end, members.size());
+    appendLe16(end, members.size());
+    appendLe32(end, central.size());
+    appendLe32(end, file.size());
+    appendLe16(end, 0);
     return file + central + end;
 }
 
@@ -193,7 +193,7 @@ inline std::string buildLha(const std::vector<LhaMember> &members)
     for (const LhaMember &m : members) {
         std::string ext;
         auto addExt = [&](uint8_t type, const std::string &body) {
-            putLe(ext, body.size() + 3, 2);
+            appendLe16(ext, body.size() + 3);
             ext += static_cast<char>(type);
             ext += body;
         };
@@ -203,17 +203,17 @@ inline std::string buildLha(const std::vector<LhaMember> &members)
             addExt(0x02, m.rawDir);
         for (const auto &[type, body] : m.extraHeaders)
             addExt(type, body);
-        putLe(ext, 0, 2); // end of the chain
+        appendLe16(ext, 0); // end of the chain
         std::string h;
         size_t total = 24 + ext.size(); // the first size field ends the base header
-        putLe(h, total, 2);
+        appendLe16(h, total);
         h += m.directory ? "-lhd-" : "-lh0-";
-        putLe(h, m.directory ? 0 : m.data.size(), 4);
-        putLe(h, m.directory ? 0 : m.data.size(), 4);
-        putLe(h, m.unixTime, 4);
+        appendLe32(h, m.directory ? 0 : m.data.size());
+        appendLe32(h, m.directory ? 0 : m.data.size());
+        appendLe32(h, m.unixTime);
         h += '\x20';
         h += '\x02';
-        putLe(h, lhaCrc16(m.data), 2);
+        appendLe16(h, lhaCrc16(m.data));
         h += 'M';
         out += h + ext + (m.directory ? std::string() : m.data);
     }

@@ -10,6 +10,7 @@
 #include "corpus_support.h"
 
 #include "archivers/include/qvo_archiver.h"
+#include "base/ascii.h"
 
 #include <gtest/gtest.h>
 
@@ -96,20 +97,11 @@ std::string oracleCommand(const std::string &reader, const fs::path &archive, co
     return "LC_ALL=C.UTF-8 timeout 60 unar -q -D -f -o " + o + " " + a;
 }
 
-std::string asciiLower(std::string s)
-{
-    for (char &c : s) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
 std::map<std::string, TreeEntry> caseless(const std::map<std::string, TreeEntry> &tree)
 {
     std::map<std::string, TreeEntry> out;
     for (const auto &[k, v] : tree)
-        out[asciiLower(k)] = v;
+        out[qvo::base::asciiLower(k)] = v;
     return out;
 }
 

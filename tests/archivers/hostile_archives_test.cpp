@@ -196,7 +196,7 @@ TEST(HostileLha, UnicodeAndCodePageHeadersChooseTheNameEncoding)
 {
     LhaMember utf8 = lhaFile("\xE6\x97\xA5\xE6\x9C\xAC.txt", "", "code page"); // 日本.txt
     std::string cp;
-    putLe(cp, 65001, 4);
+    appendLe32(cp, 65001);
     utf8.extraHeaders.push_back({0x46, cp});
     LhaMember utf16 = lhaFile("fallback.txt", "", "utf16");
     utf16.extraHeaders.push_back({0x44, std::string("\xE6\x30\xCB\x30.\0t\0x\0t\0", 12)}); // ユニ.txt

@@ -60,8 +60,8 @@ size_t firstDataOffset(const std::string &zip)
 std::string deflate64Stored(const std::string &text)
 {
     std::string s = "\x01";
-    putLe(s, text.size(), 2);
-    putLe(s, text.size() ^ 0xFFFF, 2);
+    appendLe16(s, text.size());
+    appendLe16(s, text.size() ^ 0xFFFF);
     return s + text;
 }
 
@@ -71,9 +71,9 @@ void setDecodedMember(std::string &zip, const std::string &name, uint16_t method
 {
     auto patch = [&](size_t methodAt, size_t crcAt, size_t sizeAt) {
         std::string m, c, n;
-        putLe(m, method, 2);
-        putLe(c, crc32Of(decoded), 4);
-        putLe(n, decoded.size(), 4);
+        appendLe16(m, method);
+        appendLe32(c, crc32Of(decoded));
+        appendLe32(n, decoded.size());
         zip.replace(methodAt, 2, m);
         zip.replace(crcAt, 4, c);
         zip.replace(sizeAt, 4, n);

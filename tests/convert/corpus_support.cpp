@@ -1,5 +1,7 @@
 #include "corpus_support.h"
 
+#include "base/ascii.h"
+
 #include <iconv.h>
 #include <sstream>
 
@@ -137,9 +139,7 @@ std::map<std::string, ExtractedEntry> extractedTree(const fs::path &dir, bool fo
         }
         std::string name = normalName(it->path().lexically_relative(dir).string());
         if (foldCase)
-            for (char &c : name)
-                if (c >= 'A' && c <= 'Z')
-                    c = char(c - 'A' + 'a');
+            name = base::asciiLower(name);
         out[name] = entry;
     }
     return out;

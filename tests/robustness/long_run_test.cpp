@@ -4,6 +4,8 @@
 // the first pass to the third, and (under LeakSanitizer) no leak.
 #include "robustness_support.h"
 
+#include "base/ascii.h"
+
 #include <gtest/gtest.h>
 
 #include <malloc.h>
@@ -54,9 +56,7 @@ std::vector<std::pair<Format, fs::path>> corpusArchives()
         std::error_code ec;
         for (auto it = fs::recursive_directory_iterator(fs::path(QVO_CORPUS_DIR) / folder, ec);
              !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            std::string ext = it->path().extension().string();
-            for (char &c : ext)
-                c = char(std::tolower(uint8_t(c)));
+            std::string ext = qvo::base::asciiLower(it->path().extension().string());
             if (it->is_regular_file() && ext == std::string(".") + extensionOf(format) &&
                 it->file_size() < (4 << 20))
                 out.emplace_back(format, it->path());

@@ -34,19 +34,6 @@ namespace cab = formats::cab;
 
 namespace {
 
-class AtomicCabOutput final : public formats::cab::CabOutput {
-public:
-    explicit AtomicCabOutput(AtomicOutputFile &file) : file_(file) {}
-    bool write(const void *data, size_t size) override { return file_.write(data, size); }
-    bool writeAt(uint64_t offset, const void *data, size_t size) override
-    {
-        return file_.writeAt(offset, data, size);
-    }
-
-private:
-    AtomicOutputFile &file_;
-};
-
 // The folder compressor of a method; empty when this build cannot make it.
 formats::cab::CompressorFactory compressorFactory(const CreateOptions &options)
 {
@@ -101,13 +88,12 @@ int32_t runCreate(const std::vector<Token> &tokens)
     if (!makeCabEntries(source, entries, error))
         return kErrWrite;
 
-    AtomicCabOutput output(file);
     // Decoders disagree on E8 translation past 1 GiB of an LZX folder, so
     // LZX folders stay below that.
     formats::cab::CabLimits limits;
     if (options.method == CabMethod::Lzx)
-        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxFolderLimit / codecs::kFrameSize);
-    formats::cab::CabWriteResult written = formats::cab::writeCabinet(entries, factory, output, limits);
+        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxStreamLimit / codecs::kFrameSize);
+    formats::cab::CabWriteResult written = formats::cab::writeCabinet(entries, factory, file, limits);
     if (!written.ok())
         return resultCode(written.status);
     if (!file.commit(error))

@@ -80,19 +80,6 @@ std::optional<CreateOptions> parseCommand(const std::vector<Token> &tokens)
     return o;
 }
 
-class OutputAdapter final : public formats::zip::ZipOutput {
-public:
-    explicit OutputAdapter(AtomicOutputFile &f) : f_(f) {}
-    bool write(const void *data, size_t size) override { return f_.write(data, size); }
-    bool writeAt(uint64_t offset, const void *data, size_t size) override
-    {
-        return f_.writeAt(offset, data, size);
-    }
-
-private:
-    AtomicOutputFile &f_;
-};
-
 formats::zip::EntryMeta metaOf(const SourceEntry &e, bool asFile)
 {
     formats::zip::EntryMeta m;
@@ -240,8 +227,7 @@ int32_t runCreate(const std::vector<Token> &tokens)
     if (plan.empty())
         return kErrNoFiles;
 
-    OutputAdapter adapter(out);
-    formats::zip::ZipWriter writer(adapter);
+    formats::zip::ZipWriter writer(out);
     if (int32_t rc = writeArchive(writer, plan, std::move(jobs), opt->level))
         return rc;
     return out.commit(error) ? kOk : kErrWrite;

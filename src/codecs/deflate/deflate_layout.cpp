@@ -1,5 +1,7 @@
 #include "codecs/deflate/deflate_layout.h"
 
+#include "base/endian.h"
+
 #include <array>
 #include <cstring>
 
@@ -21,6 +23,9 @@ constexpr uint8_t kDistExtraBits[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4, 
 constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
 
+// The stream lies whole in memory and the layout is told in bit positions,
+// so this reader is a bare position over it; lz::LsbBitReader pulls from a
+// source and counts no positions.
 class BitReader {
 public:
     explicit BitReader(std::span<const uint8_t> s) : s_(s), limit_(uint64_t(s.size()) * 8) {}
@@ -32,7 +37,7 @@ public:
         uint64_t byte = pos_ >> 3;
         uint64_t v = 0;
         if (byte + 8 <= s_.size())
-            std::memcpy(&v, s_.data() + byte, 8); // little-endian host
+            v = base::loadLe64(s_.data() + byte);
         else
             for (uint64_t i = byte; i < s_.size(); ++i)
                 v |= uint64_t(s_[i]) << (8 * (i - byte));
@@ -58,7 +63,9 @@ private:
 // Decodes one Huffman code: a small table indexed by the next
 // kPrimaryBits input bits resolves the frequent short codes; longer ones are
 // decoded canonically bit by bit (they are rare by construction, and a small
-// table is cheap to rebuild for every block).
+// table is cheap to rebuild for every block).  Not lz::PrefixCode: from
+// memory it peeks the longest code in one go where that one calls the
+// reader per bit, and ZIP creation runs it over every chunk it joins.
 class HuffmanTable {
 public:
     bool build(const uint8_t *lengths, unsigned count)

@@ -95,7 +95,7 @@ private:
     libdeflate_compressor *c_;
 };
 
-class MszipCompressor final : public FolderCompressor {
+class MszipCompressor final : public FrameCompressor {
 public:
     explicit MszipCompressor(const MszipOptions &options) : options_(options)
     {
@@ -107,7 +107,7 @@ public:
         threads_ = std::min(threads, kMaxThreads);
     }
 
-    uint16_t typeCompress() const override { return kTypeMszip; }
+    FrameMethod method() const override { return FrameMethod::Mszip; }
 
     void compressFrame(std::span<const uint8_t> input, bool, std::vector<uint8_t> &out) override
     {
@@ -177,7 +177,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<FolderCompressor> makeMszipCompressor(const MszipOptions &options)
+std::unique_ptr<FrameCompressor> makeMszipCompressor(const MszipOptions &options)
 {
     return std::make_unique<MszipCompressor>(options);
 }

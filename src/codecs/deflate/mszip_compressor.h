@@ -1,10 +1,10 @@
-// MSZIP folders: every CFDATA payload is "CK" and one complete raw deflate
+// MSZIP: every frame's payload is "CK" and one complete raw deflate
 // stream of the frame, which may refer back into the previous frame's data.
 //
 // The previous 32 KiB of input are all a frame can depend on, so the frames
 // handed to compressFrames() are compressed on several threads at once.
 #pragma once
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 
 namespace qvo::codecs::deflate {
 
@@ -22,6 +22,6 @@ struct MszipOptions {
     unsigned threads = 0; // 0: one per processor
 };
 
-std::unique_ptr<FolderCompressor> makeMszipCompressor(const MszipOptions &options = {});
+std::unique_ptr<FrameCompressor> makeMszipCompressor(const MszipOptions &options = {});
 
 } // namespace qvo::codecs::deflate

@@ -1,7 +1,7 @@
 #include "codecs/lha/lh2_decoder.h"
 
-#include "codecs/lha/lha_msb_bits.h"
-#include "codecs/zip_legacy/zip_output_window.h"
+#include "codecs/lz/msb_bit_reader.h"
+#include "codecs/lz/sized_output.h"
 
 #include <utility>
 #include <vector>
@@ -9,7 +9,7 @@
 namespace qvo::codecs::lha {
 namespace {
 
-using zip::DecodeStatus;
+using base::DecodeStatus;
 
 constexpr size_t kWindowSize = 8 * 1024;
 constexpr unsigned kCodeSymbols = 286;         // 256 literals, 29 lengths, one escape
@@ -61,7 +61,7 @@ public:
     }
 
     // The next symbol, or -1 on a broken tree.
-    int decode(MsbBits &in) const
+    int decode(lz::MsbBitReader &in) const
     {
         int32_t c = child_[0];
         for (size_t steps = 0; c >= 0; ++steps) {
@@ -183,8 +183,8 @@ private:
 
 class Lh2Decoder {
 public:
-    Lh2Decoder(zip::ByteSource &in, uint64_t size, zip::ByteSink &out)
-        : in_(in), window_(out, kWindowSize, size), codes_(2 * kCodeSymbols, kCodeSymbols),
+    Lh2Decoder(base::ByteSource &in, uint64_t size, base::ByteSink &out)
+        : in_(in), window_(out, kWindowSize, size, kHistoryFill), codes_(2 * kCodeSymbols, kCodeSymbols),
           positions_(2 * kPositionSymbols, kPositionSymbols)
     {
         codes_.startFull(kCodeSymbols);
@@ -214,7 +214,7 @@ public:
                 break;
             }
             uint32_t dist = ((static_cast<uint32_t>(p) << kLowPositionBits) | in_.bits(kLowPositionBits)) + 1;
-            window_.copy(dist, static_cast<uint32_t>(c) - kMatchBase, kHistoryFill);
+            window_.copy(dist, static_cast<uint32_t>(c) - kMatchBase);
         }
         return window_.finish(status, in_.overran());
     }
@@ -263,8 +263,8 @@ private:
         ++positionCount_;
     }
 
-    MsbBits in_;
-    zip::OutputWindow window_;
+    lz::MsbBitReader in_;
+    lz::SizedOutput window_;
     AdaptiveTree codes_;
     AdaptiveTree positions_;
     uint64_t nextGrowth_ = kBytesPerPosition;
@@ -274,7 +274,7 @@ private:
 
 } // namespace
 
-DecodeStatus decodeLh2(zip::ByteSource &in, uint64_t size, zip::ByteSink &out)
+DecodeStatus decodeLh2(base::ByteSource &in, uint64_t size, base::ByteSink &out)
 {
     return Lh2Decoder(in, size, out).run();
 }

@@ -3,11 +3,11 @@
 // adaptive code that gains a symbol every 64 bytes of output.  lhasa does
 // not decode it.
 #pragma once
-#include "codecs/zip_legacy/zip_legacy_decoder.h"
+#include "base/byte_stream.h"
 
 namespace qvo::codecs::lha {
 
 // Decodes a member that should give `size` bytes; stops after them.
-zip::DecodeStatus decodeLh2(zip::ByteSource &in, uint64_t size, zip::ByteSink &out);
+base::DecodeStatus decodeLh2(base::ByteSource &in, uint64_t size, base::ByteSink &out);
 
 } // namespace qvo::codecs::lha

@@ -1,8 +1,8 @@
 #include "codecs/lha/lh3_decoder.h"
 
-#include "codecs/lha/lha_msb_bits.h"
-#include "codecs/zip_legacy/zip_output_window.h"
-#include "codecs/zip_legacy/zip_prefix_code.h"
+#include "codecs/lz/msb_bit_reader.h"
+#include "codecs/lz/prefix_code.h"
+#include "codecs/lz/sized_output.h"
 
 #include <array>
 #include <vector>
@@ -10,7 +10,7 @@
 namespace qvo::codecs::lha {
 namespace {
 
-using zip::DecodeStatus;
+using base::DecodeStatus;
 
 constexpr size_t kWindowSize = 8 * 1024;
 constexpr unsigned kCodeSymbols = 286;     // 256 literals, 29 lengths, one escape
@@ -22,16 +22,16 @@ constexpr uint8_t kHistoryFill = ' ';      // LHA windows start filled with spac
 
 // A block's code: a prefix code, or a single symbol that takes no bits.
 struct BlockCode {
-    zip::PrefixCode code;
+    lz::MsbPrefixCode code;
     int single = -1;
 
-    int decode(MsbBits &in) const { return single >= 0 ? single : code.decode(in); }
+    int decode(lz::MsbBitReader &in) const { return single >= 0 ? single : code.decode(in); }
 };
 
 // Literal/length code: a flag and 4-bit length less one per symbol.  Three
 // leading lengths of 1 (impossible in a real code) mark a one-symbol code
 // whose symbol follows in 9 bits.
-bool readCodeTree(MsbBits &in, BlockCode &out)
+bool readCodeTree(lz::MsbBitReader &in, BlockCode &out)
 {
     std::array<uint8_t, kCodeSymbols> lengths{};
     out.single = -1;
@@ -47,7 +47,7 @@ bool readCodeTree(MsbBits &in, BlockCode &out)
 
 // Distance code: a 4-bit length per symbol, with the same one-symbol
 // escape (7 bits).
-bool readPositionTree(MsbBits &in, BlockCode &out)
+bool readPositionTree(lz::MsbBitReader &in, BlockCode &out)
 {
     std::array<uint8_t, kPositionSymbols> lengths{};
     out.single = -1;
@@ -74,10 +74,10 @@ void builtInPositions(BlockCode &out)
 
 } // namespace
 
-DecodeStatus decodeLh3(zip::ByteSource &source, uint64_t size, zip::ByteSink &out)
+DecodeStatus decodeLh3(base::ByteSource &source, uint64_t size, base::ByteSink &out)
 {
-    MsbBits in(source);
-    zip::OutputWindow window(out, kWindowSize, size);
+    lz::MsbBitReader in(source);
+    lz::SizedOutput window(out, kWindowSize, size, kHistoryFill);
     BlockCode codes, positions;
     uint32_t blockLeft = 0;
     DecodeStatus status = DecodeStatus::Ok;
@@ -121,7 +121,7 @@ DecodeStatus decodeLh3(zip::ByteSource &source, uint64_t size, zip::ByteSink &ou
             break;
         }
         uint32_t dist = ((static_cast<uint32_t>(p) << kLowPositionBits) | in.bits(kLowPositionBits)) + 1;
-        window.copy(dist, static_cast<uint32_t>(c) - kMatchBase, kHistoryFill);
+        window.copy(dist, static_cast<uint32_t>(c) - kMatchBase);
     }
     return window.finish(status, in.overran());
 }

@@ -8,7 +8,8 @@
 namespace qvo::codecs::lha {
 
 // Receives the compressed stream in order, in pieces; false stops the
-// encoder (write error).
+// encoder (write error).  A function rather than base::ByteSink: the
+// writers hand the encoders a lambda over their own buffer or file.
 using ByteSink = std::function<bool(const uint8_t *data, size_t size)>;
 
 enum class EncodeStatus {

@@ -1,6 +1,8 @@
 // LZX bit stream writer: bits fill 16-bit words from the most significant
 // end, and each word is stored little-endian.
 #pragma once
+#include "base/endian.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -17,9 +19,7 @@ public:
         pending_ += count;
         if (pending_ >= 16) {
             pending_ -= 16;
-            uint32_t word = acc_ >> pending_;
-            out_.push_back(uint8_t(word));
-            out_.push_back(uint8_t(word >> 8));
+            base::appendLe16(out_, uint16_t(acc_ >> pending_));
             acc_ &= (uint32_t(1) << pending_) - 1;
         }
     }

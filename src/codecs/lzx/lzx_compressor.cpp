@@ -68,9 +68,9 @@ constexpr uint32_t kPrefetchNear = 8;
 
 unsigned longTableBits(int windowBits) { return unsigned(std::clamp(windowBits - 1, 16, 20)); }
 
-class LzxFolderCompressor final : public codecs::FolderCompressor {
+class LzxFrameCompressor final : public codecs::FrameCompressor {
 public:
-    LzxFolderCompressor(int windowBits, const LzxOptions &options)
+    LzxFrameCompressor(int windowBits, const LzxOptions &options)
         : windowBits_(windowBits), windowSize_(uint32_t(1) << windowBits),
           mainSymbols_(kNumChars + 8 * positionSlots(windowBits)), options_(options),
           treeBits_(std::min(windowBits, kMaxTreeBits)),
@@ -86,9 +86,10 @@ public:
         items_.reserve(codecs::kFrameSize);
     }
 
-    uint16_t typeCompress() const override { return codecs::lzxType(windowBits_); }
+    codecs::FrameMethod method() const override { return codecs::FrameMethod::Lzx; }
+    int windowBits() const override { return windowBits_; }
 
-    void compressFrame(std::span<const uint8_t> input, bool /*lastFrameOfFolder*/,
+    void compressFrame(std::span<const uint8_t> input, bool /*lastFrameOfStream*/,
                        std::vector<uint8_t> &out) override
     {
         assert(input.size() <= codecs::kFrameSize);
@@ -268,16 +269,16 @@ private:
 
 } // namespace
 
-std::unique_ptr<codecs::FolderCompressor> makeLzxCompressor(int windowBits)
+std::unique_ptr<codecs::FrameCompressor> makeLzxCompressor(int windowBits)
 {
     return makeLzxCompressor(windowBits, LzxOptions{});
 }
 
-std::unique_ptr<codecs::FolderCompressor> makeLzxCompressor(int windowBits, const LzxOptions &options)
+std::unique_ptr<codecs::FrameCompressor> makeLzxCompressor(int windowBits, const LzxOptions &options)
 {
     if (windowBits < kMinWindowBits || windowBits > kMaxWindowBits)
         return nullptr;
-    return std::make_unique<LzxFolderCompressor>(windowBits, options);
+    return std::make_unique<LzxFrameCompressor>(windowBits, options);
 }
 
 } // namespace qvo::codecs::lzx

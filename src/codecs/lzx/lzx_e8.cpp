@@ -1,5 +1,6 @@
 #include "codecs/lzx/lzx_e8.h"
 
+#include "base/endian.h"
 #include "codecs/lzx/lzx_constants.h"
 
 namespace qvo::codecs::lzx {
@@ -16,17 +17,12 @@ void e8Encode(std::span<uint8_t> frame, uint64_t frameOffset, uint64_t frameInde
             continue;
         }
         const int64_t cur = int64_t(frameOffset + i);
-        const int32_t rel = int32_t(uint32_t(d[i + 1]) | uint32_t(d[i + 2]) << 8 | uint32_t(d[i + 3]) << 16 |
-                                    uint32_t(d[i + 4]) << 24);
+        const int32_t rel = int32_t(base::loadLe32(d + i + 1));
         // The decoder maps abs in [0, size) to abs - cur and abs in
         // [-cur, 0) to abs + size; this is its inverse.
         if (rel >= -cur && rel < translationSize) {
             const int64_t abs = rel < translationSize - cur ? rel + cur : int64_t(rel) - translationSize;
-            const uint32_t v = uint32_t(int32_t(abs));
-            d[i + 1] = uint8_t(v);
-            d[i + 2] = uint8_t(v >> 8);
-            d[i + 3] = uint8_t(v >> 16);
-            d[i + 4] = uint8_t(v >> 24);
+            base::storeLe32(d + i + 1, uint32_t(int32_t(abs)));
         }
         i += 5;
     }

@@ -11,6 +11,8 @@
 // before it are readable.  Child links live in a ring of 2^windowBits nodes,
 // so memory is fixed by the window whatever the stream length.
 #pragma once
+#include "base/endian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -77,8 +79,7 @@ private:
 
     uint32_t hash4(const uint8_t *p) const
     {
-        uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-        return (v * 0x9E3779B1u) >> (32 - hashBits_);
+        return (base::loadLe32(p) * 0x9E3779B1u) >> (32 - hashBits_);
     }
 
     // The walk goes on to one of the two children; fetching both while the

@@ -1,5 +1,7 @@
 #include "codecs/rar/rar15_decoder.h"
 
+#include "codecs/rar/rar_overrun.h"
+
 namespace qvo::codecs::rar {
 
 // A fixed prefix code: `limits` are left-aligned code boundaries, `first`
@@ -342,7 +344,7 @@ void Rar15Decoder::getFlags()
     chSetC_[newPlace] = static_cast<uint16_t>(flags);
 }
 
-UnpackResult Rar15Decoder::unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out)
+base::DecodeStatus Rar15Decoder::unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out)
 {
     in_.reset(src);
     if (!solid)
@@ -357,10 +359,10 @@ UnpackResult Rar15Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
         flagsCount_ = 8;
     }
     while (produced_ < size) {
-        if (in_.overrun())
-            return in_.readFailed() ? UnpackResult::ReadError : UnpackResult::Corrupt;
+        if (overrun(in_))
+            return in_.readFailed() ? base::DecodeStatus::ReadError : base::DecodeStatus::Corrupt;
         if (win_.pending() >= kFlushAt && !win_.writeUpTo(win_.pos(), size, out))
-            return UnpackResult::Stopped;
+            return base::DecodeStatus::OutputStopped;
         if (stMode_) {
             huffDecode();
             continue;
@@ -391,12 +393,12 @@ UnpackResult Rar15Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
         } else {
             flagBuf_ = (flagBuf_ << 1) & 0xFF;
             if (!shortLz())
-                return UnpackResult::Corrupt;
+                return base::DecodeStatus::Corrupt;
         }
     }
     if (!win_.writeUpTo(win_.pos(), size, out))
-        return UnpackResult::Stopped;
-    return UnpackResult::Ok;
+        return base::DecodeStatus::OutputStopped;
+    return base::DecodeStatus::Ok;
 }
 
 } // namespace qvo::codecs::rar

@@ -2,8 +2,8 @@
 // averages, move-to-front byte and distance sets, and a flag byte that says
 // which of literal, short match and long match comes next.
 #pragma once
-#include "codecs/rar/lz_window.h"
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/lz_window.h"
+#include "codecs/lz/msb_bit_reader.h"
 
 #include <array>
 
@@ -11,9 +11,9 @@ namespace qvo::codecs::rar {
 
 class Rar15Decoder {
 public:
-    explicit Rar15Decoder(LzWindow &window) : win_(window) {}
+    explicit Rar15Decoder(lz::Window &window) : win_(window) {}
 
-    UnpackResult unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out);
+    base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
 
     struct FixedCode; // one of the built-in prefix codes
 
@@ -28,8 +28,8 @@ private:
     void getFlags();
     void copy(uint32_t distance, uint32_t length);
 
-    LzWindow &win_;
-    BitReader in_;
+    lz::Window &win_;
+    lz::MsbBitReader in_;
     std::array<uint16_t, 256> chSet_{}, chSetA_{}, chSetB_{}, chSetC_{};
     std::array<uint8_t, 256> nToPl_{}, nToPlB_{}, nToPlC_{};
     std::array<uint32_t, 4> oldDist_{};

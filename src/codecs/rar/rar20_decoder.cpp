@@ -1,5 +1,7 @@
 #include "codecs/rar/rar20_decoder.h"
 
+#include "codecs/rar/rar_overrun.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -68,7 +70,7 @@ bool Rar20Decoder::readTables()
 
     uint8_t table[kAudioSymbols * 4];
     for (size_t i = 0; i < tableSize;) {
-        if (in_.overrun())
+        if (overrun(in_))
             return false;
         uint32_t sym = lengthCode.decode(in_);
         if (sym < 16) {
@@ -86,7 +88,7 @@ bool Rar20Decoder::readTables()
                 table[i++] = 0;
         }
     }
-    if (in_.overrun())
+    if (overrun(in_))
         return false;
     tablesRead_ = true;
     if (audioBlock_) {
@@ -154,23 +156,23 @@ void Rar20Decoder::copy(uint32_t length, uint32_t distance)
     win_.copy(distance, length);
 }
 
-UnpackResult Rar20Decoder::unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out)
+base::DecodeStatus Rar20Decoder::unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out)
 {
     in_.reset(src);
     if (!solid)
         resetState();
     if ((!solid || !tablesRead_) && !readTables())
-        return UnpackResult::Corrupt;
+        return base::DecodeStatus::Corrupt;
     while (win_.produced() < size) {
-        if (in_.overrun())
-            return in_.readFailed() ? UnpackResult::ReadError : UnpackResult::Corrupt;
+        if (overrun(in_))
+            return in_.readFailed() ? base::DecodeStatus::ReadError : base::DecodeStatus::Corrupt;
         if (win_.pending() >= kFlushAt && !win_.writeUpTo(win_.pos(), size, out))
-            return UnpackResult::Stopped;
+            return base::DecodeStatus::OutputStopped;
         if (audioBlock_) {
             uint32_t sym = audio_[channel_].decode(in_);
             if (sym == 256) {
                 if (!readTables())
-                    return UnpackResult::Corrupt;
+                    return base::DecodeStatus::Corrupt;
                 continue;
             }
             win_.put(decodeAudio(static_cast<int>(sym)));
@@ -188,7 +190,7 @@ UnpackResult Rar20Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
                 length += in_.bits(kLengthBits[sym]);
             uint32_t slot = dist_.decode(in_);
             if (slot >= kDistSymbols)
-                return UnpackResult::Corrupt;
+                return base::DecodeStatus::Corrupt;
             uint32_t distance = kDistBase[slot] + 1;
             if (kDistBits[slot])
                 distance += in_.bits(kDistBits[slot]);
@@ -200,14 +202,14 @@ UnpackResult Rar20Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
             copy(length, distance);
         } else if (sym == 269) {
             if (!readTables())
-                return UnpackResult::Corrupt;
+                return base::DecodeStatus::Corrupt;
         } else if (sym == 256) {
             copy(lastLength_, lastDist_);
         } else if (sym < 261) {
             uint32_t distance = oldDist_[(oldDistPos_ - (sym - 256)) & 3];
             uint32_t slot = rep_.decode(in_);
             if (slot >= kRepSymbols)
-                return UnpackResult::Corrupt;
+                return base::DecodeStatus::Corrupt;
             uint32_t length = kLengthBase[slot] + 2u;
             if (kLengthBits[slot])
                 length += in_.bits(kLengthBits[slot]);
@@ -236,8 +238,8 @@ UnpackResult Rar20Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
             readTables();
     }
     if (!win_.writeUpTo(win_.pos(), size, out))
-        return UnpackResult::Stopped;
-    return UnpackResult::Ok;
+        return base::DecodeStatus::OutputStopped;
+    return base::DecodeStatus::Ok;
 }
 
 } // namespace qvo::codecs::rar

@@ -2,8 +2,8 @@
 // tables and four repeated distances, and a multimedia mode that predicts
 // up to four interleaved audio channels.
 #pragma once
-#include "codecs/rar/lz_window.h"
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/lz_window.h"
+#include "codecs/lz/msb_bit_reader.h"
 #include "codecs/rar/rar_huffman.h"
 
 #include <array>
@@ -12,9 +12,9 @@ namespace qvo::codecs::rar {
 
 class Rar20Decoder {
 public:
-    explicit Rar20Decoder(LzWindow &window) : win_(window) {}
+    explicit Rar20Decoder(lz::Window &window) : win_(window) {}
 
-    UnpackResult unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out);
+    base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
 
 private:
     struct AudioState {
@@ -31,8 +31,8 @@ private:
     uint8_t decodeAudio(int delta);
     void copy(uint32_t length, uint32_t distance);
 
-    LzWindow &win_;
-    BitReader in_;
+    lz::Window &win_;
+    lz::MsbBitReader in_;
     HuffmanTable main_, dist_, rep_;
     std::array<HuffmanTable, 4> audio_;
     std::array<uint8_t, 257 * 4> oldLengths_{};

@@ -1,5 +1,7 @@
 #include "codecs/rar/rar29_decoder.h"
 
+#include "codecs/rar/rar_overrun.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -46,7 +48,10 @@ struct DistanceSlots {
 };
 constexpr DistanceSlots kDist;
 
-// Bit reader over a filter record's bytes; zeros past the end.
+// Bit reader over a filter record's bytes; zeros past the end.  The record
+// is whole in memory already and its end is checked by byte position, so
+// a bare bit position serves where lz::MsbBitReader would copy it into a
+// block buffer through a source.
 class RecordBits {
 public:
     explicit RecordBits(const std::vector<uint8_t> &b) : b_(b) {}
@@ -98,7 +103,7 @@ private:
 
 } // namespace
 
-Rar29Decoder::Rar29Decoder(LzWindow &window) : win_(window), filterMemory_(kFilterMemory + 4, 0) {}
+Rar29Decoder::Rar29Decoder(lz::Window &window) : win_(window), filterMemory_(kFilterMemory + 4, 0) {}
 Rar29Decoder::~Rar29Decoder() = default;
 
 void Rar29Decoder::resetState()
@@ -154,7 +159,7 @@ Rar29Decoder::Step Rar29Decoder::readTables()
 
     uint8_t table[kTableSize];
     for (size_t i = 0; i < kTableSize;) {
-        if (in_.overrun())
+        if (overrun(in_))
             return Step::Corrupt;
         uint32_t sym = lengthCode.decode(in_);
         if (sym < 16) {
@@ -172,7 +177,7 @@ Rar29Decoder::Step Rar29Decoder::readTables()
                 table[i++] = 0;
         }
     }
-    if (in_.overrun())
+    if (overrun(in_))
         return Step::Corrupt;
     tablesRead_ = true;
     main_.build(table, kMainSymbols);
@@ -357,7 +362,7 @@ Rar29Decoder::Step Rar29Decoder::readFilterFromLz()
     std::vector<uint8_t> code(length + 1);
     code[0] = static_cast<uint8_t>(first);
     for (uint32_t i = 1; i <= length; ++i) {
-        if (in_.overrun())
+        if (overrun(in_))
             return Step::Corrupt;
         code[i] = static_cast<uint8_t>(in_.bits(8));
     }
@@ -429,14 +434,14 @@ Rar29Decoder::Step Rar29Decoder::addFilter(const std::vector<uint8_t> &record)
     uint32_t blockStart = bits.number();
     if (flags & 0x40)
         blockStart += 258;
-    f.start = (blockStart + win_.pos()) & LzWindow::kMask;
+    f.start = (blockStart + win_.pos()) & win_.mask();
     if (flags & 0x20) {
         f.length = bits.number();
         programLengths_[program] = f.length;
     } else {
         f.length = programLengths_[program];
     }
-    f.nextWindow = win_.flushed() != win_.pos() && ((win_.flushed() - win_.pos()) & LzWindow::kMask) <= blockStart;
+    f.nextWindow = win_.flushed() != win_.pos() && ((win_.flushed() - win_.pos()) & win_.mask()) <= blockStart;
     f.registers[4] = f.length;
     if (flags & 0x10) {
         uint32_t mask = bits.peek16() >> 9;
@@ -473,7 +478,7 @@ Rar29Decoder::Step Rar29Decoder::addFilter(const std::vector<uint8_t> &record)
     return Step::Continue;
 }
 
-bool Rar29Decoder::flush(uint64_t limit, UnpackedSink &out, bool &corrupt)
+bool Rar29Decoder::flush(uint64_t limit, base::ByteSink &out, bool &corrupt)
 {
     corrupt = false;
     size_t border = win_.flushed();
@@ -485,14 +490,14 @@ bool Rar29Decoder::flush(uint64_t limit, UnpackedSink &out, bool &corrupt)
             f.nextWindow = false;
             continue;
         }
-        size_t available = (win_.pos() - border) & LzWindow::kMask;
-        if (((f.start - border) & LzWindow::kMask) >= available)
+        size_t available = (win_.pos() - border) & win_.mask();
+        if (((f.start - border) & win_.mask()) >= available)
             continue;
         if (border != f.start) {
             if (!win_.writeUpTo(f.start, limit, out))
                 return false;
             border = f.start;
-            available = (win_.pos() - border) & LzWindow::kMask;
+            available = (win_.pos() - border) & win_.mask();
         }
         if (f.length > available) {
             // Its block is not complete yet: stop here until it is.
@@ -526,7 +531,7 @@ bool Rar29Decoder::flush(uint64_t limit, UnpackedSink &out, bool &corrupt)
         }
         if (!win_.writeFiltered(filterMemory_.data() + outOffset, outSize, blockLength, limit, out))
             return false;
-        border = (start + blockLength) & LzWindow::kMask;
+        border = (start + blockLength) & win_.mask();
     }
     dropAppliedFilters();
     return win_.writeUpTo(win_.pos(), limit, out);
@@ -539,7 +544,7 @@ void Rar29Decoder::dropAppliedFilters()
                    pending_.end());
 }
 
-UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out)
+base::DecodeStatus Rar29Decoder::unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out)
 {
     in_.reset(src);
     if (!solid)
@@ -548,7 +553,7 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
     if (!solid || !tablesRead_) {
         Step s = readTables();
         if (s != Step::Continue)
-            return s == Step::Unsupported ? UnpackResult::Unsupported : UnpackResult::Corrupt;
+            return s == Step::Unsupported ? base::DecodeStatus::Unsupported : base::DecodeStatus::Corrupt;
     }
     Step step = Step::Continue;
     bool corrupt = false;
@@ -559,7 +564,7 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
             if (!ppmBlock_) {
                 // All bytes are there; an end-of-file code may still follow
                 // and says whether the next solid member brings new tables.
-                BitReader::Mark m = in_.mark();
+                lz::MsbBitReader::Mark m = in_.mark();
                 if (in_.exhausted())
                     break;
                 if (main_.decode(in_) != 256) {
@@ -571,18 +576,18 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
             }
             // PPMd: decode on up to the end code, which also updates the model.
         }
-        if (in_.overrun()) {
+        if (overrun(in_)) {
             if (in_.readFailed())
-                return UnpackResult::ReadError;
+                return base::DecodeStatus::ReadError;
             if (win_.produced() >= size)
                 break;
-            return UnpackResult::Corrupt;
+            return base::DecodeStatus::Corrupt;
         }
         if (win_.pending() >= kFlushAt) {
             if (!flush(size, out, corrupt))
-                return corrupt ? UnpackResult::Corrupt : UnpackResult::Stopped;
-            if (win_.pending() >= LzWindow::kSize - kFlushAt)
-                return UnpackResult::Corrupt; // a filter holds back more than the window
+                return corrupt ? base::DecodeStatus::Corrupt : base::DecodeStatus::OutputStopped;
+            if (win_.pending() >= win_.size() - kFlushAt)
+                return base::DecodeStatus::Corrupt; // a filter holds back more than the window
         }
         step = ppmBlock_ ? decodePpm() : decodeLz();
     }
@@ -591,14 +596,14 @@ UnpackResult Rar29Decoder::unpack(bool solid, PackedSource &src, uint64_t size, 
     if (step == Step::Corrupt && win_.produced() >= size)
         step = Step::EndOfFile;
     if (step == Step::Corrupt)
-        return UnpackResult::Corrupt;
+        return base::DecodeStatus::Corrupt;
     if (step == Step::Unsupported)
-        return UnpackResult::Unsupported;
+        return base::DecodeStatus::Unsupported;
     if (!flush(size, out, corrupt))
-        return corrupt ? UnpackResult::Corrupt : UnpackResult::Stopped;
+        return corrupt ? base::DecodeStatus::Corrupt : base::DecodeStatus::OutputStopped;
     if (win_.pending() > 0 && win_.written() < size)
-        return UnpackResult::Corrupt; // a filter's block never completed
-    return UnpackResult::Ok;
+        return base::DecodeStatus::Corrupt; // a filter's block never completed
+    return base::DecodeStatus::Ok;
 }
 
 } // namespace qvo::codecs::rar

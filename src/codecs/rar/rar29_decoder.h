@@ -2,8 +2,8 @@
 // Huffman tables, repeated and low-order distances, filters over written
 // blocks, and PPMd blocks that may switch back to LZ.
 #pragma once
-#include "codecs/rar/lz_window.h"
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/lz_window.h"
+#include "codecs/lz/msb_bit_reader.h"
 #include "codecs/rar/rar_filters.h"
 #include "codecs/rar/rar_huffman.h"
 #include "codecs/rar/rar_ppmd.h"
@@ -16,10 +16,10 @@ namespace qvo::codecs::rar {
 
 class Rar29Decoder {
 public:
-    explicit Rar29Decoder(LzWindow &window);
+    explicit Rar29Decoder(lz::Window &window);
     ~Rar29Decoder();
 
-    UnpackResult unpack(bool solid, PackedSource &src, uint64_t size, UnpackedSink &out);
+    base::DecodeStatus unpack(bool solid, base::ByteSource &src, uint64_t size, base::ByteSink &out);
 
 private:
     struct Filter {
@@ -41,13 +41,13 @@ private:
     Step addFilter(const std::vector<uint8_t> &code);
     // Writes decoded bytes out, running filters whose blocks are complete.
     // False when the sink stopped or (`corrupt`) a filter failed.
-    bool flush(uint64_t limit, UnpackedSink &out, bool &corrupt);
+    bool flush(uint64_t limit, base::ByteSink &out, bool &corrupt);
     void dropAppliedFilters();
     void copy(uint32_t length, uint32_t distance);
     void insertOldDistance(uint32_t distance);
 
-    LzWindow &win_;
-    BitReader in_;
+    lz::Window &win_;
+    lz::MsbBitReader in_;
     HuffmanTable main_, dist_, lowDist_, rep_;
     std::array<uint8_t, 404> oldLengths_{};
     std::array<uint32_t, 4> oldDist_{};

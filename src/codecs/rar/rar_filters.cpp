@@ -1,5 +1,7 @@
 #include "codecs/rar/rar_filters.h"
 
+#include "base/endian.h"
+
 #include <zlib.h>
 
 #include <cstdlib>
@@ -9,17 +11,8 @@ namespace {
 
 constexpr uint32_t kFileSize = 0x1000000; // E8 translation assumes 16 MiB files
 
-uint32_t load32(const uint8_t *p)
-{
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-void store32(uint8_t *p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
+using base::loadLe32;
+using base::storeLe32;
 
 // x86 CALL (and JMP) targets were made absolute; make them relative again.
 bool runE8(uint8_t *data, uint32_t size, uint32_t fileOffset, bool alsoE9)
@@ -31,12 +24,12 @@ bool runE8(uint8_t *data, uint32_t size, uint32_t fileOffset, bool alsoE9)
         if (op != 0xE8 && !(alsoE9 && op == 0xE9))
             continue;
         uint32_t offset = pos + fileOffset;
-        uint32_t addr = load32(data + pos);
+        uint32_t addr = loadLe32(data + pos);
         if (addr & 0x80000000u) {
             if (((addr + offset) & 0x80000000u) == 0)
-                store32(data + pos, addr + kFileSize);
+                storeLe32(data + pos, addr + kFileSize);
         } else if (((addr - kFileSize) & 0x80000000u) != 0) {
-            store32(data + pos, addr - offset);
+            storeLe32(data + pos, addr - offset);
         }
         pos += 4;
     }
@@ -46,7 +39,7 @@ bool runE8(uint8_t *data, uint32_t size, uint32_t fileOffset, bool alsoE9)
 uint32_t itaniumBits(const uint8_t *data, unsigned bitPos, unsigned count)
 {
     const uint8_t *p = data + bitPos / 8;
-    return (load32(p) >> (bitPos & 7)) & (0xFFFFFFFFu >> (32 - count));
+    return (loadLe32(p) >> (bitPos & 7)) & (0xFFFFFFFFu >> (32 - count));
 }
 
 void setItaniumBits(uint8_t *data, uint32_t value, unsigned bitPos, unsigned count)

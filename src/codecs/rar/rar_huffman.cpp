@@ -43,7 +43,7 @@ void HuffmanTable::build(const uint8_t *lengths, size_t count)
     }
 }
 
-uint32_t HuffmanTable::decode(BitReader &in) const
+uint32_t HuffmanTable::decode(lz::MsbBitReader &in) const
 {
     if (quickLength_.empty())
         return 0; // never built

@@ -1,5 +1,8 @@
 #include "codecs/rar/rar_ppmd.h"
 
+#include "base/endian.h"
+#include "codecs/rar/rar_overrun.h"
+
 #include <cstring>
 
 namespace qvo::codecs::rar {
@@ -74,25 +77,10 @@ PpmdModel::PpmdModel()
     dummySee_.shift = kPeriodBits;
 }
 
-uint16_t PpmdModel::u16(uint32_t at) const
-{
-    return static_cast<uint16_t>(heap_[at] | (heap_[at + 1] << 8));
-}
-void PpmdModel::setU16(uint32_t at, uint16_t v)
-{
-    heap_[at] = static_cast<uint8_t>(v);
-    heap_[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-uint32_t PpmdModel::u32(uint32_t at) const
-{
-    uint32_t v;
-    std::memcpy(&v, heap_.get() + at, 4);
-    return v;
-}
-void PpmdModel::setU32(uint32_t at, uint32_t v)
-{
-    std::memcpy(heap_.get() + at, &v, 4);
-}
+uint16_t PpmdModel::u16(uint32_t at) const { return base::loadLe16(heap_.get() + at); }
+void PpmdModel::setU16(uint32_t at, uint16_t v) { base::storeLe16(heap_.get() + at, v); }
+uint32_t PpmdModel::u32(uint32_t at) const { return base::loadLe32(heap_.get() + at); }
+void PpmdModel::setU32(uint32_t at, uint32_t v) { base::storeLe32(heap_.get() + at, v); }
 void PpmdModel::swapStates(uint32_t a, uint32_t c)
 {
     uint8_t t[6];
@@ -729,7 +717,7 @@ bool PpmdModel::decodeSymbol2(uint32_t ctx)
 
 // ---- range decoder ---------------------------------------------------------
 
-void PpmdModel::rangeInit(BitReader &in)
+void PpmdModel::rangeInit(lz::MsbBitReader &in)
 {
     rc_.low = rc_.code = 0;
     rc_.range = 0xFFFFFFFFu;
@@ -743,7 +731,7 @@ void PpmdModel::rangeDecode()
     rc_.range *= rc_.highCount - rc_.lowCount;
 }
 
-void PpmdModel::normalize(BitReader &in)
+void PpmdModel::normalize(lz::MsbBitReader &in)
 {
     for (;;) {
         if ((rc_.low ^ (rc_.low + rc_.range)) >= kTop) {
@@ -759,7 +747,7 @@ void PpmdModel::normalize(BitReader &in)
 
 // ---- public ----------------------------------------------------------------
 
-bool PpmdModel::init(BitReader &in, int &escape)
+bool PpmdModel::init(lz::MsbBitReader &in, int &escape)
 {
     unsigned flags = in.byte();
     bool reset = (flags & 0x20) != 0;
@@ -798,7 +786,7 @@ bool PpmdModel::init(BitReader &in, int &escape)
     return ready_ && minContext_ != 0;
 }
 
-int PpmdModel::decodeChar(BitReader &in)
+int PpmdModel::decodeChar(lz::MsbBitReader &in)
 {
     if (!ready_ || !validContext(minContext_))
         return -1;
@@ -833,7 +821,7 @@ int PpmdModel::decodeChar(BitReader &in)
             clearMask();
     }
     normalize(in);
-    if (in.overrun())
+    if (overrun(in))
         return -1;
     return symbol;
 }

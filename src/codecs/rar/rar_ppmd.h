@@ -3,7 +3,7 @@
 // (the layout of the original, so memory runs out, and the model restarts,
 // exactly where the packer's did).
 #pragma once
-#include "codecs/rar/rar_bit_reader.h"
+#include "codecs/lz/msb_bit_reader.h"
 
 #include <array>
 #include <cstdint>
@@ -17,9 +17,9 @@ public:
 
     // Reads a PPMd block start (flags, order, memory, escape byte) at the
     // current byte.  False when the block cannot start.
-    bool init(BitReader &in, int &escape);
+    bool init(lz::MsbBitReader &in, int &escape);
     // The next byte, or -1 when the data is corrupt.
-    int decodeChar(BitReader &in);
+    int decodeChar(lz::MsbBitReader &in);
 
 private:
     struct See {
@@ -83,11 +83,11 @@ private:
     bool validContext(uint32_t c) const { return c > text_ && c + 12 <= heapEnd_; }
 
     // Range decoder.
-    void rangeInit(BitReader &in);
+    void rangeInit(lz::MsbBitReader &in);
     uint32_t currentCount() { return (rc_.code - rc_.low) / (rc_.range /= rc_.scale); }
     uint32_t currentShiftCount(unsigned shift) { return (rc_.code - rc_.low) / (rc_.range >>= shift); }
     void rangeDecode();
-    void normalize(BitReader &in);
+    void normalize(lz::MsbBitReader &in);
 
     // Grows to the largest size asked for and is never cleared: the model
     // writes every byte before it reads it.

@@ -2,36 +2,17 @@
 // archive: in a solid archive each member continues from the window, tables
 // and models the previous member left, so the same object must see every
 // member of the archive in order.
+//
+// Data that ends early is reported Corrupt, never Truncated; an unknown
+// method version or filter is Unsupported.
 #pragma once
+#include "base/byte_stream.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
 namespace qvo::codecs::rar {
-
-// Packed bytes of one member, in order (across volumes if it is split).
-class PackedSource {
-public:
-    virtual ~PackedSource() = default;
-    // Fills up to `n` bytes; returns the count, 0 at the end of the member's
-    // data, -1 when the data cannot be read.
-    virtual int64_t read(uint8_t *dst, size_t n) = 0;
-};
-
-// Receives the unpacked bytes; returns false to stop decoding.
-class UnpackedSink {
-public:
-    virtual ~UnpackedSink() = default;
-    virtual bool write(const uint8_t *data, size_t size) = 0;
-};
-
-enum class UnpackResult {
-    Ok,
-    Corrupt,     // the data does not decode (or ends early)
-    Unsupported, // unknown method version or filter
-    ReadError,   // the source failed
-    Stopped,     // the sink asked to stop
-};
 
 class Rar4Unpacker {
 public:
@@ -46,7 +27,7 @@ public:
     // Decodes one member of `size` unpacked bytes written by unpacker
     // `version` (15, 20, 26, 29, 36).  `solid`: the member continues the
     // previous member's state.  At most `size` bytes reach the sink.
-    UnpackResult unpack(int version, bool solid, PackedSource &in, uint64_t size, UnpackedSink &out);
+    base::DecodeStatus unpack(int version, bool solid, base::ByteSource &in, uint64_t size, base::ByteSink &out);
 
 private:
     struct Impl;

@@ -1,13 +1,18 @@
 #include "codecs/zip_legacy/zip_explode.h"
 
-#include "codecs/zip_legacy/zip_bit_input.h"
-#include "codecs/zip_legacy/zip_output_window.h"
-#include "codecs/zip_legacy/zip_prefix_code.h"
+#include "codecs/lz/lsb_bit_reader.h"
+#include "codecs/lz/prefix_code.h"
+#include "codecs/lz/sized_output.h"
 
 #include <algorithm>
 #include <array>
 
 namespace qvo::codecs::zip {
+
+using base::ByteSink;
+using base::ByteSource;
+using base::DecodeStatus;
+
 namespace {
 
 constexpr size_t kWindowSize = 8 * 1024;
@@ -19,7 +24,7 @@ constexpr int kLongLength = 63; // followed by a byte added to the length
 // A tree is stored as run-length pairs of code lengths: a count of bytes
 // less one, then bytes whose low nibble is a length less one and high
 // nibble a repeat count less one.  The runs must name every symbol once.
-bool readTree(BitInput &in, size_t symbols, PrefixCode &code)
+bool readTree(lz::LsbBitReader &in, size_t symbols, lz::LsbPrefixCode &code)
 {
     std::array<uint8_t, kLiteralSymbols> lengths{};
     uint32_t bytes = in.bits(8) + 1;
@@ -40,12 +45,12 @@ bool readTree(BitInput &in, size_t symbols, PrefixCode &code)
 
 DecodeStatus explode(ByteSource &source, uint16_t flags, uint64_t size, ByteSink &out)
 {
-    BitInput in(source);
-    OutputWindow window(out, kWindowSize, size);
+    lz::LsbBitReader in(source);
+    lz::SizedOutput window(out, kWindowSize, size, 0);
     bool bigWindow = (flags & kFlagImplode8kWindow) != 0;
     bool literalTree = (flags & kFlagImplodeLiteralTree) != 0;
 
-    PrefixCode literals, lengths, distances;
+    lz::LsbPrefixCode literals, lengths, distances;
     if (literalTree && !readTree(in, kLiteralSymbols, literals))
         return in.overran() ? DecodeStatus::Truncated : DecodeStatus::Corrupt;
     if (!readTree(in, kLengthSymbols, lengths) || !readTree(in, kDistanceSymbols, distances))
@@ -82,7 +87,7 @@ DecodeStatus explode(ByteSource &source, uint16_t flags, uint64_t size, ByteSink
             length += in.bits(8);
         // The last match may reach past the end: only what fits is kept.
         length = std::min<uint64_t>(length, size - window.total());
-        window.copy(dist, length, 0);
+        window.copy(dist, length);
     }
     return window.finish(status, in.overran());
 }

@@ -6,6 +6,6 @@
 
 namespace qvo::codecs::zip {
 
-DecodeStatus explode(ByteSource &in, uint16_t flags, uint64_t size, ByteSink &out);
+base::DecodeStatus explode(base::ByteSource &in, uint16_t flags, uint64_t size, base::ByteSink &out);
 
 } // namespace qvo::codecs::zip

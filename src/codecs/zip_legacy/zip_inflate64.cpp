@@ -1,12 +1,17 @@
 #include "codecs/zip_legacy/zip_inflate64.h"
 
-#include "codecs/zip_legacy/zip_bit_input.h"
-#include "codecs/zip_legacy/zip_output_window.h"
-#include "codecs/zip_legacy/zip_prefix_code.h"
+#include "codecs/lz/lsb_bit_reader.h"
+#include "codecs/lz/prefix_code.h"
+#include "codecs/lz/sized_output.h"
 
 #include <array>
 
 namespace qvo::codecs::zip {
+
+using base::ByteSink;
+using base::ByteSource;
+using base::DecodeStatus;
+
 namespace {
 
 constexpr size_t kWindowSize = 64 * 1024;
@@ -28,7 +33,10 @@ constexpr std::array<uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8, 7, 9, 6,
 
 class Inflater {
 public:
-    Inflater(ByteSource &in, uint64_t size, ByteSink &out) : in_(in), window_(out, kWindowSize, size) {}
+    Inflater(ByteSource &in, uint64_t size, ByteSink &out)
+        : in_(in), window_(out, kWindowSize, size, lz::SizedOutput::kRefuseBeforeStart)
+    {
+    }
 
     DecodeStatus run()
     {
@@ -100,7 +108,7 @@ private:
         std::array<uint8_t, 19> codeLengths{};
         for (uint32_t i = 0; i < ncode; ++i)
             codeLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(in_.bits(3));
-        PrefixCode lengthCode;
+        lz::LsbPrefixCode lengthCode;
         if (!lengthCode.build(codeLengths.data(), codeLengths.size(), true))
             return DecodeStatus::Corrupt;
         std::array<uint8_t, 288 + kDistanceCodes> lengths{};
@@ -134,13 +142,13 @@ private:
         }
         if (lengths[kEndOfBlock] == 0)
             return DecodeStatus::Corrupt; // the block could never end
-        PrefixCode literals, distances;
+        lz::LsbPrefixCode literals, distances;
         if (!literals.build(lengths.data(), nlit, true) || !distances.build(lengths.data() + nlit, ndist, true))
             return DecodeStatus::Corrupt;
         return codes(literals, distances);
     }
 
-    DecodeStatus codes(const PrefixCode &literals, const PrefixCode &distances)
+    DecodeStatus codes(const lz::LsbPrefixCode &literals, const lz::LsbPrefixCode &distances)
     {
         for (;;) {
             if (in_.overran())
@@ -164,15 +172,15 @@ private:
             if (ds < 0)
                 return DecodeStatus::Corrupt;
             uint64_t dist = kDistanceBase[static_cast<size_t>(ds)] + in_.bits(kDistanceExtra[static_cast<size_t>(ds)]);
-            if (!window_.copy(dist, len, OutputWindow::kRefuseBeforeStart))
+            if (!window_.copy(dist, len))
                 return DecodeStatus::Corrupt;
         }
     }
 
-    BitInput in_;
-    OutputWindow window_;
+    lz::LsbBitReader in_;
+    lz::SizedOutput window_;
     bool fixedBuilt_ = false;
-    PrefixCode fixedLiterals_, fixedDistances_;
+    lz::LsbPrefixCode fixedLiterals_, fixedDistances_;
 };
 
 } // namespace

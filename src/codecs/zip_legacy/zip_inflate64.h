@@ -6,6 +6,6 @@
 
 namespace qvo::codecs::zip {
 
-DecodeStatus inflate64(ByteSource &in, uint64_t size, ByteSink &out);
+base::DecodeStatus inflate64(base::ByteSource &in, uint64_t size, base::ByteSink &out);
 
 } // namespace qvo::codecs::zip

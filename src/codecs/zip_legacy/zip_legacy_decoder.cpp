@@ -7,13 +7,16 @@
 
 namespace qvo::codecs::zip {
 
+using base::DecodeStatus;
+
 bool isLegacyMethod(uint16_t method)
 {
     return method == kMethodShrink || (method >= kMethodReduceFirst && method <= kMethodReduceLast)
         || method == kMethodImplode || method == kMethodDeflate64;
 }
 
-DecodeStatus decodeLegacyMember(uint16_t method, uint16_t flags, ByteSource &in, uint64_t size, ByteSink &out)
+DecodeStatus decodeLegacyMember(uint16_t method, uint16_t flags, base::ByteSource &in, uint64_t size,
+                                base::ByteSink &out)
 {
     if (method == kMethodShrink)
         return unshrink(in, size, out);

@@ -1,12 +1,17 @@
 #include "codecs/zip_legacy/zip_unreduce.h"
 
-#include "codecs/zip_legacy/zip_bit_input.h"
-#include "codecs/zip_legacy/zip_output_window.h"
+#include "codecs/lz/lsb_bit_reader.h"
+#include "codecs/lz/sized_output.h"
 
 #include <algorithm>
 #include <array>
 
 namespace qvo::codecs::zip {
+
+using base::ByteSink;
+using base::ByteSource;
+using base::DecodeStatus;
+
 namespace {
 
 constexpr size_t kWindowSize = 8 * 1024; // distances reach 4 KiB at factor 4
@@ -31,7 +36,7 @@ uint8_t indexBits(unsigned n)
 class Unreducer {
 public:
     Unreducer(ByteSource &in, unsigned factor, uint64_t size, ByteSink &out)
-        : in_(in), window_(out, kWindowSize, size), factor_(factor)
+        : in_(in), window_(out, kWindowSize, size, 0), factor_(factor)
     {
     }
 
@@ -109,13 +114,13 @@ private:
             if (!nextByte(w))
                 return DecodeStatus::Corrupt;
             uint32_t dist = (static_cast<uint32_t>(v >> lengthBits) << 8) + w + 1;
-            window_.copy(dist, length, 0);
+            window_.copy(dist, length);
         }
         return in_.overran() ? DecodeStatus::Truncated : DecodeStatus::Ok;
     }
 
-    BitInput in_;
-    OutputWindow window_;
+    lz::LsbBitReader in_;
+    lz::SizedOutput window_;
     unsigned factor_;
     std::array<FollowerSet, 256> sets_{};
     uint8_t last_ = 0;

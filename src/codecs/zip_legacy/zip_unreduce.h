@@ -7,6 +7,6 @@
 
 namespace qvo::codecs::zip {
 
-DecodeStatus unreduce(ByteSource &in, unsigned factor, uint64_t size, ByteSink &out);
+base::DecodeStatus unreduce(base::ByteSource &in, unsigned factor, uint64_t size, base::ByteSink &out);
 
 } // namespace qvo::codecs::zip

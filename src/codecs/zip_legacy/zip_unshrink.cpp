@@ -1,13 +1,18 @@
 #include "codecs/zip_legacy/zip_unshrink.h"
 
-#include "codecs/zip_legacy/zip_bit_input.h"
-#include "codecs/zip_legacy/zip_output_window.h"
+#include "codecs/lz/lsb_bit_reader.h"
+#include "codecs/lz/sized_output.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
 namespace qvo::codecs::zip {
+
+using base::ByteSink;
+using base::ByteSource;
+using base::DecodeStatus;
+
 namespace {
 
 constexpr unsigned kMinBits = 9;
@@ -24,7 +29,7 @@ constexpr size_t kWindowSize = 8 * 1024; // only a staging buffer: LZW copies no
 
 class Unshrinker {
 public:
-    Unshrinker(ByteSource &in, uint64_t size, ByteSink &out) : in_(in), window_(out, kWindowSize, size)
+    Unshrinker(ByteSource &in, uint64_t size, ByteSink &out) : in_(in), window_(out, kWindowSize, size, 0)
     {
         parent_.fill(kFree);
         for (uint32_t c = 0; c < 256; ++c)
@@ -151,8 +156,8 @@ private:
         return DecodeStatus::Ok;
     }
 
-    BitInput in_;
-    OutputWindow window_;
+    lz::LsbBitReader in_;
+    lz::SizedOutput window_;
     unsigned bits_ = kMinBits;
     std::array<int32_t, kCodes> parent_{};
     std::array<uint8_t, kCodes> suffix_{};

@@ -7,6 +7,6 @@
 
 namespace qvo::codecs::zip {
 
-DecodeStatus unshrink(ByteSource &in, uint64_t size, ByteSink &out);
+base::DecodeStatus unshrink(base::ByteSource &in, uint64_t size, base::ByteSink &out);
 
 } // namespace qvo::codecs::zip

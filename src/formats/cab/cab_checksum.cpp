@@ -1,5 +1,7 @@
 #include "formats/cab/cab_checksum.h"
 
+#include "base/endian.h"
+
 namespace qvo::formats::cab {
 
 uint32_t cabChecksum(std::span<const uint8_t> data, uint32_t seed)
@@ -8,7 +10,7 @@ uint32_t cabChecksum(std::span<const uint8_t> data, uint32_t seed)
     size_t words = data.size() / 4;
     const uint8_t *p = data.data();
     for (size_t i = 0; i < words; ++i, p += 4)
-        sum ^= uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        sum ^= base::loadLe32(p);
     uint32_t tail = 0;
     switch (data.size() & 3) {
     case 3: tail |= uint32_t(*p++) << 16; [[fallthrough]];
@@ -22,8 +24,9 @@ uint32_t cabChecksum(std::span<const uint8_t> data, uint32_t seed)
 uint32_t dataBlockChecksum(std::span<const uint8_t> payload, uint16_t uncompressedSize)
 {
     uint16_t compressedSize = static_cast<uint16_t>(payload.size());
-    const uint8_t sizes[4] = {uint8_t(compressedSize), uint8_t(compressedSize >> 8),
-                              uint8_t(uncompressedSize), uint8_t(uncompressedSize >> 8)};
+    uint8_t sizes[4];
+    base::storeLe16(sizes, compressedSize);
+    base::storeLe16(sizes + 2, uncompressedSize);
     return cabChecksum(sizes, cabChecksum(payload, 0));
 }
 

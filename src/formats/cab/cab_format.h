@@ -32,4 +32,9 @@ constexpr uint64_t kMaxCabinetSize = 0xFFFFFFFFu;
 // Readers keep names in 256-byte buffers with the terminating zero.
 constexpr size_t kMaxNameBytes = 255;
 
+// CFFOLDER.typeCompress values; LZX keeps its window bits in the high byte.
+constexpr uint16_t kTypeNone = 0;
+constexpr uint16_t kTypeMszip = 1;
+constexpr uint16_t kTypeLzx = 3;
+
 } // namespace qvo::formats::cab

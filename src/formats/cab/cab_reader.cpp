@@ -1,5 +1,6 @@
 #include "formats/cab/cab_reader.h"
 
+#include "base/ascii.h"
 #include "text/archive_names.h"
 
 #include <cerrno>
@@ -145,15 +146,6 @@ void sysCopy(void *src, void *dest, size_t bytes)
     std::memmove(dest, src, bytes);
 }
 
-std::string asciiLower(std::string s)
-{
-    for (char &c : s) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
 // The file a cabinet names as its neighbour, looked up in `folder` only
 // (any path in the stored name is dropped) and without regard to case, as
 // the names come from case-insensitive systems.
@@ -170,10 +162,10 @@ std::optional<std::filesystem::path> findNeighbour(const std::filesystem::path &
     std::error_code ec;
     if (std::filesystem::is_regular_file(folder / name, ec))
         return folder / name;
-    std::string want = asciiLower(name);
+    std::string want = base::asciiLower(name);
     for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
          it.increment(ec)) {
-        if (asciiLower(it->path().filename().string()) == want && it->is_regular_file(ec))
+        if (base::asciiLower(it->path().filename().string()) == want && it->is_regular_file(ec))
             return it->path();
     }
     return std::nullopt;

@@ -1,5 +1,6 @@
 #include "formats/cab/cabinet_writer.h"
 
+#include "base/endian.h"
 #include "formats/cab/cab_checksum.h"
 
 #include <cerrno>
@@ -14,7 +15,7 @@ using Status = CabWriteResult::Status;
 
 // Frames compressed per call: enough to keep every core busy, little memory.
 constexpr size_t kBatchFrames = 64;
-// Output collected before it is handed to the CabOutput.
+// Output collected before it is handed to the output.
 constexpr size_t kOutputChunk = 1 << 20;
 // The largest CFDATA payload readers accept (libmspack's input buffer).
 constexpr size_t kMaxPayload = codecs::kFrameSize + 6144;
@@ -27,17 +28,8 @@ struct FolderPlan {
     uint64_t dataOffset = 0; // of its first CFDATA block
 };
 
-void put16(std::vector<uint8_t> &v, uint16_t x)
-{
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-
-void put32(std::vector<uint8_t> &v, uint32_t x)
-{
-    put16(v, uint16_t(x));
-    put16(v, uint16_t(x >> 16));
-}
+using base::appendLe16;
+using base::appendLe32;
 
 CabWriteResult fail(Status status, std::string message)
 {
@@ -117,7 +109,7 @@ private:
 
 class DataWriter {
 public:
-    DataWriter(CabOutput &out, uint64_t start, uint64_t limit)
+    DataWriter(base::SeekableOutput &out, uint64_t start, uint64_t limit)
         : out_(out), offset_(start), limit_(limit) {}
 
     uint64_t offset() const { return offset_; }
@@ -131,9 +123,9 @@ public:
         if (offset_ > limit_)
             return Status::TooLarge;
         uint16_t cbUncomp = static_cast<uint16_t>(uncompressed);
-        put32(buf_, dataBlockChecksum(payload, cbUncomp));
-        put16(buf_, static_cast<uint16_t>(payload.size()));
-        put16(buf_, cbUncomp);
+        appendLe32(buf_, dataBlockChecksum(payload, cbUncomp));
+        appendLe16(buf_, static_cast<uint16_t>(payload.size()));
+        appendLe16(buf_, cbUncomp);
         buf_.insert(buf_.end(), payload.begin(), payload.end());
         if (buf_.size() >= kOutputChunk && !flush())
             return Status::WriteError;
@@ -148,7 +140,7 @@ public:
     }
 
 private:
-    CabOutput &out_;
+    base::SeekableOutput &out_;
     uint64_t offset_;
     uint64_t limit_;
     std::vector<uint8_t> buf_;
@@ -160,34 +152,34 @@ std::vector<uint8_t> buildHeader(const std::vector<CabFileEntry> &files,
 {
     std::vector<uint8_t> h;
     h.reserve(headerSize);
-    put32(h, 0x4643534D); // "MSCF"
-    put32(h, 0);
-    put32(h, static_cast<uint32_t>(cabinetSize));
-    put32(h, 0);
-    put32(h, static_cast<uint32_t>(kHeaderSize + kFolderRecordSize * folders.size()));
-    put32(h, 0);
+    appendLe32(h, 0x4643534D); // "MSCF"
+    appendLe32(h, 0);
+    appendLe32(h, static_cast<uint32_t>(cabinetSize));
+    appendLe32(h, 0);
+    appendLe32(h, static_cast<uint32_t>(kHeaderSize + kFolderRecordSize * folders.size()));
+    appendLe32(h, 0);
     h.push_back(kVersionMinor);
     h.push_back(kVersionMajor);
-    put16(h, static_cast<uint16_t>(folders.size()));
-    put16(h, static_cast<uint16_t>(files.size()));
-    put16(h, 0); // flags: no neighbours, no reserve
-    put16(h, 0); // setID
-    put16(h, 0); // iCabinet
+    appendLe16(h, static_cast<uint16_t>(folders.size()));
+    appendLe16(h, static_cast<uint16_t>(files.size()));
+    appendLe16(h, 0); // flags: no neighbours, no reserve
+    appendLe16(h, 0); // setID
+    appendLe16(h, 0); // iCabinet
     for (const auto &f : folders) {
-        put32(h, static_cast<uint32_t>(f.dataOffset));
-        put16(h, static_cast<uint16_t>(f.frames));
-        put16(h, typeCompress);
+        appendLe32(h, static_cast<uint32_t>(f.dataOffset));
+        appendLe16(h, static_cast<uint16_t>(f.frames));
+        appendLe16(h, typeCompress);
     }
     for (size_t fi = 0; fi < folders.size(); ++fi) {
         uint64_t offset = 0;
         for (size_t i = folders[fi].firstFile; i < folders[fi].endFile; ++i) {
             const auto &e = files[i];
-            put32(h, static_cast<uint32_t>(e.size));
-            put32(h, static_cast<uint32_t>(offset));
-            put16(h, static_cast<uint16_t>(fi));
-            put16(h, e.date);
-            put16(h, e.time);
-            put16(h, e.attribs);
+            appendLe32(h, static_cast<uint32_t>(e.size));
+            appendLe32(h, static_cast<uint32_t>(offset));
+            appendLe16(h, static_cast<uint16_t>(fi));
+            appendLe16(h, e.date);
+            appendLe16(h, e.time);
+            appendLe16(h, e.attribs);
             h.insert(h.end(), e.name.begin(), e.name.end());
             h.push_back(0);
             offset += e.size;
@@ -198,8 +190,18 @@ std::vector<uint8_t> buildHeader(const std::vector<CabFileEntry> &files,
 
 } // namespace
 
+uint16_t folderType(const codecs::FrameCompressor &compressor)
+{
+    switch (compressor.method()) {
+    case codecs::FrameMethod::Stored: return kTypeNone;
+    case codecs::FrameMethod::Mszip: return kTypeMszip;
+    case codecs::FrameMethod::Lzx: return static_cast<uint16_t>(kTypeLzx | compressor.windowBits() << 8);
+    }
+    return kTypeNone;
+}
+
 CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
-                            const CompressorFactory &newCompressor, CabOutput &out,
+                            const CompressorFactory &newCompressor, base::SeekableOutput &out,
                             const CabLimits &limits)
 {
     if (files.empty())
@@ -233,9 +235,9 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
     for (auto &p : folders)
         p.frames = static_cast<uint32_t>((p.bytes + codecs::kFrameSize - 1) / codecs::kFrameSize);
 
-    std::unique_ptr<codecs::FolderCompressor> compressor = newCompressor();
-    const uint16_t typeCompress = compressor->typeCompress();
-    if (typeCompress == codecs::kTypeNone) {
+    std::unique_ptr<codecs::FrameCompressor> compressor = newCompressor();
+    const uint16_t typeCompress = folderType(*compressor);
+    if (typeCompress == kTypeNone) {
         // Stored data has a known size: refuse before reading anything.
         uint64_t total = headerSize;
         for (const auto &p : folders)

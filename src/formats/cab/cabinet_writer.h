@@ -8,8 +8,9 @@
 // where it can be known and while writing otherwise (compressed sizes): the
 // writer fails rather than produce a cabinet readers would misread.
 #pragma once
+#include "base/seekable_output.h"
 #include "formats/cab/cab_format.h"
-#include "codecs/folder_compressor.h"
+#include "codecs/frame_compressor.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -37,16 +38,10 @@ struct CabLimits {
     uint64_t maxCabinetSize = kMaxCabinetSize;
 };
 
-// Where the cabinet goes: appended bytes, and the header written over its
-// placeholder at the end.
-class CabOutput {
-public:
-    virtual ~CabOutput() = default;
-    virtual bool write(const void *data, size_t size) = 0;
-    virtual bool writeAt(uint64_t offset, const void *data, size_t size) = 0;
-};
+using CompressorFactory = std::function<std::unique_ptr<codecs::FrameCompressor>()>;
 
-using CompressorFactory = std::function<std::unique_ptr<codecs::FolderCompressor>()>;
+// The CFFOLDER.typeCompress of the folders `compressor` makes.
+uint16_t folderType(const codecs::FrameCompressor &compressor);
 
 struct CabWriteResult {
     enum class Status { Ok, NoFiles, TooLarge, ReadError, WriteError };
@@ -56,10 +51,11 @@ struct CabWriteResult {
     bool ok() const { return status == Status::Ok; }
 };
 
-// Writes `files` as one cabinet.  `newCompressor` makes the compressor of
+// Writes `files` as one cabinet to `out`: the data, then the header over
+// its placeholder at the start.  `newCompressor` makes the compressor of
 // each folder.  On failure the output holds garbage the caller discards.
 CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
-                            const CompressorFactory &newCompressor, CabOutput &out,
+                            const CompressorFactory &newCompressor, base::SeekableOutput &out,
                             const CabLimits &limits = {});
 
 } // namespace qvo::formats::cab

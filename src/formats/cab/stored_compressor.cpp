@@ -3,9 +3,9 @@
 namespace qvo::formats::cab {
 namespace {
 
-class StoredCompressor final : public codecs::FolderCompressor {
+class StoredCompressor final : public codecs::FrameCompressor {
 public:
-    uint16_t typeCompress() const override { return codecs::kTypeNone; }
+    codecs::FrameMethod method() const override { return codecs::FrameMethod::Stored; }
     void compressFrame(std::span<const uint8_t> input, bool, std::vector<uint8_t> &out) override
     {
         out.insert(out.end(), input.begin(), input.end());
@@ -14,7 +14,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<codecs::FolderCompressor> makeStoredCompressor()
+std::unique_ptr<codecs::FrameCompressor> makeStoredCompressor()
 {
     return std::make_unique<StoredCompressor>();
 }

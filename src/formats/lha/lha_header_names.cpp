@@ -1,5 +1,6 @@
 #include "formats/lha/lha_header_names.h"
 
+#include "base/endian.h"
 #include "text/archive_names.h"
 
 namespace qvo::archivers {
@@ -12,20 +13,12 @@ constexpr uint8_t kExtUtf16DirName = 0x45;
 constexpr uint8_t kExtCodePage = 0x46;
 constexpr uint32_t kCodePageUtf8 = 65001;
 
-uint32_t readLe(std::string_view raw, size_t at, size_t width)
-{
-    uint32_t v = 0;
-    for (size_t i = 0; i < width; ++i)
-        v |= static_cast<uint32_t>(static_cast<unsigned char>(raw[at + i])) << (8 * i);
-    return v;
-}
-
 // Extended headers: a chain of [size][type][data], where size counts the
 // whole record including its own size field (2 bytes, 4 at level 3).
 void walkExtendedHeaders(std::string_view raw, size_t offset, size_t field, LhaHeaderNames &out)
 {
     while (offset + field <= raw.size()) {
-        size_t len = readLe(raw, offset, field);
+        size_t len = field == 4 ? base::loadLe32(raw.data() + offset) : base::loadLe16(raw.data() + offset);
         if (len == 0)
             return;
         if (len < field + 1 || len > raw.size() - offset)
@@ -47,7 +40,7 @@ void walkExtendedHeaders(std::string_view raw, size_t offset, size_t field, LhaH
             break;
         case kExtCodePage:
             if (data.size() >= 4)
-                out.codePage = readLe(data, 0, 4);
+                out.codePage = base::loadLe32(data.data());
             break;
         default:
             break;

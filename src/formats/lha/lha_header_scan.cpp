@@ -1,5 +1,6 @@
 #include "formats/lha/lha_header_scan.h"
 
+#include "base/endian.h"
 #include "codecs/lha/lha_crc16.h"
 
 #include <algorithm>
@@ -17,11 +18,6 @@ constexpr size_t kMaxHeader = 64 * 1024; // level 2 sizes are 16-bit
 constexpr size_t kMethodAt = 2;          // "-lh5-" after size and checksum
 constexpr size_t kLevelAt = 20;
 constexpr size_t kMinHeader = 22;        // level 0 with a one-byte name
-
-size_t le16(const std::string &b, size_t at)
-{
-    return static_cast<unsigned char>(b[at]) | static_cast<size_t>(static_cast<unsigned char>(b[at + 1])) << 8;
-}
 
 // "-lh?-", "-lz?-" or "-pm?-" at `at`.
 bool isMethod(const std::string &b, size_t at)
@@ -50,18 +46,18 @@ bool checksumHolds(const std::string &b, size_t p)
 bool level2Holds(const std::string &b, size_t p)
 {
     constexpr size_t kFirstExtSize = 24;
-    size_t total = le16(b, p);
+    size_t total = base::loadLe16(b.data() + p);
     if (total < kFirstExtSize + 2 || p + total > b.size())
         return false;
     size_t q = p + kFirstExtSize + 2;
-    size_t size = le16(b, p + kFirstExtSize);
+    size_t size = base::loadLe16(b.data() + p + kFirstExtSize);
     size_t crcAt = 0;
     while (size != 0) {
         if (size < 3 || q + size > p + total)
             return false;
         if (b[q] == 0 && size >= 5)
             crcAt = q + 1;
-        size_t next = le16(b, q + size - 2);
+        size_t next = base::loadLe16(b.data() + q + size - 2);
         q += size;
         size = next;
     }
@@ -71,7 +67,7 @@ bool level2Holds(const std::string &b, size_t p)
         return true;
     std::string header = b.substr(p, total);
     header[crcAt - p] = header[crcAt - p + 1] = '\0';
-    return crc16Update(0, header.data(), header.size()) == le16(b, crcAt);
+    return crc16Update(0, header.data(), header.size()) == base::loadLe16(b.data() + crcAt);
 }
 
 bool readFully(int fd, uint64_t offset, std::string &buf)
@@ -106,19 +102,18 @@ NamelessEntry namelessEntryAt(int fd, uint64_t offset)
     if ((level != 0 && level != 1) || b[kNameLengthAt] != 0 || !checksumHolds(b, 0)
         || (!folder && b.compare(kMethodAt, 5, "-lh0-") != 0))
         return e;
-    auto le32 = [&](size_t at) { return le16(b, at) | le16(b, at + 2) << 16; };
-    uint64_t compressed = le32(kCompressedSizeAt);
-    if (le32(kSizeAt) != 0)
+    uint64_t compressed = base::loadLe32(b.data() + kCompressedSizeAt);
+    if (base::loadLe32(b.data() + kSizeAt) != 0)
         return e;
     size_t end = 2 + static_cast<unsigned char>(b[0]);
     if (level == 1) {
         // Extended headers follow; the compressed size counts them.
-        size_t next = le16(b, end - 2);
+        size_t next = base::loadLe16(b.data() + end - 2);
         for (size_t n = 0; next != 0; ++n) {
             if (n >= kMaxExtensions || next < 3 || end + next > b.size())
                 return e;
             size_t size = next;
-            next = le16(b, end + size - 2);
+            next = base::loadLe16(b.data() + end + size - 2);
             end += size;
         }
         if (compressed != end - 2 - static_cast<unsigned char>(b[0]))

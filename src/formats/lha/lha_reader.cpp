@@ -211,7 +211,7 @@ bool isOwnMethod(const LHAFileHeader *h)
 }
 
 // Counts the CRC and passes data through the MacBinary filter.
-class LhaOwnOutput : public codecs::zip::ByteSink {
+class LhaOwnOutput : public base::ByteSink {
 public:
     LhaOwnOutput(ExtractSink &sink, MacBinaryFilter &filter) : sink_(sink), filter_(filter) {}
     bool write(const uint8_t *data, size_t size) override
@@ -258,8 +258,8 @@ void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBin
     LhaOwnOutput out(sink, filter);
     auto status = std::strcmp(h->compress_method, "-lh2-") == 0 ? codecs::lha::decodeLh2(source, h->length, out)
                                                                 : codecs::lha::decodeLh3(source, h->length, out);
-    bool ok = status == codecs::zip::DecodeStatus::Ok && out.total() == h->length && out.crc() == h->crc;
-    int32_t failure = status == codecs::zip::DecodeStatus::OutputStopped ? out.result() : kErrCorrupt;
+    bool ok = status == base::DecodeStatus::Ok && out.total() == h->length && out.crc() == h->crc;
+    int32_t failure = status == base::DecodeStatus::OutputStopped ? out.result() : kErrCorrupt;
     endMember(filter, sink, ok, failure);
 }
 

@@ -1,5 +1,6 @@
 #include "formats/rar/rar4_headers.h"
 
+#include "base/endian.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
 
@@ -26,13 +27,15 @@ public:
     uint8_t u8() { return static_cast<uint8_t>(b_[at_++]); }
     uint16_t u16()
     {
-        uint16_t lo = u8();
-        return static_cast<uint16_t>(lo | (u8() << 8));
+        uint16_t v = base::loadLe16(b_.data() + at_);
+        at_ += 2;
+        return v;
     }
     uint32_t u32()
     {
-        uint32_t lo = u16();
-        return lo | (static_cast<uint32_t>(u16()) << 16);
+        uint32_t v = base::loadLe32(b_.data() + at_);
+        at_ += 4;
+        return v;
     }
     std::string_view take(size_t n)
     {
@@ -59,7 +62,7 @@ std::optional<size_t> embeddedCommentAt(const BlockHeader &block, std::string_vi
     if (block.type == kMainBlock && (block.flags & kMainComment))
         return kMainFixedSize;
     if (block.type == kFileBlock && (block.flags & kFileComment) && header.size() >= kFileFixedSize) {
-        size_t nameSize = static_cast<uint8_t>(header[26]) | (static_cast<uint8_t>(header[27]) << 8);
+        size_t nameSize = base::loadLe16(header.data() + 26);
         size_t at = kFileFixedSize + ((block.flags & kFileLarge) ? 8 : 0) + nameSize;
         if (at <= header.size())
             return at;

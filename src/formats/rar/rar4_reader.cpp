@@ -18,7 +18,7 @@ namespace {
 
 using namespace rar4;
 using codecs::rar::Rar4Unpacker;
-using codecs::rar::UnpackResult;
+using base::DecodeStatus;
 
 constexpr size_t kCopyBuffer = 64 * 1024;
 constexpr size_t kMaxLinkTarget = 64 * 1024;
@@ -77,7 +77,7 @@ private:
 // The packed data of one member, following it into later volumes.  Each
 // part but the last carries the CRC of its packed bytes; the last part's
 // header has the CRC of the whole unpacked member.
-class MemberData : public codecs::rar::PackedSource {
+class MemberData : public base::ByteSource {
 public:
     MemberData(VolumeWalk &walk, const FileHeader &first)
         : walk_(walk), header_(first), offset_(walk.volume().dataOffset()), left_(walk.volume().dataSize())
@@ -172,7 +172,7 @@ private:
 };
 
 // Passes unpacked bytes on, counting them and their CRC.
-class CrcOutput : public codecs::rar::UnpackedSink {
+class CrcOutput : public base::ByteSink {
 public:
     explicit CrcOutput(ExtractSink *sink, std::string *collect = nullptr) : sink_(sink), collect_(collect) {}
 
@@ -202,14 +202,14 @@ private:
     int32_t sinkResult_ = kOk;
 };
 
-int32_t unpackFailure(UnpackResult r, const MemberData &data)
+int32_t unpackFailure(DecodeStatus r, const MemberData &data)
 {
     if (data.failure() != kOk)
         return data.failure();
     switch (r) {
-    case UnpackResult::Ok:
+    case DecodeStatus::Ok:
         return kOk;
-    case UnpackResult::Unsupported:
+    case DecodeStatus::Unsupported:
         return kErrNotSupported;
     default:
         return kErrCorrupt;
@@ -357,8 +357,8 @@ private:
             return kErrNotSupported;
         if (h.unpSize == 0 && h.packSize == 0 && !h.splitAfter())
             return kOk; // nothing to decode, and no state to carry
-        UnpackResult r = unpacker_.unpack(h.unpVersion, solid, data, h.unpSize, out);
-        if (r == UnpackResult::Ok && out.count() != h.unpSize)
+        DecodeStatus r = unpacker_.unpack(h.unpVersion, solid, data, h.unpSize, out);
+        if (r == DecodeStatus::Ok && out.count() != h.unpSize)
             return kErrCorrupt;
         return unpackFailure(r, data);
     }

@@ -1,6 +1,7 @@
 #include "formats/rar/rar4_volume.h"
 
 #include "archivers/include/qvo_archiver.h"
+#include "base/endian.h"
 
 #include <fcntl.h>
 #include <zlib.h>
@@ -127,9 +128,7 @@ Volume::Step Volume::next(BlockHeader &block, std::string &header)
         if (block.flags & kFileLarge) {
             if (header.size() < 40)
                 return Step::Corrupt;
-            uint64_t high = static_cast<uint8_t>(header[32]) | (static_cast<uint8_t>(header[33]) << 8)
-                            | (static_cast<uint8_t>(header[34]) << 16)
-                            | (static_cast<uint64_t>(static_cast<uint8_t>(header[35])) << 24);
+            uint64_t high = base::loadLe32(header.data() + 32);
             dataSize_ |= high << 32;
         }
     } else if (!(block.flags & kLongBlock)) {

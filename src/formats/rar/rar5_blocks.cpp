@@ -1,5 +1,7 @@
 #include "formats/rar/rar5_blocks.h"
 
+#include "base/endian.h"
+
 #include <zlib.h>
 
 namespace qvo::archivers::rar5 {
@@ -58,8 +60,7 @@ bool readBlock(std::ifstream &in, uint64_t offset, Block &block)
         return false;
 
     const auto *bytes = reinterpret_cast<const unsigned char *>(block.raw.data());
-    uint32_t stored = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8
-        | static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    uint32_t stored = base::loadLe32(bytes);
     uLong crc = crc32(0L, bytes + 4, static_cast<uInt>(block.raw.size() - 4));
     block.crcOk = static_cast<uint32_t>(crc) == stored;
 

@@ -1,5 +1,6 @@
 #include "formats/rar/rar5_checksums.h"
 
+#include "base/endian.h"
 #include "formats/rar/rar5_blocks.h"
 
 #include <fstream>
@@ -13,13 +14,6 @@ constexpr uint64_t kFileIsFolder = 0x0001;
 constexpr uint64_t kFileHasTime = 0x0002;
 constexpr uint64_t kFileHasCrc = 0x0004;
 constexpr uint64_t kExtraVersion = 0x04;
-
-uint32_t le32(const std::string &b, size_t at)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(b.data() + at);
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16
-        | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The file version record of the extra area, when there is one.
 std::optional<uint64_t> fileVersion(const rar5::Block &b)
@@ -58,7 +52,7 @@ bool parseFile(const rar5::Block &b, FileEntry &f)
     if (fileFlags & kFileHasCrc) {
         if (at + 4 > b.raw.size())
             return false;
-        f.crc = le32(b.raw, at);
+        f.crc = base::loadLe32(b.raw.data() + at);
         at += 4;
     }
     if (!rar5::readVint(b.raw, at, compression) || !rar5::readVint(b.raw, at, host)

@@ -1,9 +1,10 @@
 #include "formats/rar/rar_volumes.h"
 
+#include "base/ascii.h"
+#include "base/endian.h"
 #include "formats/rar/rar5_blocks.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -39,15 +40,12 @@ RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path)
     if (head.compare(0, 7, kRar4Marker, 7) == 0 && head.size() >= 7 + 5) {
         if (static_cast<unsigned char>(head[9]) != 0x73)
             return info;
-        uint16_t flags = static_cast<uint16_t>(static_cast<unsigned char>(head[10])
-                                               | (static_cast<unsigned char>(head[11]) << 8));
+        uint16_t flags = base::loadLe16(head.data() + 10);
         info.isVolume = (flags & kRar4MainVolume) != 0;
         // Archivers before 3.0 do not set the first-volume flag; then only
         // the name tells (".rar" starts an old-style set).
         if (info.isVolume && !(flags & kRar4MainFirstVolume)) {
-            std::string name = path.filename().string();
-            for (char &c : name)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            std::string name = base::asciiLower(path.filename().string());
             std::smatch m;
             static const std::regex part(R"(\.part0*([0-9]+)\.rar$)");
             if (std::regex_search(name, m, part))
@@ -98,8 +96,8 @@ bool rarVolumeHasNext(const std::filesystem::path &path)
             && b.find_first_not_of('\0', i + 4) == std::string::npos)
             return (u8(i + 3) & 1) != 0;
         if (i >= 2 && i + 5 <= b.size() && u8(i) == kRar4EndType) {
-            uint16_t flags = static_cast<uint16_t>(u8(i + 1) | (u8(i + 2) << 8));
-            uint16_t headSize = static_cast<uint16_t>(u8(i + 3) | (u8(i + 4) << 8));
+            uint16_t flags = base::loadLe16(b.data() + i + 1);
+            uint16_t headSize = base::loadLe16(b.data() + i + 3);
             if (headSize >= 7 && i - 2 + headSize <= b.size()
                 && b.find_first_not_of('\0', i - 2 + headSize) == std::string::npos)
                 return (flags & kRar4EndNextVolume) != 0;

@@ -1,5 +1,7 @@
 #include "formats/zip/zip_central_directory.h"
 
+#include "base/endian.h"
+
 #include <algorithm>
 
 namespace qvo::archivers {
@@ -30,20 +32,12 @@ std::string readAt(std::ifstream &in, uint64_t offset, uint64_t size)
 
 } // namespace
 
-uint64_t zipLe(std::string_view b, size_t at, int bytes)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v |= static_cast<uint64_t>(static_cast<unsigned char>(b[at + static_cast<size_t>(i)])) << (8 * i);
-    return v;
-}
-
 std::string_view findZipExtra(std::string_view extra, uint16_t id)
 {
     size_t at = 0;
     while (at + 4 <= extra.size()) {
-        auto fieldId = static_cast<uint16_t>(zipLe(extra, at, 2));
-        auto len = static_cast<size_t>(zipLe(extra, at + 2, 2));
+        auto fieldId = base::loadLe16(extra.data() + at);
+        auto len = static_cast<size_t>(base::loadLe16(extra.data() + at + 2));
         if (at + 4 + len > extra.size())
             break;
         if (fieldId == id)
@@ -67,30 +61,30 @@ ZipCentralDirectory loadZipCentralDirectory(std::ifstream &in)
         return out;
     size_t end = std::string::npos;
     for (size_t i = tail.size() - kEndSize + 1; i-- > 0;) {
-        if (zipLe(tail, i, 4) == kEndSignature) {
+        if (base::loadLe32(tail.data() + i) == kEndSignature) {
             end = i;
             break;
         }
     }
     if (end == std::string::npos)
         return out;
-    uint64_t count = zipLe(tail, end + 10, 2);
-    uint64_t cdSize = zipLe(tail, end + 12, 4);
-    uint64_t cdOffset = zipLe(tail, end + 16, 4);
+    uint64_t count = base::loadLe16(tail.data() + end + 10);
+    uint64_t cdSize = base::loadLe32(tail.data() + end + 12);
+    uint64_t cdOffset = base::loadLe32(tail.data() + end + 16);
     // ZIP64: a locator just before the end record names the record that
     // holds the real values (writers may leave the old fields inexact).
     uint64_t endPos = fileSize - tailSize + end;
     uint64_t cdEnd = endPos; // where the central directory should stop
     if (endPos >= kZip64LocatorSize) {
         std::string loc = readAt(in, endPos - kZip64LocatorSize, kZip64LocatorSize);
-        if (loc.size() == kZip64LocatorSize && zipLe(loc, 0, 4) == kZip64LocatorSignature) {
-            uint64_t recPos = zipLe(loc, 8, 8);
+        if (loc.size() == kZip64LocatorSize && base::loadLe32(loc.data()) == kZip64LocatorSignature) {
+            uint64_t recPos = base::loadLe64(loc.data() + 8);
             std::string rec = recPos < fileSize ? readAt(in, recPos, kZip64EndSize) : std::string();
-            if (rec.size() == kZip64EndSize && zipLe(rec, 0, 4) == kZip64EndSignature) {
+            if (rec.size() == kZip64EndSize && base::loadLe32(rec.data()) == kZip64EndSignature) {
                 cdEnd = recPos;
-                count = zipLe(rec, 32, 8);
-                cdSize = zipLe(rec, 40, 8);
-                cdOffset = zipLe(rec, 48, 8);
+                count = base::loadLe64(rec.data() + 32);
+                cdSize = base::loadLe64(rec.data() + 40);
+                cdOffset = base::loadLe64(rec.data() + 48);
             } else if (cdOffset == kFull32 || cdSize == kFull32 || count == 0xFFFF) {
                 return out;
             }
@@ -120,24 +114,24 @@ ZipCentralDirectory loadZipCentralDirectory(std::ifstream &in)
 
 size_t parseZipCentralRecord(std::string_view cd, size_t at, ZipCentralRecord &r)
 {
-    if (at + kCentralHeaderSize > cd.size() || zipLe(cd, at, 4) != kCentralSignature)
+    if (at + kCentralHeaderSize > cd.size() || base::loadLe32(cd.data() + at) != kCentralSignature)
         return 0;
-    auto nameLen = static_cast<size_t>(zipLe(cd, at + 28, 2));
-    auto extraLen = static_cast<size_t>(zipLe(cd, at + 30, 2));
-    auto commentLen = static_cast<size_t>(zipLe(cd, at + 32, 2));
+    auto nameLen = static_cast<size_t>(base::loadLe16(cd.data() + at + 28));
+    auto extraLen = static_cast<size_t>(base::loadLe16(cd.data() + at + 30));
+    auto commentLen = static_cast<size_t>(base::loadLe16(cd.data() + at + 32));
     size_t next = at + kCentralHeaderSize + nameLen + extraLen + commentLen;
     if (next > cd.size())
         return 0;
-    r.host = static_cast<uint8_t>(zipLe(cd, at + 5, 1));
-    r.flags = static_cast<uint16_t>(zipLe(cd, at + 8, 2));
-    r.method = static_cast<uint16_t>(zipLe(cd, at + 10, 2));
-    r.dosTime = static_cast<uint16_t>(zipLe(cd, at + 12, 2));
-    r.dosDate = static_cast<uint16_t>(zipLe(cd, at + 14, 2));
-    r.crc = static_cast<uint32_t>(zipLe(cd, at + 16, 4));
-    r.compressedSize = zipLe(cd, at + 20, 4);
-    r.size = zipLe(cd, at + 24, 4);
-    r.externalAttributes = static_cast<uint32_t>(zipLe(cd, at + 38, 4));
-    r.localOffset = zipLe(cd, at + 42, 4);
+    r.host = static_cast<uint8_t>(cd[at + 5]);
+    r.flags = base::loadLe16(cd.data() + at + 8);
+    r.method = base::loadLe16(cd.data() + at + 10);
+    r.dosTime = base::loadLe16(cd.data() + at + 12);
+    r.dosDate = base::loadLe16(cd.data() + at + 14);
+    r.crc = base::loadLe32(cd.data() + at + 16);
+    r.compressedSize = base::loadLe32(cd.data() + at + 20);
+    r.size = base::loadLe32(cd.data() + at + 24);
+    r.externalAttributes = base::loadLe32(cd.data() + at + 38);
+    r.localOffset = base::loadLe32(cd.data() + at + 42);
     r.name = cd.substr(at + kCentralHeaderSize, nameLen);
     r.extra = cd.substr(at + kCentralHeaderSize + nameLen, extraLen);
     // The ZIP64 field holds, in this order, only the values whose classic
@@ -146,7 +140,7 @@ size_t parseZipCentralRecord(std::string_view cd, size_t at, ZipCentralRecord &r
     size_t zi = 0;
     for (uint64_t *v : {&r.size, &r.compressedSize, &r.localOffset}) {
         if (*v == kFull32 && zi + 8 <= z.size()) {
-            *v = zipLe(z, zi, 8);
+            *v = base::loadLe64(z.data() + zi);
             zi += 8;
         }
     }

@@ -43,9 +43,6 @@ struct ZipCentralRecord {
 // when no whole record starts there.
 size_t parseZipCentralRecord(std::string_view cd, size_t at, ZipCentralRecord &r);
 
-// Little-endian field of 1 to 8 bytes at `at`; the caller checks bounds.
-uint64_t zipLe(std::string_view b, size_t at, int bytes);
-
 // The body of the first extra field `id` in `extra`, or empty.
 std::string_view findZipExtra(std::string_view extra, uint16_t id);
 

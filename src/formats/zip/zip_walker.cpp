@@ -1,6 +1,7 @@
 #include "formats/zip/zip_walker.h"
 
 #include "extract/file_range_source.h"
+#include "base/endian.h"
 #include "base/unique_fd.h"
 #include "formats/zip/zip_central_directory.h"
 #include "formats/zip/zip_name_markers.h"
@@ -44,7 +45,7 @@ constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, secon
 
 // Passes decoded data to the sink (or collects a link target), counting
 // bytes and the CRC on the way.
-class CheckedOutput : public zc::ByteSink {
+class CheckedOutput : public base::ByteSink {
 public:
     CheckedOutput(ExtractSink &sink, std::string *collect) : sink_(sink), collect_(collect) {}
 
@@ -73,33 +74,34 @@ private:
     int32_t sinkResult_ = kOk;
 };
 
-zc::DecodeStatus copyStored(zc::ByteSource &in, uint64_t size, zc::ByteSink &out)
+base::DecodeStatus copyStored(base::ByteSource &in, uint64_t size, base::ByteSink &out)
 {
     std::vector<uint8_t> buf(kBufferSize);
     uint64_t total = 0;
-    while (size_t n = in.read(buf.data(), buf.size())) {
-        total += n;
+    int64_t n;
+    while ((n = in.read(buf.data(), buf.size())) > 0) {
+        total += static_cast<uint64_t>(n);
         if (total > size)
-            return zc::DecodeStatus::Corrupt;
-        if (!out.write(buf.data(), n))
-            return zc::DecodeStatus::OutputStopped;
+            return base::DecodeStatus::Corrupt;
+        if (!out.write(buf.data(), static_cast<size_t>(n)))
+            return base::DecodeStatus::OutputStopped;
     }
-    return total == size ? zc::DecodeStatus::Ok : zc::DecodeStatus::Truncated;
+    return total == size ? base::DecodeStatus::Ok : base::DecodeStatus::Truncated;
 }
 
-zc::DecodeStatus inflateDeflate(zc::ByteSource &in, uint64_t size, zc::ByteSink &out)
+base::DecodeStatus inflateDeflate(base::ByteSource &in, uint64_t size, base::ByteSink &out)
 {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
-        return zc::DecodeStatus::Corrupt;
+        return base::DecodeStatus::Corrupt;
     std::vector<uint8_t> input(kBufferSize), output(kBufferSize);
     uint64_t total = 0;
-    zc::DecodeStatus status = zc::DecodeStatus::Truncated;
+    base::DecodeStatus status = base::DecodeStatus::Truncated;
     int r = Z_OK;
     while (r != Z_STREAM_END) {
         if (z.avail_in == 0) {
-            size_t n = in.read(input.data(), input.size());
-            if (n == 0)
+            int64_t n = in.read(input.data(), input.size());
+            if (n <= 0)
                 break; // truncated
             z.next_in = input.data();
             z.avail_in = static_cast<uInt>(n);
@@ -108,21 +110,21 @@ zc::DecodeStatus inflateDeflate(zc::ByteSource &in, uint64_t size, zc::ByteSink 
         z.avail_out = static_cast<uInt>(output.size());
         r = inflate(&z, Z_NO_FLUSH);
         if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) {
-            status = zc::DecodeStatus::Corrupt;
+            status = base::DecodeStatus::Corrupt;
             break;
         }
         size_t produced = output.size() - z.avail_out;
         total += produced;
         if (total > size) {
-            status = zc::DecodeStatus::Corrupt;
+            status = base::DecodeStatus::Corrupt;
             break;
         }
         if (produced && !out.write(output.data(), produced)) {
-            status = zc::DecodeStatus::OutputStopped;
+            status = base::DecodeStatus::OutputStopped;
             break;
         }
         if (r == Z_STREAM_END)
-            status = total == size ? zc::DecodeStatus::Ok : zc::DecodeStatus::Corrupt;
+            status = total == size ? base::DecodeStatus::Ok : base::DecodeStatus::Corrupt;
     }
     inflateEnd(&z);
     return status;
@@ -152,17 +154,17 @@ void setTime(const ZipCentralRecord &r, MemberInfo &m)
 {
     std::string_view ut = findZipExtra(r.extra, kExtraTimestamp);
     if (ut.size() >= 5 && (ut[0] & 0x01)) {
-        m.mtimeSec = static_cast<int64_t>(static_cast<int32_t>(zipLe(ut, 1, 4)));
+        m.mtimeSec = static_cast<int64_t>(static_cast<int32_t>(base::loadLe32(ut.data() + 1)));
         return;
     }
     std::string_view nt = findZipExtra(r.extra, kExtraNtfs);
     for (size_t at = 4; at + 4 <= nt.size();) {
-        auto tag = zipLe(nt, at, 2);
-        auto len = static_cast<size_t>(zipLe(nt, at + 2, 2));
+        auto tag = base::loadLe16(nt.data() + at);
+        auto len = static_cast<size_t>(base::loadLe16(nt.data() + at + 2));
         if (at + 4 + len > nt.size())
             break;
         if (tag == 1 && len >= 8) {
-            uint64_t ft = zipLe(nt, at + 4, 8);
+            uint64_t ft = base::loadLe64(nt.data() + at + 4);
             if (ft != 0) {
                 m.mtimeSec = static_cast<int64_t>(ft / 10000000ULL) - static_cast<int64_t>(kFileTimeEpochOffset);
                 m.mtimeNsec = static_cast<uint32_t>((ft % 10000000ULL) * 100);
@@ -186,7 +188,7 @@ std::string decodeStoredName(const ZipCentralRecord &r, text::NameEncoding &enc)
         return text::archiveNameToUtf8(r.name, enc);
     std::string_view up = findZipExtra(r.extra, kExtraUnicodePath);
     if (up.size() > 5 && up[0] == 1
-        && zipLe(up, 1, 4) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
+        && base::loadLe32(up.data() + 1) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
         && text::isValidUtf8(up.substr(5)))
         return text::archiveNameToUtf8(up.substr(5), enc);
     enc = unmarkedZipNameIsUtf8(r.host, r.name) ? NameEncoding::Utf8 : NameEncoding::Cp932;
@@ -227,7 +229,7 @@ MemberInfo describe(const ZipCentralRecord &r, const std::filesystem::path &arch
     return m;
 }
 
-zc::DecodeStatus decode(const ZipCentralRecord &r, zc::ByteSource &in, zc::ByteSink &out)
+base::DecodeStatus decode(const ZipCentralRecord &r, base::ByteSource &in, base::ByteSink &out)
 {
     if (r.method == kMethodStore)
         return copyStored(in, r.size, out);
@@ -235,7 +237,7 @@ zc::DecodeStatus decode(const ZipCentralRecord &r, zc::ByteSource &in, zc::ByteS
         return inflateDeflate(in, r.size, out);
     if (zc::isLegacyMethod(r.method))
         return zc::decodeLegacyMember(r.method, r.flags, in, r.size, out);
-    return zc::DecodeStatus::Corrupt; // a method we do not know
+    return base::DecodeStatus::Corrupt; // a method we do not know
 }
 
 // Where the member's data starts, or 0 when the local header is not where
@@ -249,9 +251,9 @@ uint64_t dataStart(int fd, const ZipCentralRecord &r, const ZipCentralDirectory 
     if (::pread(fd, head, sizeof head, static_cast<off_t>(local)) != static_cast<ssize_t>(sizeof head))
         return 0;
     std::string_view h(head, sizeof head);
-    if (zipLe(h, 0, 4) != kLocalSignature)
+    if (base::loadLe32(h.data()) != kLocalSignature)
         return 0;
-    uint64_t start = static_cast<uint64_t>(local) + kLocalHeaderSize + zipLe(h, 26, 2) + zipLe(h, 28, 2);
+    uint64_t start = static_cast<uint64_t>(local) + kLocalHeaderSize + base::loadLe16(h.data() + 26) + base::loadLe16(h.data() + 28);
     if (start > dir.offset || r.compressedSize > dir.offset - start)
         return 0;
     return start;
@@ -295,7 +297,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
         if (isLink) {
             FileRangeSource src(fd.get(), start, r.compressedSize);
             CheckedOutput out(sink, &target);
-            bool ok = decode(r, src, out) == zc::DecodeStatus::Ok && out.crc() == r.crc;
+            bool ok = decode(r, src, out) == base::DecodeStatus::Ok && out.crc() == r.crc;
             if (!ok) {
                 sink.beginMember(info);
                 sink.endMember(false, kErrCorrupt);
@@ -306,9 +308,9 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
         if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File) {
             FileRangeSource src(fd.get(), start, r.compressedSize);
             CheckedOutput out(sink, nullptr);
-            zc::DecodeStatus s = decode(r, src, out);
-            bool ok = s == zc::DecodeStatus::Ok && out.total() == r.size && out.crc() == r.crc;
-            sink.endMember(ok, s == zc::DecodeStatus::OutputStopped ? out.sinkResult() : kErrCorrupt);
+            base::DecodeStatus s = decode(r, src, out);
+            bool ok = s == base::DecodeStatus::Ok && out.total() == r.size && out.crc() == r.crc;
+            sink.endMember(ok, s == base::DecodeStatus::OutputStopped ? out.sinkResult() : kErrCorrupt);
         }
         if (sink.stopped())
             break;

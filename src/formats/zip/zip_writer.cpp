@@ -1,5 +1,6 @@
 #include "formats/zip/zip_writer.h"
 
+#include "base/endian.h"
 #include "text/cp932.h"
 #include "formats/zip/zip_format.h"
 
@@ -23,32 +24,14 @@ class Bytes {
 public:
     explicit Bytes(std::vector<uint8_t> &v) : v_(v) {}
     void u8(uint8_t x) { v_.push_back(x); }
-    void u16(uint64_t x)
-    {
-        for (int i = 0; i < 2; ++i)
-            v_.push_back(static_cast<uint8_t>(x >> (8 * i)));
-    }
-    void u32(uint64_t x)
-    {
-        for (int i = 0; i < 4; ++i)
-            v_.push_back(static_cast<uint8_t>(x >> (8 * i)));
-    }
-    void u64(uint64_t x)
-    {
-        for (int i = 0; i < 8; ++i)
-            v_.push_back(static_cast<uint8_t>(x >> (8 * i)));
-    }
+    void u16(uint64_t x) { base::appendLe16(v_, static_cast<uint16_t>(x)); }
+    void u32(uint64_t x) { base::appendLe32(v_, static_cast<uint32_t>(x)); }
+    void u64(uint64_t x) { base::appendLe64(v_, x); }
     void text(const std::string &s) { v_.insert(v_.end(), s.begin(), s.end()); }
 
 private:
     std::vector<uint8_t> &v_;
 };
-
-void storeLe(uint8_t *p, uint64_t x, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        p[i] = static_cast<uint8_t>(x >> (8 * i));
-}
 
 std::string storedName(const EntryMeta &m)
 {
@@ -121,7 +104,7 @@ uint32_t dosDateTime(int64_t unixSeconds)
     return (date << 16) | time;
 }
 
-ZipWriter::ZipWriter(ZipOutput &out, Zip64Thresholds thresholds)
+ZipWriter::ZipWriter(base::SeekableOutput &out, Zip64Thresholds thresholds)
     : out_(out), limits_(thresholds)
 {
     buffer_.reserve(kBufferSize);
@@ -305,12 +288,12 @@ bool ZipWriter::endEntry(const DataInfo &info)
     }
 
     uint8_t fields[12];
-    storeLe(fields, info.crc, 4);
-    storeLe(fields + 4, p.zip64Local ? kMax32 : info.compressedSize, 4);
-    storeLe(fields + 8, p.zip64Local ? kMax32 : info.size, 4);
+    base::storeLe32(fields, info.crc);
+    base::storeLe32(fields + 4, static_cast<uint32_t>(p.zip64Local ? kMax32 : info.compressedSize));
+    base::storeLe32(fields + 8, static_cast<uint32_t>(p.zip64Local ? kMax32 : info.size));
     uint8_t sizes64[16];
-    storeLe(sizes64, info.size, 8);
-    storeLe(sizes64 + 8, info.compressedSize, 8);
+    base::storeLe64(sizes64, info.size);
+    base::storeLe64(sizes64 + 8, info.compressedSize);
     uint64_t at = p.headerOffset + kLocalCrcOffset;
     uint64_t at64 = p.headerOffset + kLocalHeaderSize + storedName(p.meta).size() + 4;
 

@@ -10,6 +10,8 @@
 // Output is buffered; the writer never seeks except to patch the local header
 // of a member whose sizes were not known before its data (beginEntry()).
 #pragma once
+#include "base/seekable_output.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -17,14 +19,6 @@
 #include <vector>
 
 namespace qvo::formats::zip {
-
-// Where the archive bytes go.  writeAt() only overwrites bytes already written.
-class ZipOutput {
-public:
-    virtual ~ZipOutput() = default;
-    virtual bool write(const void *data, size_t size) = 0;
-    virtual bool writeAt(uint64_t offset, const void *data, size_t size) = 0;
-};
 
 struct EntryMeta {
     enum class Kind { File, Directory, Symlink };
@@ -50,7 +44,7 @@ struct Zip64Thresholds {
 
 class ZipWriter {
 public:
-    explicit ZipWriter(ZipOutput &out, Zip64Thresholds thresholds = {});
+    explicit ZipWriter(base::SeekableOutput &out, Zip64Thresholds thresholds = {});
 
     // An entry whose data is complete: header and data in one go.  Folders
     // and links pass their (empty or target) data the same way.
@@ -94,7 +88,7 @@ private:
     bool flush();
     bool fail();
 
-    ZipOutput &out_;
+    base::SeekableOutput &out_;
     Zip64Thresholds limits_;
     std::vector<uint8_t> buffer_;
     uint64_t offset_ = 0;   // logical end of the archive written so far

@@ -1,6 +1,7 @@
 // -lh2- and -lh3- on the real members we have (UNLHA32's lh2.lzh and
 // lh3.lzh, the same text; their CRCs are the reference) and on damaged
 // copies.
+#include "base/endian.h"
 #include "codecs/lha/lh2_decoder.h"
 #include "codecs/lha/lh3_decoder.h"
 #include "test_support.h"
@@ -12,19 +13,22 @@
 #include <random>
 
 using namespace qvo::codecs;
+namespace base = qvo::base;
+using qvo::base::loadLe16;
+using qvo::base::loadLe32;
 using qvo::test::readFile;
 
 namespace {
 
-class MemorySource final : public zip::ByteSource {
+class MemorySource final : public base::ByteSource {
 public:
     explicit MemorySource(std::string_view data) : data_(data) {}
-    size_t read(uint8_t *buf, size_t cap) override
+    int64_t read(uint8_t *buf, size_t cap) override
     {
         size_t n = std::min({cap, size_t(5), data_.size() - pos_}); // small reads on purpose
         std::memcpy(buf, data_.data() + pos_, n);
         pos_ += n;
-        return n;
+        return static_cast<int64_t>(n);
     }
 
 private:
@@ -32,7 +36,7 @@ private:
     size_t pos_ = 0;
 };
 
-class MemorySink final : public zip::ByteSink {
+class MemorySink final : public base::ByteSink {
 public:
     std::string bytes;
     bool write(const uint8_t *data, size_t size) override
@@ -53,21 +57,13 @@ uint16_t lhaCrc(const std::string &data)
     return crc;
 }
 
-uint64_t le(const std::string &b, size_t at, int n)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < n; ++i)
-        v |= uint64_t(static_cast<unsigned char>(b[at + static_cast<size_t>(i)])) << (8 * i);
-    return v;
-}
-
 struct OldMember {
     std::string data;
     uint64_t size;
     uint16_t crc;
 };
 
-using Decoder = zip::DecodeStatus (*)(zip::ByteSource &, uint64_t, zip::ByteSink &);
+using Decoder = base::DecodeStatus (*)(base::ByteSource &, uint64_t, base::ByteSink &);
 
 struct Method {
     const char *name; // "lh2"
@@ -82,11 +78,11 @@ OldMember corpusMember(const std::string &method)
     std::string a = readFile(std::string(QVO_CORPUS_DIR) + "/lzh/lhasa/unlha32/" + method + ".lzh");
     EXPECT_EQ(a.substr(2, 5), "-" + method + "-");
     EXPECT_EQ(a[20], 2);
-    size_t header = le(a, 0, 2);
-    return {a.substr(header, le(a, 7, 4)), le(a, 11, 4), static_cast<uint16_t>(le(a, 21, 2))};
+    size_t header = loadLe16(a.data());
+    return {a.substr(header, loadLe32(a.data() + 7)), loadLe32(a.data() + 11), loadLe16(a.data() + 21)};
 }
 
-std::string decodeAll(const Method &method, const std::string &data, uint64_t size, zip::DecodeStatus &status)
+std::string decodeAll(const Method &method, const std::string &data, uint64_t size, base::DecodeStatus &status)
 {
     MemorySource in(data);
     MemorySink out;
@@ -102,9 +98,9 @@ TEST(LhaOldMethods, CorpusMembersMatchTheirCrcAndEachOther)
     for (const Method &method : kMethods) {
         SCOPED_TRACE(method.name);
         OldMember m = corpusMember(method.name);
-        zip::DecodeStatus status;
+        base::DecodeStatus status;
         std::string text = decodeAll(method, m.data, m.size, status);
-        ASSERT_EQ(status, zip::DecodeStatus::Ok);
+        ASSERT_EQ(status, base::DecodeStatus::Ok);
         EXPECT_EQ(text.size(), m.size);
         EXPECT_EQ(lhaCrc(text), m.crc);
         EXPECT_EQ(text.rfind("The MIT License", 0), 0u);
@@ -119,10 +115,10 @@ TEST(LhaOldMethods, DamagedMembersNeverPassTheirCrc)
     for (const Method &method : kMethods) {
         SCOPED_TRACE(method.name);
         OldMember m = corpusMember(method.name);
-        zip::DecodeStatus status;
+        base::DecodeStatus status;
         for (size_t cut : {size_t(0), size_t(3), m.data.size() / 2, m.data.size() - 1}) {
             std::string out = decodeAll(method, m.data.substr(0, cut), m.size, status);
-            EXPECT_NE(status, zip::DecodeStatus::Ok) << "cut at " << cut;
+            EXPECT_NE(status, base::DecodeStatus::Ok) << "cut at " << cut;
             EXPECT_LE(out.size(), m.size);
         }
         std::string reference = decodeAll(method, m.data, m.size, status);
@@ -133,7 +129,7 @@ TEST(LhaOldMethods, DamagedMembersNeverPassTheirCrc)
             d[rng() % d.size()] ^= static_cast<char>(1 + rng() % 255);
             std::string out = decodeAll(method, d, m.size, status);
             EXPECT_LE(out.size(), m.size);
-            if (status == zip::DecodeStatus::Ok && lhaCrc(out) == m.crc) {
+            if (status == base::DecodeStatus::Ok && lhaCrc(out) == m.crc) {
                 EXPECT_EQ(out, reference);
             }
         }

@@ -61,7 +61,7 @@ TEST(LzxRoundTrip, WindowsOutsideRangeAreRefused)
     EXPECT_FALSE(makeLzxCompressor(-1));
     auto c = makeLzxCompressor(18);
     ASSERT_TRUE(c);
-    EXPECT_EQ(c->typeCompress(), 0x1203);
+    EXPECT_EQ(qvo::formats::cab::folderType(*c), 0x1203);
 }
 
 TEST(LzxRoundTrip, EveryBlockKindAndHeaderVariant)

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "codecs/folder_compressor.h"
+#include "base/endian.h"
+#include "codecs/frame_compressor.h"
+#include "formats/cab/cabinet_writer.h"
 #include "test_support.h"
 
 namespace qvo::test::lzx {
@@ -21,19 +23,11 @@ struct CabEntry {
     std::string data;
 };
 
-inline void putLe16(std::string &s, uint32_t v)
-{
-    s.push_back(char(v & 0xFF));
-    s.push_back(char((v >> 8) & 0xFF));
-}
-inline void putLe32(std::string &s, uint32_t v)
-{
-    putLe16(s, v & 0xFFFF);
-    putLe16(s, v >> 16);
-}
+using base::appendLe16;
+using base::appendLe32;
 
 // One folder holding every entry, compressed frame by frame.
-inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::FolderCompressor &compressor)
+inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::FrameCompressor &compressor)
 {
     std::string folder;
     for (const auto &e : entries)
@@ -46,9 +40,9 @@ inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::Fo
         std::vector<uint8_t> payload;
         compressor.compressFrame({reinterpret_cast<const uint8_t *>(folder.data()) + off, n},
                                  off + n == folder.size(), payload);
-        putLe32(frames, 0); // checksum 0: not checked
-        putLe16(frames, uint32_t(payload.size()));
-        putLe16(frames, uint32_t(n));
+        appendLe32(frames, 0); // checksum 0: not checked
+        appendLe16(frames, uint32_t(payload.size()));
+        appendLe16(frames, uint32_t(n));
         frames.append(reinterpret_cast<const char *>(payload.data()), payload.size());
         ++frameCount;
     }
@@ -56,12 +50,12 @@ inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::Fo
     std::string files;
     uint32_t offset = 0;
     for (const auto &e : entries) {
-        putLe32(files, uint32_t(e.data.size()));
-        putLe32(files, offset);
-        putLe16(files, 0);                            // folder 0
-        putLe16(files, (2020 - 1980) << 9 | 1 << 5 | 2); // 2020-01-02
-        putLe16(files, 12 << 11 | 34 << 5 | 28);      // 12:34:56
-        putLe16(files, 0x20);                         // archive attribute
+        appendLe32(files, uint32_t(e.data.size()));
+        appendLe32(files, offset);
+        appendLe16(files, 0);                            // folder 0
+        appendLe16(files, (2020 - 1980) << 9 | 1 << 5 | 2); // 2020-01-02
+        appendLe16(files, 12 << 11 | 34 << 5 | 28);      // 12:34:56
+        appendLe16(files, 0x20);                         // archive attribute
         files += e.name;
         files.push_back('\0');
         offset += uint32_t(e.data.size());
@@ -71,21 +65,21 @@ inline std::string buildCabinet(const std::vector<CabEntry> &entries, codecs::Fo
     const uint32_t filesOffset = headerSize + folderSize;
     const uint32_t dataOffset = filesOffset + uint32_t(files.size());
     std::string cab = "MSCF";
-    putLe32(cab, 0);
-    putLe32(cab, dataOffset + uint32_t(frames.size()));
-    putLe32(cab, 0);
-    putLe32(cab, filesOffset);
-    putLe32(cab, 0);
+    appendLe32(cab, 0);
+    appendLe32(cab, dataOffset + uint32_t(frames.size()));
+    appendLe32(cab, 0);
+    appendLe32(cab, filesOffset);
+    appendLe32(cab, 0);
     cab.push_back(3); // version 1.3
     cab.push_back(1);
-    putLe16(cab, 1);
-    putLe16(cab, uint32_t(entries.size()));
-    putLe16(cab, 0); // flags
-    putLe16(cab, 0x1234);
-    putLe16(cab, 0);
-    putLe32(cab, dataOffset);
-    putLe16(cab, frameCount);
-    putLe16(cab, compressor.typeCompress());
+    appendLe16(cab, 1);
+    appendLe16(cab, uint32_t(entries.size()));
+    appendLe16(cab, 0); // flags
+    appendLe16(cab, 0x1234);
+    appendLe16(cab, 0);
+    appendLe32(cab, dataOffset);
+    appendLe16(cab, frameCount);
+    appendLe16(cab, formats::cab::folderType(compressor));
     return cab + files + frames;
 }
 

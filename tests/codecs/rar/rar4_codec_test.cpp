@@ -2,7 +2,8 @@
 // robustness) and the whole library on damaged copies of real archives of
 // each method: every damaged archive must end cleanly, in bounded time.
 #include "archivers/include/qvo_archiver.h"
-#include "codecs/rar/rar_bit_reader.h"
+#include "base/endian.h"
+#include "codecs/lz/msb_bit_reader.h"
 #include "codecs/rar/rar_filters.h"
 #include "codecs/rar/rar_huffman.h"
 #include "codecs/rar/rar_unpacker.h"
@@ -17,6 +18,9 @@
 
 namespace fs = std::filesystem;
 using namespace qvo::codecs::rar;
+using qvo::base::ByteSink;
+using qvo::base::ByteSource;
+using qvo::base::DecodeStatus;
 using namespace qvo::archivers;
 using namespace qvo::test;
 
@@ -24,7 +28,7 @@ namespace {
 
 const fs::path kCorpus = fs::path(QVO_CORPUS_DIR) / "rar";
 
-class BytesSource : public PackedSource {
+class BytesSource : public ByteSource {
 public:
     explicit BytesSource(std::string b) : b_(std::move(b)) {}
     int64_t read(uint8_t *dst, size_t n) override
@@ -40,7 +44,7 @@ private:
     size_t at_ = 0;
 };
 
-class StringSink : public UnpackedSink {
+class StringSink : public ByteSink {
 public:
     bool write(const uint8_t *d, size_t n) override
     {
@@ -62,14 +66,14 @@ TEST(Rar4Codecs, OldArchiveCommentDecodesWithTheRar15Method)
     BytesSource src(raw.substr(at + 13, blockSize - 13));
     StringSink out;
     Rar4Unpacker unpacker;
-    ASSERT_EQ(unpacker.unpack(15, false, src, size, out), UnpackResult::Ok);
+    ASSERT_EQ(unpacker.unpack(15, false, src, size, out), DecodeStatus::Ok);
     EXPECT_EQ(out.s, "RARcomment -----");
     EXPECT_FALSE(Rar4Unpacker::supportsVersion(50));
 }
 
 // Reads at most a few bytes per call, so every block boundary of the bit
 // reader falls somewhere else.
-class TrickleSource : public PackedSource {
+class TrickleSource : public ByteSource {
 public:
     TrickleSource(std::string b, unsigned seed) : b_(std::move(b)), rng_(seed) {}
     int64_t read(uint8_t *dst, size_t n) override
@@ -96,8 +100,8 @@ struct FirstMember {
 FirstMember firstMember(const fs::path &archive)
 {
     std::string raw = readFile(archive);
-    auto u16 = [&](size_t i) { return static_cast<uint8_t>(raw[i]) | (static_cast<uint8_t>(raw[i + 1]) << 8); };
-    auto u32 = [&](size_t i) { return static_cast<uint32_t>(u16(i)) | (static_cast<uint32_t>(u16(i + 2)) << 16); };
+    auto u16 = [&](size_t i) { return qvo::base::loadLe16(raw.data() + i); };
+    auto u32 = [&](size_t i) { return qvo::base::loadLe32(raw.data() + i); };
     size_t at = 7 + u16(7 + 5);
     FirstMember m;
     m.size = u32(at + 11);
@@ -118,7 +122,7 @@ TEST(Rar4Codecs, OutputDoesNotDependOnHowTheInputArrives)
             TrickleSource src(m.packed, seed);
             StringSink out;
             Rar4Unpacker unpacker;
-            ASSERT_EQ(unpacker.unpack(m.version, false, src, m.size, out), UnpackResult::Ok);
+            ASSERT_EQ(unpacker.unpack(m.version, false, src, m.size, out), DecodeStatus::Ok);
             EXPECT_EQ(out.s.size(), m.size);
             EXPECT_EQ(static_cast<uint32_t>(crc32(0L, reinterpret_cast<const Bytef *>(out.s.data()),
                                                   static_cast<uInt>(out.s.size()))),
@@ -129,7 +133,7 @@ TEST(Rar4Codecs, OutputDoesNotDependOnHowTheInputArrives)
 
 TEST(Rar4Codecs, SinkThatStopsEndsDecoding)
 {
-    class Refusing : public UnpackedSink {
+    class Refusing : public ByteSink {
     public:
         bool write(const uint8_t *, size_t) override { return false; }
     };
@@ -137,7 +141,7 @@ TEST(Rar4Codecs, SinkThatStopsEndsDecoding)
     BytesSource src(m.packed);
     Refusing out;
     Rar4Unpacker unpacker;
-    EXPECT_EQ(unpacker.unpack(m.version, false, src, m.size, out), UnpackResult::Stopped);
+    EXPECT_EQ(unpacker.unpack(m.version, false, src, m.size, out), DecodeStatus::OutputStopped);
 }
 
 TEST(Rar4Codecs, BrokenCodeLengthsStillDecodeInsideTheTable)
@@ -157,7 +161,7 @@ TEST(Rar4Codecs, BrokenCodeLengthsStillDecodeInsideTheTable)
         HuffmanTable t;
         t.build(lengths.data(), lengths.size());
         BytesSource src(noise);
-        BitReader in;
+        qvo::codecs::lz::MsbBitReader in;
         in.reset(src);
         for (int i = 0; i < 2000; ++i)
             ASSERT_LT(t.decode(in), std::max<size_t>(lengths.size(), 1));

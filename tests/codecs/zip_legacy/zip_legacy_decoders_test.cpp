@@ -2,6 +2,7 @@
 // Implode and Deflate64 archives, Deflate64 made by 7zz) and on damaged
 // input: never more than the declared size, never a hang, never Ok with
 // wrong data.
+#include "base/endian.h"
 #include "codecs/zip_legacy/zip_legacy_decoder.h"
 #include "test_support.h"
 
@@ -13,29 +14,17 @@
 #include <random>
 
 using namespace qvo::codecs::zip;
+using qvo::base::ByteSink;
+using qvo::base::DecodeStatus;
+using qvo::base::MemorySource;
+using qvo::base::loadLe16;
+using qvo::base::loadLe32;
 using qvo::test::readFile;
 using qvo::test::runCommand;
 using qvo::test::sh;
 using qvo::test::TempDir;
 
 namespace {
-
-class MemorySource final : public ByteSource {
-public:
-    explicit MemorySource(std::string_view data, size_t chunk = 4096) : data_(data), chunk_(chunk) {}
-    size_t read(uint8_t *buf, size_t cap) override
-    {
-        size_t n = std::min({cap, chunk_, data_.size() - pos_});
-        std::memcpy(buf, data_.data() + pos_, n);
-        pos_ += n;
-        return n;
-    }
-
-private:
-    std::string_view data_;
-    size_t chunk_;
-    size_t pos_ = 0;
-};
 
 class MemorySink final : public ByteSink {
 public:
@@ -49,14 +38,6 @@ public:
         return true;
     }
 };
-
-uint64_t le(const std::string &b, size_t at, int n)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < n; ++i)
-        v |= uint64_t(static_cast<unsigned char>(b[at + static_cast<size_t>(i)])) << (8 * i);
-    return v;
-}
 
 struct Member {
     std::string name;
@@ -73,14 +54,14 @@ std::vector<Member> localMembers(const std::string &zip)
 {
     std::vector<Member> out;
     size_t at = 0;
-    while (at + 30 <= zip.size() && le(zip, at, 4) == 0x04034b50) {
+    while (at + 30 <= zip.size() && loadLe32(zip.data() + at) == 0x04034b50) {
         Member m;
-        m.flags = static_cast<uint16_t>(le(zip, at + 6, 2));
-        m.method = static_cast<uint16_t>(le(zip, at + 8, 2));
-        m.crc = static_cast<uint32_t>(le(zip, at + 14, 4));
-        uint64_t csize = le(zip, at + 18, 4);
-        m.size = le(zip, at + 22, 4);
-        size_t nameLen = le(zip, at + 26, 2), extraLen = le(zip, at + 28, 2);
+        m.flags = loadLe16(zip.data() + at + 6);
+        m.method = loadLe16(zip.data() + at + 8);
+        m.crc = loadLe32(zip.data() + at + 14);
+        uint64_t csize = loadLe32(zip.data() + at + 18);
+        m.size = loadLe32(zip.data() + at + 22);
+        size_t nameLen = loadLe16(zip.data() + at + 26), extraLen = loadLe16(zip.data() + at + 28);
         m.name = zip.substr(at + 30, nameLen);
         size_t start = at + 30 + nameLen + extraLen;
         EXPECT_EQ(m.flags & 0x0008, 0) << "data descriptor in " << m.name;

@@ -23,7 +23,7 @@ using Status = CabWriteResult::Status;
 
 namespace {
 
-class FileOutput final : public CabOutput {
+class FileOutput final : public qvo::base::SeekableOutput {
 public:
     explicit FileOutput(const fs::path &p) { fd_ = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); }
     ~FileOutput() override { ::close(fd_); }

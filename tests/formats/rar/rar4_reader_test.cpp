@@ -172,10 +172,10 @@ TEST(Rar4Reader, OldStyleBlocksPassTheirOwnChecks)
     // only the part before the comment), a sub-block whose CRC counts its
     // data in, and an authenticity block with no usable CRC.
     std::string comment = block(rar4::kCommentBlock, 0);
-    put16(comment, 4);             // unpacked size
+    appendLe16(comment, 4);             // unpacked size
     comment += static_cast<char>(20);
     comment += static_cast<char>(rar4::kMethodStore);
-    put16(comment, 0);             // comment CRC16
+    appendLe16(comment, 0);             // comment CRC16
     comment += "note";
     comment = sealBlock(comment);
     std::string main = block(rar4::kMainBlock, rar4::kMainComment);
@@ -187,8 +187,8 @@ TEST(Rar4Reader, OldStyleBlocksPassTheirOwnChecks)
     main[1] = static_cast<char>((mc >> 8) & 0xFF);
 
     std::string sub = block(rar4::kOldSubBlock, rar4::kLongBlock);
-    put32(sub, 8);
-    put16(sub, 0x0101); // owner record
+    appendLe32(sub, 8);
+    appendLe16(sub, 0x0101); // owner record
     sub.resize(18, '\0');
     sub[5] = 18;
     std::string subData = "rootroot";
@@ -245,17 +245,17 @@ TEST(Rar4Reader, DeclaredSizeBeyondTheDataFailsFast)
     // A packed size of 2^64 less the header size (64-bit size fields) must
     // not wrap the walk back to the same header when the member is skipped.
     std::string h = block(rar4::kFileBlock, rar4::kLongBlock | rar4::kFileLarge | rar4::kFileEncrypted);
-    put32(h, 0xFFFFFFFFu - 45 + 1);
-    put32(h, 4);
+    appendLe32(h, 0xFFFFFFFFu - 45 + 1);
+    appendLe32(h, 4);
     h += static_cast<char>(rar4::kHostUnix);
-    put32(h, crcOf("data"));
-    put32(h, 0x3A8F5B2D);
+    appendLe32(h, crcOf("data"));
+    appendLe32(h, 0x3A8F5B2D);
     h += static_cast<char>(29);
     h += static_cast<char>(rar4::kMethodStore);
-    put16(h, 5);
-    put32(h, 0100644);
-    put32(h, 0xFFFFFFFF); // high halves of packed and unpacked size
-    put32(h, 0);
+    appendLe16(h, 5);
+    appendLe32(h, 0100644);
+    appendLe32(h, 0xFFFFFFFF); // high halves of packed and unpacked size
+    appendLe32(h, 0);
     h += "f.txt";
     ASSERT_EQ(h.size(), 45u);
     std::string plain = buildRar4({Member("a.txt", "a")});

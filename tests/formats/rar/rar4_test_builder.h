@@ -1,6 +1,7 @@
 // Builds small RAR 4 archives of stored members byte by byte, for cases
 // the corpus lacks (every header field chosen by the test).
 #pragma once
+#include "base/endian.h"
 #include "formats/rar/rar4_headers.h"
 
 #include <zlib.h>
@@ -34,25 +35,15 @@ struct Member {
     std::optional<uint32_t> unpSize; // default: the data's size (split members: the whole)
 };
 
-inline void put16(std::string &s, uint32_t v)
-{
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-inline void put32(std::string &s, uint32_t v)
-{
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
+using base::appendLe16;
+using base::appendLe32;
 
 // Fills in size and CRC16 of a block whose bytes start with 7 placeholders.
 inline std::string sealBlock(std::string b)
 {
-    b[5] = static_cast<char>(b.size() & 0xFF);
-    b[6] = static_cast<char>(b.size() >> 8);
+    base::storeLe16(b.data() + 5, static_cast<uint16_t>(b.size()));
     uLong c = crc32(0L, reinterpret_cast<const Bytef *>(b.data() + 2), static_cast<uInt>(b.size() - 2));
-    b[0] = static_cast<char>(c & 0xFF);
-    b[1] = static_cast<char>((c >> 8) & 0xFF);
+    base::storeLe16(b.data(), static_cast<uint16_t>(c));
     return b;
 }
 
@@ -60,8 +51,8 @@ inline std::string block(uint8_t type, uint16_t flags)
 {
     std::string b(2, '\0');
     b += static_cast<char>(type);
-    put16(b, flags);
-    put16(b, 0);
+    appendLe16(b, flags);
+    appendLe16(b, 0);
     return b;
 }
 
@@ -75,15 +66,15 @@ inline std::string buildRar4(const std::vector<Member> &members, uint16_t mainFl
     out += sealBlock(main);
     for (const Member &m : members) {
         std::string h = block(rar4::kFileBlock, static_cast<uint16_t>(m.flags | rar4::kLongBlock));
-        put32(h, static_cast<uint32_t>(m.data.size()));
-        put32(h, static_cast<uint32_t>(m.unpSize ? *m.unpSize : m.data.size()));
+        appendLe32(h, static_cast<uint32_t>(m.data.size()));
+        appendLe32(h, static_cast<uint32_t>(m.unpSize ? *m.unpSize : m.data.size()));
         h += static_cast<char>(m.host);
-        put32(h, m.crc ? *m.crc : crcOf(m.data));
-        put32(h, 0x3A8F5B2D); // 2009-04-15 11:25:26
+        appendLe32(h, m.crc ? *m.crc : crcOf(m.data));
+        appendLe32(h, 0x3A8F5B2D); // 2009-04-15 11:25:26
         h += static_cast<char>(29);
         h += static_cast<char>(rar4::kMethodStore);
-        put16(h, static_cast<uint32_t>(m.name.size()));
-        put32(h, m.attributes);
+        appendLe16(h, static_cast<uint32_t>(m.name.size()));
+        appendLe32(h, m.attributes);
         h += m.name;
         out += sealBlock(h) + m.data;
     }

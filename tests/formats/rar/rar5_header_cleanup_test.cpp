@@ -2,6 +2,7 @@
 // after the main header's fields and blocks of unknown types.
 // The archives are built here byte by byte around one stored file.
 #include "archivers/include/qvo_archiver.h"
+#include "base/endian.h"
 #include "extract/extract_sink.h"
 #include "formats/libarchive/libarchive_reader.h"
 #include "formats/rar/rar5_blocks.h"
@@ -21,9 +22,8 @@ const std::string kContent = "hello from a stored RAR 5 member\n";
 
 std::string le32(uint32_t v)
 {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        s[static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    std::string s;
+    qvo::base::appendLe32(s, v);
     return s;
 }
 

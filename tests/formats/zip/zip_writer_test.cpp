@@ -23,7 +23,7 @@ using qvo::test::TempDir;
 
 namespace {
 
-class MemoryOutput final : public ZipOutput {
+class MemoryOutput final : public qvo::base::SeekableOutput {
 public:
     std::vector<uint8_t> bytes;
     bool write(const void *data, size_t size) override

@@ -1,8 +1,14 @@
-#include "codecs/zip_legacy/zip_prefix_code.h"
+#include "codecs/lz/prefix_code.h"
 
-namespace qvo::codecs::zip {
+#include "codecs/lz/lsb_bit_reader.h"
+#include "codecs/lz/msb_bit_reader.h"
 
-bool PrefixCode::build(const uint8_t *lengths, size_t n, bool requireComplete)
+#include <algorithm>
+
+namespace qvo::codecs::lz {
+
+template <BitOrder kOrder>
+bool PrefixCode<kOrder>::build(const uint8_t *lengths, size_t n, bool requireComplete)
 {
     if (n > kMaxSymbols)
         return false;
@@ -34,7 +40,8 @@ bool PrefixCode::build(const uint8_t *lengths, size_t n, bool requireComplete)
             symbols_[offset[lengths[i]]++] = static_cast<uint16_t>(i);
     }
     // Canonical codes in (length, symbol) order; short ones go into the
-    // table bit-reversed, once for every value of the bits after them.
+    // table once for every value of the bits after them: bit-reversed and
+    // spread for an LSB-first stream, as one run for an MSB-first one.
     table_.fill(TableEntry{});
     uint32_t code = 0;
     size_t index = 0;
@@ -42,15 +49,24 @@ bool PrefixCode::build(const uint8_t *lengths, size_t n, bool requireComplete)
         for (unsigned k = 0; k < count_[len]; ++k, ++code, ++index) {
             if (len > kTableBits)
                 continue;
-            uint32_t reversed = 0;
-            for (unsigned b = 0; b < len; ++b)
-                reversed |= ((code >> b) & 1u) << (len - 1 - b);
-            for (uint32_t fill = reversed; fill < (1u << kTableBits); fill += 1u << len)
-                table_[fill] = TableEntry{symbols_[index], static_cast<uint8_t>(len)};
+            const TableEntry entry{symbols_[index], static_cast<uint8_t>(len)};
+            if constexpr (kOrder == BitOrder::LsbFirst) {
+                uint32_t reversed = 0;
+                for (unsigned b = 0; b < len; ++b)
+                    reversed |= ((code >> b) & 1u) << (len - 1 - b);
+                for (uint32_t fill = reversed; fill < (1u << kTableBits); fill += 1u << len)
+                    table_[fill] = entry;
+            } else {
+                uint32_t first = code << (kTableBits - len);
+                std::fill_n(table_.begin() + first, 1u << (kTableBits - len), entry);
+            }
         }
         code <<= 1;
     }
     return true;
 }
 
-} // namespace qvo::codecs::zip
+template class PrefixCode<BitOrder::LsbFirst>;
+template class PrefixCode<BitOrder::MsbFirst>;
+
+} // namespace qvo::codecs::lz

@@ -1,18 +1,19 @@
-// LSB-first bit reader over a ByteSource, shared by the legacy ZIP
-// decoders.  Past the end of the data it yields zero bits and remembers
-// that it did, so a decoder loop never waits for input that will not come;
-// decoders check overran() and report the member as truncated.
+// Least-significant-bit-first reader over a ByteSource: the bit order of
+// the legacy ZIP methods, Deflate64 among them.  Past the end of the data it yields
+// zero bits and remembers that it did, so a decoder loop never waits for
+// input that will not come; decoders check overran() and report the member
+// as truncated.  A source that fails ends the data the same way.
 #pragma once
-#include "codecs/zip_legacy/zip_legacy_decoder.h"
+#include "base/byte_stream.h"
 
 #include <cstdint>
 #include <vector>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::lz {
 
-class BitInput {
+class LsbBitReader {
 public:
-    explicit BitInput(ByteSource &source) : source_(source), buf_(kBufferSize) {}
+    explicit LsbBitReader(base::ByteSource &source) : source_(source), buf_(kBufferSize) {}
 
     // The next `n` bits (n <= 32), first bit in bit 0.
     uint32_t bits(unsigned n)
@@ -56,7 +57,8 @@ private:
     {
         while (count_ <= 56) {
             if (pos_ == end_) {
-                end_ = source_.read(buf_.data(), buf_.size());
+                int64_t n = source_.read(buf_.data(), buf_.size());
+                end_ = n > 0 ? static_cast<size_t>(n) : 0;
                 pos_ = 0;
                 if (end_ == 0) {
                     // Zero padding; overran() tells it from data.
@@ -70,7 +72,7 @@ private:
         }
     }
 
-    ByteSource &source_;
+    base::ByteSource &source_;
     std::vector<uint8_t> buf_;
     size_t pos_ = 0;
     size_t end_ = 0;
@@ -80,4 +82,4 @@ private:
     uint64_t available_ = 0;
 };
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::lz

@@ -1,16 +1,28 @@
-// Canonical prefix codes read bit by bit, for Implode's Shannon-Fano trees,
-// Deflate64's Huffman codes and the static codes of LHA's -lh3-.  Decoding walks the code lengths one bit
-// at a time: slower than a lookup table, but small, and the members that
-// use these methods are few and old.
+// Canonical prefix codes for Implode's Shannon-Fano trees, Deflate64's
+// Huffman codes (LSB-first streams) and the static codes of LHA's -lh3-
+// (MSB-first).  A code that is over-subscribed (or, when asked, incomplete)
+// is refused, and a bit pattern no symbol has decodes to -1.  Short codes
+// come from a table indexed by the next bits in the stream's order; the
+// rest walks the code lengths one bit at a time: slower, but small, and the
+// members that use these methods are few and old.
 #pragma once
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::lz {
 
+class LsbBitReader;
+class MsbBitReader;
+
+enum class BitOrder { LsbFirst, MsbFirst };
+
+template <BitOrder kOrder>
 class PrefixCode {
 public:
+    using Reader = std::conditional_t<kOrder == BitOrder::LsbFirst, LsbBitReader, MsbBitReader>;
+
     static constexpr unsigned kMaxBits = 16;
     static constexpr size_t kMaxSymbols = 320;
 
@@ -21,19 +33,19 @@ public:
     bool build(const uint8_t *lengths, size_t n, bool requireComplete);
 
     // The next symbol, or -1 for a bit pattern no symbol has; the first
-    // bit read is the code's top bit.  `Bits` has bit(); Implode stores its
-    // codes with every bit inverted (`inverted`).
-    template <class Bits>
-    int decode(Bits &in, bool inverted = false) const
+    // bit read is the code's top bit.  Implode stores its codes with every
+    // bit inverted (`inverted`).
+    int decode(Reader &in, bool inverted = false) const
     {
-        // LSB-first readers that can peek take short codes from a table.
-        if constexpr (requires { in.peek(0u); }) {
-            uint32_t v = in.peek(kTableBits) ^ (inverted ? kTableMask : 0u);
-            TableEntry e = table_[v];
-            if (e.length != 0) {
-                in.skip(e.length);
-                return e.symbol;
-            }
+        uint32_t v;
+        if constexpr (kOrder == BitOrder::LsbFirst)
+            v = in.peek(kTableBits);
+        else
+            v = in.peek16() >> (16 - kTableBits);
+        TableEntry e = table_[v ^ (inverted ? kTableMask : 0u)];
+        if (e.length != 0) {
+            in.skip(e.length);
+            return e.symbol;
         }
         int32_t code = 0;  // bits read so far
         int32_t first = 0; // first code of the current length
@@ -52,7 +64,8 @@ public:
 
 private:
     // Codes up to kTableBits long, indexed by the next kTableBits stream
-    // bits (first bit lowest); length 0 marks longer codes.
+    // bits (the first bit lowest for LSB-first streams, highest for
+    // MSB-first ones); length 0 marks longer codes.
     static constexpr unsigned kTableBits = 9;
     static constexpr uint32_t kTableMask = (1u << kTableBits) - 1;
     struct TableEntry {
@@ -65,4 +78,7 @@ private:
     std::array<uint16_t, kMaxSymbols> symbols_{};
 };
 
-} // namespace qvo::codecs::zip
+using LsbPrefixCode = PrefixCode<BitOrder::LsbFirst>;
+using MsbPrefixCode = PrefixCode<BitOrder::MsbFirst>;
+
+} // namespace qvo::codecs::lz
