@@ -1,6 +1,7 @@
 #include "formats/lha/lha_decode_ahead.h"
 
 #include "codecs/lha/lha_crc16.h"
+#include "platform/file_reading.h"
 
 #include <algorithm>
 #include <new>
@@ -165,17 +166,8 @@ void LhaDecodeAhead::readStored(Member &member)
 {
     const auto length = static_cast<size_t>(member.length);
     const size_t available = static_cast<size_t>(std::min(member.compressedLength, member.length));
-    size_t total = 0;
-    while (total < available) {
-        ssize_t n = ::pread(fd_, member.data.get() + total, available - total,
-                            static_cast<off_t>(member.dataOffset + total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += static_cast<size_t>(n);
-    }
-    member.ok = total == length && codecs::lha::crc16Update(0, member.data.get(), length) == member.crc;
+    const int64_t total = platform::readFullyAt(fd_, member.dataOffset, member.data.get(), available);
+    member.ok = total == int64_t(length) && codecs::lha::crc16Update(0, member.data.get(), length) == member.crc;
 }
 
 void LhaDecodeAhead::decode(Member &member, unsigned slot)

@@ -3,6 +3,7 @@
 #include "archivers/include/qvo_archiver.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
+#include "platform/file_reading.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,24 +35,6 @@ uint64_t jobCost(const CompressJob &j)
     return j.length + kJobOverhead;
 }
 
-// Reads up to `size` bytes at `offset`; returns how many were read, or -1.
-int64_t readAt(int fd, uint64_t offset, uint8_t *to, uint64_t size)
-{
-    uint64_t done = 0;
-    while (done < size) {
-        ssize_t n = pread(fd, to + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<uint64_t>(n);
-    }
-    return static_cast<int64_t>(done);
-}
-
 class FileHandle {
 public:
     explicit FileHandle(const std::filesystem::path &p) : fd_(open(p.c_str(), O_RDONLY | O_CLOEXEC)) {}
@@ -76,7 +59,7 @@ void compressWhole(const CompressJob &job, codecs::deflate::Deflater *deflater, 
 {
     FileHandle f(job.path);
     std::vector<uint8_t> input(job.length);
-    int64_t n = f.fd() < 0 ? -1 : readAt(f.fd(), 0, input.data(), job.length);
+    int64_t n = f.fd() < 0 ? -1 : platform::readFullyAt(f.fd(), 0, input.data(), job.length);
     if (n < 0) {
         r.error = kErrSourceRead;
         return;
@@ -97,7 +80,7 @@ void compressChunk(const CompressJob &job, codecs::deflate::Deflater *deflater, 
 {
     FileHandle f(job.path);
     std::vector<uint8_t> input(job.length);
-    int64_t n = f.fd() < 0 ? -1 : readAt(f.fd(), job.offset, input.data(), job.length);
+    int64_t n = f.fd() < 0 ? -1 : platform::readFullyAt(f.fd(), job.offset, input.data(), job.length);
     if (n < 0 || static_cast<uint64_t>(n) != job.length) {
         // The chunks of one member must line up with the size in its
         // header: a file that shrank while being packed cannot be stored.

@@ -1,5 +1,7 @@
 #include "platform/file_contents.h"
 
+#include "platform/file_reading.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -28,24 +30,6 @@ public:
 private:
     int fd_;
 };
-
-// Reads until `size` bytes or the end; returns the count, -1 on error.
-ssize_t readFull(int fd, char *buffer, size_t size)
-{
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buffer + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        got += size_t(n);
-    }
-    return ssize_t(got);
-}
 
 bool writeAll(int fd, const std::string &data)
 {
@@ -152,8 +136,8 @@ bool sameFileContents(const std::string &a, const std::string &b)
     constexpr size_t kChunk = 1 << 18;
     std::unique_ptr<char[]> ba(new char[kChunk]), bb(new char[kChunk]);
     for (;;) {
-        const ssize_t na = readFull(fa.get(), ba.get(), kChunk);
-        const ssize_t nb = readFull(fb.get(), bb.get(), kChunk);
+        const int64_t na = readFully(fa.get(), ba.get(), kChunk);
+        const int64_t nb = readFully(fb.get(), bb.get(), kChunk);
         if (na < 0 || nb < 0 || na != nb || std::memcmp(ba.get(), bb.get(), size_t(na)) != 0)
             return false;
         if (size_t(na) < kChunk)
