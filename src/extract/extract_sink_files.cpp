@@ -1,7 +1,9 @@
-// File members: created in place (under a temporary name, or under the
-// final name in a private empty destination), written, and put under their
-// name with their mode and time once the reader says the data was good.
+// File members: created in place (as a temporary file, or under the final
+// name in a private empty destination), written, and put under their name
+// with their mode and time once the reader says the data was good.
 #include "extract/extract_sink_impl.h"
+
+#include "extract/temporary_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -65,22 +67,15 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
     if (nameIsKept(dir, name))
         return kErrExists;
 
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = nextTempName("part");
-        int fd = ::openat(dir, temp.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            f.fd.reset(fd);
-            f.tempName = temp;
-            break;
-        }
-        if (errno != EEXIST) {
-            stopped = stopped || isSpaceError(errno);
-            return kErrWrite;
-        }
-    }
-    if (!f.fd)
+    // Without a name until the data is good (or hidden and locked where the
+    // file system cannot do that): a killed run leaves nothing here.
+    TemporaryFile temp = createTemporaryFile(dir, "", "part", 0600);
+    if (!temp.fd) {
+        stopped = stopped || isSpaceError(errno);
         return kErrWrite;
+    }
+    f.fd = std::move(temp.fd);
+    f.tempName = std::move(temp.name);
     file = std::move(f);
     return kOk;
 }
@@ -163,6 +158,12 @@ int32_t ExtractSink::Impl::end(bool dataOk, int32_t failure)
                              toTimespec(*file->info.mtimeSec, file->info.mtimeNsec)};
         ::futimens(fd, times);
     }
+    if (!file->direct && file->tempName.empty()) {
+        if (int32_t placed = placeUnnamedFile(); placed != kOk) {
+            abandonFile(placed);
+            return placed;
+        }
+    }
     if (::close(file->fd.release()) != 0) {
         if (isSpaceError(errno))
             stopped = true;
@@ -189,7 +190,8 @@ void ExtractSink::Impl::abandonFile(int32_t code)
         madeFiles.erase(file->key); // nothing was created
     else {
         file->fd.reset();
-        ::unlinkat(file->dir, file->tempName.c_str(), 0);
+        if (!file->tempName.empty())
+            ::unlinkat(file->dir, file->tempName.c_str(), 0);
     }
     file.reset();
     lastResult = code;
@@ -214,6 +216,34 @@ int32_t ExtractSink::Impl::placeEntry(int dir, const std::string &from, const st
     if (::renameat(dir, from.c_str(), dir, to.c_str()) == 0)
         return kOk;
     return (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) ? kErrExists : kErrWrite;
+}
+
+// Names a file member made without a name, while it is still open: its
+// final name when nothing may be replaced (a name taken meanwhile is kept),
+// else a temporary name moved over the entry there as placeEntry() does.
+// It then stands under its final name like a member created there.
+int32_t ExtractSink::Impl::placeUnnamedFile()
+{
+    OpenFile &f = *file;
+    if (!options.overwrite) {
+        if (!linkUnnamedFile(f.fd.get(), f.dir, f.finalName)) {
+            if (errno == EEXIST)
+                return kErrExists;
+            stopped = stopped || isSpaceError(errno);
+            return kErrWrite;
+        }
+    } else {
+        const std::string temp = linkUnnamedFileAsTemporary(f.fd.get(), f.dir, "", "part");
+        if (temp.empty())
+            return kErrWrite;
+        if (int32_t placed = placeEntry(f.dir, temp, f.finalName); placed != kOk) {
+            ::unlinkat(f.dir, temp.c_str(), 0);
+            return placed;
+        }
+    }
+    f.tempName = f.finalName;
+    f.direct = true;
+    return kOk;
 }
 
 std::string ExtractSink::Impl::nextTempName(const char *suffix)

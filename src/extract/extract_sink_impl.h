@@ -85,7 +85,7 @@ struct ExtractSink::Impl {
         std::shared_ptr<const base::UniqueFd> folder;
         std::vector<uint8_t> data;
         std::string key; // the member's path, as in madeFiles
-        std::string tempName; // the name written; the final name when `direct`
+        std::string tempName; // the name written (none yet when empty); the final name when `direct`
         std::string finalName;
         bool direct = false;  // created under its final name
         bool modeSet = false; // created with its final permissions
@@ -109,6 +109,7 @@ struct ExtractSink::Impl {
     int32_t end(bool dataOk, int32_t failure);
     void abandonFile(int32_t code);
     int32_t placeEntry(int dir, const std::string &from, const std::string &to);
+    int32_t placeUnnamedFile();
     std::string nextTempName(const char *suffix);
     static mode_t entryAt(int dirFd, const std::string &name);
     bool nameIsKept(int dirFd, const std::string &name) const;

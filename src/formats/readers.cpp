@@ -65,6 +65,20 @@ bool zipNeedsOwnReader(Probe &p)
            (p.family == ArchiveFamily::Zip || !startsAsOtherFormat(p.archive));
 }
 
+// Members that share bytes (see ZipNameMarkers::overlapping) are refused
+// before anything is written, whichever reader would take the archive, and
+// also when the central directory holds fewer or more entries than its end
+// record says: the entries it does hold overlap all the same.
+bool zipMembersOverlap(Probe &p)
+{
+    return p.zipNameMarkers().overlapping && (p.family == ArchiveFamily::Zip || !startsAsOtherFormat(p.archive));
+}
+
+int32_t refuseOverlapping(Probe &, ExtractSink &)
+{
+    return kErrUnsafeEntry;
+}
+
 bool rar4Handles(Probe &p)
 {
     return rar4ReaderHandles(p.archive);
@@ -110,8 +124,10 @@ constexpr Reader kReaders[] = {
     {ArchiveFamily::Cab, "CAB: libmspack", always, readCab},
     {ArchiveFamily::Rar, "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
     {ArchiveFamily::Rar, "RAR 5: libarchive", always, readLibarchive},
+    {ArchiveFamily::Zip, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
     {ArchiveFamily::Zip, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
     {ArchiveFamily::Zip, "ZIP: libarchive", always, readLibarchive},
+    {ArchiveFamily::Many, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
     {ArchiveFamily::Many, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
     {ArchiveFamily::Many, "ZIP, 7z, RAR, tar: libarchive", always, readLibarchive},
 };

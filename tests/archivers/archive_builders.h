@@ -148,6 +148,24 @@ inline std::string buildZip(const std::vector<ZipMember> &members)
     return file + central + end;
 }
 
+// Points central directory entry `member` of a buildZip() archive at the
+// local record at `offset`; the local records stay as they are.
+inline void setZipLocalOffset(std::string &zip, size_t member, uint32_t offset)
+{
+    auto le = [&](size_t at, int bytes) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= uint64_t(static_cast<unsigned char>(zip[at + size_t(i)])) << (8 * i);
+        return static_cast<size_t>(v);
+    };
+    size_t at = le(zip.size() - 22 + 16, 4); // buildZip writes no comment
+    for (size_t i = 0; i < member; ++i)
+        at += 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2);
+    std::string field;
+    putLe(field, offset, 4);
+    zip.replace(at + 42, 4, field);
+}
+
 inline uint16_t lhaCrc16(const std::string &data)
 {
     uint16_t crc = 0;

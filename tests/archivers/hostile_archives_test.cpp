@@ -1,12 +1,16 @@
 // Archives built here to attack the extraction: traversal, absolute paths,
 // links that leave the destination, CP932 names whose second byte is '\',
-// and a bomb against a size limit.
+// members that share bytes, and a bomb against a size limit.
 #include "archive_builders.h"
 #include "reader_test_support.h"
 
 #include "archivers/include/qvo_archiver.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace qvo::test;
@@ -48,6 +52,11 @@ struct Scene {
 CallOutcome unzip(const Scene &s, const std::string &limit = {})
 {
     return callArchiver(kUnZip, "-x -q " + quoted(s.archive) + " " + quoted(s.dest), 60, limit);
+}
+
+CallOutcome sevenZip(const Scene &s)
+{
+    return callArchiver(kSevenZip, "x -hide " + quoted(s.archive) + " " + quoted(s.dest));
 }
 
 const std::string kHyou = "\x95\x5C";  // 表
@@ -115,6 +124,58 @@ TEST(HostileZip, UnicodeMarkersWinOnlyWhenValid)
     EXPECT_EQ(readFile(s.dest / "uni-表.txt"), "extra");
     EXPECT_EQ(readFile(s.dest / "能.txt"), "badcrc");
     EXPECT_FALSE(fs::exists(s.dest / "wrong.txt"));
+}
+
+// Members that share bytes: several central entries at one local record,
+// or a member whose data holds the next member's local record.  Readers
+// take one member for several, or the same bytes again and again (how
+// overlapping bombs multiply one stream): the archive is refused before
+// anything is written, on libarchive's path and on our own reader's (a NUL
+// in a name sends the archive there), miscounted directory or not.
+TEST(HostileZip, OverlappingMembersAreRefusedWithNothingWritten)
+{
+    std::string shared = buildZip({zipFile("a.txt", "same"), zipFile("b.txt", "same"), zipFile("c.txt", "same")});
+    setZipLocalOffset(shared, 1, 0);
+    setZipLocalOffset(shared, 2, 0);
+    std::string sharedOwnReader = buildZip({zipFile("a.txt", "same"), zipFile(std::string("b\0.txt", 6), "same")});
+    setZipLocalOffset(sharedOwnReader, 1, 0);
+    // An end record that claims a member more than the directory holds.
+    std::string miscounted = shared;
+    miscounted[miscounted.size() - 22 + 8] = miscounted[miscounted.size() - 22 + 10] = '\x04';
+    // b.txt's local record is a.bin's data.
+    const std::string innerRecord = buildZip({zipFile("b.txt", "inner")}).substr(0, 30 + 5 + 5);
+    std::string nested = buildZip({zipFile("a.bin", innerRecord), zipFile("b.txt", "inner")});
+    setZipLocalOffset(nested, 1, 30 + 5);
+
+    const std::vector<std::function<CallOutcome(const Scene &)>> readers{[](const Scene &s) { return unzip(s); },
+                                                                          sevenZip};
+    for (const auto &[name, bytes] : {std::pair{"shared.zip", shared}, std::pair{"own.zip", sharedOwnReader},
+                                      std::pair{"miscounted.zip", miscounted}, std::pair{"nested.zip", nested}}) {
+        for (const auto &read : readers) {
+            Scene s(name, bytes);
+            CallOutcome o = read(s);
+            ASSERT_TRUE(o.finished) << describe(o);
+            EXPECT_EQ(o.result, kErrUnsafeEntry) << name << ": " << describe(o);
+            EXPECT_TRUE(fs::is_empty(s.dest)) << name;
+            s.expectNothingOutside();
+        }
+    }
+    // The same members, each with a record of its own, extract on both
+    // paths, a record's look-alike inside a member's data notwithstanding.
+    const std::vector<ZipMember> sound{zipFile("a.bin", innerRecord), zipFile("b.txt", "inner")};
+    std::vector<ZipMember> soundOwnReader = sound;
+    soundOwnReader.push_back(zipFile(std::string("c\0.txt", 6), "same"));
+    for (const auto &members : {sound, soundOwnReader}) {
+        for (const auto &read : readers) {
+            Scene s("sound.zip", buildZip(members));
+            CallOutcome o = read(s);
+            ASSERT_TRUE(o.finished) << describe(o);
+            EXPECT_EQ(o.result, kOk) << describe(o);
+            EXPECT_EQ(readFile(s.dest / "a.bin"), innerRecord);
+            EXPECT_EQ(readFile(s.dest / "b.txt"), "inner");
+            EXPECT_EQ(snapshot(s.dest).size(), members.size());
+        }
+    }
 }
 
 TEST(HostileZip, BombStopsAtTheLimitAndLeavesNoPartialFile)

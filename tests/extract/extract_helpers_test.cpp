@@ -1,5 +1,6 @@
 #include "extract/atomic_output_file.h"
 #include "extract/source_tree.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,13 @@ fs::path makeTempDir()
 void writeFile(const fs::path &p, const std::string &data)
 {
     std::ofstream(p, std::ios::binary) << data;
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
 }
 
 std::string readFile(const fs::path &p)
@@ -61,32 +69,42 @@ TEST(SourceTree, ListsDotFilesFoldersInOrderAndSkipsExcluded)
     fs::remove_all(root);
 }
 
+// Both ways of writing aside: without a name, and (where the file system
+// cannot do that) under a hidden name.
 TEST(AtomicOutputFile, TargetUntouchedUntilCommitAndNothingLeftOnDiscard)
 {
-    fs::path dir = makeTempDir();
-    fs::path target = dir / "a.zip";
-    writeFile(target, "old");
-    {
-        AtomicOutputFile f;
-        std::string err;
-        ASSERT_TRUE(f.open(target, err)) << err;
-        ASSERT_TRUE(f.write("new data", 8));
-        ASSERT_TRUE(f.writeAt(0, "NEW", 3));
+    for (const char *named : {"0", "1"}) {
+        qvo::test::ScopedEnv way("QVO_TEST_NAMED_TEMPORARIES", named);
+        fs::path dir = makeTempDir();
+        fs::path target = dir / "a.zip";
+        writeFile(target, "old");
+        {
+            AtomicOutputFile f;
+            std::string err;
+            ASSERT_TRUE(f.open(target, err)) << err;
+            ASSERT_TRUE(f.write("new data", 8));
+            ASSERT_TRUE(f.writeAt(0, "NEW", 3));
+            EXPECT_EQ(readFile(target), "old");
+            // destroyed without commit
+        }
         EXPECT_EQ(readFile(target), "old");
-        // destroyed without commit
-    }
-    EXPECT_EQ(readFile(target), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
-    AtomicOutputFile f;
-    std::string err;
-    ASSERT_TRUE(f.open(target, err));
-    ASSERT_TRUE(f.write("new data", 8));
-    ASSERT_TRUE(f.writeAt(0, "NEW", 3));
-    ASSERT_TRUE(f.commit(err)) << err;
-    EXPECT_EQ(readFile(target), "NEW data");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
-    fs::remove_all(dir);
+        for (const char *name : {"a.zip", "fresh.zip"}) {
+            AtomicOutputFile f;
+            std::string err;
+            ASSERT_TRUE(f.open(dir / name, err));
+            ASSERT_TRUE(f.write("new data", 8));
+            ASSERT_TRUE(f.writeAt(0, "NEW", 3));
+            ASSERT_TRUE(f.commit(err)) << err;
+            EXPECT_EQ(readFile(dir / name), "NEW data");
+            struct stat st;
+            ASSERT_EQ(::stat((dir / name).c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0666 & ~currentUmask()) << name << " named=" << named;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+        fs::remove_all(dir);
+    }
 }
 
 TEST(AtomicOutputFile, MissingFolderFailsCleanly)

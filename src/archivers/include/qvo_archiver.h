@@ -74,7 +74,7 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
     X(kErrOpenArchive, 0x8003, "cannot open archive") /* cannot be opened, or not of this format */ \
     X(kErrCorrupt, 0x8004, "corrupt data")           /* truncated or corrupt data, CRC mismatch */ \
     X(kErrEncrypted, 0x8005, "encrypted")            /* encrypted member (no password support) */ \
-    X(kErrUnsafeEntry, 0x8006, "unsafe entry refused") /* absolute path, "..", device, link outside */ \
+    X(kErrUnsafeEntry, 0x8006, "unsafe entry refused") /* absolute path, "..", device, link outside, overlapping members */ \
     X(kErrExists, 0x8007, "file exists")             /* in the destination, and overwriting is off */ \
     X(kErrWrite, 0x8008, "write error")              /* cannot create or write an output */ \
     X(kErrSpaceLimit, 0x8009, "space limit reached") /* stopped before the volume filled up */ \

@@ -110,9 +110,13 @@ private:
 
     // Unix LHA stores a link as a "-lhd-" entry named "name|target" with
     // the link file type in its permission header; lhasa and libarchive
-    // restore it as a link.
+    // restore it as a link.  They end the name at the first "|" (libarchive
+    // in the whole path, folders included), so a link whose path holds one
+    // cannot be stored: it would come back as another link.
     int32_t addLink(const SourceEntry &e)
     {
+        if (e.name.find('|') != std::string::npos)
+            return kErrNotSupported;
         LhaMemberHeader h;
         if (int32_t r = commonHeader(e, false, kModeLink, h); r != kOk)
             return r;

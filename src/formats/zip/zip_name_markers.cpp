@@ -4,16 +4,21 @@
 #include "text/cp932.h"
 #include "codecs/zip_legacy/zip_legacy_decoder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace qvo::archivers {
 namespace {
 
 constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint16_t kUnicodePathId = 0x7075;
+constexpr uint64_t kCentralRecordSize = 46;
+constexpr uint64_t kLocalRecordSize = 30;
 
 // The UTF-8 name of a version-1 0x7075 field in `extra`, or empty.  Its
 // CRC is not checked here: libarchive substitutes the name only when the
@@ -28,6 +33,21 @@ std::string unicodePath(std::string_view extra)
             return std::string(name);
     }
     return {};
+}
+
+// Whether any two members' records overlap, given where each local record
+// starts and the least it can span: its fixed header and its compressed
+// data.  Names and extra fields are left out, as the local ones may differ
+// from the central ones, so a sound archive is never taken for overlapping.
+bool recordsOverlap(std::vector<std::pair<uint64_t, uint64_t>> &records)
+{
+    std::sort(records.begin(), records.end());
+    for (size_t i = 1; i < records.size(); ++i) {
+        const auto &[start, least] = records[i - 1];
+        if (records[i].first - start < least)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -51,8 +71,12 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
     size_t at = 0;
     uint64_t entries = 0;
     ZipCentralRecord r;
+    std::vector<std::pair<uint64_t, uint64_t>> records; // local offset, least size
+    records.reserve(static_cast<size_t>(std::min<uint64_t>(dir.count, dir.bytes.size() / kCentralRecordSize)));
     while (size_t next = parseZipCentralRecord(dir.bytes, at, r)) {
         ++entries;
+        records.emplace_back(r.localOffset,
+                             kLocalRecordSize + std::min(r.compressedSize, UINT64_MAX - kLocalRecordSize));
         if (codecs::zip::isLegacyMethod(r.method))
             out.legacyMethods = true;
         if (r.name.find('\0') != std::string::npos)
@@ -72,6 +96,7 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
     // A central directory that does not hold what its end record says
     // (entries missing, or more of them) is damaged.
     out.parsed = entries == dir.count;
+    out.overlapping = recordsOverlap(records);
     return out;
 }
 

@@ -33,6 +33,11 @@ struct ZipNameMarkers {
     bool legacyMethods = false;
     // Some name holds a NUL byte, which libarchive's names end at.
     bool nulInNames = false;
+    // Two members share bytes: one local record serves several entries, or
+    // a member's data runs into the next local record.  Readers would take
+    // one of them and drop or repeat the rest (overlap is also how bombs
+    // multiply one compressed stream), so such an archive is refused.
+    bool overlapping = false;
     // Hashes of the names as libarchive reports marked ones: flagged names
     // as stored, and the UTF-8 names of 0x7075 fields (which libarchive
     // takes when their CRC matches).  Hashes keep memory small for archives
