@@ -161,9 +161,7 @@ inline void setZipLocalOffset(std::string &zip, size_t member, uint32_t offset)
     size_t at = le(zip.size() - 22 + 16, 4); // buildZip writes no comment
     for (size_t i = 0; i < member; ++i)
         at += 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2);
-    std::string field;
-    putLe(field, offset, 4);
-    zip.replace(at + 42, 4, field);
+    base::storeLe32(zip.data() + at + 42, offset);
 }
 
 inline uint16_t lhaCrc16(const std::string &data)
