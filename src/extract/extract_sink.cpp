@@ -60,15 +60,15 @@ bool isPrivateEmptyFolder(int fd)
 
 } // namespace
 
-// A flat-mode name may be made once per call: a second member of that
-// name would silently replace the first.
-int32_t ExtractSink::Impl::claimFlatName(const PathComponents &path)
+// A file or link name may be taken once per call: a second member of that
+// name would replace the first, and the archive would lose a member.  The
+// refusal keeps the code it had before overwriting was asked for (a name
+// found taken); with overwriting, or flat, it is a clash of two members.
+int32_t ExtractSink::Impl::claimName(const PathComponents &path)
 {
-    if (options.restorePaths)
+    if (madeNames.insert(joinComponents(path)).second)
         return kOk;
-    if (!flatNames.insert(path.back()).second)
-        return kErrNameClash;
-    return kOk;
+    return options.overwrite || !options.restorePaths ? kErrNameClash : kErrExists;
 }
 
 // The folder (from the cache) where a new file or link at `path` is made,
@@ -78,7 +78,7 @@ int ExtractSink::Impl::folderForNewEntry(const PathComponents &path, int32_t &er
     const int dir = parentFolder(path, true, err);
     if (dir < 0)
         return -1;
-    err = claimFlatName(path);
+    err = claimName(path);
     return err == kOk ? dir : -1;
 }
 

@@ -14,7 +14,10 @@
 //    path is written through a symbolic link;
 //  - symbolic links are made only when their target resolves inside the
 //    destination, and only after every other member;
-//  - an existing file is kept unless overwriting is on;
+//  - an existing file is kept unless overwriting is on, and a member never
+//    replaces another member of the same call: a second file, link or hard
+//    link of a name already made (also "./x" beside "x") is refused whatever
+//    `overwrite` says, since the archive would lose the first;
 //  - a member whose data fails (corrupt, truncated, CRC mismatch, space
 //    limit) leaves no file behind;
 //  - extraction stops before the destination volume runs out of space;
@@ -23,6 +26,7 @@
 // Names: "/" and "\" separate; "." and empty components are dropped.  In
 // flat mode (restorePaths = false) files, links and hard links go by their
 // last component, folders are skipped, and a name made twice is a clash.
+// A folder named twice, or again by the path of a later member, is no clash.
 // A refused member makes the whole call fail, but other members still go on
 // being extracted.
 // In a private, empty destination (a working folder), small files may be
@@ -80,9 +84,9 @@ public:
     // data must be skipped; the refusal is remembered for finish().
     // Refusals: kErrUnsafeEntry (bad name, device, link leading out or a
     // link on the way), kErrExists (name taken and no overwrite, or taken
-    // by a folder / a file where the other is wanted), kErrNameClash (flat
-    // mode, a name already made by this call), kErrSpaceLimit (stopped()),
-    // kErrWrite.
+    // by a folder / a file where the other is wanted), kErrNameClash (a
+    // name this call already made, with overwrite or in flat mode),
+    // kErrSpaceLimit (stopped()), kErrWrite.
     int32_t beginMember(const MemberInfo &member);
     // Appends data to the current file member.  A non-zero result (write
     // error, space limit) ends the member at once, removing what it wrote;

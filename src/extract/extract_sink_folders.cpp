@@ -42,7 +42,7 @@ base::UniqueFd ExtractSink::Impl::openFolder(const PathComponents &path, size_t 
     for (size_t i = 0; i < count; ++i) {
         const std::string &name = path[i];
         int fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
-        if (fd < 0 && errno == ENOENT && create && madeFile(path, i + 1)) {
+        if (fd < 0 && errno == ENOENT && create && madeName(path, i + 1)) {
             flushWriter(); // a file is about to appear there
             fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
         }

@@ -47,7 +47,13 @@ struct ExtractSink::Impl {
     bool lastWasLink = false; // ... and it was a link, now pending
     bool stopped = false;
     bool finished = false;
-    std::unordered_set<std::string> flatNames; // names made in flat mode
+    // Paths of the files, hard links and symbolic links of this call, made,
+    // handed over or waiting for finish(): within one archive a second
+    // member of a name would replace the first and lose it, so it is
+    // refused whatever `overwrite` says (which is about what the
+    // destination held before).  Folders are not here: a folder named
+    // twice loses nothing, and anything else meets a folder on the disk.
+    std::unordered_set<std::string> madeNames;
 
     // The failure of the earliest member is the one reported.
     void fail(int32_t code) { failAt(member, code); }
@@ -62,7 +68,11 @@ struct ExtractSink::Impl {
     bool isStopped() const { return stopped || (writer && writer->outOfSpace()); }
 
     int32_t begin(const MemberInfo &m);
-    int32_t claimFlatName(const PathComponents &path);
+    int32_t claimName(const PathComponents &path);
+    bool madeName(const PathComponents &path, size_t count) const
+    {
+        return madeNames.count(joinComponents(path, count)) != 0;
+    }
     int folderForNewEntry(const PathComponents &path, int32_t &err);
 
     // --- The folder walk (extract_sink_folders.cpp) ------------------------
@@ -84,7 +94,6 @@ struct ExtractSink::Impl {
         bool handed = false;
         std::shared_ptr<const base::UniqueFd> folder;
         std::vector<uint8_t> data;
-        std::string key; // the member's path, as in madeFiles
         std::string tempName; // the name written; the final name when `direct`
         std::string finalName;
         bool direct = false;  // created under its final name
@@ -119,17 +128,11 @@ struct ExtractSink::Impl {
     // that nothing else in the folder can hold (the folder was empty and is
     // private): every name handed over is remembered, and anything that
     // meets one of them (the same name again, a folder or a link there)
-    // waits until the writer is done before looking at the folder.  Only
-    // fresh names are handed over: a name this sink made before in place
-    // is decided in place too, as anywhere else.
+    // waits until the writer is done before looking at the folder (see
+    // madeNames: a name is never handed over twice).
     std::unique_ptr<FileWriterThread> writer;
     bool writerUnavailable = false;
-    std::unordered_set<std::string> madeFiles; // files and hard links made or handed over (private destination only)
 
-    bool madeFile(const PathComponents &path, size_t count) const
-    {
-        return !madeFiles.empty() && madeFiles.count(joinComponents(path, count)) != 0;
-    }
     bool handsOver(const MemberInfo &m);
     int32_t handOver();
     void flushWriter();

@@ -76,8 +76,6 @@ int32_t ExtractSink::Impl::makeHardlink(const MemberInfo &m, PathComponents path
     int32_t placed = placeEntry(dir, temp, path.back());
     if (placed != kOk)
         ::unlinkat(dir, temp.c_str(), 0);
-    else if (directCreate)
-        madeFiles.insert(joinComponents(path));
     return placed;
 }
 

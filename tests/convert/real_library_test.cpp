@@ -4,6 +4,7 @@
 #include "backends/archive_lha.h"
 #include "backends/archive_rar.h"
 #include "backends/archive_zip.h"
+#include "archivers/archive_builders.h"
 #include "engine_fixture.h"
 
 using namespace qvo;
@@ -119,4 +120,36 @@ TEST_F(RealLibraryRun, FailedCompressionWithOverwriteKeepsTheOldTarget)
     runEngine();
     EXPECT_EQ(rows.status(0), convert::kStatusFailed);
     EXPECT_EQ(readFile(path("out/dir.cab")), old);
+}
+
+// Overwriting is about targets: inside one archive, a later member of a
+// name must not replace an earlier one, or the new archive (and its
+// read-back) would lack it and the source would go with the only copy.
+TEST_F(RealLibraryRun, ArchiveWhoseMembersShareANameIsRefusedAndKept)
+{
+    const std::map<std::string, std::string> hostile = {
+        {"twice.zip", buildZip({zipFile("x.txt", "first"), zipFile("x.txt", "second")})},
+        {"dot.zip", buildZip({zipFile("x.txt", "plain"), zipFile("./x.txt", "dotted")})},
+        {"link.zip", buildZip({zipFile("x.txt", "data"), zipFile("y.txt", "other"), zipLink("x.txt", "y.txt")})},
+        {"repeat.lzh", buildLha({lhaFile("x.txt", "d\xFF", "first"), lhaFile("x.txt", "d\xFF", "second")})},
+    };
+    for (const auto &[name, bytes] : hostile) {
+        writeFile(path("in/" + name), bytes);
+        rows.add(path("in/" + name));
+    }
+    const fs::path normal = makeLzh("in/normal.lzh");
+    rows.add(normal);
+    settings.convType = 0; // LHA, so that ZIP sources are no same-format case
+    settings.sameTypeConvert = true;
+    settings.overWrite = true;
+    settings.deleteBeforeFile = true;
+    runEngine();
+    int row = 0;
+    for (const auto &[name, bytes] : hostile) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(rows.status(row++), convert::kStatusFailed);
+        EXPECT_EQ(readFile(path("in/" + name)), bytes);
+    }
+    EXPECT_EQ(rows.status(row), convert::kStatusSucceeded);
+    EXPECT_FALSE(fs::exists(normal));
 }

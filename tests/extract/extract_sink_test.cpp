@@ -375,8 +375,8 @@ TEST(ExtractSink, FailedDataLeavesNothing)
 }
 
 // A fresh private folder (as mkdtemp makes) gets its files under their
-// final names at once; a member named twice must still keep or replace the
-// first copy whole, and failed data must still leave nothing.
+// final names at once; a member named twice must still leave the first
+// copy whole, and failed data must still leave nothing.
 TEST(ExtractSink, MembersNamedTwiceInAFreshFolder)
 {
     TempDir keep;
@@ -389,20 +389,56 @@ TEST(ExtractSink, MembersNamedTwiceInAFreshFolder)
     }
     EXPECT_EQ(listTree(keep.path()), (std::set<std::string>{"a.txt", "d/"}));
     EXPECT_EQ(readFile(keep / "a.txt"), "first");
+}
 
-    TempDir replace;
-    {
-        ExtractOptions o = optionsFor(replace.path());
+// Overwriting is about what the destination held before the call: within
+// one archive a second member of a name would replace the first and the
+// archive would lose it, so it is refused (a clash of two members) in a
+// fresh folder and in a used one alike, while a file that was there
+// before is still replaced.
+TEST(ExtractSink, OverwriteNeverLetsAMemberReplaceAnother)
+{
+    auto hard = [](std::string name, std::string target) {
+        MemberInfo m = linkMember(std::move(name), std::move(target));
+        m.kind = MemberInfo::Kind::Hardlink;
+        return m;
+    };
+    for (const bool fresh : {true, false}) {
+        SCOPED_TRACE(fresh ? "fresh private folder" : "folder in use");
+        TempDir t;
+        if (!fresh) {
+            writeFile(t / "before.txt", "old");
+            fs::permissions(t.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+        }
+        ExtractOptions o = optionsFor(t.path());
         o.overwrite = true;
         ExtractSink sink(o);
+        if (!fresh)
+            EXPECT_EQ(putFile(sink, fileMember("before.txt"), "new"), kOk);
         EXPECT_EQ(putFile(sink, fileMember("a.txt"), "first"), kOk);
-        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "second"), kOk);
-        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "broken", false), kErrCorrupt);
+        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "second"), kErrNameClash);
+        EXPECT_EQ(putFile(sink, fileMember("./a.txt"), "dot"), kErrNameClash);
+        EXPECT_EQ(putFile(sink, fileMember("d//a.txt"), "in d"), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("d/./a.txt"), "in d again"), kErrNameClash);
+        EXPECT_EQ(sink.beginMember(linkMember("a.txt", "d/a.txt")), kErrNameClash);
+        EXPECT_EQ(sink.beginMember(hard("a.txt", "d/a.txt")), kErrNameClash);
         EXPECT_EQ(sink.beginMember(folderMember("a.txt")), kErrExists);
-        EXPECT_EQ(sink.finish(), kErrCorrupt);
+        EXPECT_EQ(sink.beginMember(linkMember("l", "a.txt")), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("l"), "over the link"), kErrNameClash);
+        EXPECT_EQ(sink.beginMember(linkMember("./l", "d/a.txt")), kErrNameClash);
+        EXPECT_EQ(sink.beginMember(hard("h", "a.txt")), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("h"), "over the hard link"), kErrNameClash);
+        // Folders named again lose nothing.
+        EXPECT_EQ(sink.beginMember(folderMember("d")), kOk);
+        EXPECT_EQ(sink.beginMember(folderMember("./d/")), kOk);
+        EXPECT_EQ(sink.finish(), kErrNameClash);
+        EXPECT_EQ(readFile(t / "a.txt"), "first");
+        EXPECT_EQ(readFile(t / "d/a.txt"), "in d");
+        EXPECT_EQ(fs::read_symlink(t / "l"), "a.txt");
+        EXPECT_EQ(readFile(t / "h"), "first");
+        if (!fresh)
+            EXPECT_EQ(readFile(t / "before.txt"), "new");
     }
-    EXPECT_EQ(listTree(replace.path()), (std::set<std::string>{"a.txt"}));
-    EXPECT_EQ(readFile(replace / "a.txt"), "second");
 }
 
 // Members with a declared size, past the first few, are created by the
@@ -439,7 +475,8 @@ TEST(ExtractSink, FilesHandedToTheWriterThreadKeepEveryRule)
             files[name] = data;
             ASSERT_EQ(putFile(sink, sizedMember(name, data, 0640), data), kOk) << name;
         }
-        // The same name again: the first copy stays, whole.
+        // The same name again: the first copy stays, whole, with
+        // overwriting too (both wait in the queue).
         EXPECT_EQ(putFile(sink, sizedMember("dup", "first"), "first"), kOk);
         EXPECT_EQ(putFile(sink, sizedMember("dup", "second!"), "second!"), kErrExists);
         // A file, then a folder of that name and a file inside it.
@@ -469,6 +506,22 @@ TEST(ExtractSink, FilesHandedToTheWriterThreadKeepEveryRule)
     EXPECT_EQ(readFile(t / "f"), "a file");
     EXPECT_FALSE(fs::exists(t / "liar"));
     EXPECT_FALSE(fs::exists(t / "bad"));
+}
+
+TEST(ExtractSink, HandedFileIsNeverReplacedByALaterMemberOfItsName)
+{
+    ScopedEnv forceWriter("QVO_TEST_WRITER_THREAD", "1");
+    TempDir t;
+    ExtractOptions o = optionsFor(t.path());
+    o.overwrite = true;
+    ExtractSink sink(o);
+    putWarmUpMembers(sink);
+    EXPECT_EQ(putFile(sink, sizedMember("dup", "first"), "first"), kOk);
+    EXPECT_EQ(putFile(sink, sizedMember("./dup", "second"), "second"), kErrNameClash);
+    EXPECT_EQ(sink.beginMember(linkMember("dup", "warm/0")), kErrNameClash);
+    EXPECT_EQ(sink.finish(), kErrNameClash);
+    EXPECT_GT(sink.filesFromWriterThread(), 0u);
+    EXPECT_EQ(readFile(t / "dup"), "first");
 }
 
 TEST(ExtractSink, HandedFileNeverReplacesAFileThatAppearedMeanwhile)
