@@ -126,6 +126,8 @@ int32_t ExtractSink::beginMember(const MemberInfo &member)
         d.abandonFile(kErrInternal); // the reader never ended the last one
     d.lastWasLink = false;
     ++d.member;
+    if (d.options.listMembers)
+        d.listMember(member);
     int32_t r;
     if (!d.root)
         r = kErrWrite;
@@ -141,6 +143,8 @@ int32_t ExtractSink::beginMember(const MemberInfo &member)
 
 int32_t ExtractSink::write(const void *data, size_t size)
 {
+    if (impl_->listedData)
+        impl_->listData(data, size);
     return impl_->write(data, size);
 }
 
@@ -172,6 +176,11 @@ void ExtractSink::recordFailure(int32_t code)
 bool ExtractSink::stopped() const
 {
     return impl_->isStopped();
+}
+
+const std::vector<ListedMember> &ExtractSink::listedMembers() const
+{
+    return impl_->listed;
 }
 
 uint64_t ExtractSink::filesFromWriterThread() const

@@ -42,6 +42,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qvo::archivers {
 
@@ -54,6 +55,8 @@ struct ExtractOptions {
     // the volume).  Tests set a total-bytes limit with `maxTotalBytes`.
     uint64_t freeSpaceMargin = 0;
     std::optional<uint64_t> maxTotalBytes;
+    // Keep the list of the members handed over (listedMembers()).
+    bool listMembers = false;
 };
 
 struct MemberInfo {
@@ -70,6 +73,18 @@ struct MemberInfo {
     uint32_t mtimeNsec = 0;
     std::optional<uint32_t> unixMode;     // permission bits, when stored (type bits ignored)
     bool isDeviceOrFifo = false;          // set by readers that see such entries
+};
+
+// A member as the archive handed it over (QVO_SWITCH_MEMBER_LIST): what a
+// conversion's new archive must hold, whatever became of it on the disk.
+struct ListedMember {
+    // File also stands for a hard link, with the data of its file.
+    enum class Kind { File, Folder, Link };
+    Kind kind = Kind::File;
+    std::string name;       // components joined by "/", as the sink names it
+    uint64_t size = 0;      // files: bytes handed over
+    uint32_t crc32 = 0;     // files: of those bytes
+    std::string linkTarget; // links: as stored, backslashes turned into "/"
 };
 
 class ExtractSink {
@@ -107,6 +122,9 @@ public:
     void recordFailure(int32_t code);
     // True once the space limit was reached: readers stop walking.
     bool stopped() const;
+    // With `listMembers`, every member handed over, in order (complete
+    // once finish() has returned).
+    const std::vector<ListedMember> &listedMembers() const;
     // Files the writer thread has created, all of them once finish() has
     // returned: tests see by it that small files were handed over (with
     // QVO_TEST_WRITER_THREAD=1 the thread runs even on one processor).

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -174,6 +175,14 @@ struct ExtractSink::Impl {
     }
     int32_t beginFolder(const MemberInfo &m, const PathComponents &path);
     void applyFolderAttributes();
+
+    // --- The member list (extract_sink_member_list.cpp) --------------------
+    std::vector<ListedMember> listed;
+    std::unordered_map<std::string, size_t> listedFiles; // by name, for hard links
+    std::optional<size_t> listedData; // the file member whose data arrives
+
+    void listMember(const MemberInfo &m);
+    void listData(const void *data, size_t size);
 
     // --- The space guard (extract_sink_space.h) ----------------------------
     SpaceGuard space;

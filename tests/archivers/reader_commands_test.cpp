@@ -224,6 +224,42 @@ TEST(ReaderCommands, MalformedLinesWriteNothing)
     EXPECT_EQ(readFile(dir / "出力 先/f.txt"), "x");
 }
 
+// The conversion's own switch: every library lists what the archive handed
+// over in the third path, in the form qvo_archiver.h gives, and only when
+// the extraction succeeded.
+TEST(ReaderCommands, MemberListOfEveryReader)
+{
+    std::string expected;
+    for (const char *field : {"F", "3", "1ed91fca", "top.txt", "", "F", "5", "6d310bc9", "sub/inner.txt", ""}) {
+        expected += field;
+        expected += '\0';
+    }
+    for (const Dialect &d : kDialects) {
+        SCOPED_TRACE(d.archiver->commandFunction);
+        TempDir dir;
+        fs::path archive = makeArchive(d, dir.path());
+        fs::create_directories(dir / "dest");
+        const std::string list = " " + quoted(dir / "list");
+        CallOutcome o = callArchiver(*d.archiver, d.keepPaths + "--member-list " + quoted(archive) + " " +
+                                                      quoted(dir / "dest") + list);
+        ASSERT_TRUE(o.finished) << describe(o);
+        EXPECT_EQ(o.result, kOk);
+        EXPECT_EQ(readFile(dir / "list"), expected);
+        EXPECT_EQ(readFile(dir / "dest/sub/inner.txt"), "inner");
+
+        fs::remove(dir / "list");
+        EXPECT_EQ(callArchiver(*d.archiver, d.keepPaths + "--member-list " + quoted(archive) + " " +
+                                                quoted(dir / "dest") + list)
+                      .result,
+                  kErrExists);
+        EXPECT_FALSE(fs::exists(dir / "list"));
+        EXPECT_EQ(callArchiver(*d.archiver, d.keepPaths + "--member-list " + quoted(archive) + " " +
+                                                quoted(dir / "dest"))
+                      .result,
+                  kErrCommandLine);
+    }
+}
+
 TEST(ReaderCommands, SevenZipAlsoReads7zAndTar)
 {
     TempDir dir;

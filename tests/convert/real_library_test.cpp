@@ -153,3 +153,27 @@ TEST_F(RealLibraryRun, ArchiveWhoseMembersShareANameIsRefusedAndKept)
     EXPECT_EQ(rows.status(row), convert::kStatusSucceeded);
     EXPECT_FALSE(fs::exists(normal));
 }
+
+// The new archive is checked against the members the source handed over.
+// A cabinet cannot hold folders or links: an empty folder may be missing
+// and a link to a file comes back as that file's content; anything else
+// must be there, or the source stays.
+TEST_F(RealLibraryRun, CabinetIsCheckedAgainstWhatItCanHold)
+{
+    const std::string bytes = buildZip({zipFile("empty/", ""), zipFile("d/a.txt", "alpha"), zipLink("d/l", "a.txt")});
+    writeFile(path("in/fine.zip"), bytes);
+    writeFile(path("in/dangling.zip"), buildZip({zipFile("d/a.txt", "alpha"), zipLink("d/l", "gone.txt")}));
+    rows.add(path("in/fine.zip"));
+    rows.add(path("in/dangling.zip"));
+    settings.convType = 2;
+    settings.deleteBeforeFile = true;
+    runEngine();
+    EXPECT_EQ(rows.status(0), convert::kStatusSucceeded);
+    EXPECT_FALSE(fs::exists(path("in/fine.zip")));
+    std::string listing;
+    EXPECT_EQ(runCommand("cabextract -l " + sh(path("out/fine.cab")), &listing), 0) << listing;
+    EXPECT_NE(listing.find("d/l"), std::string::npos) << listing;
+    // A link to nothing has no content a cabinet could keep: left out.
+    EXPECT_EQ(rows.status(1), convert::kStatusSucceeded);
+    EXPECT_FALSE(fs::exists(path("in/dangling.zip")));
+}

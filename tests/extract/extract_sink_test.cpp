@@ -413,8 +413,9 @@ TEST(ExtractSink, OverwriteNeverLetsAMemberReplaceAnother)
         ExtractOptions o = optionsFor(t.path());
         o.overwrite = true;
         ExtractSink sink(o);
-        if (!fresh)
+        if (!fresh) {
             EXPECT_EQ(putFile(sink, fileMember("before.txt"), "new"), kOk);
+        }
         EXPECT_EQ(putFile(sink, fileMember("a.txt"), "first"), kOk);
         EXPECT_EQ(putFile(sink, fileMember("a.txt"), "second"), kErrNameClash);
         EXPECT_EQ(putFile(sink, fileMember("./a.txt"), "dot"), kErrNameClash);
@@ -436,8 +437,9 @@ TEST(ExtractSink, OverwriteNeverLetsAMemberReplaceAnother)
         EXPECT_EQ(readFile(t / "d/a.txt"), "in d");
         EXPECT_EQ(fs::read_symlink(t / "l"), "a.txt");
         EXPECT_EQ(readFile(t / "h"), "first");
-        if (!fresh)
+        if (!fresh) {
             EXPECT_EQ(readFile(t / "before.txt"), "new");
+        }
     }
 }
 
@@ -539,6 +541,51 @@ TEST(ExtractSink, HandedFileNeverReplacesAFileThatAppearedMeanwhile)
     EXPECT_EQ(sink.finish(), kErrExists);
     EXPECT_EQ(readFile(t / "x"), "foreign");
     EXPECT_GT(sink.filesFromWriterThread(), 0u); // the warm-up files went through it
+}
+
+// What the archive handed over is listed as it came, whatever became of
+// it on the disk: a conversion checks its new archive against this.
+TEST(ExtractSink, ListsTheMembersHandedOver)
+{
+    TempDir t;
+    ExtractOptions o = optionsFor(t.path());
+    o.listMembers = true;
+    ExtractSink sink(o);
+    EXPECT_EQ(sink.beginMember(folderMember("d/")), kOk);
+    ASSERT_EQ(sink.beginMember(fileMember("d//a.txt")), kOk);
+    EXPECT_EQ(sink.write("ab", 2), kOk);
+    EXPECT_EQ(sink.write("c", 1), kOk);
+    EXPECT_EQ(sink.endMember(true), kOk);
+    EXPECT_EQ(putFile(sink, fileMember("./empty"), ""), kOk);
+    EXPECT_EQ(sink.beginMember(linkMember("l", "d\\a.txt")), kOk);
+    MemberInfo hard = linkMember("h", "d/./a.txt");
+    hard.kind = MemberInfo::Kind::Hardlink;
+    EXPECT_EQ(sink.beginMember(hard), kOk);
+    EXPECT_EQ(putFile(sink, fileMember("empty"), "again"), kErrExists); // listed all the same
+    EXPECT_EQ(sink.finish(), kErrExists);
+
+    using Kind = ListedMember::Kind;
+    const std::vector<ListedMember> &listed = sink.listedMembers();
+    ASSERT_EQ(listed.size(), 6u);
+    const struct {
+        Kind kind;
+        const char *name;
+        uint64_t size;
+        uint32_t crc;
+        const char *target;
+    } expected[] = {
+        {Kind::Folder, "d", 0, 0, ""},           {Kind::File, "d/a.txt", 3, 0x352441c2, ""},
+        {Kind::File, "empty", 0, 0, ""},         {Kind::Link, "l", 0, 0, "d/a.txt"},
+        {Kind::File, "h", 3, 0x352441c2, ""},    {Kind::File, "empty", 0, 0, ""},
+    };
+    for (size_t k = 0; k < listed.size(); ++k) {
+        SCOPED_TRACE(expected[k].name);
+        EXPECT_EQ(listed[k].kind, expected[k].kind);
+        EXPECT_EQ(listed[k].name, expected[k].name);
+        EXPECT_EQ(listed[k].size, expected[k].size);
+        EXPECT_EQ(listed[k].crc32, expected[k].crc);
+        EXPECT_EQ(listed[k].linkTarget, expected[k].target);
+    }
 }
 
 TEST(ExtractSink, ReaderFailureIsReported)
