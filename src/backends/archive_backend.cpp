@@ -22,7 +22,12 @@ std::string quoted(const std::string &path)
 
 std::string conversionSwitches(const clsArchiveActionOption &option)
 {
-    return option.memberListFile().empty() ? "" : QVO_SWITCH_MEMBER_LIST " ";
+    std::string switches;
+    if (option.isConversion())
+        switches += QVO_SWITCH_CONVERSION " ";
+    if (!option.memberListFile().empty())
+        switches += QVO_SWITCH_MEMBER_LIST " ";
+    return switches;
 }
 
 std::string memberListPath(const clsArchiveActionOption &option)

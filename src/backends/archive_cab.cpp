@@ -38,7 +38,7 @@ std::string clsArchiveCAB::compressCommand(const clsArchiveActionOption &option)
     return cmd;
 }
 
-// -x [-j ][ -i ][-o ][--member-list ]"archive" "folder/"[ "list"]  (-x and -i: two spaces between)
+// -x [-j ][ -i ][-o ][--conversion ][--member-list ]"archive" "folder/"[ "list"]  (-x and -i: two spaces between)
 std::string clsArchiveCAB::extractCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isRestorePath() ? "-x " : "-x -j ";

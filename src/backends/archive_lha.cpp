@@ -31,7 +31,7 @@ std::string clsArchiveLHA::compressCommand(const clsArchiveActionOption &option)
     return cmd;
 }
 
-// x|e [ -n ][-jyo ][--member-list ]"archive" "folder/"[ "list"]  (x and -n: two spaces between)
+// x|e [ -n ][-jyo ][--conversion ][--member-list ]"archive" "folder/"[ "list"]  (x and -n: two spaces between)
 std::string clsArchiveLHA::extractCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isRestorePath() ? "x " : "e ";

@@ -24,7 +24,7 @@ int32_t clsArchiveRAR::compress(clsArchiveActionOption &)
     return kRequestRefused;
 }
 
-// -x|-e [-q ][-o ][--member-list ]"archive" "folder//"[ "list"]
+// -x|-e [-q ][-o ][--conversion ][--member-list ]"archive" "folder//"[ "list"]
 // unrar32 gets the destination with a separator appended whether or not it
 // already ends in one.
 std::string clsArchiveRAR::extractCommand(const clsArchiveActionOption &option)

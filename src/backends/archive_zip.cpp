@@ -56,7 +56,7 @@ std::string clsArchiveZIP::compressCommand(const clsArchiveActionOption &option)
     return cmd;
 }
 
-// -x [-j ][-q ][-o ][--member-list ]"archive" "folder/"[ "list"]
+// -x [-j ][-q ][-o ][--conversion ][--member-list ]"archive" "folder/"[ "list"]
 std::string clsArchiveZIP::unzipExtractCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isRestorePath() ? "-x " : "-x -j ";
@@ -69,7 +69,7 @@ std::string clsArchiveZIP::unzipExtractCommand(const clsArchiveActionOption &opt
     return cmd;
 }
 
-// x|e [-hide ][-aoa ][--member-list ]"archive" "folder/"[ "list"]
+// x|e [-hide ][-aoa ][--conversion ][--member-list ]"archive" "folder/"[ "list"]
 std::string clsArchiveZIP::sevenZipExtractCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isRestorePath() ? "x " : "e ";

@@ -33,6 +33,18 @@ std::string codeText(int32_t code)
     return std::to_string(code) + " (" + buf + ")";
 }
 
+// What a cabinet made from `source` leaves out that the user may miss:
+// links leading outside the archive (the others it keeps as their
+// files' content, or has nothing to keep of).
+std::string cabinetNote(const MemberList &source)
+{
+    const size_t out = linksLeadingOutside(source);
+    if (out == 0)
+        return {};
+    return std::to_string(out) + (out == 1 ? " symbolic link" : " symbolic links") +
+           " leading outside the archive left out: a cabinet holds no links";
+}
+
 // The two paths name one file (the same path, or links to one file).
 bool sameFile(const std::string &a, const std::string &b)
 {
@@ -109,6 +121,7 @@ struct ConversionEngine::Impl {
         option.isShowDialog(false);
         option.isSavePath(true);
         option.isOverWrite(e.settings_.overWrite);
+        option.isConversion(true);
         option.compressLevel(format.compressLevel);
         option.convTypeKey(format.key);
         option.isUpperExtension(e.settings_.useUpperExtension);
@@ -210,28 +223,36 @@ struct ConversionEngine::Impl {
         std::unique_ptr<WorkingFolder> working = workingFolderFor(base);
         archive::clsArchiveActionOption option = newOption(before, after, working->path(), format);
         // A source that may be deleted lists its members as they are
-        // extracted: the new archive is checked against them.
-        if (s.deleteBeforeFile)
+        // extracted: the new archive is checked against them.  So does a
+        // source for a cabinet, which leaves out links (the row says so).
+        const bool cabinet = format.key == "CAB";
+        const bool listed = s.deleteBeforeFile || cabinet;
+        if (listed)
             option.memberListFile(listFile("source"));
         setCurrent(option);
         int32_t result = e.controller_.extract(option);
         std::optional<MemberList> sourceMembers;
-        if (s.deleteBeforeFile)
+        if (listed)
             sourceMembers = takeMemberList(option.memberListFile());
         if (result != 0) {
             report.detail = "extraction failed: " + codeText(result);
             return;
         }
-        if (s.deleteBeforeFile && !sourceMembers) {
+        if (listed && !sourceMembers) {
             report.detail = "the members of the source could not be listed";
             return;
         }
         yield();
+        if (cabinet)
+            report.note = cabinetNote(*sourceMembers);
         // The old target stays until the new archive replaces it whole:
         // the libraries write under a temporary name and rename.
         result = e.controller_.compress(option);
         if (result != 0) {
+            // A cabinet of links alone has nothing to hold: the note says why.
             report.detail = "compression failed: " + codeText(result);
+            if (!report.note.empty())
+                report.detail += "; " + report.note;
             return;
         }
         const bool sourceIsTarget = sameFile(before, after);

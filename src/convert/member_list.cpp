@@ -15,7 +15,7 @@ using Index = std::map<std::string, ListedMember>;
 
 bool isLink(const ListedMember &m)
 {
-    return m.kind == ListedMember::Kind::Link;
+    return m.kind == ListedMember::Kind::Link || m.kind == ListedMember::Kind::LinkLeadingOutside;
 }
 
 template <typename T>
@@ -35,6 +35,8 @@ bool parseMember(const std::string_view (&fields)[kFieldsPerMember], ListedMembe
         m.kind = ListedMember::Kind::Folder;
     else if (kind == "L")
         m.kind = ListedMember::Kind::Link;
+    else if (kind == "X")
+        m.kind = ListedMember::Kind::LinkLeadingOutside;
     else
         return false;
     if (!parseNumber(fields[1], 10, m.size) || fields[2].size() != 8 || !parseNumber(fields[2], 16, m.crc32))
@@ -124,6 +126,7 @@ bool holdsTheSame(const Index &source, const ListedMember &m, const ListedMember
     case ListedMember::Kind::Folder:
         return copy.kind == ListedMember::Kind::Folder;
     case ListedMember::Kind::Link:
+    case ListedMember::Kind::LinkLeadingOutside:
         break;
     }
     if (holds.links)
@@ -194,6 +197,14 @@ bool sameMembers(const MemberList &source, const MemberList &copy, TargetHolds h
         }
     }
     return true;
+}
+
+size_t linksLeadingOutside(const MemberList &list)
+{
+    size_t count = 0;
+    for (const ListedMember &m : list)
+        count += m.kind == ListedMember::Kind::LinkLeadingOutside;
+    return count;
 }
 
 } // namespace qvo::convert

@@ -11,7 +11,7 @@
 namespace qvo::convert {
 
 struct ListedMember {
-    enum class Kind { File, Folder, Link } kind = Kind::File;
+    enum class Kind { File, Folder, Link, LinkLeadingOutside } kind = Kind::File;
     std::string name;       // components joined by "/"
     uint64_t size = 0;      // files
     uint32_t crc32 = 0;     // files
@@ -38,5 +38,8 @@ struct TargetHolds {
 // listed twice in the source (but for a folder) can never be held, so it
 // fails too.  `difference` names the first mismatch.
 bool sameMembers(const MemberList &source, const MemberList &copy, TargetHolds holds, std::string &difference);
+
+// The symbolic links of `list` that lead outside the archive's folder.
+size_t linksLeadingOutside(const MemberList &list);
 
 } // namespace qvo::convert

@@ -163,6 +163,8 @@ int32_t ExtractSink::finish()
         d.finished = true;
         d.cachedFolder.reset();
         d.makeLinks();
+        if (d.options.listMembers)
+            d.markLinksLeadingOutside();
         d.applyFolderAttributes();
     }
     return d.firstFailure;

@@ -13,7 +13,8 @@
 //    drive prefixes, ".." components, devices and fifos are refused, and no
 //    path is written through a symbolic link;
 //  - symbolic links are made only when their target resolves inside the
-//    destination, and only after every other member;
+//    destination (in a conversion's working folder, wherever they lead),
+//    and only after every other member;
 //  - an existing file is kept unless overwriting is on, and a member never
 //    replaces another member of the same call: a second file, link or hard
 //    link of a name already made (also "./x" beside "x") is refused whatever
@@ -55,6 +56,12 @@ struct ExtractOptions {
     // the volume).  Tests set a total-bytes limit with `maxTotalBytes`.
     uint64_t freeSpaceMargin = 0;
     std::optional<uint64_t> maxTotalBytes;
+    // A conversion's working folder, where a symbolic link is data: links
+    // are made as stored, also those leading outside (QVO_SWITCH_CONVERSION
+    // says why that is safe there).  Honoured only in a destination that
+    // is the user's alone and empty at the start; elsewhere links are
+    // checked as always.
+    bool linksAsData = false;
     // Keep the list of the members handed over (listedMembers()).
     bool listMembers = false;
 };
@@ -78,8 +85,9 @@ struct MemberInfo {
 // A member as the archive handed it over (QVO_SWITCH_MEMBER_LIST): what a
 // conversion's new archive must hold, whatever became of it on the disk.
 struct ListedMember {
-    // File also stands for a hard link, with the data of its file.
-    enum class Kind { File, Folder, Link };
+    // File also stands for a hard link, with the data of its file; a link
+    // leading outside is made only with `linksAsData`.
+    enum class Kind { File, Folder, Link, LinkLeadingOutside };
     Kind kind = Kind::File;
     std::string name;       // components joined by "/", as the sink names it
     uint64_t size = 0;      // files: bytes handed over

@@ -147,6 +147,15 @@ struct ExtractSink::Impl {
     };
     std::vector<PendingLink> links;
 
+    // Links as data (ExtractOptions::linksAsData) where that is safe: in a
+    // folder of the user's own that held nothing, nobody else can use a
+    // link made there before the conversion packs it.
+    bool keepsLinksAsData() const { return options.linksAsData && directCreate; }
+    // Text a link may hold as data: not empty, no NUL byte.
+    static bool isLinkText(const std::string &target)
+    {
+        return !target.empty() && target.find('\0') == std::string::npos;
+    }
     int32_t beginLink(const MemberInfo &m, PathComponents path);
     int32_t makeHardlink(const MemberInfo &m, PathComponents path);
     void makeLinks();
@@ -183,6 +192,7 @@ struct ExtractSink::Impl {
 
     void listMember(const MemberInfo &m);
     void listData(const void *data, size_t size);
+    void markLinksLeadingOutside();
 
     // --- The space guard (extract_sink_space.h) ----------------------------
     SpaceGuard space;

@@ -4,6 +4,7 @@
 #include "extract/extract_sink_impl.h"
 
 #include "codecs/deflate/deflate_encoder.h"
+#include "extract/link_check.h"
 
 #include <algorithm>
 
@@ -56,6 +57,22 @@ void ExtractSink::Impl::listData(const void *data, size_t size)
     ListedMember &l = listed[*listedData];
     l.crc32 = codecs::deflate::crc32(l.crc32, std::span(static_cast<const uint8_t *>(data), size));
     l.size += size;
+}
+
+// Links kept as data may lead anywhere; the list says which lead out, for
+// a target format that cannot hold them.
+void ExtractSink::Impl::markLinksLeadingOutside()
+{
+    if (!keepsLinksAsData())
+        return; // a link leading out was refused
+    for (ListedMember &l : listed) {
+        if (l.kind != ListedMember::Kind::Link)
+            continue;
+        PathComponents path;
+        splitMemberName(l.name, path);
+        if (!linkStaysInside(root.get(), parentOf(path), l.linkTarget))
+            l.kind = ListedMember::Kind::LinkLeadingOutside;
+    }
 }
 
 } // namespace qvo::archivers

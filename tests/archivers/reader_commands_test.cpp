@@ -260,6 +260,44 @@ TEST(ReaderCommands, MemberListOfEveryReader)
     }
 }
 
+// Every library takes the conversion's switch; a link leading outside is
+// then made as stored, in a fresh folder of the user's own only.
+TEST(ReaderCommands, ConversionSwitchKeepsLinksLeadingOutsideInAFreshPrivateFolder)
+{
+    for (const Dialect &d : kDialects) {
+        SCOPED_TRACE(d.archiver->commandFunction);
+        TempDir dir;
+        fs::path archive = makeArchive(d, dir.path());
+        fs::create_directories(dir / "dest");
+        fs::permissions(dir / "dest", fs::perms::owner_all);
+        CallOutcome o =
+            callArchiver(*d.archiver, d.keepPaths + "--conversion " + quoted(archive) + " " + quoted(dir / "dest"));
+        ASSERT_TRUE(o.finished) << describe(o);
+        EXPECT_EQ(o.result, kOk);
+        EXPECT_EQ(readFile(dir / "dest/sub/inner.txt"), "inner");
+    }
+    TempDir dir;
+    writeFile(dir / "l.zip",
+              buildZip({zipFile("t.txt", "t"), zipLink("up", "../../x"), zipLink("abs", "/etc/passwd")}));
+    for (const Archiver *lib : {&kUnZip, &kSevenZip}) {
+        SCOPED_TRACE(lib->commandFunction);
+        const std::string word = lib == &kUnZip ? "-x " : "x ";
+        const fs::path fresh = dir / (std::string("fresh-") + lib->commandFunction);
+        const fs::path shared = dir / (std::string("shared-") + lib->commandFunction);
+        fs::create_directory(fresh);
+        fs::permissions(fresh, fs::perms::owner_all);
+        fs::create_directory(shared);
+        fs::permissions(shared, fs::perms::owner_all | fs::perms::others_exec);
+        EXPECT_EQ(callArchiver(*lib, word + "--conversion " + quoted(dir / "l.zip") + " " + quoted(fresh)).result,
+                  kOk);
+        EXPECT_EQ(fs::read_symlink(fresh / "up"), "../../x");
+        EXPECT_EQ(fs::read_symlink(fresh / "abs"), "/etc/passwd");
+        EXPECT_EQ(callArchiver(*lib, word + "--conversion " + quoted(dir / "l.zip") + " " + quoted(shared)).result,
+                  kErrUnsafeEntry);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(shared / "up")));
+    }
+}
+
 TEST(ReaderCommands, SevenZipAlsoReads7zAndTar)
 {
     TempDir dir;

@@ -19,9 +19,9 @@ ListedMember folder(std::string name)
 {
     return {Kind::Folder, std::move(name), 0, 0, {}};
 }
-ListedMember linkTo(std::string name, std::string target)
+ListedMember linkTo(std::string name, std::string target, Kind kind = Kind::Link)
 {
-    return {Kind::Link, std::move(name), 0, 0, std::move(target)};
+    return {kind, std::move(name), 0, 0, std::move(target)};
 }
 
 // Fields, each ended by a NUL byte.
@@ -47,7 +47,7 @@ TEST(MemberList, ReadsWhatTheLibrariesWriteAndRefusesAnythingElse)
 {
     TempDir dir;
     const std::string good = record({"F", "5", "0a1b2c3d", "d/a.txt", ""}) + record({"D", "0", "00000000", "d", ""}) +
-                             record({"L", "0", "00000000", "up", "../x"});
+                             record({"X", "0", "00000000", "up", "../x"});
     writeFile(dir / "good", good);
     const auto list = convert::readMemberList((dir / "good").string());
     ASSERT_TRUE(list);
@@ -56,14 +56,16 @@ TEST(MemberList, ReadsWhatTheLibrariesWriteAndRefusesAnythingElse)
     EXPECT_EQ((*list)[0].size, 5u);
     EXPECT_EQ((*list)[0].crc32, 0x0a1b2c3du);
     EXPECT_EQ((*list)[1].kind, Kind::Folder);
-    EXPECT_EQ((*list)[2].kind, Kind::Link);
+    EXPECT_EQ((*list)[2].kind, Kind::LinkLeadingOutside);
     EXPECT_EQ((*list)[2].linkTarget, "../x");
+    EXPECT_EQ(convert::linksLeadingOutside(*list), 1u);
 
     writeFile(dir / "empty", "");
     EXPECT_TRUE(convert::readMemberList((dir / "empty").string()));
     EXPECT_FALSE(convert::readMemberList((dir / "missing").string()));
     for (const std::string &bad :
-         {good.substr(0, good.size() - 1), good + record({"F", "1", "00000000"}), record({"Q", "0", "00000000", "a", ""}),
+         {good.substr(0, good.size() - 1), good + record({"F", "1", "00000000"}),
+          record({"Q", "0", "00000000", "a", ""}),
           record({"F", "x", "00000000", "a", ""}), record({"F", "1", "0000", "a", ""}),
           record({"F", "1", "0000000g", "a", ""})}) {
         writeFile(dir / "bad", bad);
@@ -107,7 +109,7 @@ TEST(MemberList, ANameTheSourceListsTwiceCanNeverBeHeld)
 TEST(MemberList, CabinetsMayLackFoldersAndLinksButNotTheirFiles)
 {
     const MemberList source = {folder("empty"), file("d/a.txt", 5, 1), linkTo("d/l", "a.txt"),
-                               linkTo("out", "/etc/passwd"), linkTo("dir", "d"),
+                               linkTo("out", "/etc/passwd", Kind::LinkLeadingOutside), linkTo("dir", "d"),
                                linkTo("nothing", "none")};
     // Links left out, or a link to a file stored as that file's content.
     EXPECT_EQ(compare(source, {file("d/a.txt", 5, 1)}, true), "");

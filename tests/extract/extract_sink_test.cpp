@@ -211,6 +211,63 @@ TEST(ExtractSink, LinksOnlyInsideAndAfterEverythingElse)
     EXPECT_FALSE(fs::exists(fs::symlink_status(t / "dest/abs")));
 }
 
+// In a conversion's working folder a link is data for the new archive:
+// kept as stored wherever it leads, since nothing reads through it.  A
+// member written through such a link still fails, and anywhere but a fresh
+// private folder links are checked as always.
+TEST(ExtractSink, ConversionKeepsLinksLeadingOutsideAsData)
+{
+    TempDir t;
+    fs::create_directories(t / "work");
+    fs::permissions(t / "work", fs::perms::owner_all);
+    writeFile(t / "canary", "outside");
+    ExtractOptions o = optionsFor(t / "work");
+    o.linksAsData = true;
+    o.listMembers = true;
+    {
+        ExtractSink sink(o);
+        EXPECT_EQ(putFile(sink, fileMember("d/file.txt"), "data"), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("abs", (t / "canary").string())), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("d/up", "../../canary")), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("d/win", "..\\..\\canary")), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("d/near", "file.txt")), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("empty", "")), kErrUnsafeEntry);
+        EXPECT_EQ(sink.beginMember(linkMember("via", "/tmp")), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("via/x"), "x"), kOk); // gets a real folder: the link then finds it
+        EXPECT_EQ(sink.finish(), kErrUnsafeEntry); // the empty link's, the earliest failure
+        using Kind = ListedMember::Kind;
+        std::map<std::string, Kind> kinds;
+        for (const ListedMember &m : sink.listedMembers())
+            kinds[m.name] = m.kind;
+        EXPECT_EQ(kinds["abs"], Kind::LinkLeadingOutside);
+        EXPECT_EQ(kinds["d/up"], Kind::LinkLeadingOutside);
+        EXPECT_EQ(kinds["d/win"], Kind::LinkLeadingOutside);
+        EXPECT_EQ(kinds["d/near"], Kind::Link);
+    }
+    EXPECT_EQ(fs::read_symlink(t / "work/abs"), t / "canary");
+    EXPECT_EQ(fs::read_symlink(t / "work/d/up"), "../../canary");
+    EXPECT_EQ(fs::read_symlink(t / "work/d/win"), "../../canary");
+    EXPECT_EQ(fs::read_symlink(t / "work/d/near"), "file.txt");
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(t / "work/via")));
+    EXPECT_EQ(readFile(t / "canary"), "outside");
+
+    // A folder others may enter, or one that held something: checked.
+    for (const bool shared : {true, false}) {
+        TempDir u;
+        if (shared)
+            fs::permissions(u.path(), fs::perms::owner_all | fs::perms::others_exec);
+        else
+            writeFile(u / "before", "b");
+        ExtractOptions checked = optionsFor(u.path());
+        checked.linksAsData = true;
+        ExtractSink sink(checked);
+        EXPECT_EQ(sink.beginMember(linkMember("abs", "/etc/passwd")), kErrUnsafeEntry);
+        EXPECT_EQ(sink.beginMember(linkMember("up", "x/../../y")), kErrUnsafeEntry);
+        EXPECT_EQ(sink.finish(), kErrUnsafeEntry);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(u / "abs")));
+    }
+}
+
 TEST(ExtractSink, ChainedLinkCreatedBeforeItsStepIsRemoved)
 {
     // "chain" is made first, while "e/dot" does not exist yet; only the later

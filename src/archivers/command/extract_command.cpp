@@ -49,7 +49,9 @@ bool parseExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar 
         if (isSwitch(t)) {
             if (!paths.empty())
                 return false; // switches come before the paths
-            if (t.text == QVO_SWITCH_MEMBER_LIST)
+            if (t.text == QVO_SWITCH_CONVERSION)
+                request.linksAsData = true;
+            else if (t.text == QVO_SWITCH_MEMBER_LIST)
                 listMembers = true;
             else if (contains(grammar.flatSwitches, t.text))
                 request.restorePaths = false;
@@ -83,6 +85,7 @@ int32_t runExtract(const ExtractRequest &request, const ArchiveReader &reader)
     options.restorePaths = request.restorePaths;
     options.overwrite = request.overwrite;
     options.maxTotalBytes = limitFromEnvironment();
+    options.linksAsData = request.linksAsData;
     options.listMembers = !request.memberList.empty();
 
     ExtractSink sink(options);

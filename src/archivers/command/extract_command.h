@@ -4,8 +4,9 @@
 // Each library states which tokens it accepts (its command words and
 // switches, see ExtractGrammar); the line must then end with exactly two
 // quoted paths, the archive and the destination folder.  Every grammar
-// also takes QVO_SWITCH_MEMBER_LIST, the conversion's own, and then a third
-// path, where the members handed over are listed (see qvo_archiver.h).  The destination
+// also takes the conversion's own switches (see qvo_archiver.h):
+// QVO_SWITCH_CONVERSION, and QVO_SWITCH_MEMBER_LIST with a third path,
+// where the members handed over are listed.  The destination
 // must already exist: the conversion run creates its working folder before
 // calling, so a missing folder means a wrong path and fails with kErrWrite
 // rather than creating folders in unexpected places.
@@ -46,6 +47,7 @@ struct ExtractRequest {
     std::filesystem::path destination;
     bool restorePaths = true;
     bool overwrite = false;
+    bool linksAsData = false;         // a conversion's working folder
     std::filesystem::path memberList; // empty: no list asked for
 };
 

@@ -13,6 +13,7 @@ const char *kindField(ListedMember::Kind kind)
     case ListedMember::Kind::File: return "F";
     case ListedMember::Kind::Folder: return "D";
     case ListedMember::Kind::Link: return "L";
+    case ListedMember::Kind::LinkLeadingOutside: return "X";
     }
     return "?";
 }
