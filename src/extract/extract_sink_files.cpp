@@ -27,6 +27,7 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
     f.finalName = name;
     f.info = m;
     if (handsOver(m)) {
+        holdCachedFolder();
         f.handed = true;
         f.folder = cachedFolder;
         f.data.reserve(static_cast<size_t>(*m.size));

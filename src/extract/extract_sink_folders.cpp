@@ -78,11 +78,13 @@ int ExtractSink::Impl::parentFolder(const PathComponents &path, bool create, int
     size_t count = path.empty() ? 0 : path.size() - 1;
     std::string key = joinComponents(path, count);
     if (!cachedFolder || key != cachedFolderKey) {
-        cachedFolder.reset();
-        base::UniqueFd fd = openFolder(path, count, create, err);
-        if (!fd)
-            return -1;
-        cachedFolder = std::make_shared<const base::UniqueFd>(std::move(fd));
+        cachedFolder = heldFolder(key);
+        if (!cachedFolder) {
+            base::UniqueFd fd = openFolder(path, count, create, err);
+            if (!fd)
+                return -1;
+            cachedFolder = std::make_shared<const base::UniqueFd>(std::move(fd));
+        }
         cachedFolderKey = std::move(key);
     }
     err = kOk;

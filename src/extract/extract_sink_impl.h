@@ -78,7 +78,8 @@ struct ExtractSink::Impl {
 
     // --- The folder walk (extract_sink_folders.cpp) ------------------------
     // One folder fd kept open: archives list most members of a folder
-    // together.  Files waiting for the writer thread keep theirs open.
+    // together.  Files waiting for the writer thread keep theirs open (see
+    // heldFolders).
     std::string cachedFolderKey;
     std::shared_ptr<const base::UniqueFd> cachedFolder;
 
@@ -133,7 +134,17 @@ struct ExtractSink::Impl {
     // madeNames: a name is never handed over twice).
     std::unique_ptr<FileWriterThread> writer;
     bool writerUnavailable = false;
+    // The folders that files waiting for the writer keep open, by path: a
+    // folder met again takes the descriptor they hold instead of opening
+    // another, and at most kMaxHeldFolders are held at once.  Members that
+    // alternate between folders would otherwise hold one descriptor per
+    // waiting file, as many as the writer is behind.  Archives list the
+    // files of a folder together: a few held folders keep the writer busy.
+    static constexpr size_t kMaxHeldFolders = 4;
+    std::unordered_map<std::string, std::weak_ptr<const base::UniqueFd>> heldFolders;
 
+    std::shared_ptr<const base::UniqueFd> heldFolder(const std::string &key) const;
+    void holdCachedFolder();
     bool handsOver(const MemberInfo &m);
     int32_t handOver();
     void flushWriter();

@@ -7,7 +7,9 @@
 
 #include <map>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -581,6 +583,46 @@ TEST(ExtractSink, HandedFileIsNeverReplacedByALaterMemberOfItsName)
     EXPECT_EQ(sink.finish(), kErrNameClash);
     EXPECT_GT(sink.filesFromWriterThread(), 0u);
     EXPECT_EQ(readFile(t / "dup"), "first");
+}
+
+// Files waiting for the writer keep their folder open until written: an
+// archive whose members alternate between folders must not run out of
+// descriptors however far the writer falls behind.  Run in a child with a
+// low descriptor limit.
+TEST(ExtractSink, MembersAlternatingBetweenFoldersStayWithinFewDescriptors)
+{
+    ScopedEnv forceWriter("QVO_TEST_WRITER_THREAD", "1");
+    for (const int folders : {50, 300}) {
+        SCOPED_TRACE(std::to_string(folders) + " folders");
+        TempDir t;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit low{64, 64};
+            if (::setrlimit(RLIMIT_NOFILE, &low) != 0)
+                ::_exit(10);
+            int32_t result = kOk;
+            {
+                ExtractSink sink(optionsFor(t.path()));
+                for (int i = 0; i < 3000 && result == kOk; ++i) {
+                    const std::string name = "d" + std::to_string(i % folders) + "/f" + std::to_string(i);
+                    const std::string data = "file " + std::to_string(i);
+                    result = putFile(sink, sizedMember(name, data), data);
+                }
+                const int32_t finished = sink.finish();
+                if (result == kOk)
+                    result = finished;
+                if (result == kOk && sink.filesFromWriterThread() < 2900)
+                    ::_exit(11);
+            }
+            ::_exit(result == kOk ? 0 : 12);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(readFile(t / ("d" + std::to_string(2999 % folders) + "/f2999")), "file 2999");
+    }
 }
 
 TEST(ExtractSink, HandedFileNeverReplacesAFileThatAppearedMeanwhile)
