@@ -32,6 +32,15 @@ public:
     void compressLevel(int32_t v) { compressLevel_ = v; }
     bool isUpperExtension() const { return isUpperExtension_; }
     void isUpperExtension(bool v) { isUpperExtension_ = v; }
+    // Extraction only: the destination is a conversion's working folder,
+    // where links are data (QVO_SWITCH_CONVERSION).
+    bool isConversion() const { return isConversion_; }
+    void isConversion(bool v) { isConversion_ = v; }
+    // Extraction only: when not empty, the file where the library lists the
+    // members the archive handed over (QVO_SWITCH_MEMBER_LIST), for the run
+    // to check a new archive against its source.
+    const std::string &memberListFile() const { return memberListFile_; }
+    void memberListFile(const std::string &v) { memberListFile_ = v; }
 
 private:
     bool isSavePath_ = false;
@@ -44,6 +53,8 @@ private:
     int32_t compressLevel_ = 0;
     bool isUpperExtension_ = false;
     std::string convTypeKey_;
+    bool isConversion_ = false;
+    std::string memberListFile_;
 };
 
 } // namespace qvo::archive

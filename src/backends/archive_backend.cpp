@@ -1,5 +1,7 @@
 #include "backends/archive_backend.h"
 
+#include "archivers/include/qvo_archiver.h"
+
 namespace qvo::archive {
 
 std::string dialogFilterEntry(const clsArchiveProperties &properties)
@@ -16,6 +18,27 @@ bool fitsCommandLine(std::string_view path)
 std::string quoted(const std::string &path)
 {
     return "\"" + path + "\"";
+}
+
+std::string conversionSwitches(const clsArchiveActionOption &option)
+{
+    std::string switches;
+    if (option.isConversion())
+        switches += QVO_SWITCH_CONVERSION " ";
+    if (!option.memberListFile().empty())
+        switches += QVO_SWITCH_MEMBER_LIST " ";
+    return switches;
+}
+
+std::string memberListPath(const clsArchiveActionOption &option)
+{
+    return option.memberListFile().empty() ? "" : " " + quoted(option.memberListFile());
+}
+
+bool extractPathsFit(const clsArchiveActionOption &option)
+{
+    return fitsCommandLine(option.beforeFileName()) && fitsCommandLine(option.targetPathName()) &&
+           fitsCommandLine(option.memberListFile());
 }
 
 clsArchiveBackEndBase::clsArchiveBackEndBase(int32_t supportMode, const std::string &extension,

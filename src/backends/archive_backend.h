@@ -46,6 +46,15 @@ std::string dialogFilterEntry(const clsArchiveProperties &properties);
 bool fitsCommandLine(std::string_view path);
 std::string quoted(const std::string &path);
 
+// What a conversion adds to an extract command line: its switches of our
+// own, each followed by a space, before the paths ("" when it asks for
+// none), and after the destination the member list's path with a space
+// before it.  The lines of other callers stay as they always were.
+std::string conversionSwitches(const clsArchiveActionOption &option);
+std::string memberListPath(const clsArchiveActionOption &option);
+// Whether every path of an extraction can be carried by a command line.
+bool extractPathsFit(const clsArchiveActionOption &option);
+
 // Record handling common to the four back-ends.
 class clsArchiveBackEndBase : public clsArchiveBackEnd {
 public:

@@ -38,7 +38,7 @@ std::string clsArchiveCAB::compressCommand(const clsArchiveActionOption &option)
     return cmd;
 }
 
-// -x [-j ][ -i ][-o ]"archive" "folder/"  (-x and -i: two spaces between)
+// -x [-j ][ -i ][-o ][--conversion ][--member-list ]"archive" "folder/"[ "list"]  (-x and -i: two spaces between)
 std::string clsArchiveCAB::extractCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isRestorePath() ? "-x " : "-x -j ";
@@ -46,7 +46,8 @@ std::string clsArchiveCAB::extractCommand(const clsArchiveActionOption &option)
         cmd += " -i ";
     if (option.isOverWrite())
         cmd += "-o ";
-    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName());
+    cmd += conversionSwitches(option);
+    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName()) + memberListPath(option);
     return cmd;
 }
 
@@ -63,7 +64,7 @@ int32_t clsArchiveCAB::compress(clsArchiveActionOption &option)
 
 int32_t clsArchiveCAB::extract(clsArchiveActionOption &option)
 {
-    if (!fitsCommandLine(option.beforeFileName()) || !fitsCommandLine(option.targetPathName()))
+    if (!extractPathsFit(option))
         return kRequestRefused;
     return cab_.command(extractCommand(option));
 }

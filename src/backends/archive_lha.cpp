@@ -31,7 +31,7 @@ std::string clsArchiveLHA::compressCommand(const clsArchiveActionOption &option)
     return cmd;
 }
 
-// x|e [ -n ][-jyo ]"archive" "folder/"  (x and -n: two spaces between)
+// x|e [ -n ][-jyo ][--conversion ][--member-list ]"archive" "folder/"[ "list"]  (x and -n: two spaces between)
 std::string clsArchiveLHA::extractCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isRestorePath() ? "x " : "e ";
@@ -39,7 +39,8 @@ std::string clsArchiveLHA::extractCommand(const clsArchiveActionOption &option)
         cmd += " -n ";
     if (option.isOverWrite())
         cmd += "-jyo ";
-    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName());
+    cmd += conversionSwitches(option);
+    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName()) + memberListPath(option);
     return cmd;
 }
 
@@ -52,7 +53,7 @@ int32_t clsArchiveLHA::compress(clsArchiveActionOption &option)
 
 int32_t clsArchiveLHA::extract(clsArchiveActionOption &option)
 {
-    if (!fitsCommandLine(option.beforeFileName()) || !fitsCommandLine(option.targetPathName()))
+    if (!extractPathsFit(option))
         return kRequestRefused;
     return unlha_.command(extractCommand(option));
 }

@@ -24,7 +24,7 @@ int32_t clsArchiveRAR::compress(clsArchiveActionOption &)
     return kRequestRefused;
 }
 
-// -x|-e [-q ][-o ]"archive" "folder//"
+// -x|-e [-q ][-o ][--conversion ][--member-list ]"archive" "folder//"[ "list"]
 // unrar32 gets the destination with a separator appended whether or not it
 // already ends in one.
 std::string clsArchiveRAR::extractCommand(const clsArchiveActionOption &option)
@@ -34,13 +34,14 @@ std::string clsArchiveRAR::extractCommand(const clsArchiveActionOption &option)
         cmd += "-q ";
     if (option.isOverWrite())
         cmd += "-o ";
-    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName() + "/");
+    cmd += conversionSwitches(option);
+    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName() + "/") + memberListPath(option);
     return cmd;
 }
 
 int32_t clsArchiveRAR::extract(clsArchiveActionOption &option)
 {
-    if (!fitsCommandLine(option.beforeFileName()) || !fitsCommandLine(option.targetPathName()))
+    if (!extractPathsFit(option))
         return kRequestRefused;
     return unrar_.command(extractCommand(option));
 }

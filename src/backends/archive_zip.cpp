@@ -56,7 +56,7 @@ std::string clsArchiveZIP::compressCommand(const clsArchiveActionOption &option)
     return cmd;
 }
 
-// -x [-j ][-q ][-o ]"archive" "folder/"
+// -x [-j ][-q ][-o ][--conversion ][--member-list ]"archive" "folder/"[ "list"]
 std::string clsArchiveZIP::unzipExtractCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isRestorePath() ? "-x " : "-x -j ";
@@ -64,11 +64,12 @@ std::string clsArchiveZIP::unzipExtractCommand(const clsArchiveActionOption &opt
         cmd += "-q ";
     if (option.isOverWrite())
         cmd += "-o ";
-    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName());
+    cmd += conversionSwitches(option);
+    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName()) + memberListPath(option);
     return cmd;
 }
 
-// x|e [-hide ][-aoa ]"archive" "folder/"
+// x|e [-hide ][-aoa ][--conversion ][--member-list ]"archive" "folder/"[ "list"]
 std::string clsArchiveZIP::sevenZipExtractCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isRestorePath() ? "x " : "e ";
@@ -76,7 +77,8 @@ std::string clsArchiveZIP::sevenZipExtractCommand(const clsArchiveActionOption &
         cmd += "-hide ";
     if (option.isOverWrite())
         cmd += "-aoa ";
-    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName());
+    cmd += conversionSwitches(option);
+    cmd += quoted(option.beforeFileName()) + " " + quoted(option.targetPathName()) + memberListPath(option);
     return cmd;
 }
 
@@ -93,7 +95,7 @@ int32_t clsArchiveZIP::compress(clsArchiveActionOption &option)
 
 int32_t clsArchiveZIP::extract(clsArchiveActionOption &option)
 {
-    if (!fitsCommandLine(option.beforeFileName()) || !fitsCommandLine(option.targetPathName()))
+    if (!extractPathsFit(option))
         return kRequestRefused;
     if (useSevenZip_)
         return extractBySevenZip(option);

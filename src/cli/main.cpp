@@ -74,7 +74,8 @@ std::string reportLine(const convert::RowReport &report, const std::string &stat
     using convert::RowOutcome;
     switch (report.outcome) {
     case RowOutcome::Converted:
-        return status + "  " + report.source + " -> " + report.target;
+        return status + "  " + report.source + " -> " + report.target +
+               (report.note.empty() ? "" : "  (" + report.note + ")");
     case RowOutcome::Failed:
         return status + "  " + report.source + (report.detail.empty() ? "" : "  (" + report.detail + ")");
     case RowOutcome::TargetExists:

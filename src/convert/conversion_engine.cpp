@@ -5,7 +5,7 @@
 #include "platform/file_status.h"
 #include "platform/path_helpers.h"
 #include "convert/target_names.h"
-#include "convert/tree_compare.h"
+#include "convert/member_list.h"
 #include "convert/working_folder.h"
 
 #include <cstdio>
@@ -36,6 +36,18 @@ std::string codeText(int32_t code)
     return std::to_string(code) + " (" + buf + ")";
 }
 
+// What a cabinet made from `source` leaves out that the user may miss:
+// links leading outside the archive (the others it keeps as their
+// files' content, or has nothing to keep of).
+std::string cabinetNote(const MemberList &source)
+{
+    const size_t out = linksLeadingOutside(source);
+    if (out == 0)
+        return {};
+    return std::to_string(out) + (out == 1 ? " symbolic link" : " symbolic links") +
+           " leading outside the archive left out: a cabinet holds no links";
+}
+
 // The two paths name one file (the same path, or links to one file).
 bool sameFile(const std::string &a, const std::string &b)
 {
@@ -52,6 +64,25 @@ struct ConversionEngine::Impl {
     // Working folders of archives done, emptied: the next archive takes one
     // under its own name instead of a new folder (see WorkingFolder::clear).
     std::vector<std::unique_ptr<WorkingFolder>> spares;
+    // Where the libraries list the members of a source and of its new
+    // archive: a working folder of its own for the whole run, locked like
+    // the others, so that no clean-up takes a list and no member meets one.
+    std::unique_ptr<WorkingFolder> lists;
+
+    std::string listFile(const char *name)
+    {
+        if (!lists)
+            lists = std::make_unique<WorkingFolder>(e.settings_.tempFolderName, "", "members");
+        return lists->path() + name;
+    }
+
+    // The list a library wrote, read and removed.
+    static std::optional<MemberList> takeMemberList(const std::string &path)
+    {
+        std::optional<MemberList> list = readMemberList(path);
+        platform::removeFile(path);
+        return list;
+    }
 
     std::unique_ptr<WorkingFolder> workingFolderFor(const std::string &base)
     {
@@ -93,6 +124,7 @@ struct ConversionEngine::Impl {
         option.isShowDialog(false);
         option.isSavePath(true);
         option.isOverWrite(e.settings_.overWrite);
+        option.isConversion(true);
         option.compressLevel(format.compressLevel);
         option.convTypeKey(format.key);
         option.isUpperExtension(e.settings_.useUpperExtension);
@@ -100,8 +132,11 @@ struct ConversionEngine::Impl {
     }
 
     // Reads the new archive back into a second working folder and compares
-    // it with what was packed.  Only a verified archive lets its source go.
-    bool verify(const archive::clsArchiveActionOption &packed, const std::string &base, std::string &detail)
+    // the members it holds with those the source handed over: a member the
+    // extraction or the writer lost shows, whatever the working folder
+    // held.  Only a verified archive lets its source go.
+    bool verify(const archive::clsArchiveActionOption &packed, const MemberList &source, const std::string &base,
+                std::string &detail)
     {
         if (e.controller_.checkArchive(packed.afterFileName(), archive::SUPPORT_EXTRACT).empty()) {
             detail = "the new archive cannot be read back to verify it";
@@ -111,14 +146,20 @@ struct ConversionEngine::Impl {
         archive::clsArchiveActionOption option = packed;
         option.beforeFileName(packed.afterFileName());
         option.targetPathName(readBack->path());
+        option.memberListFile(listFile("copy"));
         const int32_t result = e.controller_.extract(option);
+        const std::optional<MemberList> copy = takeMemberList(option.memberListFile());
         if (result != 0) {
             detail = "reading the new archive back failed: " + codeText(result);
             return false;
         }
-        // A cabinet has no folder entries: empty folders cannot survive it.
-        const bool emptyFoldersKept = asciiUpper(packed.convTypeKey()) != "CAB";
-        const bool same = sameTrees(packed.targetPathName(), readBack->path(), emptyFoldersKept, detail);
+        if (!copy) {
+            detail = "the members of the new archive could not be listed";
+            return false;
+        }
+        // A cabinet has no entries for folders or links.
+        const bool cab = asciiUpper(packed.convTypeKey()) == "CAB";
+        const bool same = sameMembers(source, *copy, TargetHolds{!cab, !cab}, detail);
         release(std::move(readBack), packed.afterFileName());
         return same;
     }
@@ -184,22 +225,41 @@ struct ConversionEngine::Impl {
         const std::string base = workingBaseName(fileName);
         std::unique_ptr<WorkingFolder> working = workingFolderFor(base);
         archive::clsArchiveActionOption option = newOption(before, after, working->path(), format);
+        // A source that may be deleted lists its members as they are
+        // extracted: the new archive is checked against them.  So does a
+        // source for a cabinet, which leaves out links (the row says so).
+        const bool cabinet = format.key == "CAB";
+        const bool listed = s.deleteBeforeFile || cabinet;
+        if (listed)
+            option.memberListFile(listFile("source"));
         setCurrent(option);
         int32_t result = e.controller_.extract(option);
+        std::optional<MemberList> sourceMembers;
+        if (listed)
+            sourceMembers = takeMemberList(option.memberListFile());
         if (result != 0) {
             report.detail = "extraction failed: " + codeText(result);
             return;
         }
+        if (listed && !sourceMembers) {
+            report.detail = "the members of the source could not be listed";
+            return;
+        }
         yield();
+        if (cabinet)
+            report.note = cabinetNote(*sourceMembers);
         // The old target stays until the new archive replaces it whole:
         // the libraries write under a temporary name and rename.
         result = e.controller_.compress(option);
         if (result != 0) {
+            // A cabinet of links alone has nothing to hold: the note says why.
             report.detail = "compression failed: " + codeText(result);
+            if (!report.note.empty())
+                report.detail += "; " + report.note;
             return;
         }
         const bool sourceIsTarget = sameFile(before, after);
-        if (s.deleteBeforeFile && !sourceIsTarget && !verify(option, base, report.detail))
+        if (s.deleteBeforeFile && !sourceIsTarget && !verify(option, *sourceMembers, base, report.detail))
             return;
         yield();
         release(std::move(working), before);
@@ -246,6 +306,7 @@ struct ConversionEngine::Impl {
             ++e.counters_.doneCount;
         }
         spares.clear();
+        lists.reset();
     }
 
     SingleFileOutcome convertSingle()
@@ -323,7 +384,7 @@ ConversionEngine::~ConversionEngine() = default;
 
 void ConversionEngine::run()
 {
-    Impl impl{*this, {}};
+    Impl impl{*this, {}, {}};
     counters_.doneCount = 0;
     counters_.totalCount = 0;
     counters_.finished = false;

@@ -77,6 +77,7 @@ struct RowReport {
     std::string source; // full path of the source archive
     std::string target; // full path of the target archive ("" before it was named)
     std::string detail; // why a row failed, in English, for logs
+    std::string note;   // what a converted row's new archive left out, in English
 };
 
 class ConversionEngine {

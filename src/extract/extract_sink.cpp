@@ -60,15 +60,15 @@ bool isPrivateEmptyFolder(int fd)
 
 } // namespace
 
-// A flat-mode name may be made once per call: a second member of that
-// name would silently replace the first.
-int32_t ExtractSink::Impl::claimFlatName(const PathComponents &path)
+// A file or link name may be taken once per call: a second member of that
+// name would replace the first, and the archive would lose a member.  The
+// refusal keeps the code it had before overwriting was asked for (a name
+// found taken); with overwriting, or flat, it is a clash of two members.
+int32_t ExtractSink::Impl::claimName(const PathComponents &path)
 {
-    if (options.restorePaths)
+    if (madeNames.insert(joinComponents(path)).second)
         return kOk;
-    if (!flatNames.insert(path.back()).second)
-        return kErrNameClash;
-    return kOk;
+    return options.overwrite || !options.restorePaths ? kErrNameClash : kErrExists;
 }
 
 // The folder (from the cache) where a new file or link at `path` is made,
@@ -78,7 +78,7 @@ int ExtractSink::Impl::folderForNewEntry(const PathComponents &path, int32_t &er
     const int dir = parentFolder(path, true, err);
     if (dir < 0)
         return -1;
-    err = claimFlatName(path);
+    err = claimName(path);
     return err == kOk ? dir : -1;
 }
 
@@ -126,6 +126,8 @@ int32_t ExtractSink::beginMember(const MemberInfo &member)
         d.abandonFile(kErrInternal); // the reader never ended the last one
     d.lastWasLink = false;
     ++d.member;
+    if (d.options.listMembers)
+        d.listMember(member);
     int32_t r;
     if (!d.root)
         r = kErrWrite;
@@ -141,6 +143,8 @@ int32_t ExtractSink::beginMember(const MemberInfo &member)
 
 int32_t ExtractSink::write(const void *data, size_t size)
 {
+    if (impl_->listedData)
+        impl_->listData(data, size);
     return impl_->write(data, size);
 }
 
@@ -159,6 +163,8 @@ int32_t ExtractSink::finish()
         d.finished = true;
         d.cachedFolder.reset();
         d.makeLinks();
+        if (d.options.listMembers)
+            d.markLinksLeadingOutside();
         d.applyFolderAttributes();
     }
     return d.firstFailure;
@@ -172,6 +178,11 @@ void ExtractSink::recordFailure(int32_t code)
 bool ExtractSink::stopped() const
 {
     return impl_->isStopped();
+}
+
+const std::vector<ListedMember> &ExtractSink::listedMembers() const
+{
+    return impl_->listed;
 }
 
 uint64_t ExtractSink::filesFromWriterThread() const

@@ -13,8 +13,12 @@
 //    drive prefixes, ".." components, devices and fifos are refused, and no
 //    path is written through a symbolic link;
 //  - symbolic links are made only when their target resolves inside the
-//    destination, and only after every other member;
-//  - an existing file is kept unless overwriting is on;
+//    destination (in a conversion's working folder, wherever they lead),
+//    and only after every other member;
+//  - an existing file is kept unless overwriting is on, and a member never
+//    replaces another member of the same call: a second file, link or hard
+//    link of a name already made (also "./x" beside "x") is refused whatever
+//    `overwrite` says, since the archive would lose the first;
 //  - a member whose data fails (corrupt, truncated, CRC mismatch, space
 //    limit) leaves no file behind;
 //  - extraction stops before the destination volume runs out of space;
@@ -23,6 +27,7 @@
 // Names: "/" and "\" separate; "." and empty components are dropped.  In
 // flat mode (restorePaths = false) files, links and hard links go by their
 // last component, folders are skipped, and a name made twice is a clash.
+// A folder named twice, or again by the path of a later member, is no clash.
 // A refused member makes the whole call fail, but other members still go on
 // being extracted.
 // In a private, empty destination (a working folder), small files may be
@@ -38,6 +43,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qvo::archivers {
 
@@ -50,6 +56,14 @@ struct ExtractOptions {
     // the volume).  Tests set a total-bytes limit with `maxTotalBytes`.
     uint64_t freeSpaceMargin = 0;
     std::optional<uint64_t> maxTotalBytes;
+    // A conversion's working folder, where a symbolic link is data: links
+    // are made as stored, also those leading outside (QVO_SWITCH_CONVERSION
+    // says why that is safe there).  Honoured only in a destination that
+    // is the user's alone and empty at the start; elsewhere links are
+    // checked as always.
+    bool linksAsData = false;
+    // Keep the list of the members handed over (listedMembers()).
+    bool listMembers = false;
 };
 
 struct MemberInfo {
@@ -68,6 +82,19 @@ struct MemberInfo {
     bool isDeviceOrFifo = false;          // set by readers that see such entries
 };
 
+// A member as the archive handed it over (QVO_SWITCH_MEMBER_LIST): what a
+// conversion's new archive must hold, whatever became of it on the disk.
+struct ListedMember {
+    // File also stands for a hard link, with the data of its file; a link
+    // leading outside is made only with `linksAsData`.
+    enum class Kind { File, Folder, Link, LinkLeadingOutside };
+    Kind kind = Kind::File;
+    std::string name;       // components joined by "/", as the sink names it
+    uint64_t size = 0;      // files: bytes handed over
+    uint32_t crc32 = 0;     // files: of those bytes
+    std::string linkTarget; // links: as stored, backslashes turned into "/"
+};
+
 class ExtractSink {
 public:
     explicit ExtractSink(ExtractOptions options);
@@ -80,9 +107,9 @@ public:
     // data must be skipped; the refusal is remembered for finish().
     // Refusals: kErrUnsafeEntry (bad name, device, link leading out or a
     // link on the way), kErrExists (name taken and no overwrite, or taken
-    // by a folder / a file where the other is wanted), kErrNameClash (flat
-    // mode, a name already made by this call), kErrSpaceLimit (stopped()),
-    // kErrWrite.
+    // by a folder / a file where the other is wanted), kErrNameClash (a
+    // name this call already made, with overwrite or in flat mode),
+    // kErrSpaceLimit (stopped()), kErrWrite.
     int32_t beginMember(const MemberInfo &member);
     // Appends data to the current file member.  A non-zero result (write
     // error, space limit) ends the member at once, removing what it wrote;
@@ -103,6 +130,9 @@ public:
     void recordFailure(int32_t code);
     // True once the space limit was reached: readers stop walking.
     bool stopped() const;
+    // With `listMembers`, every member handed over, in order (complete
+    // once finish() has returned).
+    const std::vector<ListedMember> &listedMembers() const;
     // Files the writer thread has created, all of them once finish() has
     // returned: tests see by it that small files were handed over (with
     // QVO_TEST_WRITER_THREAD=1 the thread runs even on one processor).

@@ -28,16 +28,11 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
     f.dir = dir;
     f.finalName = name;
     f.info = m;
-    // The member's path, as madeFiles knows names (private destination only).
-    std::string key = directCreate ? joinComponents(path) : std::string();
-    if (directCreate && madeFiles.count(key) != 0)
-        flushWriter(); // the same name again: decided below with the first one on disk
-    else if (handsOver(m)) {
+    if (handsOver(m)) {
+        holdCachedFolder();
         f.handed = true;
         f.folder = cachedFolder;
         f.data.reserve(static_cast<size_t>(*m.size));
-        madeFiles.insert(key);
-        f.key = std::move(key);
         file = std::move(f);
         return kOk;
     }
@@ -55,14 +50,13 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
             f.direct = true;
             f.modeSet = modeSet;
             file = std::move(f);
-            madeFiles.insert(std::move(key));
             return kOk;
         }
         if (errno != EEXIST) {
             stopped = stopped || isSpaceError(errno);
             return kErrWrite;
         }
-        // Taken (a member named twice): decided below like anywhere else.
+        // Taken by a folder of this call: refused below like anywhere else.
     }
     if (nameIsKept(dir, name))
         return kErrExists;
@@ -186,9 +180,7 @@ void ExtractSink::Impl::abandonFile(int32_t code)
 {
     if (!file)
         return;
-    if (file->handed)
-        madeFiles.erase(file->key); // nothing was created
-    else {
+    if (!file->handed) { // a handed-over file was never created
         file->fd.reset();
         if (!file->tempName.empty())
             ::unlinkat(file->dir, file->tempName.c_str(), 0);

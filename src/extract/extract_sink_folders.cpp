@@ -42,7 +42,7 @@ base::UniqueFd ExtractSink::Impl::openFolder(const PathComponents &path, size_t 
     for (size_t i = 0; i < count; ++i) {
         const std::string &name = path[i];
         int fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
-        if (fd < 0 && errno == ENOENT && create && madeFile(path, i + 1)) {
+        if (fd < 0 && errno == ENOENT && create && madeName(path, i + 1)) {
             flushWriter(); // a file is about to appear there
             fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
         }
@@ -78,11 +78,13 @@ int ExtractSink::Impl::parentFolder(const PathComponents &path, bool create, int
     size_t count = path.empty() ? 0 : path.size() - 1;
     std::string key = joinComponents(path, count);
     if (!cachedFolder || key != cachedFolderKey) {
-        cachedFolder.reset();
-        base::UniqueFd fd = openFolder(path, count, create, err);
-        if (!fd)
-            return -1;
-        cachedFolder = std::make_shared<const base::UniqueFd>(std::move(fd));
+        cachedFolder = heldFolder(key);
+        if (!cachedFolder) {
+            base::UniqueFd fd = openFolder(path, count, create, err);
+            if (!fd)
+                return -1;
+            cachedFolder = std::make_shared<const base::UniqueFd>(std::move(fd));
+        }
         cachedFolderKey = std::move(key);
     }
     err = kOk;

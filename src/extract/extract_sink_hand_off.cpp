@@ -30,6 +30,28 @@ bool ExtractSink::Impl::handsOver(const MemberInfo &m)
     return writer != nullptr;
 }
 
+std::shared_ptr<const base::UniqueFd> ExtractSink::Impl::heldFolder(const std::string &key) const
+{
+    const auto held = heldFolders.find(key);
+    return held == heldFolders.end() ? nullptr : held->second.lock();
+}
+
+// The folder of the file about to be handed over stays open while it
+// waits.  With kMaxHeldFolders folders held already, the sink waits until
+// the writer has let one go (it writes in order, so the oldest goes first).
+void ExtractSink::Impl::holdCachedFolder()
+{
+    if (heldFolder(cachedFolderKey))
+        return; // files waiting there hold it already
+    for (;;) {
+        std::erase_if(heldFolders, [](const auto &entry) { return entry.second.expired(); });
+        if (heldFolders.size() < kMaxHeldFolders)
+            break;
+        writer->waitForProgress();
+    }
+    heldFolders[cachedFolderKey] = cachedFolder;
+}
+
 int32_t ExtractSink::Impl::handOver()
 {
     FileWriterThread::File f;

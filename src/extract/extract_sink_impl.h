@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -47,7 +48,13 @@ struct ExtractSink::Impl {
     bool lastWasLink = false; // ... and it was a link, now pending
     bool stopped = false;
     bool finished = false;
-    std::unordered_set<std::string> flatNames; // names made in flat mode
+    // Paths of the files, hard links and symbolic links of this call, made,
+    // handed over or waiting for finish(): within one archive a second
+    // member of a name would replace the first and lose it, so it is
+    // refused whatever `overwrite` says (which is about what the
+    // destination held before).  Folders are not here: a folder named
+    // twice loses nothing, and anything else meets a folder on the disk.
+    std::unordered_set<std::string> madeNames;
 
     // The failure of the earliest member is the one reported.
     void fail(int32_t code) { failAt(member, code); }
@@ -62,12 +69,17 @@ struct ExtractSink::Impl {
     bool isStopped() const { return stopped || (writer && writer->outOfSpace()); }
 
     int32_t begin(const MemberInfo &m);
-    int32_t claimFlatName(const PathComponents &path);
+    int32_t claimName(const PathComponents &path);
+    bool madeName(const PathComponents &path, size_t count) const
+    {
+        return madeNames.count(joinComponents(path, count)) != 0;
+    }
     int folderForNewEntry(const PathComponents &path, int32_t &err);
 
     // --- The folder walk (extract_sink_folders.cpp) ------------------------
     // One folder fd kept open: archives list most members of a folder
-    // together.  Files waiting for the writer thread keep theirs open.
+    // together.  Files waiting for the writer thread keep theirs open (see
+    // heldFolders).
     std::string cachedFolderKey;
     std::shared_ptr<const base::UniqueFd> cachedFolder;
 
@@ -84,7 +96,6 @@ struct ExtractSink::Impl {
         bool handed = false;
         std::shared_ptr<const base::UniqueFd> folder;
         std::vector<uint8_t> data;
-        std::string key; // the member's path, as in madeFiles
         std::string tempName; // the name written (none yet when empty); the final name when `direct`
         std::string finalName;
         bool direct = false;  // created under its final name
@@ -120,17 +131,21 @@ struct ExtractSink::Impl {
     // that nothing else in the folder can hold (the folder was empty and is
     // private): every name handed over is remembered, and anything that
     // meets one of them (the same name again, a folder or a link there)
-    // waits until the writer is done before looking at the folder.  Only
-    // fresh names are handed over: a name this sink made before in place
-    // is decided in place too, as anywhere else.
+    // waits until the writer is done before looking at the folder (see
+    // madeNames: a name is never handed over twice).
     std::unique_ptr<FileWriterThread> writer;
     bool writerUnavailable = false;
-    std::unordered_set<std::string> madeFiles; // files and hard links made or handed over (private destination only)
+    // The folders that files waiting for the writer keep open, by path: a
+    // folder met again takes the descriptor they hold instead of opening
+    // another, and at most kMaxHeldFolders are held at once.  Members that
+    // alternate between folders would otherwise hold one descriptor per
+    // waiting file, as many as the writer is behind.  Archives list the
+    // files of a folder together: a few held folders keep the writer busy.
+    static constexpr size_t kMaxHeldFolders = 4;
+    std::unordered_map<std::string, std::weak_ptr<const base::UniqueFd>> heldFolders;
 
-    bool madeFile(const PathComponents &path, size_t count) const
-    {
-        return !madeFiles.empty() && madeFiles.count(joinComponents(path, count)) != 0;
-    }
+    std::shared_ptr<const base::UniqueFd> heldFolder(const std::string &key) const;
+    void holdCachedFolder();
     bool handsOver(const MemberInfo &m);
     int32_t handOver();
     void flushWriter();
@@ -144,6 +159,15 @@ struct ExtractSink::Impl {
     };
     std::vector<PendingLink> links;
 
+    // Links as data (ExtractOptions::linksAsData) where that is safe: in a
+    // folder of the user's own that held nothing, nobody else can use a
+    // link made there before the conversion packs it.
+    bool keepsLinksAsData() const { return options.linksAsData && directCreate; }
+    // Text a link may hold as data: not empty, no NUL byte.
+    static bool isLinkText(const std::string &target)
+    {
+        return !target.empty() && target.find('\0') == std::string::npos;
+    }
     int32_t beginLink(const MemberInfo &m, PathComponents path);
     int32_t makeHardlink(const MemberInfo &m, PathComponents path);
     void makeLinks();
@@ -172,6 +196,15 @@ struct ExtractSink::Impl {
     }
     int32_t beginFolder(const MemberInfo &m, const PathComponents &path);
     void applyFolderAttributes();
+
+    // --- The member list (extract_sink_member_list.cpp) --------------------
+    std::vector<ListedMember> listed;
+    std::unordered_map<std::string, size_t> listedFiles; // by name, for hard links
+    std::optional<size_t> listedData; // the file member whose data arrives
+
+    void listMember(const MemberInfo &m);
+    void listData(const void *data, size_t size);
+    void markLinksLeadingOutside();
 
     // --- The space guard (extract_sink_space.h) ----------------------------
     SpaceGuard space;

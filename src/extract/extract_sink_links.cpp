@@ -1,6 +1,6 @@
 // Links: a symbolic link waits until every other member is written, then is
-// made only when it leads inside the destination; a hard link gets its
-// second name at once.
+// made only when it leads inside the destination (in a conversion's working
+// folder, as it is stored); a hard link gets its second name at once.
 #include "extract/extract_sink_impl.h"
 
 #include "extract/link_check.h"
@@ -28,7 +28,8 @@ int32_t ExtractSink::Impl::beginLink(const MemberInfo &m, PathComponents path)
         path = {path.back()};
     PathComponents base(path.begin(), path.end() - 1);
     PathComponents resolved;
-    if (!resolveLinkTargetLexically(base, m.linkTarget, resolved))
+    if (keepsLinksAsData() ? !isLinkText(m.linkTarget)
+                           : !resolveLinkTargetLexically(base, m.linkTarget, resolved))
         return kErrUnsafeEntry;
     int32_t err;
     const int dir = folderForNewEntry(path, err);
@@ -76,14 +77,12 @@ int32_t ExtractSink::Impl::makeHardlink(const MemberInfo &m, PathComponents path
     int32_t placed = placeEntry(dir, temp, path.back());
     if (placed != kOk)
         ::unlinkat(dir, temp.c_str(), 0);
-    else if (directCreate)
-        madeFiles.insert(joinComponents(path));
     return placed;
 }
 
 int32_t ExtractSink::Impl::makeLink(const PendingLink &link)
 {
-    if (!linkStaysInside(root.get(), parentOf(link.path), link.target))
+    if (!keepsLinksAsData() && !linkStaysInside(root.get(), parentOf(link.path), link.target))
         return kErrUnsafeEntry;
     int32_t err;
     base::UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
@@ -122,6 +121,8 @@ void ExtractSink::Impl::makeLinks()
         else
             fail(r);
     }
+    if (keepsLinksAsData())
+        return; // where they lead does not matter: nothing goes through them
     // A link made later can change where an earlier one leads (a missing
     // name that became a link): check them all again until none moves
     // out.  Should that not settle, none of them is trusted.

@@ -54,6 +54,13 @@ void FileWriterThread::flush()
     room_.wait(lock, [&] { return queue_.empty() && !busy_; });
 }
 
+void FileWriterThread::waitForProgress()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    const uint64_t done = filesDone_;
+    room_.wait(lock, [&] { return filesDone_ != done || (queue_.empty() && !busy_); });
+}
+
 std::vector<FileWriterThread::Failure> FileWriterThread::takeFailures()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -89,6 +96,7 @@ void FileWriterThread::run()
         file = File{}; // the data and the folder go before the lock is taken
         lock.lock();
         busy_ = false;
+        ++filesDone_;
         queuedBytes_ -= size;
         if (result != kOk)
             failures_.push_back({sequence, result});

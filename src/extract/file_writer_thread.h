@@ -62,6 +62,9 @@ public:
     bool submit(File file);
     // Returns once every file submitted so far is on disk or has failed.
     void flush();
+    // Returns once the thread is done with one more file (written or
+    // failed) than when called, or has nothing left to do.
+    void waitForProgress();
     // Failures so far, each reported once.
     std::vector<Failure> takeFailures();
     // A write met a full volume or quota.
@@ -79,6 +82,7 @@ private:
     std::deque<File> queue_;
     uint64_t queuedBytes_ = 0;
     bool busy_ = false;
+    uint64_t filesDone_ = 0; // written or failed
     bool stopping_ = false;
     std::atomic<bool> outOfSpace_{false};
     std::vector<Failure> failures_;

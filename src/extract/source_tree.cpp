@@ -1,9 +1,13 @@
 #include "extract/source_tree.h"
 
+#include "base/unique_fd.h"
+#include "extract/link_check.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,8 +63,19 @@ void fillTimes(SourceEntry &e, const struct stat &st)
     e.gid = st.st_gid;
 }
 
-bool walk(const fs::path &dir, const std::string &prefix, const SourceWalkOptions &opt,
-          const ExcludedFiles &excluded, std::vector<SourceEntry> &out, std::string &error)
+// A link's content can stand in for it only when the link leads to a file
+// inside the folder being packed: nothing outside it is read, wherever an
+// archive's link pointed (a conversion keeps such links as data).
+bool linksToFileInside(int rootFd, const PathComponents &folder, const SourceEntry &link, struct stat &target)
+{
+    return linkStaysInside(rootFd, folder, link.linkTarget) && stat(link.diskPath.c_str(), &target) == 0 &&
+           S_ISREG(target.st_mode);
+}
+
+// `folder` holds the components of `dir` below the root open as `rootFd`.
+bool walk(int rootFd, const fs::path &dir, PathComponents &folder, const std::string &prefix,
+          const SourceWalkOptions &opt, const ExcludedFiles &excluded, std::vector<SourceEntry> &out,
+          std::string &error)
 {
     std::vector<std::string> names;
     if (!readFolderNames(dir, names, error))
@@ -83,7 +98,10 @@ bool walk(const fs::path &dir, const std::string &prefix, const SourceWalkOption
                 continue;
             e.kind = SourceEntry::Kind::Directory;
             out.push_back(e);
-            if (!walk(p, prefix + name + "/", opt, excluded, out, error))
+            folder.push_back(name);
+            const bool walked = walk(rootFd, p, folder, prefix + name + "/", opt, excluded, out, error);
+            folder.pop_back();
+            if (!walked)
                 return false;
         } else if (S_ISREG(st.st_mode)) {
             e.kind = SourceEntry::Kind::File;
@@ -94,7 +112,7 @@ bool walk(const fs::path &dir, const std::string &prefix, const SourceWalkOption
             std::error_code ec;
             e.linkTarget = fs::read_symlink(p, ec).string();
             struct stat tst;
-            if (stat(p.c_str(), &tst) == 0 && S_ISREG(tst.st_mode)) {
+            if (linksToFileInside(rootFd, folder, e, tst)) {
                 e.linkTargetIsFile = true;
                 e.size = static_cast<uint64_t>(tst.st_size);
             }
@@ -116,8 +134,14 @@ bool collectSourceTree(const fs::path &root, const SourceWalkOptions &options,
         error = "source folder missing: " + root.string();
         return false;
     }
+    base::UniqueFd rootFd(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!rootFd) {
+        error = "cannot read folder " + root.string() + ": " + std::strerror(errno);
+        return false;
+    }
     ExcludedFiles excluded(options);
-    return walk(root, "", options, excluded, out, error);
+    PathComponents folder;
+    return walk(rootFd.get(), root, folder, "", options, excluded, out, error);
 }
 
 } // namespace qvo::archivers

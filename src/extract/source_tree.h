@@ -3,8 +3,9 @@
 // "*.*" is a Windows pattern that matches every name, so every entry of the
 // folder is taken: dot files and names without a dot included.  The walk does
 // not follow symbolic links; it reports them as links with their target, and
-// with what the target is (when it exists) so a writer whose format cannot
-// hold a link can store the linked file's content instead.
+// whether the target is a file inside the root, so a writer whose format
+// cannot hold a link can store that file's content instead.  Nothing outside
+// the root is ever looked at through a link.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -27,7 +28,7 @@ struct SourceEntry {
     uid_t uid = 0;
     gid_t gid = 0;
     std::string linkTarget;         // Symlink only: the stored target text
-    bool linkTargetIsFile = false;  // Symlink only: the target is an existing regular file
+    bool linkTargetIsFile = false;  // Symlink only: the target is a regular file inside the root
 };
 
 struct SourceWalkOptions {

@@ -224,6 +224,80 @@ TEST(ReaderCommands, MalformedLinesWriteNothing)
     EXPECT_EQ(readFile(dir / "出力 先/f.txt"), "x");
 }
 
+// The conversion's own switch: every library lists what the archive handed
+// over in the third path, in the form qvo_archiver.h gives, and only when
+// the extraction succeeded.
+TEST(ReaderCommands, MemberListOfEveryReader)
+{
+    std::string expected;
+    for (const char *field : {"F", "3", "1ed91fca", "top.txt", "", "F", "5", "6d310bc9", "sub/inner.txt", ""}) {
+        expected += field;
+        expected += '\0';
+    }
+    for (const Dialect &d : kDialects) {
+        SCOPED_TRACE(d.archiver->commandFunction);
+        TempDir dir;
+        fs::path archive = makeArchive(d, dir.path());
+        fs::create_directories(dir / "dest");
+        const std::string list = " " + quoted(dir / "list");
+        CallOutcome o = callArchiver(*d.archiver, d.keepPaths + "--member-list " + quoted(archive) + " " +
+                                                      quoted(dir / "dest") + list);
+        ASSERT_TRUE(o.finished) << describe(o);
+        EXPECT_EQ(o.result, kOk);
+        EXPECT_EQ(readFile(dir / "list"), expected);
+        EXPECT_EQ(readFile(dir / "dest/sub/inner.txt"), "inner");
+
+        fs::remove(dir / "list");
+        EXPECT_EQ(callArchiver(*d.archiver, d.keepPaths + "--member-list " + quoted(archive) + " " +
+                                                quoted(dir / "dest") + list)
+                      .result,
+                  kErrExists);
+        EXPECT_FALSE(fs::exists(dir / "list"));
+        EXPECT_EQ(callArchiver(*d.archiver, d.keepPaths + "--member-list " + quoted(archive) + " " +
+                                                quoted(dir / "dest"))
+                      .result,
+                  kErrCommandLine);
+    }
+}
+
+// Every library takes the conversion's switch; a link leading outside is
+// then made as stored, in a fresh folder of the user's own only.
+TEST(ReaderCommands, ConversionSwitchKeepsLinksLeadingOutsideInAFreshPrivateFolder)
+{
+    for (const Dialect &d : kDialects) {
+        SCOPED_TRACE(d.archiver->commandFunction);
+        TempDir dir;
+        fs::path archive = makeArchive(d, dir.path());
+        fs::create_directories(dir / "dest");
+        fs::permissions(dir / "dest", fs::perms::owner_all);
+        CallOutcome o =
+            callArchiver(*d.archiver, d.keepPaths + "--conversion " + quoted(archive) + " " + quoted(dir / "dest"));
+        ASSERT_TRUE(o.finished) << describe(o);
+        EXPECT_EQ(o.result, kOk);
+        EXPECT_EQ(readFile(dir / "dest/sub/inner.txt"), "inner");
+    }
+    TempDir dir;
+    writeFile(dir / "l.zip",
+              buildZip({zipFile("t.txt", "t"), zipLink("up", "../../x"), zipLink("abs", "/etc/passwd")}));
+    for (const Archiver *lib : {&kUnZip, &kSevenZip}) {
+        SCOPED_TRACE(lib->commandFunction);
+        const std::string word = lib == &kUnZip ? "-x " : "x ";
+        const fs::path fresh = dir / (std::string("fresh-") + lib->commandFunction);
+        const fs::path shared = dir / (std::string("shared-") + lib->commandFunction);
+        fs::create_directory(fresh);
+        fs::permissions(fresh, fs::perms::owner_all);
+        fs::create_directory(shared);
+        fs::permissions(shared, fs::perms::owner_all | fs::perms::others_exec);
+        EXPECT_EQ(callArchiver(*lib, word + "--conversion " + quoted(dir / "l.zip") + " " + quoted(fresh)).result,
+                  kOk);
+        EXPECT_EQ(fs::read_symlink(fresh / "up"), "../../x");
+        EXPECT_EQ(fs::read_symlink(fresh / "abs"), "/etc/passwd");
+        EXPECT_EQ(callArchiver(*lib, word + "--conversion " + quoted(dir / "l.zip") + " " + quoted(shared)).result,
+                  kErrUnsafeEntry);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(shared / "up")));
+    }
+}
+
 TEST(ReaderCommands, SevenZipAlsoReads7zAndTar)
 {
     TempDir dir;

@@ -305,6 +305,49 @@ TEST(CommandLines, LibraryResultsPassThroughUnchanged)
 
 // The command lines have no escape character: a '"' inside a path would end
 // the quoted token early and let the rest pass as switches or extra paths.
+// A conversion says so, and a run that checks the new archive asks for the
+// list of the source's members: the switches come last before the paths,
+// the list's path after them.  Without them every line is as above.
+TEST(CommandLines, ConversionSwitchesAndListPathOnlyWhenAsked)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveLHA lha;
+    clsArchiveZIP zip;
+    clsArchiveCAB cab;
+    clsArchiveRAR rar;
+    const std::string list = "/tmp/Qvo/members_7/source";
+    const std::string paths = "\"" + kSource + "\" \"" + kDest;
+    const struct {
+        clsArchiveBackEnd *backEnd;
+        std::string library, expected;
+    } rows[] = {
+        {&lha, "unlha32", "x  -n -jyo --member-list " + paths + "\" \"" + list + "\""},
+        {&zip, "7-zip32", "x -hide -aoa --member-list " + paths + "\" \"" + list + "\""},
+        {&cab, "cab32", "-x  -i -o --member-list " + paths + "\" \"" + list + "\""},
+        {&rar, "unrar32", "-x -q -o --member-list " + paths + "/\" \"" + list + "\""},
+    };
+    for (const auto &row : rows) {
+        auto option = extractOption({true, false, true, ""});
+        option.memberListFile(list);
+        EXPECT_EQ(row.backEnd->extract(option), 0);
+        EXPECT_EQ(lastCommand(fakes, row.library), row.expected);
+    }
+    // A conversion's working folder: links there are data.
+    auto conversion = extractOption({true, false, false, ""});
+    conversion.isConversion(true);
+    EXPECT_EQ(lha.extract(conversion), 0);
+    EXPECT_EQ(lastCommand(fakes, "unlha32"), "x  -n --conversion " + paths + "\"");
+    conversion.memberListFile(list);
+    EXPECT_EQ(zip.extract(conversion), 0);
+    EXPECT_EQ(lastCommand(fakes, "7-zip32"), "x -hide --conversion --member-list " + paths + "\" \"" + list + "\"");
+
+    auto hostile = extractOption({true, false, true, ""});
+    hostile.memberListFile("/tmp/x\" -o \"y");
+    EXPECT_EQ(lha.extract(hostile), -1);
+    EXPECT_TRUE(fakes.calls().empty());
+}
+
 TEST(CommandLines, PathsThatCannotBeQuotedAreRefusedBeforeAnyCall)
 {
     FakeArchivers fakes;

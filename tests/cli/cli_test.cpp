@@ -165,3 +165,26 @@ TEST(QvoConvert, TwoProgramsAtOnceBothSucceed)
         EXPECT_EQ(runCommand("unzip -tqq " + sh(dir / "outb" / (std::to_string(k) + ".zip"))), 0);
     }
 }
+
+// A link leading outside the archive's folder is carried as a link where
+// the target format holds links; a cabinet leaves it out, and the line of
+// that archive says so.
+TEST(QvoConvert, LineSaysWhenACabinetLeftOutLinksLeadingOutside)
+{
+    TempDir dir;
+    const fs::path source = dir / "in" / "links.zip";
+    fs::create_directories(source.parent_path());
+    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "zip/libarchive/test_symlink_1.zip", source);
+    Result r = convert("--to cab --out " + sh(dir / "out") + " " + sh(source), dir.path());
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("変換成功  " + source.string() + " -> " + (dir / "out" / "links.cab").string() +
+                            "  (1 symbolic link leading outside the archive left out: a cabinet holds no links)\n"),
+              std::string::npos)
+        << r.output;
+
+    r = convert("--to lzh --out " + sh(dir / "out") + " " + sh(source), dir.path());
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("変換成功  " + source.string() + " -> " + (dir / "out" / "links.lzh").string() + "\n"),
+              std::string::npos)
+        << r.output;
+}

@@ -22,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 namespace qvo::test {
 
@@ -66,12 +67,33 @@ inline std::optional<std::map<std::string, std::string>> readFakeArchive(const s
     return out;
 }
 
+// The member list a library writes for QVO_SWITCH_MEMBER_LIST, of a fake
+// archive's entries.
+inline std::string fakeMemberList(const std::map<std::string, std::string> &entries)
+{
+    std::string out;
+    for (const auto &[name, data] : entries) {
+        const bool folder = name.back() == '/';
+        char crc[9];
+        std::snprintf(crc, sizeof crc, "%08x",
+                      folder ? 0u
+                             : static_cast<unsigned>(crc32(0, reinterpret_cast<const Bytef *>(data.data()),
+                                                           static_cast<uInt>(data.size()))));
+        for (const std::string &field : {std::string(folder ? "D" : "F"), std::to_string(folder ? 0 : data.size()),
+                                         std::string(crc), folder ? name.substr(0, name.size() - 1) : name,
+                                         std::string()})
+            out += field + '\0';
+    }
+    return out;
+}
+
 struct FakeBackEndState {
     std::mutex lock;
     std::vector<archive::clsArchiveActionOption> extracts, compresses;
     std::optional<int32_t> extractResult, compressResult; // returned without doing anything
     bool throwOnExtract = false, throwOnCompress = false;
     bool dropOneFileOnCompress = false; // a faulty writer
+    bool dropOneFileOnExtract = false;  // a faulty extraction that still lists every member
     std::function<void(const archive::clsArchiveActionOption &)> onExtract, onCompress;
 };
 
@@ -103,7 +125,14 @@ public:
         auto entries = readFakeArchive(option.beforeFileName());
         if (!entries)
             return 0x8003;
+        if (!option.memberListFile().empty())
+            writeFile(option.memberListFile(), fakeMemberList(*entries));
+        bool dropped = !state.dropOneFileOnExtract;
         for (const auto &[name, data] : *entries) {
+            if (!dropped && name.back() != '/') {
+                dropped = true;
+                continue;
+            }
             const std::filesystem::path out = std::filesystem::path(option.targetPathName()) / name;
             if (name.back() == '/')
                 std::filesystem::create_directories(out);

@@ -197,6 +197,33 @@ TEST_F(RunTest, ArchiveThatDoesNotMatchOrCannotBeReadKeepsItsSource)
     EXPECT_TRUE(fs::exists(path("in/lossy.lzh")));
 }
 
+// The new archive is checked against what the source itself handed over,
+// not against the working folder: a member the extraction lost would be
+// missing from both.
+TEST_F(RunTest, SourceIsKeptWhenItsExtractionLostAMember)
+{
+    settings.deleteBeforeFile = true;
+    source("in/lossy.lzh");
+    fakes.lha->state.dropOneFileOnExtract = true;
+    const auto reports = run();
+    EXPECT_EQ(rows.status(0), convert::kStatusFailed);
+    EXPECT_TRUE(fs::exists(path("in/lossy.lzh")));
+    EXPECT_NE(reports[0].detail.find("missing in the new archive: a.txt"), std::string::npos) << reports[0].detail;
+    // The lists lie apart from the working folders and go with the run.
+    ASSERT_EQ(fakes.lha->state.extracts.size(), 1u);
+    const std::string list = fakes.lha->state.extracts[0].memberListFile();
+    EXPECT_EQ(list.rfind(workingRoot().string() + "/members_", 0), 0u) << list;
+    EXPECT_TRUE(fs::is_empty(workingRoot()));
+
+    // Runs that delete nothing ask for no list.
+    settings.deleteBeforeFile = false;
+    settings.overWrite = true;
+    fakes.lha->state.extracts.clear();
+    run();
+    ASSERT_EQ(fakes.lha->state.extracts.size(), 1u);
+    EXPECT_EQ(fakes.lha->state.extracts[0].memberListFile(), "");
+}
+
 TEST_F(RunTest, SourceThatIsItsOwnTargetIsReplacedAndNeverDeleted)
 {
     const auto src = source("in/photos.lzh");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +68,43 @@ TEST(SourceTree, ListsDotFilesFoldersInOrderAndSkipsExcluded)
     ASSERT_TRUE(collectSourceTree(root, opt, entries, err));
     EXPECT_EQ(entries.size(), 3u); // .hidden, link, noext
     fs::remove_all(root);
+}
+
+// A writer that cannot store links packs the file a link names, and only
+// when that file lies inside the folder being packed: a conversion keeps an
+// archive's links as data, wherever they point.
+TEST(SourceTree, LinksCountAsFilesOnlyInsideTheRoot)
+{
+    fs::path top = makeTempDir();
+    fs::create_directories(top / "root" / "d");
+    writeFile(top / "canary.txt", "outside");
+    writeFile(top / "root" / "d" / "in.txt", "inside");
+    fs::create_symlink("in.txt", top / "root" / "d" / "near");
+    fs::create_symlink("../d/in.txt", top / "root" / "d" / "round");
+    fs::create_symlink("d", top / "root" / "dir");
+    fs::create_symlink("dir/in.txt", top / "root" / "through");
+    fs::create_symlink(top / "canary.txt", top / "root" / "absolute");
+    fs::create_symlink("../canary.txt", top / "root" / "up");
+    fs::create_symlink("../../canary.txt", top / "root" / "d" / "upup");
+    fs::create_symlink("d/../../canary.txt", top / "root" / "down-and-up");
+
+    std::vector<SourceEntry> entries;
+    std::string err;
+    ASSERT_TRUE(collectSourceTree(top / "root", SourceWalkOptions{}, entries, err)) << err;
+    std::map<std::string, bool> isFile;
+    for (const SourceEntry &e : entries) {
+        if (e.kind == SourceEntry::Kind::Symlink)
+            isFile[e.name] = e.linkTargetIsFile;
+    }
+    EXPECT_EQ(isFile, (std::map<std::string, bool>{{"absolute", false},
+                                                   {"d/near", true},
+                                                   {"d/round", true},
+                                                   {"d/upup", false},
+                                                   {"dir", false},
+                                                   {"down-and-up", false},
+                                                   {"through", true},
+                                                   {"up", false}}));
+    fs::remove_all(top);
 }
 
 // Both ways of writing aside: without a name, and (where the file system

@@ -7,7 +7,9 @@
 
 #include <map>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -211,6 +213,63 @@ TEST(ExtractSink, LinksOnlyInsideAndAfterEverythingElse)
     EXPECT_FALSE(fs::exists(fs::symlink_status(t / "dest/abs")));
 }
 
+// In a conversion's working folder a link is data for the new archive:
+// kept as stored wherever it leads, since nothing reads through it.  A
+// member written through such a link still fails, and anywhere but a fresh
+// private folder links are checked as always.
+TEST(ExtractSink, ConversionKeepsLinksLeadingOutsideAsData)
+{
+    TempDir t;
+    fs::create_directories(t / "work");
+    fs::permissions(t / "work", fs::perms::owner_all);
+    writeFile(t / "canary", "outside");
+    ExtractOptions o = optionsFor(t / "work");
+    o.linksAsData = true;
+    o.listMembers = true;
+    {
+        ExtractSink sink(o);
+        EXPECT_EQ(putFile(sink, fileMember("d/file.txt"), "data"), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("abs", (t / "canary").string())), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("d/up", "../../canary")), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("d/win", "..\\..\\canary")), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("d/near", "file.txt")), kOk);
+        EXPECT_EQ(sink.beginMember(linkMember("empty", "")), kErrUnsafeEntry);
+        EXPECT_EQ(sink.beginMember(linkMember("via", "/tmp")), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("via/x"), "x"), kOk); // gets a real folder: the link then finds it
+        EXPECT_EQ(sink.finish(), kErrUnsafeEntry); // the empty link's, the earliest failure
+        using Kind = ListedMember::Kind;
+        std::map<std::string, Kind> kinds;
+        for (const ListedMember &m : sink.listedMembers())
+            kinds[m.name] = m.kind;
+        EXPECT_EQ(kinds["abs"], Kind::LinkLeadingOutside);
+        EXPECT_EQ(kinds["d/up"], Kind::LinkLeadingOutside);
+        EXPECT_EQ(kinds["d/win"], Kind::LinkLeadingOutside);
+        EXPECT_EQ(kinds["d/near"], Kind::Link);
+    }
+    EXPECT_EQ(fs::read_symlink(t / "work/abs"), t / "canary");
+    EXPECT_EQ(fs::read_symlink(t / "work/d/up"), "../../canary");
+    EXPECT_EQ(fs::read_symlink(t / "work/d/win"), "../../canary");
+    EXPECT_EQ(fs::read_symlink(t / "work/d/near"), "file.txt");
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(t / "work/via")));
+    EXPECT_EQ(readFile(t / "canary"), "outside");
+
+    // A folder others may enter, or one that held something: checked.
+    for (const bool shared : {true, false}) {
+        TempDir u;
+        if (shared)
+            fs::permissions(u.path(), fs::perms::owner_all | fs::perms::others_exec);
+        else
+            writeFile(u / "before", "b");
+        ExtractOptions checked = optionsFor(u.path());
+        checked.linksAsData = true;
+        ExtractSink sink(checked);
+        EXPECT_EQ(sink.beginMember(linkMember("abs", "/etc/passwd")), kErrUnsafeEntry);
+        EXPECT_EQ(sink.beginMember(linkMember("up", "x/../../y")), kErrUnsafeEntry);
+        EXPECT_EQ(sink.finish(), kErrUnsafeEntry);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(u / "abs")));
+    }
+}
+
 TEST(ExtractSink, ChainedLinkCreatedBeforeItsStepIsRemoved)
 {
     // "chain" is made first, while "e/dot" does not exist yet; only the later
@@ -375,8 +434,8 @@ TEST(ExtractSink, FailedDataLeavesNothing)
 }
 
 // A fresh private folder (as mkdtemp makes) gets its files under their
-// final names at once; a member named twice must still keep or replace the
-// first copy whole, and failed data must still leave nothing.
+// final names at once; a member named twice must still leave the first
+// copy whole, and failed data must still leave nothing.
 TEST(ExtractSink, MembersNamedTwiceInAFreshFolder)
 {
     TempDir keep;
@@ -389,20 +448,58 @@ TEST(ExtractSink, MembersNamedTwiceInAFreshFolder)
     }
     EXPECT_EQ(listTree(keep.path()), (std::set<std::string>{"a.txt", "d/"}));
     EXPECT_EQ(readFile(keep / "a.txt"), "first");
+}
 
-    TempDir replace;
-    {
-        ExtractOptions o = optionsFor(replace.path());
+// Overwriting is about what the destination held before the call: within
+// one archive a second member of a name would replace the first and the
+// archive would lose it, so it is refused (a clash of two members) in a
+// fresh folder and in a used one alike, while a file that was there
+// before is still replaced.
+TEST(ExtractSink, OverwriteNeverLetsAMemberReplaceAnother)
+{
+    auto hard = [](std::string name, std::string target) {
+        MemberInfo m = linkMember(std::move(name), std::move(target));
+        m.kind = MemberInfo::Kind::Hardlink;
+        return m;
+    };
+    for (const bool fresh : {true, false}) {
+        SCOPED_TRACE(fresh ? "fresh private folder" : "folder in use");
+        TempDir t;
+        if (!fresh) {
+            writeFile(t / "before.txt", "old");
+            fs::permissions(t.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+        }
+        ExtractOptions o = optionsFor(t.path());
         o.overwrite = true;
         ExtractSink sink(o);
+        if (!fresh) {
+            EXPECT_EQ(putFile(sink, fileMember("before.txt"), "new"), kOk);
+        }
         EXPECT_EQ(putFile(sink, fileMember("a.txt"), "first"), kOk);
-        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "second"), kOk);
-        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "broken", false), kErrCorrupt);
+        EXPECT_EQ(putFile(sink, fileMember("a.txt"), "second"), kErrNameClash);
+        EXPECT_EQ(putFile(sink, fileMember("./a.txt"), "dot"), kErrNameClash);
+        EXPECT_EQ(putFile(sink, fileMember("d//a.txt"), "in d"), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("d/./a.txt"), "in d again"), kErrNameClash);
+        EXPECT_EQ(sink.beginMember(linkMember("a.txt", "d/a.txt")), kErrNameClash);
+        EXPECT_EQ(sink.beginMember(hard("a.txt", "d/a.txt")), kErrNameClash);
         EXPECT_EQ(sink.beginMember(folderMember("a.txt")), kErrExists);
-        EXPECT_EQ(sink.finish(), kErrCorrupt);
+        EXPECT_EQ(sink.beginMember(linkMember("l", "a.txt")), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("l"), "over the link"), kErrNameClash);
+        EXPECT_EQ(sink.beginMember(linkMember("./l", "d/a.txt")), kErrNameClash);
+        EXPECT_EQ(sink.beginMember(hard("h", "a.txt")), kOk);
+        EXPECT_EQ(putFile(sink, fileMember("h"), "over the hard link"), kErrNameClash);
+        // Folders named again lose nothing.
+        EXPECT_EQ(sink.beginMember(folderMember("d")), kOk);
+        EXPECT_EQ(sink.beginMember(folderMember("./d/")), kOk);
+        EXPECT_EQ(sink.finish(), kErrNameClash);
+        EXPECT_EQ(readFile(t / "a.txt"), "first");
+        EXPECT_EQ(readFile(t / "d/a.txt"), "in d");
+        EXPECT_EQ(fs::read_symlink(t / "l"), "a.txt");
+        EXPECT_EQ(readFile(t / "h"), "first");
+        if (!fresh) {
+            EXPECT_EQ(readFile(t / "before.txt"), "new");
+        }
     }
-    EXPECT_EQ(listTree(replace.path()), (std::set<std::string>{"a.txt"}));
-    EXPECT_EQ(readFile(replace / "a.txt"), "second");
 }
 
 // Members with a declared size, past the first few, are created by the
@@ -439,7 +536,8 @@ TEST(ExtractSink, FilesHandedToTheWriterThreadKeepEveryRule)
             files[name] = data;
             ASSERT_EQ(putFile(sink, sizedMember(name, data, 0640), data), kOk) << name;
         }
-        // The same name again: the first copy stays, whole.
+        // The same name again: the first copy stays, whole, with
+        // overwriting too (both wait in the queue).
         EXPECT_EQ(putFile(sink, sizedMember("dup", "first"), "first"), kOk);
         EXPECT_EQ(putFile(sink, sizedMember("dup", "second!"), "second!"), kErrExists);
         // A file, then a folder of that name and a file inside it.
@@ -471,6 +569,62 @@ TEST(ExtractSink, FilesHandedToTheWriterThreadKeepEveryRule)
     EXPECT_FALSE(fs::exists(t / "bad"));
 }
 
+TEST(ExtractSink, HandedFileIsNeverReplacedByALaterMemberOfItsName)
+{
+    ScopedEnv forceWriter("QVO_TEST_WRITER_THREAD", "1");
+    TempDir t;
+    ExtractOptions o = optionsFor(t.path());
+    o.overwrite = true;
+    ExtractSink sink(o);
+    putWarmUpMembers(sink);
+    EXPECT_EQ(putFile(sink, sizedMember("dup", "first"), "first"), kOk);
+    EXPECT_EQ(putFile(sink, sizedMember("./dup", "second"), "second"), kErrNameClash);
+    EXPECT_EQ(sink.beginMember(linkMember("dup", "warm/0")), kErrNameClash);
+    EXPECT_EQ(sink.finish(), kErrNameClash);
+    EXPECT_GT(sink.filesFromWriterThread(), 0u);
+    EXPECT_EQ(readFile(t / "dup"), "first");
+}
+
+// Files waiting for the writer keep their folder open until written: an
+// archive whose members alternate between folders must not run out of
+// descriptors however far the writer falls behind.  Run in a child with a
+// low descriptor limit.
+TEST(ExtractSink, MembersAlternatingBetweenFoldersStayWithinFewDescriptors)
+{
+    ScopedEnv forceWriter("QVO_TEST_WRITER_THREAD", "1");
+    for (const int folders : {50, 300}) {
+        SCOPED_TRACE(std::to_string(folders) + " folders");
+        TempDir t;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit low{64, 64};
+            if (::setrlimit(RLIMIT_NOFILE, &low) != 0)
+                ::_exit(10);
+            int32_t result = kOk;
+            {
+                ExtractSink sink(optionsFor(t.path()));
+                for (int i = 0; i < 3000 && result == kOk; ++i) {
+                    const std::string name = "d" + std::to_string(i % folders) + "/f" + std::to_string(i);
+                    const std::string data = "file " + std::to_string(i);
+                    result = putFile(sink, sizedMember(name, data), data);
+                }
+                const int32_t finished = sink.finish();
+                if (result == kOk)
+                    result = finished;
+                if (result == kOk && sink.filesFromWriterThread() < 2900)
+                    ::_exit(11);
+            }
+            ::_exit(result == kOk ? 0 : 12);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(readFile(t / ("d" + std::to_string(2999 % folders) + "/f2999")), "file 2999");
+    }
+}
+
 TEST(ExtractSink, HandedFileNeverReplacesAFileThatAppearedMeanwhile)
 {
     ScopedEnv forceWriter("QVO_TEST_WRITER_THREAD", "1");
@@ -486,6 +640,51 @@ TEST(ExtractSink, HandedFileNeverReplacesAFileThatAppearedMeanwhile)
     EXPECT_EQ(sink.finish(), kErrExists);
     EXPECT_EQ(readFile(t / "x"), "foreign");
     EXPECT_GT(sink.filesFromWriterThread(), 0u); // the warm-up files went through it
+}
+
+// What the archive handed over is listed as it came, whatever became of
+// it on the disk: a conversion checks its new archive against this.
+TEST(ExtractSink, ListsTheMembersHandedOver)
+{
+    TempDir t;
+    ExtractOptions o = optionsFor(t.path());
+    o.listMembers = true;
+    ExtractSink sink(o);
+    EXPECT_EQ(sink.beginMember(folderMember("d/")), kOk);
+    ASSERT_EQ(sink.beginMember(fileMember("d//a.txt")), kOk);
+    EXPECT_EQ(sink.write("ab", 2), kOk);
+    EXPECT_EQ(sink.write("c", 1), kOk);
+    EXPECT_EQ(sink.endMember(true), kOk);
+    EXPECT_EQ(putFile(sink, fileMember("./empty"), ""), kOk);
+    EXPECT_EQ(sink.beginMember(linkMember("l", "d\\a.txt")), kOk);
+    MemberInfo hard = linkMember("h", "d/./a.txt");
+    hard.kind = MemberInfo::Kind::Hardlink;
+    EXPECT_EQ(sink.beginMember(hard), kOk);
+    EXPECT_EQ(putFile(sink, fileMember("empty"), "again"), kErrExists); // listed all the same
+    EXPECT_EQ(sink.finish(), kErrExists);
+
+    using Kind = ListedMember::Kind;
+    const std::vector<ListedMember> &listed = sink.listedMembers();
+    ASSERT_EQ(listed.size(), 6u);
+    const struct {
+        Kind kind;
+        const char *name;
+        uint64_t size;
+        uint32_t crc;
+        const char *target;
+    } expected[] = {
+        {Kind::Folder, "d", 0, 0, ""},           {Kind::File, "d/a.txt", 3, 0x352441c2, ""},
+        {Kind::File, "empty", 0, 0, ""},         {Kind::Link, "l", 0, 0, "d/a.txt"},
+        {Kind::File, "h", 3, 0x352441c2, ""},    {Kind::File, "empty", 0, 0, ""},
+    };
+    for (size_t k = 0; k < listed.size(); ++k) {
+        SCOPED_TRACE(expected[k].name);
+        EXPECT_EQ(listed[k].kind, expected[k].kind);
+        EXPECT_EQ(listed[k].name, expected[k].name);
+        EXPECT_EQ(listed[k].size, expected[k].size);
+        EXPECT_EQ(listed[k].crc32, expected[k].crc);
+        EXPECT_EQ(listed[k].linkTarget, expected[k].target);
+    }
 }
 
 TEST(ExtractSink, ReaderFailureIsReported)

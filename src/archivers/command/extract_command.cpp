@@ -1,5 +1,7 @@
 #include "archivers/command/extract_command.h"
 
+#include "archivers/command/member_list_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -40,13 +42,18 @@ bool parseExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar 
     request = ExtractRequest{};
     request.restorePaths = cmd->restorePaths;
 
+    bool listMembers = false;
     std::vector<std::filesystem::path> paths;
     for (size_t i = 1; i < tokens.size(); ++i) {
         const Token &t = tokens[i];
         if (isSwitch(t)) {
             if (!paths.empty())
                 return false; // switches come before the paths
-            if (contains(grammar.flatSwitches, t.text))
+            if (t.text == QVO_SWITCH_CONVERSION)
+                request.linksAsData = true;
+            else if (t.text == QVO_SWITCH_MEMBER_LIST)
+                listMembers = true;
+            else if (contains(grammar.flatSwitches, t.text))
                 request.restorePaths = false;
             else if (contains(grammar.overwriteSwitches, t.text))
                 request.overwrite = true;
@@ -56,10 +63,12 @@ bool parseExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar 
         }
         paths.emplace_back(t.text);
     }
-    if (paths.size() != 2)
+    if (paths.size() != (listMembers ? 3u : 2u))
         return false;
     request.archive = paths[0];
     request.destination = paths[1];
+    if (listMembers)
+        request.memberList = paths[2];
     return true;
 }
 
@@ -76,13 +85,19 @@ int32_t runExtract(const ExtractRequest &request, const ArchiveReader &reader)
     options.restorePaths = request.restorePaths;
     options.overwrite = request.overwrite;
     options.maxTotalBytes = limitFromEnvironment();
+    options.linksAsData = request.linksAsData;
+    options.listMembers = !request.memberList.empty();
 
     ExtractSink sink(options);
     int32_t readerResult = reader(request.archive, sink);
     if (readerResult != kOk)
         sink.recordFailure(readerResult);
     int32_t sinkResult = sink.finish();
-    return readerResult != kOk ? readerResult : sinkResult;
+    if (readerResult != kOk)
+        return readerResult;
+    if (sinkResult == kOk && options.listMembers && !writeMemberList(request.memberList, sink.listedMembers()))
+        return kErrWrite;
+    return sinkResult;
 }
 
 int32_t runExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar &grammar,

@@ -3,7 +3,10 @@
 //
 // Each library states which tokens it accepts (its command words and
 // switches, see ExtractGrammar); the line must then end with exactly two
-// quoted paths, the archive and the destination folder.  The destination
+// quoted paths, the archive and the destination folder.  Every grammar
+// also takes the conversion's own switches (see qvo_archiver.h):
+// QVO_SWITCH_CONVERSION, and QVO_SWITCH_MEMBER_LIST with a third path,
+// where the members handed over are listed.  The destination
 // must already exist: the conversion run creates its working folder before
 // calling, so a missing folder means a wrong path and fails with kErrWrite
 // rather than creating folders in unexpected places.
@@ -44,6 +47,8 @@ struct ExtractRequest {
     std::filesystem::path destination;
     bool restorePaths = true;
     bool overwrite = false;
+    bool linksAsData = false;         // a conversion's working folder
+    std::filesystem::path memberList; // empty: no list asked for
 };
 
 // Parses `tokens` against `grammar`.  False on any unknown switch, a

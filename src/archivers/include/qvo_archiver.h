@@ -13,10 +13,10 @@
  * the result codes below; the values are the same in every library and
  * stable, since scripts and tests compare them.
  *
- * This header is the one place that names the libraries, their functions
- * and their results: the libraries, the program's back-ends, the build
- * (CMake reads QVO_ARCHIVER_LIBRARIES from here), the test doubles and the
- * tests all take them from it.  It is plain C, so a stand-in library can
+ * This header is the one place that names the libraries, their functions,
+ * their results and the switches of our own: the libraries, the program's
+ * back-ends, the build (CMake reads QVO_ARCHIVER_LIBRARIES from here), the
+ * test doubles and the tests all take them from it.  It is plain C, so a stand-in library can
  * be written in C. */
 #ifndef QVO_ARCHIVER_H
 #define QVO_ARCHIVER_H
@@ -83,6 +83,32 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
     X(kErrNoFiles, 0x800C, "no files")               /* nothing to pack, or no source folder */ \
     X(kErrMissingVolume, 0x800D, "missing volume")   /* a volume of a set is missing */ \
     X(kErrInternal, 0x80FF, "internal error")        /* out of memory, unexpected failure */
+
+/* Switches of our own that the conversion run adds to a library's extract
+ * command, before the paths; no other caller sends them.
+ *
+ * QVO_SWITCH_CONVERSION: the destination is a conversion's working folder
+ * (fresh, and the user's alone), where a symbolic link is data to carry
+ * into the new archive: it is made as stored, also when it leads outside
+ * the folder, since whatever reads the folder afterwards takes a link as a
+ * link and never goes through it.  In a destination that was not private
+ * and empty at the start, links are checked as always.
+ *
+ * QVO_SWITCH_MEMBER_LIST, when the run will check the new archive against
+ * its source or must know what a cabinet cannot hold: a third quoted path
+ * follows the destination.  When the extraction succeeds, the library
+ * writes there what the archive handed over, member by member in archive
+ * order, each member as five fields that each end with a NUL byte:
+ *   kind    "F" file (also a hard link, with its file's data), "D" folder,
+ *           "L" symbolic link, "X" symbolic link leading outside the
+ *           destination (made only with QVO_SWITCH_CONVERSION)
+ *   size    bytes of data, decimal ("0" but for files)
+ *   crc     CRC-32 of the data, 8 lower-case hex digits ("00000000" but
+ *           for files)
+ *   name    UTF-8, components joined by "/", "." and empty ones dropped
+ *   target  of a link as stored, "\" turned into "/" (empty but for links) */
+#define QVO_SWITCH_CONVERSION "--conversion"
+#define QVO_SWITCH_MEMBER_LIST "--member-list"
 
 #ifdef __cplusplus
 } /* extern "C" */
