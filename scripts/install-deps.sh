@@ -9,6 +9,9 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-qpa-plugins liblhasa-dev libmspack-dev libarchive-dev
   libdeflate-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libuchardet-dev libutf8proc-dev
+  # translations, manual pages, desktop entry and package checks
+  qt6-l10n-tools qt6-translations-l10n scdoc desktop-file-utils bash-completion
   # independent readers the tests use as oracles
   lhasa libarchive-tools 7zip cabextract unar unzip zip gcab
   # desktop tests and screenshots
