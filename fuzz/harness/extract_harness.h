@@ -28,7 +28,9 @@ inline const char *extensionOf(ExtractFormat f)
 
 inline archivers::ArchiveReader readerOf(ExtractFormat f)
 {
-    return [f](const fs::path &a, archivers::ExtractSink &s) { return archivers::readArchive(f, a, s); };
+    return [f](const fs::path &a, const std::string &names, archivers::ExtractSink &s) {
+        return archivers::readArchive(f, a, names, s);
+    };
 }
 
 // Extracts `data` as an archive of format `f`.  The mode (folders kept or

@@ -18,17 +18,21 @@ namespace {
 // What the readers look at to decide, read once per archive.
 class Probe {
 public:
-    Probe(ArchiveFamily asked, const std::filesystem::path &path) : family(asked), archive(path) {}
+    Probe(ArchiveFamily asked, const std::filesystem::path &path, const std::string &charset)
+        : family(asked), archive(path), chosenCharset(charset)
+    {
+    }
 
     const ArchiveFamily family;
     const std::filesystem::path &archive;
+    const std::string &chosenCharset;
 
     // The ZIP central directory's name markers; the libarchive path decodes
     // names with them too.
     const ZipNameMarkers &zipNameMarkers()
     {
         if (!zipMarkers_)
-            zipMarkers_ = readZipNameMarkers(archive);
+            zipMarkers_ = readZipNameMarkers(archive, chosenCharset);
         return *zipMarkers_;
     }
 
@@ -86,28 +90,28 @@ bool rar4Handles(Probe &p)
 
 int32_t readLha(Probe &p, ExtractSink &sink)
 {
-    return readLhaArchive(p.archive, sink);
+    return readLhaArchive(p.archive, p.chosenCharset, sink);
 }
 
 int32_t readCab(Probe &p, ExtractSink &sink)
 {
-    return readCabArchive(p.archive, sink);
+    return readCabArchive(p.archive, p.chosenCharset, sink);
 }
 
 int32_t readZipOwn(Probe &p, ExtractSink &sink)
 {
-    return readZipWithOwnDecoders(p.archive, sink);
+    return readZipWithOwnDecoders(p.archive, p.chosenCharset, sink);
 }
 
 int32_t readRar4Own(Probe &p, ExtractSink &sink)
 {
-    return readRar4(p.archive, sink);
+    return readRar4(p.archive, p.chosenCharset, sink);
 }
 
 int32_t readLibarchive(Probe &p, ExtractSink &sink)
 {
     const ZipNameMarkers *markers = p.family == ArchiveFamily::Rar ? nullptr : &p.zipNameMarkers();
-    return readWithLibarchive(p.archive, p.family, markers, sink);
+    return readWithLibarchive(p.archive, p.family, markers, p.chosenCharset, sink);
 }
 
 struct Reader {
@@ -143,16 +147,18 @@ const Reader *choose(Probe &probe)
 
 } // namespace
 
-int32_t readArchive(ArchiveFamily family, const std::filesystem::path &archive, ExtractSink &sink)
+int32_t readArchive(ArchiveFamily family, const std::filesystem::path &archive, const std::string &chosenCharset,
+                    ExtractSink &sink)
 {
-    Probe probe(family, archive);
+    Probe probe(family, archive, chosenCharset);
     const Reader *reader = choose(probe);
     return reader ? reader->read(probe, sink) : kErrOpenArchive;
 }
 
 const char *readerName(ArchiveFamily family, const std::filesystem::path &archive)
 {
-    Probe probe(family, archive);
+    const std::string guessed;
+    Probe probe(family, archive, guessed);
     const Reader *reader = choose(probe);
     return reader ? reader->name : "none";
 }

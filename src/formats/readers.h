@@ -11,13 +11,17 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace qvo::archivers {
 
 // Reads `archive` with the first reader of the table that takes it for
 // `family` and hands every member to `sink`.  Returns kOk or the failure
 // that stopped the reader (the sink keeps member failures itself).
-int32_t readArchive(ArchiveFamily family, const std::filesystem::path &archive, ExtractSink &sink);
+// `chosenCharset`: the encoding (an iconv name) the user named for member
+// names the archive does not mark, or empty to judge it per archive.
+int32_t readArchive(ArchiveFamily family, const std::filesystem::path &archive, const std::string &chosenCharset,
+                    ExtractSink &sink);
 
 // The name of the reader readArchive would choose, for tests and logs.
 const char *readerName(ArchiveFamily family, const std::filesystem::path &archive);

@@ -1,6 +1,7 @@
 #include "text/archive_names.h"
 
 #include "base/endian.h"
+#include "text/charset_decoding.h"
 #include "text/cp932.h"
 
 #include <algorithm>
@@ -159,6 +160,32 @@ std::string lhaPathToUtf8(std::string_view raw, NameEncoding enc)
     case NameEncoding::Cp932: break;
     }
     return withSlashes(lhaCp932ToUtf8(raw));
+}
+
+std::string archiveNameToUtf8(std::string_view raw, const std::string &charset)
+{
+    if (charset == "CP932")
+        return archiveNameToUtf8(raw, NameEncoding::Cp932);
+    return withSlashes(charsetToUtf8(raw, charset));
+}
+
+std::string lhaPathToUtf8(std::string_view raw, const std::string &charset)
+{
+    if (charset == "CP932")
+        return lhaPathToUtf8(raw, NameEncoding::Cp932);
+    // No double-byte encoding read here uses 0xFF in a character; in the
+    // single-byte ones the format's separator wins over ÿ.
+    std::string out;
+    size_t start = 0;
+    for (size_t i = 0; i <= raw.size(); ++i) {
+        if (i == raw.size() || static_cast<unsigned char>(raw[i]) == kLhaSeparator) {
+            out += charsetToUtf8(raw.substr(start, i - start), charset);
+            if (i < raw.size())
+                out += '/';
+            start = i + 1;
+        }
+    }
+    return withSlashes(std::move(out));
 }
 
 std::string joinLhaPath(std::string_view folder, std::string_view name)

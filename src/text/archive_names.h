@@ -28,6 +28,12 @@ std::string archiveNameToUtf8(std::string_view raw, NameEncoding enc);
 // separator only where a character starts.
 std::string lhaPathToUtf8(std::string_view raw, NameEncoding enc);
 
+// The same for names in an encoding iconv names ("GB18030", "CP437"):
+// unmarked names in the encoding chosen for their archive.  Undecodable
+// bytes stay visible as "%XX"; "CP932" reads exactly as NameEncoding::Cp932.
+std::string archiveNameToUtf8(std::string_view raw, const std::string &charset);
+std::string lhaPathToUtf8(std::string_view raw, const std::string &charset);
+
 // Joins an LHA folder field and file name, both already decoded: the folder
 // field may or may not end with a separator.
 std::string joinLhaPath(std::string_view folder, std::string_view name);

@@ -1,31 +1,13 @@
 #include "text/cp932.h"
 
+#include "text/iconv_handle.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <iconv.h>
 
 namespace qvo::text {
 namespace {
-
-// One iconv conversion descriptor per call: iconv_t is not thread-safe and
-// opening one costs little next to file I/O.
-class Iconv {
-public:
-    Iconv(const char *to, const char *from) : cd_(iconv_open(to, from)) {}
-    ~Iconv()
-    {
-        if (cd_ != reinterpret_cast<iconv_t>(-1))
-            iconv_close(cd_);
-    }
-    Iconv(const Iconv &) = delete;
-    Iconv &operator=(const Iconv &) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return cd_; }
-
-private:
-    iconv_t cd_;
-};
 
 // Length of the CP932 character starting at b[0]: 2 for a lead byte followed
 // by a byte in the trail range, else 1.

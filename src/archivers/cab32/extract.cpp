@@ -21,8 +21,8 @@ int32_t runExtract(const std::vector<Token> &tokens)
         {"-o"},
         {"-i"},
     };
-    return runExtractCommand(tokens, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-        return readArchive(ArchiveFamily::Cab, archive, sink);
+    return runExtractCommand(tokens, grammar, [](const std::filesystem::path &archive, const std::string &names, ExtractSink &sink) {
+        return readArchive(ArchiveFamily::Cab, archive, names, sink);
     });
 }
 

@@ -3,8 +3,11 @@
 #include "archivers/command/member_list_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 #include <system_error>
 
 namespace qvo::archivers {
@@ -26,6 +29,25 @@ std::optional<uint64_t> limitFromEnvironment()
     if (errno != 0 || *end != '\0')
         return std::nullopt;
     return static_cast<uint64_t>(v);
+}
+
+// The encoding QVO_SWITCH_NAMES names, as listed in QVO_NAME_CHARSETS
+// (letter case aside); "" for one not listed, nullopt for another switch.
+std::optional<std::string> nameCharsetSwitch(const std::string &text)
+{
+    const std::string prefix = QVO_SWITCH_NAMES "=";
+    if (text.compare(0, prefix.size(), prefix) != 0)
+        return std::nullopt;
+    std::string_view named = std::string_view(text).substr(prefix.size());
+#define QVO_NAME_CHARSET_MATCH(name)                                                             \
+    if (named.size() == std::string_view(name).size() &&                                         \
+        std::equal(named.begin(), named.end(), name, [](char a, char b) {                       \
+            return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b)); \
+        }))                                                                                      \
+        return std::string(name);
+    QVO_NAME_CHARSETS(QVO_NAME_CHARSET_MATCH)
+#undef QVO_NAME_CHARSET_MATCH
+    return std::string();
 }
 
 } // namespace
@@ -51,6 +73,11 @@ bool parseExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar 
                 return false; // switches come before the paths
             if (t.text == QVO_SWITCH_CONVERSION)
                 request.linksAsData = true;
+            else if (std::optional<std::string> charset = nameCharsetSwitch(t.text)) {
+                if (charset->empty())
+                    return false; // an encoding we do not offer
+                request.nameCharset = *charset;
+            }
             else if (t.text == QVO_SWITCH_MEMBER_LIST)
                 listMembers = true;
             else if (contains(grammar.flatSwitches, t.text))
@@ -89,7 +116,7 @@ int32_t runExtract(const ExtractRequest &request, const ArchiveReader &reader)
     options.listMembers = !request.memberList.empty();
 
     ExtractSink sink(options);
-    int32_t readerResult = reader(request.archive, sink);
+    int32_t readerResult = reader(request.archive, request.nameCharset, sink);
     if (readerResult != kOk)
         sink.recordFailure(readerResult);
     int32_t sinkResult = sink.finish();

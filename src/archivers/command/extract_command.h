@@ -5,8 +5,8 @@
 // switches, see ExtractGrammar); the line must then end with exactly two
 // quoted paths, the archive and the destination folder.  Every grammar
 // also takes the conversion's own switches (see qvo_archiver.h):
-// QVO_SWITCH_CONVERSION, and QVO_SWITCH_MEMBER_LIST with a third path,
-// where the members handed over are listed.  The destination
+// QVO_SWITCH_CONVERSION, QVO_SWITCH_MEMBER_LIST with a third path, where
+// the members handed over are listed, and QVO_SWITCH_NAMES.  The destination
 // must already exist: the conversion run creates its working folder before
 // calling, so a missing folder means a wrong path and fails with kErrWrite
 // rather than creating folders in unexpected places.
@@ -49,6 +49,7 @@ struct ExtractRequest {
     bool overwrite = false;
     bool linksAsData = false;         // a conversion's working folder
     std::filesystem::path memberList; // empty: no list asked for
+    std::string nameCharset;          // QVO_SWITCH_NAMES; empty: judged per archive
 };
 
 // Parses `tokens` against `grammar`.  False on any unknown switch, a
@@ -57,9 +58,11 @@ bool parseExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar 
                          ExtractRequest &request);
 
 // The reader of one format: walks `archive` and hands every member to
-// `sink`.  Returns kOk or the failure that stopped the walk (the sink keeps
-// member failures itself).
-using ArchiveReader = std::function<int32_t(const std::filesystem::path &archive, ExtractSink &sink)>;
+// `sink`, reading unmarked names in `nameCharset` (empty: judged per
+// archive).  Returns kOk or the failure that stopped the walk (the sink
+// keeps member failures itself).
+using ArchiveReader = std::function<int32_t(const std::filesystem::path &archive, const std::string &nameCharset,
+                                            ExtractSink &sink)>;
 
 // Checks the paths, sets up the sink and runs `reader`.  The result is the
 // reader's failure if it had one, otherwise the sink's.

@@ -110,6 +110,28 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
 #define QVO_SWITCH_CONVERSION "--conversion"
 #define QVO_SWITCH_MEMBER_LIST "--member-list"
 
+/* QVO_SWITCH_NAMES "=" ENCODING, one token: member names that the archive
+ * does not mark as Unicode (or with a code page) are in ENCODING, one of
+ * QVO_NAME_CHARSETS (letter case aside; another is kErrCommandLine).
+ * Without it the library judges the encoding per archive from all its
+ * unmarked names; the program sends it only when the user named one. */
+#define QVO_SWITCH_NAMES "--names"
+#define QVO_NAME_CHARSETS(X) \
+    X("CP932") \
+    X("EUC-JP") \
+    X("UTF-8") \
+    X("GB18030") \
+    X("BIG5") \
+    X("CP949") \
+    X("CP437") \
+    X("CP850") \
+    X("CP1252") \
+    X("ISO-8859-1") \
+    X("ISO-8859-15") \
+    X("CP1250") \
+    X("CP1251") \
+    X("KOI8-R")
+
 #ifdef __cplusplus
 } /* extern "C" */
 

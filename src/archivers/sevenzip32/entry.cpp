@@ -20,8 +20,8 @@ QVO_ARCHIVER_EXPORT int32_t SevenZip(void *, const char *cmdLine, char *output, 
 {
     return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"x", true}, {"e", false}}, {}, {"-aoa"}, {"-hide"}};
-        return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-            return readArchive(ArchiveFamily::Many, archive, sink);
+        return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, const std::string &names, ExtractSink &sink) {
+            return readArchive(ArchiveFamily::Many, archive, names, sink);
         });
     });
 }

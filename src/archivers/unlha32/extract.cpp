@@ -22,8 +22,8 @@ int32_t runExtract(const std::vector<Token> &tokens)
         {"-jyo"},
         {"-n"},
     };
-    return runExtractCommand(tokens, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-        return readArchive(ArchiveFamily::Lha, archive, sink);
+    return runExtractCommand(tokens, grammar, [](const std::filesystem::path &archive, const std::string &names, ExtractSink &sink) {
+        return readArchive(ArchiveFamily::Lha, archive, names, sink);
     });
 }
 

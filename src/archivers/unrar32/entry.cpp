@@ -24,8 +24,8 @@ QVO_ARCHIVER_EXPORT int32_t Unrar(void *, const char *cmdLine, char *output, uin
 {
     return answerCommand(cmdLine, output, outputSize, [](const std::vector<Token> &t) -> int32_t {
         static const ExtractGrammar grammar{{{"-x", true}, {"-e", false}}, {}, {"-o"}, {"-q"}};
-        return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, ExtractSink &sink) {
-            return readArchive(ArchiveFamily::Rar, archive, sink);
+        return runExtractCommand(t, grammar, [](const std::filesystem::path &archive, const std::string &names, ExtractSink &sink) {
+            return readArchive(ArchiveFamily::Rar, archive, names, sink);
         });
     });
 }

@@ -1,6 +1,7 @@
 #include "formats/cab/cab_reader.h"
 
 #include "base/ascii.h"
+#include "text/archive_name_charset.h"
 #include "text/archive_names.h"
 
 #include <cerrno>
@@ -188,11 +189,12 @@ int32_t mapError(int err)
     }
 }
 
-MemberInfo describe(const mscabd_file *f)
+MemberInfo describe(const mscabd_file *f, const text::ArchiveNameCharset &names)
 {
     MemberInfo m;
-    auto enc = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? text::NameEncoding::Utf8 : text::NameEncoding::Cp932;
-    m.name = text::archiveNameToUtf8(f->filename ? f->filename : "", enc);
+    std::string_view raw(f->filename ? f->filename : "");
+    m.name = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? text::archiveNameToUtf8(raw, text::NameEncoding::Utf8)
+                                                  : names.decode(raw, text::NameOrigin::Unknown);
     m.size = f->length;
     // Cabinet times are local wall-clock times, like the FAT times they
     // were taken from.
@@ -214,7 +216,7 @@ MemberInfo describe(const mscabd_file *f)
 
 class CabSession {
 public:
-    explicit CabSession(ExtractSink &sink)
+    CabSession(ExtractSink &sink, const std::string &chosenCharset) : names_(chosenCharset)
     {
         cs_.sys = mspack_system{sysOpen, sysClose, sysRead,  sysWrite, sysSeek, sysTell,
                                 sysMessage, sysAlloc, sysFree, sysCopy, nullptr};
@@ -265,6 +267,13 @@ public:
                 head = head->prevcab;
             heads.push_back(head);
         }
+        // libmspack has read every file entry already: the names decide
+        // their encoding before the first member goes out.
+        for (mscabd_cabinet *head : heads)
+            for (mscabd_file *f = head->files; f; f = f->next)
+                if (!(f->attribs & MSCAB_ATTRIB_UTF_NAME) && f->filename)
+                    names_.add(f->filename, text::NameOrigin::Unknown);
+        names_.decide();
         for (mscabd_cabinet *head : heads) {
             for (mscabd_file *f = head->files; f; f = f->next) {
                 extractFile(f, sink);
@@ -303,16 +312,16 @@ private:
     mscabd_cabinet *openNeighbour(const std::filesystem::path &folder, const char *stored)
     {
         auto path = findNeighbour(folder, stored);
-        if (!path || names_.size() >= kMaxCabinets)
+        if (!path || cabinetPaths_.size() >= kMaxCabinets)
             return nullptr;
         // libmspack keeps the name pointer to reopen the file later.
-        names_.push_back(path->string());
-        return cabd_->open(cabd_, names_.back().c_str());
+        cabinetPaths_.push_back(path->string());
+        return cabd_->open(cabd_, cabinetPaths_.back().c_str());
     }
 
     void extractFile(mscabd_file *f, ExtractSink &sink)
     {
-        if (sink.beginMember(describe(f)) != kOk)
+        if (sink.beginMember(describe(f, names_)) != kOk)
             return;
         cs_.output = nullptr;
         int err = cabd_->extract(cabd_, f, kSinkName);
@@ -330,14 +339,15 @@ private:
     CabSystem cs_{};
     mscab_decompressor *cabd_ = nullptr;
     mscabd_cabinet *searched_ = nullptr;
-    std::deque<std::string> names_;
+    std::deque<std::string> cabinetPaths_;
+    text::ArchiveNameCharset names_;
 };
 
 } // namespace
 
-int32_t readCabArchive(const std::filesystem::path &archive, ExtractSink &sink)
+int32_t readCabArchive(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink)
 {
-    CabSession session(sink);
+    CabSession session(sink, chosenCharset);
     return session.run(archive, sink);
 }
 

@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace qvo::archivers {
 
-int32_t readCabArchive(const std::filesystem::path &archive, ExtractSink &sink);
+// `chosenCharset`: the encoding the user named for names without the
+// UTF-8 attribute, or empty to guess it from them.
+int32_t readCabArchive(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink);
 
 } // namespace qvo::archivers

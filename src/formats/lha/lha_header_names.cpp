@@ -2,6 +2,9 @@
 
 #include "base/endian.h"
 #include "text/archive_names.h"
+#include "text/charset_decoding.h"
+
+#include <string>
 
 namespace qvo::archivers {
 namespace {
@@ -87,31 +90,50 @@ LhaHeaderNames parseLhaHeaderNames(std::string_view raw, int level)
     return out;
 }
 
-std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId)
+text::NameOrigin lhaNameOrigin(uint8_t osId)
 {
-    // Unicode headers win; otherwise the code page header; otherwise UTF-8
-    // only for Unix and Mac archivers whose bytes are valid UTF-8, else the
-    // CP932 of the archivers our users' archives come from.
+    if (osId == 'A')
+        return text::NameOrigin::Amiga;
+    if (osId == 'U' || osId == 'm')
+        return text::NameOrigin::Utf8IfValid;
+    return text::NameOrigin::Unknown;
+}
+
+void addLhaNames(const LhaHeaderNames &names, uint8_t osId, text::ArchiveNameCharset &charset)
+{
+    if (names.codePage)
+        return;
+    if (names.fileName && !names.utf16File)
+        charset.add(*names.fileName, lhaNameOrigin(osId));
+    if (names.dirName && !names.utf16Dir)
+        charset.add(*names.dirName, lhaNameOrigin(osId));
+}
+
+std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId, const text::ArchiveNameCharset &charset)
+{
+    // Unicode headers win; then the code-page header; the other names are
+    // read as the archive's names were judged (see ArchiveNameCharset).
     using text::NameEncoding;
-    NameEncoding bytesEncoding = NameEncoding::Cp932;
-    if (names.codePage) {
+    auto decodeBytes = [&](const std::string &raw) {
+        if (!names.codePage)
+            return charset.decodeLhaPath(raw, lhaNameOrigin(osId));
         if (*names.codePage == kCodePageUtf8)
-            bytesEncoding = NameEncoding::Utf8;
-    } else if (osId == 'U' || osId == 'm') {
-        bytesEncoding = NameEncoding::Utf8;
-    }
+            return text::lhaPathToUtf8(raw, NameEncoding::Utf8);
+        std::string named = "CP" + std::to_string(*names.codePage);
+        return text::lhaPathToUtf8(raw, text::charsetKnown(named) ? named : charset.archiveCharset());
+    };
 
     std::string file;
     if (names.utf16File)
         file = text::lhaPathToUtf8(*names.utf16File, NameEncoding::Utf16Le);
     else if (names.fileName)
-        file = text::lhaPathToUtf8(*names.fileName, bytesEncoding);
+        file = decodeBytes(*names.fileName);
 
     std::string dir;
     if (names.utf16Dir)
         dir = text::lhaPathToUtf8(*names.utf16Dir, NameEncoding::Utf16Le);
     else if (names.dirName)
-        dir = text::lhaPathToUtf8(*names.dirName, bytesEncoding);
+        dir = decodeBytes(*names.dirName);
 
     return text::joinLhaPath(dir, file);
 }

@@ -6,6 +6,8 @@
 // archivers write.  So the reader takes the raw header lhasa keeps and
 // decodes the names itself.
 #pragma once
+#include "text/archive_name_charset.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,8 +28,15 @@ struct LhaHeaderNames {
 // extended headers end the walk.
 LhaHeaderNames parseLhaHeaderNames(std::string_view raw, int level);
 
+// The origin of a header's unmarked names, from the OS id it was made on.
+text::NameOrigin lhaNameOrigin(uint8_t osId);
+
+// Offers the header's unmarked name fields (no Unicode or code-page
+// header) to the archive's guess.
+void addLhaNames(const LhaHeaderNames &names, uint8_t osId, text::ArchiveNameCharset &charset);
+
 // The full decoded name ("dir/name", UTF-8, '/' separators) for a header
-// made on `osId`.
-std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId);
+// made on `osId`; unmarked fields are read as `charset` says.
+std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId, const text::ArchiveNameCharset &charset);
 
 } // namespace qvo::archivers

@@ -118,11 +118,16 @@ struct Fd {
     }
 };
 
-MemberInfo describe(const LHAFileHeader *h)
+LhaHeaderNames headerNames(const LHAFileHeader *h)
+{
+    std::string_view raw(reinterpret_cast<const char *>(h->raw_data), h->raw_data_len);
+    return parseLhaHeaderNames(raw, h->header_level);
+}
+
+MemberInfo describe(const LHAFileHeader *h, const text::ArchiveNameCharset &names)
 {
     MemberInfo m;
-    std::string_view raw(reinterpret_cast<const char *>(h->raw_data), h->raw_data_len);
-    std::string name = decodeLhaName(parseLhaHeaderNames(raw, h->header_level), h->os_type);
+    std::string name = decodeLhaName(headerNames(h), h->os_type, names);
 
     bool isDir = std::strcmp(h->compress_method, kDirMethod) == 0;
     if (isDir && h->symlink_target) {
@@ -263,11 +268,21 @@ void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBin
     endMember(filter, sink, ok, failure);
 }
 
+// One walk over the archive: either the names pass, which only offers
+// every header's names to `collect` (lhasa seeks past the data), or the
+// extraction into `sink` with names read as `names` says.
+struct LhaWalk {
+    ExtractSink &sink;
+    const text::ArchiveNameCharset &names;
+    text::ArchiveNameCharset *collect = nullptr;
+};
+
 // Reads the archive starting at `offset` through lhasa, adding to
 // `members`.  `next` is where the header after the last one read should
 // start (only a guess when lhasa skipped a self-extractor's program).
-int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint64_t &next)
+int32_t readFrom(int fd, off_t offset, const LhaWalk &walk, size_t &members, uint64_t &next)
 {
+    ExtractSink &sink = walk.sink;
     next = static_cast<uint64_t>(offset);
     if (::lseek(fd, offset, SEEK_SET) != offset)
         return kErrOpenArchive;
@@ -291,7 +306,11 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
         ++seen;
         uint64_t headerStart = next;
         next += h->raw_data_len + h->compressed_length;
-        MemberInfo info = describe(h);
+        if (walk.collect) {
+            addLhaNames(headerNames(h), h->os_type, *walk.collect);
+            continue;
+        }
+        MemberInfo info = describe(h, walk.names);
         // lhasa's own MacBinary stripping would hide the stored data from
         // our length and CRC checks: it is switched off and done here.
         bool mac = h->os_type == LHA_OS_TYPE_MACOS;
@@ -333,52 +352,49 @@ int32_t readFrom(int fd, off_t offset, ExtractSink &sink, size_t &members, uint6
     return result;
 }
 
-} // namespace
-
-int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
+// Reads the archive through lhasa from its start, behind entries lhasa
+// refuses, or from where a self-extractor holds it.
+int32_t walkArchive(int fd, const struct stat &st, const LhaWalk &walk)
 {
-    Fd file{::open(archive.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
-        return kErrOpenArchive;
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return kErrOpenArchive;
-
+    ExtractSink &sink = walk.sink;
     size_t members = 0;
     uint64_t next = 0;
-    int32_t result = readFrom(file.fd, 0, sink, members, next);
+    int32_t result = readFrom(fd, 0, walk, members, next);
     // lhasa ends the archive at folder entries without a name (see
     // namelessEntryAt): such an entry is made from its folder field if it
     // has one, and reading goes on behind it.
     for (size_t resumed = 0; result == kOk && !sink.stopped() && resumed < kMaxResumes; ++resumed) {
-        NamelessEntry entry = namelessEntryAt(file.fd, next);
+        NamelessEntry entry = namelessEntryAt(fd, next);
         if (entry.size == 0)
             break;
-        std::string path = decodeLhaName(parseLhaHeaderNames(entry.header, entry.level), entry.osId);
+        LhaHeaderNames entryNames = parseLhaHeaderNames(entry.header, entry.level);
+        if (walk.collect)
+            addLhaNames(entryNames, entry.osId, *walk.collect);
+        std::string path = decodeLhaName(entryNames, entry.osId, walk.names);
         size_t lead = path.find_first_not_of('/');
-        if (lead != std::string::npos) {
+        if (lead != std::string::npos && !walk.collect) {
             MemberInfo folder;
             folder.kind = MemberInfo::Kind::Directory;
             folder.name = path.substr(lead);
             sink.beginMember(folder);
         }
         uint64_t at = next + entry.size;
-        result = readFrom(file.fd, static_cast<off_t>(at), sink, members, next);
+        result = readFrom(fd, static_cast<off_t>(at), walk, members, next);
     }
     // lhasa also ends the archive silently at other headers it refuses;
     // a sound header there is a member lost, not the end.
-    if (result == kOk && members > 0 && !sink.stopped() && lhaHeaderAt(file.fd, next))
+    if (result == kOk && members > 0 && !sink.stopped() && lhaHeaderAt(fd, next))
         result = kErrCorrupt;
     if (members == 0 && result != kErrInternal) {
         // Nothing found where lhasa looks: a self-extractor may hold the
         // archive further on.  Each candidate header is tried until one
         // gives members.
         auto size = static_cast<uint64_t>(st.st_size);
-        for (uint64_t start : findLhaHeaders(file.fd, size, kMaxStartCandidates, kStartScanLimit)) {
+        for (uint64_t start : findLhaHeaders(fd, size, kMaxStartCandidates, kStartScanLimit)) {
             if (start == 0)
                 continue; // lhasa read from there already
             size_t found = 0;
-            int32_t r = readFrom(file.fd, static_cast<off_t>(start), sink, found, next);
+            int32_t r = readFrom(fd, static_cast<off_t>(start), walk, found, next);
             if (found > 0) {
                 members = found;
                 result = r;
@@ -389,6 +405,27 @@ int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink)
     if (members == 0 && st.st_size > 1 && result == kOk)
         result = kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
     return result;
+}
+
+} // namespace
+
+int32_t readLhaArchive(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink)
+{
+    Fd file{::open(archive.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0)
+        return kErrOpenArchive;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return kErrOpenArchive;
+
+    // The names pass reads headers only, so that every unmarked name is
+    // known before the first member goes out.
+    text::ArchiveNameCharset names(chosenCharset);
+    if (chosenCharset.empty()) {
+        walkArchive(file.fd, st, LhaWalk{sink, names, &names});
+        names.decide();
+    }
+    return walkArchive(file.fd, st, LhaWalk{sink, names});
 }
 
 } // namespace qvo::archivers

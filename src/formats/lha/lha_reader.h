@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace qvo::archivers {
 
-int32_t readLhaArchive(const std::filesystem::path &archive, ExtractSink &sink);
+// `chosenCharset`: the encoding the user named for names without Unicode
+// or code-page headers, or empty to guess it from all of them first.
+int32_t readLhaArchive(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink);
 
 } // namespace qvo::archivers

@@ -6,6 +6,7 @@
 #include "formats/rar/rar5_header_cleanup.h"
 #include "formats/rar/rar_volumes.h"
 #include "formats/zip/zip_name_markers.h"
+#include "text/archive_name_charset.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
 
@@ -96,19 +97,21 @@ void enableFormats(archive *a, ArchiveFamily family)
 // Tells marked (UTF-8) names from raw ones.  For ZIP the central directory
 // says which are marked; for other formats a name that is valid UTF-8 is
 // taken as UTF-8 (RAR 4 Unicode names; an old CP932 name is seldom valid
-// UTF-8), anything else as CP932.
+// UTF-8).  Raw names are read in the encoding `names` holds for them.
 struct NameDecoder {
     const ZipNameMarkers *zip = nullptr;
+    const text::ArchiveNameCharset *names = nullptr;
 
     bool marked(const char *name) const
     {
         std::string_view raw(name ? name : "");
         return zip ? zip->isMarked(raw) : text::isValidUtf8(raw);
     }
-    static std::string decode(const char *name, bool utf8)
+    std::string decode(const char *name, bool utf8) const
     {
-        return text::archiveNameToUtf8(name ? name : "",
-                                         utf8 ? text::NameEncoding::Utf8 : text::NameEncoding::Cp932);
+        std::string_view raw(name ? name : "");
+        return utf8 ? text::archiveNameToUtf8(raw, text::NameEncoding::Utf8)
+                    : names->decode(raw, text::NameOrigin::Unknown);
     }
 };
 
@@ -117,7 +120,7 @@ MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
     MemberInfo m;
     const char *name = archive_entry_pathname(e);
     bool utf8 = entryName.marked(name);
-    m.name = NameDecoder::decode(name, utf8);
+    m.name = entryName.decode(name, utf8);
     switch (archive_entry_filetype(e)) {
     case AE_IFDIR:
         m.kind = MemberInfo::Kind::Directory;
@@ -125,7 +128,7 @@ MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
     case AE_IFLNK:
         m.kind = MemberInfo::Kind::Symlink;
         // A link target is written like its member's name.
-        m.linkTarget = NameDecoder::decode(archive_entry_symlink(e), utf8);
+        m.linkTarget = entryName.decode(archive_entry_symlink(e), utf8);
         break;
     case AE_IFREG:
         break;
@@ -207,10 +210,14 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
 } // namespace
 
 int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFamily family,
-                           const ZipNameMarkers *zipNameMarkers, ExtractSink &sink)
+                           const ZipNameMarkers *zipNameMarkers, const std::string &chosenCharset,
+                           ExtractSink &sink)
 {
     static const ZipNameMarkers kNoMarkers;
     const ZipNameMarkers &zipMarkers = zipNameMarkers ? *zipNameMarkers : kNoMarkers;
+    // Other formats are read as a stream: their raw names cannot all be
+    // seen before the first member, so they stay CP932 unless chosen.
+    const text::ArchiveNameCharset streamedNames(chosenCharset);
 
     Utf8LocaleScope locale;
     PieceSource pieces; // outlives the handle that reads from it
@@ -250,18 +257,18 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         }
         retries = 0;
         ++members;
-        NameDecoder entryName;
+        NameDecoder entryName{nullptr, &streamedNames};
         if ((archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
             zipMarkersChecked = true;
             if (zipMarkers.parsed)
-                entryName.zip = &zipMarkers;
+                entryName = {&zipMarkers, &zipMarkers.names};
         }
         MemberInfo info = describe(e, entryName);
         if (const char *target = archive_entry_hardlink(e)) {
             // Another name for a file extracted earlier; the sink links or
             // copies it.
             info.kind = MemberInfo::Kind::Hardlink;
-            info.linkTarget = NameDecoder::decode(target, entryName.marked(target));
+            info.linkTarget = entryName.decode(target, entryName.marked(target));
             info.size.reset();
         }
         std::optional<uint32_t> expectedCrc;

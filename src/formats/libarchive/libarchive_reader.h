@@ -8,13 +8,17 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace qvo::archivers {
 
 // `family` (Zip, Rar or Many) chooses the formats libarchive may take.
 // `zipNameMarkers`, read from the archive's central directory, tells the
-// names of ZIP members marked as UTF-8; null for RAR.
+// names of ZIP members marked as UTF-8 and the encoding of the others;
+// null for RAR.  `chosenCharset`: the encoding the user named for unmarked
+// names of other formats, or empty.
 int32_t readWithLibarchive(const std::filesystem::path &archive, ArchiveFamily family,
-                           const ZipNameMarkers *zipNameMarkers, ExtractSink &sink);
+                           const ZipNameMarkers *zipNameMarkers, const std::string &chosenCharset,
+                           ExtractSink &sink);
 
 } // namespace qvo::archivers

@@ -203,6 +203,8 @@ std::optional<FileHeader> parseFileHeader(std::string_view header)
         return std::nullopt;
     std::string_view rawName = c.take(nameSize);
     h.name = decodeName(rawName, h.flags & kFileUnicode, h.nameIsUnicode);
+    if (!h.nameIsUnicode)
+        h.rawName = (h.flags & kFileUnicode) ? rawName.substr(0, rawName.find('\0')) : rawName;
     h.mtimeSec = dosTimeToUnix(h.dosTime);
     if (h.flags & kFileComment)
         return h; // archivers that embed comments wrote no salt or times

@@ -81,6 +81,7 @@ struct FileHeader {
     uint32_t attributes = 0;
     std::string name;  // UTF-8, '/' separated
     bool nameIsUnicode = false;
+    std::string rawName; // as stored, when the name is not Unicode
     std::optional<int64_t> mtimeSec;
     uint32_t mtimeNsec = 0;
 

@@ -3,6 +3,7 @@
 #include "formats/rar/rar4_headers.h"
 #include "formats/rar/rar4_volume.h"
 #include "formats/rar/rar_volumes.h"
+#include "text/archive_name_charset.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
 #include "codecs/rar/rar_unpacker.h"
@@ -218,7 +219,7 @@ int32_t unpackFailure(DecodeStatus r, const MemberData &data)
 
 class Rar4Extraction {
 public:
-    explicit Rar4Extraction(ExtractSink &sink) : sink_(sink) {}
+    Rar4Extraction(ExtractSink &sink, const text::ArchiveNameCharset &names) : sink_(sink), names_(names) {}
 
     int32_t run(const std::filesystem::path &archive)
     {
@@ -284,7 +285,9 @@ private:
         }
 
         MemberInfo info;
-        info.name = h.name;
+        // Unmarked names are in the packing system's code page; valid UTF-8
+        // is taken as UTF-8, as most Unix systems write it.
+        info.name = h.nameIsUnicode ? h.name : names_.decode(h.rawName, text::NameOrigin::Utf8IfValid);
         info.mtimeSec = h.mtimeSec;
         info.mtimeNsec = h.mtimeNsec;
         info.unixMode = h.unixMode();
@@ -325,9 +328,7 @@ private:
                 sink_.recordFailure(failure);
             } else {
                 info.kind = MemberInfo::Kind::Symlink;
-                auto enc = text::isValidUtf8(linkTarget) ? text::NameEncoding::Utf8
-                                                           : text::NameEncoding::Cp932;
-                info.linkTarget = text::archiveNameToUtf8(linkTarget, enc);
+                info.linkTarget = names_.decode(linkTarget, text::NameOrigin::Utf8IfValid);
                 sink_.beginMember(info);
             }
         } else if (accepted) {
@@ -364,6 +365,7 @@ private:
     }
 
     ExtractSink &sink_;
+    const text::ArchiveNameCharset &names_;
     VolumeWalk walk_;
     Rar4Unpacker unpacker_;
     size_t compressedSeen_ = 0;
@@ -394,9 +396,34 @@ bool rar4ReaderHandles(const std::filesystem::path &archive)
     }
 }
 
-int32_t readRar4(const std::filesystem::path &archive, ExtractSink &sink)
+// Offers the unmarked names of the first volume's headers to `names`.
+void collectRar4Names(const std::filesystem::path &archive, text::ArchiveNameCharset &names)
 {
-    Rar4Extraction extraction(sink);
+    Volume v;
+    if (v.open(archive.string()) != kOk)
+        return;
+    for (;;) {
+        BlockHeader block;
+        std::string raw;
+        if (v.next(block, raw) != Volume::Step::Block)
+            return;
+        if (block.type == kFileBlock) {
+            auto h = parseFileHeader(raw);
+            if (h && !h->nameIsUnicode)
+                names.add(h->rawName, text::NameOrigin::Utf8IfValid);
+        }
+        v.skipData();
+    }
+}
+
+int32_t readRar4(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink)
+{
+    text::ArchiveNameCharset names(chosenCharset);
+    if (chosenCharset.empty()) {
+        collectRar4Names(archive, names);
+        names.decide();
+    }
+    Rar4Extraction extraction(sink, names);
     return extraction.run(archive);
 }
 

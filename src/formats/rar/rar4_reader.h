@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace qvo::archivers {
 
@@ -15,6 +16,8 @@ bool rar4ReaderHandles(const std::filesystem::path &archive);
 
 // Extracts every member into `sink`; returns kOk or the first failure found
 // outside the members (the sink keeps the members' own failures).
-int32_t readRar4(const std::filesystem::path &archive, ExtractSink &sink);
+// `chosenCharset`: the encoding the user named for names that are not
+// Unicode, or empty to guess it from those of the first volume.
+int32_t readRar4(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink);
 
 } // namespace qvo::archivers

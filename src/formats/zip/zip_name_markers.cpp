@@ -57,9 +57,16 @@ bool unmarkedZipNameIsUtf8(uint8_t host, std::string_view raw)
     return (host == kZipHostUnix || host == kZipHostOsX) && !text::isAscii(raw) && text::isValidUtf8(raw);
 }
 
-ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
+text::NameOrigin zipNameOrigin(uint8_t host)
 {
+    return host == kZipHostUnix || host == kZipHostOsX ? text::NameOrigin::Utf8IfValid : text::NameOrigin::Unknown;
+}
+
+ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive, const std::string &chosenCharset)
+{
+    // DOS and Windows archivers write unmarked names in the OEM code page.
     ZipNameMarkers out;
+    out.names = text::ArchiveNameCharset(chosenCharset, true);
     std::ifstream in(archive, std::ios::binary);
     if (!in)
         return out;
@@ -87,8 +94,10 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
             std::string uni = unicodePath(r.extra);
             if (!uni.empty())
                 out.utf8Names.insert(ZipNameMarkers::nameHash(uni));
+            else
+                out.names.add(r.name, zipNameOrigin(r.host));
             // libarchive hands over the raw name when a 0x7075 CRC fails.
-            if (unmarkedZipNameIsUtf8(r.host, r.name))
+            if (chosenCharset.empty() && unmarkedZipNameIsUtf8(r.host, r.name))
                 out.utf8Names.insert(ZipNameMarkers::nameHash(r.name));
         }
         at = next;
@@ -96,6 +105,7 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive)
     // A central directory that does not hold what its end record says
     // (entries missing, or more of them) is damaged.
     out.parsed = entries == dir.count;
+    out.names.decide();
     out.overlapping = recordsOverlap(records);
     return out;
 }

@@ -12,8 +12,11 @@
 // and most tools there write them without bit 11), so those count as marked
 // too when they are valid UTF-8 beyond ASCII; see unmarkedZipNameIsUtf8.
 #pragma once
+#include "text/archive_name_charset.h"
+
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 
@@ -43,6 +46,8 @@ struct ZipNameMarkers {
     // takes when their CRC matches).  Hashes keep memory small for archives
     // of millions of members; a collision only changes how a name decodes.
     std::unordered_set<uint64_t> utf8Names;
+    // The encoding of the other names, decided from all of them at once.
+    text::ArchiveNameCharset names;
 
     bool isMarked(std::string_view name) const { return utf8Names.count(nameHash(name)) > 0; }
     static uint64_t nameHash(std::string_view name)
@@ -68,6 +73,11 @@ constexpr uint8_t kZipHostOsX = 19;
 // as UTF-8, a clash rare enough next to the many UTF-8 archives made there.
 bool unmarkedZipNameIsUtf8(uint8_t host, std::string_view raw);
 
-ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive);
+// The origin of an unmarked name made on `host`.
+text::NameOrigin zipNameOrigin(uint8_t host);
+
+// `chosenCharset`: the encoding the user named for unmarked names, which
+// then also covers the unmarked UTF-8 of Unix hosts; empty to guess.
+ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive, const std::string &chosenCharset);
 
 } // namespace qvo::archivers

@@ -176,30 +176,43 @@ void setTime(const ZipCentralRecord &r, MemberInfo &m)
     m.mtimeSec = dosTime(r.dosDate, r.dosTime);
 }
 
-// The member's name as UTF-8, and in `enc` how its other texts (a link
-// target) are written: as libarchive decides, bit 11 or a Unicode Path
-// field whose CRC matches the stored name mean UTF-8, and so do unmarked
-// UTF-8 names from Unix and OS X hosts.
-std::string decodeStoredName(const ZipCentralRecord &r, text::NameEncoding &enc)
+// How a member's texts are written: "" for marked UTF-8, else the
+// encoding of its unmarked name.
+std::string decodeText(std::string_view raw, const std::string &charset)
 {
-    using text::NameEncoding;
-    enc = NameEncoding::Utf8;
-    if (r.flags & kFlagUtf8)
-        return text::archiveNameToUtf8(r.name, enc);
+    return charset.empty() ? text::archiveNameToUtf8(raw, text::NameEncoding::Utf8)
+                           : text::archiveNameToUtf8(raw, charset);
+}
+
+bool hasUnicodePath(const ZipCentralRecord &r)
+{
     std::string_view up = findZipExtra(r.extra, kExtraUnicodePath);
-    if (up.size() > 5 && up[0] == 1
+    return up.size() > 5 && up[0] == 1
         && base::loadLe32(up.data() + 1) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
-        && text::isValidUtf8(up.substr(5)))
-        return text::archiveNameToUtf8(up.substr(5), enc);
-    enc = unmarkedZipNameIsUtf8(r.host, r.name) ? NameEncoding::Utf8 : NameEncoding::Cp932;
-    return text::archiveNameToUtf8(r.name, enc);
+        && text::isValidUtf8(up.substr(5));
+}
+
+// The member's name as UTF-8, and in `charset` how its other texts (a
+// link target) are written: as libarchive decides, bit 11 or a Unicode
+// Path field whose CRC matches the stored name mean UTF-8; other names
+// are read as `names` says.
+std::string decodeStoredName(const ZipCentralRecord &r, const text::ArchiveNameCharset &names, std::string &charset)
+{
+    charset.clear();
+    if (r.flags & kFlagUtf8)
+        return decodeText(r.name, charset);
+    if (hasUnicodePath(r))
+        return decodeText(findZipExtra(r.extra, kExtraUnicodePath).substr(5), charset);
+    charset = names.charsetFor(r.name, zipNameOrigin(r.host));
+    return decodeText(r.name, charset);
 }
 
 // As other readers do: a NUL byte, which no file name can hold, becomes
 // "_", and a file without a name takes the archive's (without extension).
-std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &archive, text::NameEncoding &enc)
+std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &archive,
+                       const text::ArchiveNameCharset &names, std::string &charset)
 {
-    std::string name = decodeStoredName(r, enc);
+    std::string name = decodeStoredName(r, names, charset);
     std::replace(name.begin(), name.end(), '\0', '_');
     if (name.empty())
         name = archive.stem().string();
@@ -207,10 +220,10 @@ std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &a
 }
 
 MemberInfo describe(const ZipCentralRecord &r, const std::filesystem::path &archive, bool &isLink,
-                    text::NameEncoding &enc)
+                    const text::ArchiveNameCharset &names, std::string &charset)
 {
     MemberInfo m;
-    m.name = decodeName(r, archive, enc);
+    m.name = decodeName(r, archive, names, charset);
     uint32_t unixMode = r.host == kZipHostUnix || r.host == kZipHostOsX ? r.externalAttributes >> 16 : 0;
     bool dir = (!r.name.empty() && (r.name.back() == '/' || r.name.back() == '\\'))
         || (unixMode & kTypeMask) == kTypeDirectory || (!unixMode && (r.externalAttributes & kDosDirectory));
@@ -261,7 +274,8 @@ uint64_t dataStart(int fd, const ZipCentralRecord &r, const ZipCentralDirectory 
 
 } // namespace
 
-int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink &sink)
+int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, const std::string &chosenCharset,
+                               ExtractSink &sink)
 {
     std::ifstream in(archive, std::ios::binary);
     if (!in)
@@ -273,16 +287,26 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
     if (fd.get() < 0)
         return kErrOpenArchive;
 
-    int32_t result = kOk;
-    uint64_t entries = 0;
+    // Every unmarked name is known before the first member goes out.
+    text::ArchiveNameCharset names(chosenCharset, true);
     size_t at = 0;
     ZipCentralRecord r;
+    while (size_t next = parseZipCentralRecord(dir.bytes, at, r)) {
+        if (!(r.flags & kFlagUtf8) && !hasUnicodePath(r))
+            names.add(r.name, zipNameOrigin(r.host));
+        at = next;
+    }
+    names.decide();
+
+    int32_t result = kOk;
+    uint64_t entries = 0;
+    at = 0;
     while (size_t next = parseZipCentralRecord(dir.bytes, at, r)) {
         at = next;
         ++entries;
         bool isLink = false;
-        text::NameEncoding enc;
-        MemberInfo info = describe(r, archive, isLink, enc);
+        std::string charset;
+        MemberInfo info = describe(r, archive, isLink, names, charset);
         if (r.flags & kFlagEncrypted) {
             sink.recordFailure(kErrEncrypted);
             continue;
@@ -303,7 +327,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink
                 sink.endMember(false, kErrCorrupt);
                 continue;
             }
-            info.linkTarget = text::archiveNameToUtf8(target, enc);
+            info.linkTarget = decodeText(target, charset);
         }
         if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File) {
             FileRangeSource src(fd.get(), start, r.compressedSize);

@@ -9,9 +9,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace qvo::archivers {
 
-int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, ExtractSink &sink);
+// `chosenCharset`: the encoding the user named for unmarked names, or
+// empty to guess it from them.
+int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, const std::string &chosenCharset,
+                               ExtractSink &sink);
 
 } // namespace qvo::archivers

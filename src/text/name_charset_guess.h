@@ -1,0 +1,29 @@
+// Guesses the encoding of an archive's unmarked member names from all of
+// them together.
+//
+// Only the encodings old archives were written in are considered (see
+// kGuessedCharsets).  A statistical detector (uchardet) makes the first
+// guess; since a few short names are too little for it, every candidate
+// the names are valid in is also scored by how name-like its reading is
+// (common ideographs, kana, Hangul, accented letters next to plain ones),
+// and the detector's guess stands only while it scores near the best.
+// CP932, what unmarked names have always been read as, keeps its place:
+// when every name is valid CP932 another encoding wins only by scoring
+// more than twice as well.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace qvo::text {
+
+// The candidates, by iconv's names, in the order ties are broken.
+extern const std::vector<std::string> kGuessedCharsets;
+
+// `names`: the raw names, those holding bytes above 0x7F (others say
+// nothing).  `preferOem`: the names come from a ZIP made on DOS or
+// Windows, whose archivers write the OEM code pages (CP437, CP850) rather
+// than CP1252; it only breaks ties.  Returns one of kGuessedCharsets;
+// "CP932" when there are no names or none of the candidates reads them.
+std::string guessNameCharset(const std::vector<std::string> &names, bool preferOem);
+
+} // namespace qvo::text
