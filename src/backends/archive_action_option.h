@@ -41,6 +41,11 @@ public:
     // to check a new archive against its source.
     const std::string &memberListFile() const { return memberListFile_; }
     void memberListFile(const std::string &v) { memberListFile_ = v; }
+    // Extraction only: the encoding the user named for member names the
+    // archive does not mark (QVO_SWITCH_NAMES); empty to let the library
+    // judge it per archive.
+    const std::string &nameCharset() const { return nameCharset_; }
+    void nameCharset(const std::string &v) { nameCharset_ = v; }
 
 private:
     bool isSavePath_ = false;
@@ -55,6 +60,7 @@ private:
     std::string convTypeKey_;
     bool isConversion_ = false;
     std::string memberListFile_;
+    std::string nameCharset_;
 };
 
 } // namespace qvo::archive

@@ -1,6 +1,7 @@
 #include "backends/archive_backend.h"
 
 #include "archivers/include/qvo_archiver.h"
+#include "backends/name_charsets.h"
 
 namespace qvo::archive {
 
@@ -20,6 +21,13 @@ std::string quoted(const std::string &path)
     return "\"" + path + "\"";
 }
 
+std::string nameCharsetSwitch(const clsArchiveActionOption &option)
+{
+    if (!isNameCharset(option.nameCharset()))
+        return "";
+    return QVO_SWITCH_NAMES "=" + option.nameCharset() + " ";
+}
+
 std::string conversionSwitches(const clsArchiveActionOption &option)
 {
     std::string switches;
@@ -27,6 +35,7 @@ std::string conversionSwitches(const clsArchiveActionOption &option)
         switches += QVO_SWITCH_CONVERSION " ";
     if (!option.memberListFile().empty())
         switches += QVO_SWITCH_MEMBER_LIST " ";
+    switches += nameCharsetSwitch(option);
     return switches;
 }
 

@@ -52,6 +52,9 @@ std::string quoted(const std::string &path);
 // before it.  The lines of other callers stay as they always were.
 std::string conversionSwitches(const clsArchiveActionOption &option);
 std::string memberListPath(const clsArchiveActionOption &option);
+// The names switch with the encoding the user named, and a space; "" when
+// the names are judged per archive (or the name is not one we offer).
+std::string nameCharsetSwitch(const clsArchiveActionOption &option);
 // Whether every path of an extraction can be carried by a command line.
 bool extractPathsFit(const clsArchiveActionOption &option);
 

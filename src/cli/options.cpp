@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "backends/name_charsets.h"
+
 namespace qvo::cli {
 
 namespace {
@@ -13,6 +15,36 @@ std::optional<int32_t> parseFormat(const std::string &text)
     if (text == "cab")
         return 2;
     return std::nullopt;
+}
+
+// --names auto|ENCODING (also --names=...): the encoding of member names
+// the archives do not mark.  Advances `k` past a separate value.
+bool parseNamesOption(const std::vector<std::string> &args, size_t &k, const std::optional<std::string> &value,
+                      Options &options, std::string &error)
+{
+    std::string text;
+    if (value) {
+        text = *value;
+    } else if (k + 1 < args.size()) {
+        text = args[++k];
+    } else {
+        error = "--names needs a value";
+        return false;
+    }
+    if (text == archive::kNameCharsetAuto) {
+        options.nameCharset.clear();
+        return true;
+    }
+    std::optional<std::string> named = archive::nameCharsetNamed(text);
+    if (!named) {
+        std::string offered;
+        for (const std::string &charset : archive::nameCharsets())
+            offered += (offered.empty() ? "" : ", ") + charset;
+        error = "unknown name encoding '" + text + "' (auto, " + offered + ")";
+        return false;
+    }
+    options.nameCharset = *named;
+    return true;
 }
 
 } // namespace
@@ -69,6 +101,11 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
         if (const size_t eq = arg.find('='); eq != std::string::npos) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
+        }
+        if (name == "--names") {
+            if (!parseNamesOption(args, k, value, options, error))
+                return false;
+            continue;
         }
         const bool takesValue = name == "--to" || name == "--level" || name == "--out";
         if (takesValue && !value) {
@@ -163,6 +200,10 @@ const char *usageText()
            "  --delete-source    delete each source once its new archive, read back, holds every\n"
            "                     member the source held\n"
            "  --recursive, -r    take archives from sub-folders of the folders given too\n"
+           "  --names auto|ENC   encoding of member names the archives do not mark: auto (judged\n"
+           "                     per archive, the default), CP932, EUC-JP, UTF-8, GB18030, BIG5,\n"
+           "                     CP949, CP437, CP850, CP1252, ISO-8859-1, ISO-8859-15, CP1250,\n"
+           "                     CP1251 or KOI8-R\n"
            "  --quiet, -q        print only archives that were not converted\n"
            "  --help, -h         show this text\n"
            "  --version          show the version\n"

@@ -128,6 +128,7 @@ struct ConversionEngine::Impl {
         option.compressLevel(format.compressLevel);
         option.convTypeKey(format.key);
         option.isUpperExtension(e.settings_.useUpperExtension);
+        option.nameCharset(e.settings_.archiveNameCharset);
         return option;
     }
 
@@ -146,6 +147,7 @@ struct ConversionEngine::Impl {
         archive::clsArchiveActionOption option = packed;
         option.beforeFileName(packed.afterFileName());
         option.targetPathName(readBack->path());
+        option.nameCharset(""); // the user's encoding was for the source; ours marks its names
         option.memberListFile(listFile("copy"));
         const int32_t result = e.controller_.extract(option);
         const std::optional<MemberList> copy = takeMemberList(option.memberListFile());

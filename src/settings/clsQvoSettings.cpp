@@ -1,10 +1,12 @@
 #include "settings/clsQvoSettings.h"
 
+#include "backends/name_charsets.h"
 #include "platform/folder_tree.h"
 #include "platform/system_folders.h"
 #include "settings/clsINICtrl.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace qvo::settings {
 namespace {
@@ -12,6 +14,8 @@ namespace {
 constexpr const char *systemSection = "system";
 constexpr const char *convSection = "conv";
 constexpr const char *singleSection = "singlefilemode";
+constexpr const char *namesSection = "names";
+constexpr const char *archiveNameCharsetKey = "archiveNameEncoding";
 
 // Integers keep their value when the file gives -1.
 void readLong(const clsINICtrl &ini, const char *section, const char *key, int32_t &field)
@@ -100,6 +104,7 @@ bool clsQvoSettings::readINIFile()
     readLong(ini, singleSection, "top", singleTop);
     readLong(ini, singleSection, "left", singleLeft);
 
+    readArchiveNameCharset(ini);
     replaceOutOfRangeValues();
     return true;
 }
@@ -153,7 +158,23 @@ bool clsQvoSettings::WriteINIFile()
     ini.setString(singleSection, "convToFileName", singleConvToFileName);
     ini.setLong(singleSection, "top", singleTop);
     ini.setLong(singleSection, "left", singleLeft);
+
+    writeArchiveNameCharset(ini);
     return true;
+}
+
+// "auto", a missing key and a name we do not offer all mean: judged per
+// archive.
+void clsQvoSettings::readArchiveNameCharset(const clsINICtrl &ini)
+{
+    std::optional<std::string> named = archive::nameCharsetNamed(ini.getString(namesSection, archiveNameCharsetKey));
+    archiveNameCharset = named ? *named : std::string();
+}
+
+void clsQvoSettings::writeArchiveNameCharset(clsINICtrl &ini) const
+{
+    ini.setString(namesSection, archiveNameCharsetKey,
+                  archiveNameCharset.empty() ? archive::kNameCharsetAuto : archiveNameCharset);
 }
 
 } // namespace qvo::settings

@@ -14,6 +14,8 @@ namespace qvo::settings {
 inline constexpr const char *iniFileOverrideVariable = "QVO_INI_FILE";
 inline constexpr const char *iniFileName = "qvo3.ini";
 
+class clsINICtrl;
+
 class clsQvoSettings {
 public:
     // Defaults, and the settings file chosen by chooseIniFilePath.
@@ -55,12 +57,18 @@ public:
     bool singleSameName = false;
     int32_t singleTop = 0;
     int32_t singleLeft = 0;
+    // The encoding of member names that archives do not mark, as listed in
+    // backends/name_charsets.h; empty to judge it per archive.  Stored
+    // after the keys above, in a section of its own.
+    std::string archiveNameCharset;
 
     // Working folder of the conversion in progress; never stored.
     std::string tempFolderName;
 
 private:
     void replaceOutOfRangeValues();
+    void readArchiveNameCharset(const clsINICtrl &ini);
+    void writeArchiveNameCharset(clsINICtrl &ini) const;
 
     std::string iniFilePath_;
 };

@@ -1,5 +1,6 @@
 #include "ui/frmConfig.h"
 
+#include "backends/name_charsets.h"
 #include "core/application.h"
 #include "core/globals.h"
 
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <utility>
 
 namespace qvo::ui {
 namespace {
@@ -103,6 +106,44 @@ void frmConfig::buildGeneralPage(QFrame *page)
         place(new QCheckBox(QStringLiteral("元の書庫と同じ書庫形式でも変換する"), page), 480, 3240, 4095, 255);
     chkOverWrite =
         place(new QCheckBox(QStringLiteral("同名ファイルがある場合は上書きして保存する"), page), 480, 3600, 4095, 255);
+    buildNameCharsetRow(page);
+}
+
+// The encoding of member names that archives do not mark: 自動判別 (judged
+// per archive) first, then each encoding the libraries take, by language.
+void frmConfig::buildNameCharsetRow(QFrame *page)
+{
+    static const std::pair<const char *, const char *> kLabels[] = {
+        {"CP932", "日本語 (Shift_JIS / CP932)"},   {"EUC-JP", "日本語 (EUC-JP)"},
+        {"UTF-8", "Unicode (UTF-8)"},                {"GB18030", "簡体字中国語 (GBK / GB18030)"},
+        {"BIG5", "繁体字中国語 (Big5)"},             {"CP949", "韓国語 (CP949)"},
+        {"CP437", "英語 DOS (CP437)"},               {"CP850", "西ヨーロッパ DOS (CP850)"},
+        {"CP1252", "西ヨーロッパ (CP1252)"},         {"ISO-8859-1", "西ヨーロッパ (ISO-8859-1)"},
+        {"ISO-8859-15", "西ヨーロッパ (ISO-8859-15)"}, {"CP1250", "中央ヨーロッパ (CP1250)"},
+        {"CP1251", "キリル文字 (CP1251)"},           {"KOI8-R", "キリル文字 (KOI8-R)"},
+    };
+    lblNameCharset = place(new QLabel(QStringLiteral("書庫内のファイル名の文字コード :"), page), 480, 3960, 2400, 180);
+    cmbNameCharset = new QComboBox(page);
+    cmbNameCharset->addItem(QStringLiteral("自動判別"), QString());
+    for (const std::string &charset : archive::nameCharsets()) {
+        QString label = QString::fromStdString(charset);
+        for (const auto &[name, text] : kLabels)
+            if (charset == name)
+                label = QString::fromUtf8(text);
+        cmbNameCharset->addItem(label, QString::fromStdString(charset));
+    }
+    place(cmbNameCharset, 2940, 3900, 3000, 300);
+}
+
+void frmConfig::loadNameCharset()
+{
+    const int index = cmbNameCharset->findData(QString::fromStdString(settings_.archiveNameCharset));
+    cmbNameCharset->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+void frmConfig::storeNameCharset()
+{
+    settings_.archiveNameCharset = cmbNameCharset->currentData().toString().toStdString();
 }
 
 void frmConfig::buildLHAPage(QFrame *page)
@@ -149,6 +190,7 @@ void frmConfig::Form_Load()
     chkUseUpperExtension->setChecked(settings_.useUpperExtension);
     chkSameTypeConvert->setChecked(settings_.sameTypeConvert);
     chkOverWrite->setChecked(settings_.overWrite);
+    loadNameCharset();
 
     // A position outside a list selects nothing; OK then keeps the setting.
     cmbLHACompressLevel->setCurrentIndex(settings_.lhaCompressLevel < cmbLHACompressLevel->count()
@@ -198,6 +240,7 @@ void frmConfig::cmdOK_Click()
     if (cmbZIPCompressLevel->currentIndex() >= 0)
         settings_.zipCompressLevel = cmbZIPCompressLevel->currentIndex();
     settings_.overWrite = chkOverWrite->isChecked();
+    storeNameCharset();
     // An LZX list without a selection counts as its first position, so the
     // kind is never mistaken for another (10 * kind - 1).
     const int lzxPosition = std::max(cmbCABCompressLevelLZX->currentIndex(), 0);

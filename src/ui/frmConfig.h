@@ -59,6 +59,8 @@ public:
     QCheckBox *chkUseUpperExtension = nullptr;
     QCheckBox *chkSameTypeConvert = nullptr;
     QCheckBox *chkOverWrite = nullptr;
+    QLabel *lblNameCharset = nullptr;
+    QComboBox *cmbNameCharset = nullptr; // item data: the encoding, "" for 自動判別
 
     QLabel *Label1 = nullptr;
     QComboBox *cmbLHACompressLevel = nullptr;
@@ -72,6 +74,9 @@ public:
 
 private:
     void buildGeneralPage(QFrame *page);
+    void buildNameCharsetRow(QFrame *page);
+    void loadNameCharset();
+    void storeNameCharset();
     void buildLHAPage(QFrame *page);
     void buildZIPPage(QFrame *page);
     void buildCABPage(QFrame *page);
