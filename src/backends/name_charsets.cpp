@@ -42,7 +42,7 @@ std::optional<std::string> nameCharsetNamed(std::string_view text)
         {"Windows-31J", "CP932"},   {"EUCJP", "EUC-JP"},       {"UTF8", "UTF-8"},
         {"GBK", "GB18030"},         {"CP936", "GB18030"},      {"GB2312", "GB18030"},
         {"BIG-5", "BIG5"},          {"CP950", "BIG5"},         {"EUC-KR", "CP949"},
-        {"UHC", "CP949"},           {"IBM437", "CP437"},       {"IBM850", "CP850"},
+        {"UHC", "CP949"},           {"IBM437", "CP437"},       {"IBM850", "CP850"},       {"IBM866", "CP866"},
         {"Windows-1252", "CP1252"}, {"Latin1", "ISO-8859-1"},  {"Latin-1", "ISO-8859-1"},
         {"Latin9", "ISO-8859-15"},  {"Windows-1250", "CP1250"}, {"Windows-1251", "CP1251"},
     };

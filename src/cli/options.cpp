@@ -203,7 +203,7 @@ const char *usageText()
            "  --names auto|ENC   encoding of member names the archives do not mark: auto (judged\n"
            "                     per archive, the default), CP932, EUC-JP, UTF-8, GB18030, BIG5,\n"
            "                     CP949, CP437, CP850, CP1252, ISO-8859-1, ISO-8859-15, CP1250,\n"
-           "                     CP1251 or KOI8-R\n"
+           "                     CP1251, KOI8-R or CP866\n"
            "  --quiet, -q        print only archives that were not converted\n"
            "  --help, -h         show this text\n"
            "  --version          show the version\n"

@@ -14,7 +14,7 @@ namespace qvo::text {
 
 const std::vector<std::string> kGuessedCharsets = {
     "CP932", "EUC-JP", "UTF-8", "GB18030", "BIG5", "CP949", "CP1252",
-    "CP437", "CP850", "CP1250", "CP1251", "KOI8-R",
+    "CP437", "CP850", "CP1250", "CP1251", "KOI8-R", "CP866",
 };
 
 namespace {
@@ -28,7 +28,7 @@ std::optional<std::string> candidateOf(const char *detected)
         {"UHC", "CP949"},         {"WINDOWS-1252", "CP1252"}, {"ISO-8859-1", "CP1252"},
         {"ISO-8859-15", "CP1252"}, {"WINDOWS-1250", "CP1250"}, {"ISO-8859-2", "CP1250"},
         {"WINDOWS-1251", "CP1251"}, {"KOI8-R", "KOI8-R"},     {"IBM437", "CP437"},
-        {"IBM850", "CP850"},
+        {"IBM850", "CP850"},      {"IBM866", "CP866"},
     };
     if (!detected)
         return std::nullopt;
@@ -170,6 +170,15 @@ bool isCyrillicLetter(char32_t c)
     return c >= 0x400 && c <= 0x4FF;
 }
 
+// The Cyrillic code pages put the same bytes on different letters; the
+// letters most frequent in Russian tell the right one.
+double cyrillicWeight(char32_t c)
+{
+    static const std::u32string_view kFrequent = U"оеаинтсрвлкмдпу";
+    char32_t lower = c >= 0x410 && c <= 0x42F ? c + 0x20 : c;
+    return kFrequent.find(lower) != std::u32string_view::npos ? 1 : 0.6;
+}
+
 // Single-byte encodings: an accented letter is likely beside plain ones
 // ("Müller"), far less in a run of its own, which is how the bytes of
 // double-byte text read there; Cyrillic words are runs of Cyrillic
@@ -188,7 +197,7 @@ double scoreSingleByte(const std::u32string &text)
         else if (isCyrillicLetter(c))
             total += isCyrillicLetter(before) || isCyrillicLetter(after) || isAsciiLetter(before) ||
                              isAsciiLetter(after)
-                         ? 1
+                         ? cyrillicWeight(c)
                          : 0.5;
         else if (c >= 0x2500 && c <= 0x259F)
             total -= 1;

@@ -121,6 +121,7 @@ void frmConfig::buildNameCharsetRow(QFrame *page)
         {"CP1252", "西ヨーロッパ (CP1252)"},         {"ISO-8859-1", "西ヨーロッパ (ISO-8859-1)"},
         {"ISO-8859-15", "西ヨーロッパ (ISO-8859-15)"}, {"CP1250", "中央ヨーロッパ (CP1250)"},
         {"CP1251", "キリル文字 (CP1251)"},           {"KOI8-R", "キリル文字 (KOI8-R)"},
+        {"CP866", "キリル文字 DOS (CP866)"},
     };
     lblNameCharset = place(new QLabel(QStringLiteral("書庫内のファイル名の文字コード :"), page), 480, 3960, 2400, 180);
     cmbNameCharset = new QComboBox(page);

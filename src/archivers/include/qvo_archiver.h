@@ -130,7 +130,8 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
     X("ISO-8859-15") \
     X("CP1250") \
     X("CP1251") \
-    X("KOI8-R")
+    X("KOI8-R") \
+    X("CP866")
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -1,0 +1,136 @@
+#include "text/archive_name_charset.h"
+#include "text/archive_names.h"
+#include "text/charset_decoding.h"
+#include "text/name_charset_guess.h"
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+#include <string>
+#include <vector>
+
+using namespace qvo::text;
+
+namespace {
+
+// `utf8` as a legacy archiver would have stored it.
+std::string in(const char *charset, const std::string &utf8)
+{
+    iconv_t cd = iconv_open(charset, "UTF-8");
+    std::string out(utf8.size() * 4 + 8, '\0');
+    char *src = const_cast<char *>(utf8.data());
+    size_t srcLeft = utf8.size();
+    char *dst = out.data();
+    size_t dstLeft = out.size();
+    EXPECT_NE(iconv(cd, &src, &srcLeft, &dst, &dstLeft), static_cast<size_t>(-1)) << utf8 << " in " << charset;
+    iconv_close(cd);
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+
+std::vector<std::string> all(const char *charset, const std::vector<std::string> &utf8Names)
+{
+    std::vector<std::string> names;
+    for (const std::string &n : utf8Names)
+        names.push_back(in(charset, n));
+    return names;
+}
+
+std::string guess(const char *charset, const std::vector<std::string> &utf8Names, bool preferOem = false)
+{
+    return guessNameCharset(all(charset, utf8Names), preferOem);
+}
+
+// The names read back in the encoding guessed for them: where two code
+// pages agree on every byte of the names, either is right.
+std::vector<std::string> readBack(const char *charset, const std::vector<std::string> &utf8Names)
+{
+    const std::vector<std::string> stored = all(charset, utf8Names);
+    const std::string guessed = guessNameCharset(stored, false);
+    std::vector<std::string> out;
+    for (const std::string &n : stored)
+        out.push_back(archiveNameToUtf8(n, guessed));
+    return out;
+}
+
+} // namespace
+
+TEST(NameCharsetGuess, EastAsianWindowsArchives)
+{
+    EXPECT_EQ(guess("GBK", {"中文文件.txt", "新建文件夹/说明.doc", "测试报告.xls"}), "GB18030");
+    EXPECT_EQ(guess("CP949", {"한국어.txt", "새 폴더/문서.hwp", "사진.jpg"}), "CP949");
+    EXPECT_EQ(guess("BIG5", {"中文檔案.txt", "說明.doc", "資料夾/圖片.bmp"}), "BIG5");
+    EXPECT_EQ(guess("CP932", {"日本語.txt", "新しいフォルダ/説明書.doc"}), "CP932");
+    // A Japanese Unix archiver's EUC-JP, also a single short name.
+    EXPECT_EQ(guess("EUC-JP", {"日本語.txt", "テスト/説明.txt"}), "EUC-JP");
+    EXPECT_EQ(guess("EUC-JP", {"にほんご.txt"}), "EUC-JP");
+}
+
+TEST(NameCharsetGuess, Cp932KeepsItsPlace)
+{
+    // Kanji-only names are valid GBK too (and a careless detector says so);
+    // read as GBK they would be rare characters of its extension.
+    EXPECT_EQ(guess("CP932", {"会議資料.doc", "漢字.txt", "表示.txt", "ソフト"}), "CP932");
+    EXPECT_EQ(guess("CP932", {"漢字.txt"}), "CP932");
+    // DOS-era half-width katakana read as well in GBK: CP932 stays.
+    EXPECT_EQ(guess("CP932", {"ﾃﾞｰﾀ.LZH", "ｹﾞｰﾑ"}), "CP932");
+    // Nothing to judge, or nothing that reads: as names were always read.
+    EXPECT_EQ(guessNameCharset({}, false), "CP932");
+}
+
+TEST(NameCharsetGuess, WesternAndCyrillic)
+{
+    // ñ followed by "o" is a valid CP932 pair (a user-defined character):
+    // read so, "español" lost its "o".
+    EXPECT_EQ(guess("ISO-8859-1", {"español.ct"}), "CP1252");
+    const std::vector<std::string> western = {"Müller.doc", "café.txt"};
+    EXPECT_EQ(readBack("CP1252", western), western);
+    // DOS ZIPs hold the OEM code page.
+    EXPECT_EQ(guess("CP437", {"RÉSUMÉ.TXT", "FÜR.DOC", "ÄRGER.TXT"}, true), "CP437");
+    EXPECT_EQ(guess("CP1251", {"Привет.txt", "Документы/файл.doc"}), "CP1251");
+    EXPECT_EQ(guess("KOI8-R", {"ПРИВЕТ", "привет"}), "KOI8-R");
+    EXPECT_EQ(guess("CP866", {"ПРИВЕТ", "привет"}, true), "CP866");
+    EXPECT_EQ(guess("CP1250", {"Příliš žluťoučký kůň.txt"}), "CP1250");
+}
+
+TEST(ArchiveNameCharset, OriginDecidesBeforeTheGuess)
+{
+    ArchiveNameCharset names;
+    const std::string latin1 = in("ISO-8859-1", "español.ct");
+    const std::string utf8 = "日本語.txt";
+    const std::string eucJp = in("EUC-JP", "説明書.txt");
+    names.add(latin1, NameOrigin::Amiga);
+    names.add(utf8, NameOrigin::Utf8IfValid);
+    names.add(eucJp, NameOrigin::Utf8IfValid); // not UTF-8: left to the guess
+    names.decide();
+    EXPECT_EQ(names.archiveCharset(), "EUC-JP");
+    EXPECT_EQ(names.decode(latin1, NameOrigin::Amiga), "español.ct");
+    EXPECT_EQ(names.decode(utf8, NameOrigin::Utf8IfValid), utf8);
+    EXPECT_EQ(names.decode(eucJp, NameOrigin::Utf8IfValid), "説明書.txt");
+}
+
+TEST(ArchiveNameCharset, ChosenEncodingOverridesGuessAndOrigin)
+{
+    ArchiveNameCharset names("CP949");
+    const std::string korean = in("CP949", "문서.txt");
+    names.add(in("GBK", "中文文件.txt"), NameOrigin::Unknown);
+    names.decide();
+    EXPECT_EQ(names.decode(korean, NameOrigin::Amiga), "문서.txt");
+    EXPECT_EQ(names.decode(korean, NameOrigin::Unknown), "문서.txt");
+}
+
+TEST(CharsetDecoding, UndecodableBytesStayVisible)
+{
+    // A cut-off GBK character and a stray byte keep their bytes as %XX;
+    // the characters around them still decode, and "\" separates.
+    EXPECT_EQ(archiveNameToUtf8(in("GBK", "中文") + "\x80\\a\xD6", std::string("GB18030")), "中文%80/a%D6");
+    EXPECT_EQ(archiveNameToUtf8("caf\xE9", std::string("CP932")), "caf%E9");
+    // Big5 trail bytes 0x5C are part of the character, not separators.
+    EXPECT_EQ(archiveNameToUtf8(in("BIG5", "許功蓋"), std::string("BIG5")), "許功蓋");
+    // LHA folders: 0xFF separates in every encoding.
+    EXPECT_EQ(lhaPathToUtf8(in("KOI8-R", "папка") + "\xFF" + in("KOI8-R", "файл"), std::string("KOI8-R")),
+              "папка/файл");
+    EXPECT_FALSE(decodeNameStrictly("\xF0\x40", "CP932")); // user-defined area: no name holds it
+    EXPECT_TRUE(decodeNameStrictly(in("CP932", "表"), "CP932"));
+}
