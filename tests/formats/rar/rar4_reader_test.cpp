@@ -33,7 +33,7 @@ void extract(const fs::path &archive, Extraction &x)
     ExtractOptions o;
     o.destination = x.dir.path();
     ExtractSink sink(o);
-    int32_t r = readRar4(archive, sink);
+    int32_t r = readRar4(archive, "", sink);
     if (r != kOk)
         sink.recordFailure(r);
     x.result = sink.finish();

@@ -25,7 +25,7 @@ int32_t extractTo(const fs::path &archive, const fs::path &dest, bool overwrite 
     o.destination = dest;
     o.overwrite = overwrite;
     ExtractSink sink(o);
-    int32_t r = readRar4(archive, sink);
+    int32_t r = readRar4(archive, "", sink);
     if (r != kOk)
         sink.recordFailure(r);
     int32_t s = sink.finish();

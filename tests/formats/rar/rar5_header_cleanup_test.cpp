@@ -88,7 +88,7 @@ Result extract(const TempDir &dir, const std::string &bytes)
     ExtractOptions o;
     o.destination = dir / "out";
     ExtractSink sink(o);
-    int32_t r = readWithLibarchive(file, ArchiveFamily::Rar, nullptr, sink);
+    int32_t r = readWithLibarchive(file, ArchiveFamily::Rar, nullptr, "", sink);
     if (r != kOk)
         sink.recordFailure(r);
     Result out;
