@@ -5,7 +5,8 @@
 
 namespace qvo::test {
 
-inline const std::string kDefaultSettingsFile = "[system]\n"
+// The 24 lines every settings file starts with.
+inline const std::string kStoredSettingsLayout = "[system]\n"
                                                 "top=0\n"
                                                 "left=0\n"
                                                 "mode=1\n"
@@ -29,5 +30,11 @@ inline const std::string kDefaultSettingsFile = "[system]\n"
                                                 "convToFileName=\n"
                                                 "top=0\n"
                                                 "left=0\n";
+
+// Keys of our own, written after those lines.
+inline const std::string kOwnSettingsKeys = "[names]\n"
+                                            "archiveNameEncoding=auto\n";
+
+inline const std::string kDefaultSettingsFile = kStoredSettingsLayout + kOwnSettingsKeys;
 
 } // namespace qvo::test

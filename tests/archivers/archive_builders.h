@@ -182,6 +182,7 @@ struct LhaMember {
     bool directory = false;
     uint32_t unixTime = 1700000000;
     std::vector<std::pair<uint8_t, std::string>> extraHeaders; // more extended headers
+    char osId = 'M';       // the archiver's system: 'M' MS-DOS/Windows, 'U' Unix, 'A' Amiga
 };
 
 inline LhaMember lhaFile(std::string rawName, std::string rawDir, std::string data, uint32_t unixTime = 1700000000)
@@ -230,7 +231,7 @@ inline std::string buildLha(const std::vector<LhaMember> &members)
         h += '\x20';
         h += '\x02';
         appendLe16(h, lhaCrc16(m.data));
-        h += 'M';
+        h += m.osId;
         out += h + ext + (m.directory ? std::string() : m.data);
     }
     out += '\0';

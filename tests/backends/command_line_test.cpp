@@ -348,6 +348,27 @@ TEST(CommandLines, ConversionSwitchesAndListPathOnlyWhenAsked)
     EXPECT_TRUE(fakes.calls().empty());
 }
 
+// Names judged per archive send nothing: the lines stay as above.  A named
+// encoding goes as one token after the conversion's other switches.
+TEST(CommandLines, NamesSwitchOnlyWhenAnEncodingIsNamed)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveLHA lha;
+    clsArchiveCAB cab;
+    const std::string paths = "\"" + kSource + "\" \"" + kDest;
+    auto option = extractOption({true, false, false, ""});
+    option.isConversion(true);
+    EXPECT_EQ(lha.extract(option), 0);
+    EXPECT_EQ(lastCommand(fakes, "unlha32"), "x  -n --conversion " + paths + "\"");
+    option.nameCharset("GB18030");
+    EXPECT_EQ(lha.extract(option), 0);
+    EXPECT_EQ(lastCommand(fakes, "unlha32"), "x  -n --conversion --names=GB18030 " + paths + "\"");
+    option.nameCharset("GB18030 \"/etc\""); // not an encoding we offer: nothing sent
+    EXPECT_EQ(cab.extract(option), 0);
+    EXPECT_EQ(lastCommand(fakes, "cab32"), "-x  -i --conversion " + paths + "\"");
+}
+
 TEST(CommandLines, PathsThatCannotBeQuotedAreRefusedBeforeAnyCall)
 {
     FakeArchivers fakes;

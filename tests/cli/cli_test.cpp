@@ -47,7 +47,8 @@ TEST(QvoConvert, UsageErrorsExitTwo)
           std::string("--to zip a.lzh"), std::string("--to zip --out /tmp --same-folder a.lzh"),
           std::string("--to zip --level lh5 --out /tmp a.lzh"), std::string("--to lzh --level 9 --out /tmp a.lzh"),
           std::string("--to cab --level lzx:22 --out /tmp a.cab"), std::string("--to zip --out /tmp"),
-          std::string("--bogus --to zip --out /tmp a.lzh"), std::string("--to")}) {
+          std::string("--bogus --to zip --out /tmp a.lzh"), std::string("--to"),
+          std::string("--names EBCDIC --to zip --out /tmp a.lzh"), std::string("--to zip --out /tmp a.lzh --names")}) {
         const Result r = convert(args);
         EXPECT_EQ(r.status, 2) << args << "\n" << r.output;
         EXPECT_NE(r.output.find("qvo-convert: "), std::string::npos) << args;

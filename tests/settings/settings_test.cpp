@@ -199,3 +199,18 @@ TEST(IniFilePath, EnvironmentOverrideWins)
 }
 
 } // namespace
+
+TEST_F(Settings, NamesEncodingIsStoredAfterTheStoredLayout)
+{
+    clsQvoSettings s(file);
+    s.archiveNameCharset = "GB18030";
+    s.WriteINIFile();
+    EXPECT_EQ(readFile(file), qvo::test::kStoredSettingsLayout + "[names]\narchiveNameEncoding=GB18030\n");
+    EXPECT_EQ(loaded(readFile(file)).archiveNameCharset, "GB18030");
+    // Other spellings of an offered encoding read as it; "auto", a missing
+    // key and an encoding not offered all mean: judged per archive.
+    EXPECT_EQ(loaded("[names]\narchiveNameEncoding=shift_jis\n").archiveNameCharset, "CP932");
+    EXPECT_EQ(loaded("[names]\narchiveNameEncoding=auto\n").archiveNameCharset, "");
+    EXPECT_EQ(loaded("[names]\narchiveNameEncoding=EBCDIC\n").archiveNameCharset, "");
+    EXPECT_EQ(loaded("[system]\nmode=1\n").archiveNameCharset, "");
+}

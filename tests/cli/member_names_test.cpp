@@ -1,0 +1,143 @@
+// Member names that archives do not mark, in the encodings old archivers
+// wrote, come out right in the converted ZIP, as other readers see it.
+#include "archivers/archive_builders.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace qvo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kProgram = std::string(QVO_BIN_DIR) + "/qvo-convert";
+
+// `utf8` as a legacy archiver stored it.
+std::string in(const char *charset, const std::string &utf8)
+{
+    iconv_t cd = iconv_open(charset, "UTF-8");
+    std::string out(utf8.size() * 4 + 8, '\0');
+    char *src = const_cast<char *>(utf8.data());
+    size_t srcLeft = utf8.size();
+    char *dst = out.data();
+    size_t dstLeft = out.size();
+    EXPECT_NE(iconv(cd, &src, &srcLeft, &dst, &dstLeft), static_cast<size_t>(-1)) << utf8;
+    iconv_close(cd);
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+
+// A ZIP as DOS and Windows archivers wrote it: made on MS-DOS, no UTF-8 flag.
+std::string windowsZip(const char *charset, const std::vector<std::string> &names)
+{
+    std::vector<ZipMember> members;
+    for (const std::string &n : names)
+        members.push_back(zipFile(in(charset, n), "data of " + n));
+    return buildZip(members);
+}
+
+// An LHA made on `osId`, each name split into folder field and file name.
+std::string lha(char osId, const char *charset, const std::vector<std::string> &names)
+{
+    std::vector<LhaMember> members;
+    for (const std::string &n : names) {
+        const size_t slash = n.rfind('/');
+        const std::string dir = slash == std::string::npos ? "" : in(charset, n.substr(0, slash)) + "\xFF";
+        LhaMember m = lhaFile(in(charset, n.substr(slash + 1)), dir, "data of " + n);
+        m.osId = osId;
+        members.push_back(m);
+    }
+    return buildLha(members);
+}
+
+std::set<std::string> filesBelow(const fs::path &root)
+{
+    std::set<std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
+        if (it->is_regular_file())
+            out.insert(fs::relative(it->path(), root).string());
+    return out;
+}
+
+class MemberNames : public ::testing::Test {
+protected:
+    // Converts `archive` (written as `name`) to ZIP with `options` and
+    // returns the member names each reader finds in the new archive.
+    void expectConvertedNames(const std::string &name, const std::string &archive,
+                              const std::vector<std::string> &expected, const std::string &options = "")
+    {
+        const fs::path source = dir / "in" / name;
+        writeFile(source, archive);
+        const fs::path out = dir / "out";
+        std::string log;
+        ASSERT_EQ(runCommand("TMPDIR=" + sh(dir.path()) + " QVO_LIBRARY_DIR=" + sh(QVO_LIBRARY_DIR) + " " +
+                                 sh(kProgram) + " --to zip --same-type --overwrite --out " + sh(out) + " " + options + " " +
+                                 sh(source) + " </dev/null",
+                             &log),
+                  0)
+            << log;
+        const fs::path zip = out / (source.stem().string() + ".zip");
+        const std::set<std::string> want(expected.begin(), expected.end());
+        const std::pair<const char *, std::string> readers[] = {
+            {"bsdtar", "LC_ALL=C.UTF-8 bsdtar -xf " + sh(zip) + " -C "},
+            {"unar", "LC_ALL=C.UTF-8 unar -q -D -o "},
+            {"7zz", "7zz x -y -bd " + sh(zip) + " -o"},
+        };
+        for (const auto &[tool, command] : readers) {
+            ASSERT_TRUE(haveTool(tool)) << tool << " is needed";
+            const fs::path dest = dir / ("x-" + std::string(tool));
+            fs::remove_all(dest);
+            fs::create_directories(dest);
+            const std::string line =
+                std::string(tool) == "unar" ? command + sh(dest) + " " + sh(zip) : command + sh(dest);
+            ASSERT_EQ(runCommand(line, &log), 0) << tool << ": " << log;
+            EXPECT_EQ(filesBelow(dest), want) << tool << " reading " << name;
+        }
+    }
+
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(MemberNames, EastAsianWindowsZips)
+{
+    const std::vector<std::string> chinese = {"中文文件.txt", "新建文件夹/说明.doc", "测试报告.xls"};
+    expectConvertedNames("chinese.zip", windowsZip("GBK", chinese), chinese);
+    const std::vector<std::string> korean = {"한국어.txt", "새 폴더/문서.hwp", "사진.jpg"};
+    expectConvertedNames("korean.zip", windowsZip("CP949", korean), korean);
+    // 表 and ソ end in 0x5C, the byte of "\".
+    const std::vector<std::string> japanese = {"日本語.txt", "表示/ソフト.txt", "新しいフォルダ/説明書.doc"};
+    expectConvertedNames("japanese.zip", windowsZip("CP932", japanese), japanese);
+}
+
+TEST_F(MemberNames, DosZipAndOtherSystemsLha)
+{
+    const std::vector<std::string> dos = {"RÉSUMÉ.TXT", "FÜR.DOC", "ÄRGER.TXT"};
+    expectConvertedNames("dos.zip", windowsZip("CP437", dos), dos);
+    // Amiga LHA writes ISO-8859-1; as CP932, "ño" was one character.
+    const std::vector<std::string> amiga = {"español.ct", "Müller/Ärger.txt"};
+    expectConvertedNames("amiga.lzh", lha('A', "ISO-8859-1", amiga), amiga);
+    // A Japanese Unix archiver's EUC-JP, which is not UTF-8.
+    const std::vector<std::string> unix = {"日本語.txt", "テスト/説明.txt"};
+    expectConvertedNames("unix.lzh", lha('U', "EUC-JP", unix), unix);
+    // Kanji that are valid GBK as well: still CP932.
+    const std::vector<std::string> kanji = {"会議資料.doc", "漢字/表.txt"};
+    expectConvertedNames("kanji.lzh", lha('M', "CP932", kanji), kanji);
+}
+
+TEST_F(MemberNames, NamedEncodingOverridesTheGuess)
+{
+    // One short Korean name is also four half-width katakana in CP932,
+    // which keeps its place on so little evidence.
+    const std::string korean = windowsZip("CP949", {"문서.txt"});
+    expectConvertedNames("short.zip", korean, {"ｹｮｼｭ.txt"}, "--names auto");
+    expectConvertedNames("short.zip", korean, {"문서.txt"}, "--names cp949");
+}
