@@ -210,6 +210,9 @@ TEST(ReaderCommands, MalformedLinesWriteNothing)
         {&kUnlha, "x -n \"\" " + out, kErrOpenArchive},                        // empty archive name
         {&kUnZip, "-x -q " + lzh + " " + out, kErrOpenArchive},               // not a ZIP
         {&kUnlha, "x -n " + zip + " " + out, kErrOpenArchive},                // not an LHA
+        {&kUnZip, "-x --names=EBCDIC " + zip + " " + out, kErrCommandLine},   // an encoding not offered
+        {&kUnlha, "x --names= " + lzh + " " + out, kErrCommandLine},
+        {&kCab, "-x --names " + lzh + " " + out, kErrCommandLine},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
@@ -222,6 +225,26 @@ TEST(ReaderCommands, MalformedLinesWriteNothing)
     // The same archive and folder, well formed: Japanese and spaces in both.
     EXPECT_EQ(callArchiver(kUnZip, "-x -q " + zip + " " + out).result, kOk);
     EXPECT_EQ(readFile(dir / "出力 先/f.txt"), "x");
+}
+
+// The names switch reads unmarked names in the encoding named, in any
+// letter case, where the guess alone would keep CP932 (one short name).
+TEST(ReaderCommands, NamesSwitchChoosesTheEncoding)
+{
+    TempDir dir;
+    const std::string korean = "\xB9\xAE\xBC\xAD.txt"; // 문서.txt in CP949
+    writeFile(dir / "a.zip", buildZip({zipFile(korean, "x")}));
+    writeFile(dir / "a.lzh", buildLha({lhaFile(korean, "", "x")}));
+    for (const auto &[lib, archive] : {std::pair{&kUnZip, std::string("a.zip")}, std::pair{&kSevenZip, std::string("a.zip")},
+                                      std::pair{&kUnlha, std::string("a.lzh")}}) {
+        SCOPED_TRACE(lib->commandFunction);
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "out");
+        const std::string word = lib == &kUnZip ? "-x " : "x ";
+        EXPECT_EQ(callArchiver(*lib, word + "--names=cp949 " + quoted(dir / archive) + " " + quoted(dir / "out")).result,
+                  kOk);
+        EXPECT_EQ(readFile(dir / "out/문서.txt"), "x");
+    }
 }
 
 // The conversion's own switch: every library lists what the archive handed
