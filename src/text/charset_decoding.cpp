@@ -64,18 +64,27 @@ std::string charsetToUtf8(std::string_view bytes, const std::string &charset)
     return out;
 }
 
-std::optional<std::u32string> decodeNameStrictly(std::string_view bytes, const std::string &charset)
+StrictNameDecoder::StrictNameDecoder(const std::string &charset) : cd_(iconv_open("UTF-32LE", charset.c_str())) {}
+
+StrictNameDecoder::~StrictNameDecoder()
 {
-    Iconv cv("UTF-32LE", charset.c_str());
-    if (!cv.ok())
+    if (cd_ != reinterpret_cast<void *>(-1))
+        iconv_close(static_cast<iconv_t>(cd_));
+}
+
+std::optional<std::u32string> StrictNameDecoder::operator()(std::string_view bytes) const
+{
+    auto cd = static_cast<iconv_t>(cd_);
+    if (cd_ == reinterpret_cast<void *>(-1))
         return std::nullopt;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string wide(bytes.size() * 4 + 8, '\0');
     char *in = const_cast<char *>(bytes.data());
     size_t inLeft = bytes.size();
     char *outp = wide.data();
     size_t outLeft = wide.size();
-    if (iconv(cv.get(), &in, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1) ||
-        iconv(cv.get(), nullptr, nullptr, &outp, &outLeft) == static_cast<size_t>(-1))
+    if (iconv(cd, &in, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1) ||
+        iconv(cd, nullptr, nullptr, &outp, &outLeft) == static_cast<size_t>(-1))
         return std::nullopt;
     size_t units = (wide.size() - outLeft) / 4;
     std::u32string out;
@@ -88,6 +97,11 @@ std::optional<std::u32string> decodeNameStrictly(std::string_view bytes, const s
         out += cp;
     }
     return out;
+}
+
+std::optional<std::u32string> decodeNameStrictly(std::string_view bytes, const std::string &charset)
+{
+    return StrictNameDecoder(charset)(bytes);
 }
 
 } // namespace qvo::text

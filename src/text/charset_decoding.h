@@ -17,6 +17,20 @@ std::string charsetToUtf8(std::string_view bytes, const std::string &charset);
 // private-use character or U+FFFD.  What a name "is valid in" means.
 std::optional<std::u32string> decodeNameStrictly(std::string_view bytes, const std::string &charset);
 
+// decodeNameStrictly for many names in one encoding, with one iconv
+// descriptor for all of them.
+class StrictNameDecoder {
+public:
+    explicit StrictNameDecoder(const std::string &charset);
+    ~StrictNameDecoder();
+    StrictNameDecoder(const StrictNameDecoder &) = delete;
+    StrictNameDecoder &operator=(const StrictNameDecoder &) = delete;
+    std::optional<std::u32string> operator()(std::string_view bytes) const;
+
+private:
+    void *cd_;
+};
+
 // Whether iconv knows `charset`.
 bool charsetKnown(const std::string &charset);
 

@@ -217,9 +217,10 @@ std::optional<double> scoreIn(const std::vector<std::string> &names, const std::
     for (const auto &[name, score] : kMultiByte)
         if (charset == name)
             multiByte = score;
+    const StrictNameDecoder decode(charset);
     double total = 0;
     for (const std::string &name : names) {
-        std::optional<std::u32string> text = decodeNameStrictly(name, charset);
+        std::optional<std::u32string> text = decode(name);
         if (!text)
             return std::nullopt;
         total += multiByte ? scoreMultiByte(name, multiByte) : scoreSingleByte(*text);
