@@ -264,8 +264,10 @@ std::string guessNameCharset(const std::vector<std::string> &names, bool preferO
         if (guessScore && *guessScore >= best->second / 2)
             challenger = {*guess, *guessScore};
     }
+    // Valid UTF-8 that also reads as CP932 stays CP932: where the origin
+    // does not say UTF-8, unmarked names are the code page's.
     std::optional<double> cp932Score = scoreOf(cp932);
-    if (cp932Score && challenger.first != cp932 && !(challenger.second > 2 * *cp932Score))
+    if (cp932Score && (challenger.first == "UTF-8" || !(challenger.second > 2 * *cp932Score)))
         return cp932;
     return challenger.first;
 }

@@ -110,7 +110,9 @@ TEST(Program, ExistingSettingsAndForeignLinesSurviveARun)
                              "beforeFileName=\r\n"
                              "convToFileName=\r\n"
                              "top=0\r\n"
-                             "left=0\r\n");
+                             "left=0\r\n"
+                             "[names]\r\n"
+                             "archiveNameEncoding=auto\r\n");
 }
 
 } // namespace
