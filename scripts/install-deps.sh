@@ -12,6 +12,7 @@ PACKAGES=(
   libuchardet-dev libutf8proc-dev
   # translations, manual pages, desktop entry and package checks
   qt6-l10n-tools qt6-translations-l10n scdoc desktop-file-utils bash-completion
+  shared-mime-info dpkg-dev fakeroot
   # independent readers the tests use as oracles
   lhasa libarchive-tools 7zip cabextract unar unzip zip gcab
   # desktop tests and screenshots
