@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include <cstdint>
 #include <cstdio>
 
 namespace qvo::app {

@@ -13,7 +13,9 @@ namespace {
 
 void bringToFront(QWidget *window)
 {
-    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    Qt::WindowStates state = window->windowState();
+    state.setFlag(Qt::WindowMinimized, false);
+    window->setWindowState(state);
     window->show();
     window->raise();
     window->activateWindow();

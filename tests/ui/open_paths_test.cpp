@@ -11,6 +11,8 @@
 #include "ui/path_box.h"
 
 #include <QDialog>
+#include <QLabel>
+#include <QPushButton>
 
 namespace qvo::test {
 namespace {
