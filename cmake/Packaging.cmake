@@ -18,10 +18,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Dependencies from the libraries the program, the command line and the
-# archiver libraries link to.
+# archiver libraries link to (the program opens the archiver libraries
+# itself, so nothing links to them).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The system finds these by their own folder; they are no public libraries.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${QVO_LIBRARY_OUTPUT_DIR})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
