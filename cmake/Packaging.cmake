@@ -7,13 +7,13 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "Qvo developers <qvo@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert LZH, ZIP, CAB and RAR archives to LZH, ZIP or CAB")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "convert LZH, ZIP, CAB and RAR archives to LZH, ZIP or CAB\n"
-    " Qvo converts archive files from one format to another, keeping every file,\n"
-    " folder, name and timestamp.  It is made for shelves of old archives: LZH\n"
-    " from Japanese Windows with Shift-JIS names, Amiga LHA, self-extractors,\n"
-    " DOS and Windows ZIP files.  The desktop program qvo has a Japanese\n"
-    " interface; qvo-convert converts from the command line.")
+# The summary is the first line of the package's description, this the rest.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "Qvo converts archive files from one format to another, keeping every file,\n"
+  "folder, name and timestamp.  It is made for shelves of old archives: LZH\n"
+  "from Japanese Windows with Shift-JIS names, Amiga LHA, self-extractors,\n"
+  "DOS and Windows ZIP files.  The desktop program qvo has a Japanese\n"
+  "interface; qvo-convert converts from the command line.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

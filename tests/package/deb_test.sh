@@ -29,7 +29,7 @@ trap purge EXIT
 
 echo "deb-test: $deb"
 dpkg-deb --field "$deb" Package Version Architecture Depends
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-download "$(realpath "$deb")" >/dev/null
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$(realpath "$deb")" >/dev/null
 
 dpkg -L qvo | sort >"$work/files"
 for f in /usr/bin/qvo /usr/bin/qvo-convert \
