@@ -385,8 +385,20 @@ void frmMain::addFilesInFolder(const std::string &folder)
 
 void frmMain::addDroppedFiles(const QStringList &paths)
 {
+    std::vector<std::string> local;
     for (const QString &path : paths)
-        addFileToList(localPath(path));
+        local.push_back(localPath(path));
+    addPathsFromOutside(local);
+}
+
+void frmMain::addPathsFromOutside(const std::vector<std::string> &paths)
+{
+    for (const std::string &path : paths) {
+        if (platform::folderExists(path))
+            addFilesInFolder(path);
+        else
+            addFileToList(path);
+    }
     updateCommandState();
 }
 

@@ -160,6 +160,12 @@ void frmSingleFileMode::chkSameName_Click()
     settings().singleSameName = followSource;
 }
 
+void frmSingleFileMode::takeSourceFile(const std::string &path)
+{
+    txtArchiveFileName->setText(displayPath(path));
+    settings().singleBeforeFileName = localPath(txtArchiveFileName->text());
+}
+
 void frmSingleFileMode::cmdArchiveFileDlg_Click()
 {
     const std::string filter =

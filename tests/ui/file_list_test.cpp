@@ -155,6 +155,21 @@ TEST_F(FileListTest, MissingFilesAndFoldersNamedLikeArchivesAreLeftOut)
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+TEST_F(FileListTest, DroppedFolderAddsTheArchivesDirectlyInsideAsTheScanDoes)
+{
+    const std::string inside = file("shelf/inside.lzh");
+    file("shelf/notes.txt");
+    file("shelf/deeper/below.zip");
+    const std::string loose = file("loose.cab");
+    dropOn(window->listFile->viewport(),
+           {QString::fromStdString((dir / "shelf").string()), QString::fromStdString(loose)});
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(window->listFile->folderName(0) + window->listFile->fileName(0), inside);
+    EXPECT_EQ(window->listFile->folderName(1) + window->listFile->fileName(1), loose);
+    EXPECT_TRUE(window->cmdConv->isEnabled());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
 TEST_F(FileListTest, TotalAddsTheShownFigures)
 {
     add(file("one.lzh", 1499));

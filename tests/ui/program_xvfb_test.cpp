@@ -70,6 +70,11 @@ public:
         if (pid_ > 0)
             ::kill(pid_, SIGTERM);
     }
+    void kill()
+    {
+        if (pid_ > 0)
+            ::kill(pid_, SIGKILL);
+    }
     ~Child()
     {
         if (pid_ > 0) {
@@ -236,6 +241,77 @@ TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
         EXPECT_EQ(runCommand("bsdtar -tf '" + (out / "test-mszip.zip").string() + "'", &listing), 0);
         EXPECT_NE(listing.find("test.txt"), std::string::npos) << listing;
     }
+}
+
+TEST(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
+{
+    QVO_SKIP_IF_HEAVY();
+    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
+    ASSERT_TRUE(fs::exists(program)) << program;
+    Child server;
+    const std::string display = startXvfb(server);
+    if (display.empty())
+        GTEST_SKIP() << "no X server could be started";
+    Desktop desktop(display);
+
+    TempDir dir;
+    const fs::path in = dir / "in";
+    const fs::path out = dir / "out";
+    const fs::path run = dir / "run";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    fs::create_directories(dir / "tmp");
+    fs::create_directories(run);
+    fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
+    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/explzh_723/h1_lh5.lzh", in / "a.lzh");
+    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "zip/libarchive/test_basic.zip", in / "b.zip");
+    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/explzh_723/h2_subdir.lzh", in / "c.lzh");
+    const fs::path ini = dir / "qvo3.ini";
+    const std::string settings = "[system]\nmode=1\ndialogAutoClose=1\n[conv]\nsaveFolder=" + out.string() +
+                                 "\nconvType=2\ncabCompressLevel=10\n";
+    writeFile(ini, settings);
+    const std::vector<std::string> env = {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
+                                          "QVO_INI_FILE=" + ini.string(),
+                                          "QVO_LIBRARY_DIR=" + std::string(QVO_LIBRARY_DIR),
+                                          "TMPDIR=" + (dir / "tmp").string(), "XDG_RUNTIME_DIR=" + run.string()};
+
+    Child first;
+    ASSERT_TRUE(first.start({program.string(), (in / "a.lzh").string(), (in / "b.zip").string()}, env));
+    const std::string main = desktop.window("^Qvo$");
+    ASSERT_FALSE(main.empty());
+
+    // A later start, from another folder and with a relative name, hands
+    // its file over and ends without touching the settings file.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, in.c_str());
+    Child later;
+    ASSERT_TRUE(later.start({program.string(), "c.lzh"}, env, &actions));
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(later.waitFor(20s), 0);
+    EXPECT_EQ(readFile(ini), settings);
+
+    // Converting the list proves what it holds: all three archives.
+    desktop.keys(main, "ctrl+c");
+    {
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        auto count = [&] { return std::distance(fs::directory_iterator(out), fs::directory_iterator()); };
+        while (count() < 3 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(fs::exists(out / "a.cab"));
+        EXPECT_TRUE(fs::exists(out / "b.cab"));
+        EXPECT_TRUE(fs::exists(out / "c.cab"));
+    }
+
+    // Killed, it leaves its socket and lock; the next start is a first one.
+    first.kill();
+    ASSERT_GE(first.waitFor(10s), 0);
+    ASSERT_TRUE(desktop.gone("^Qvo$", 10s));
+    Child next;
+    ASSERT_TRUE(next.start({program.string()}, env));
+    EXPECT_FALSE(desktop.window("^Qvo$").empty());
+    next.terminate();
+    EXPECT_EQ(next.waitFor(20s), 0);
 }
 
 TEST(ProgramOnX, EndSignalClosesTheSingleFileWindowInOrder)
