@@ -104,7 +104,8 @@ TEST(QvoConvert, ConvertsFilesAndFoldersAndReportsEachArchive)
     Result r = convert("--to zip --same-type --level 9 --upper-ext --out " + sh(out) + " " + sh(dir / "in"),
                        dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("変換成功  " + one.string() + " -> " + (out / "one.ZIP").string()), std::string::npos)
+    EXPECT_NE(r.output.find("変換成功  " + one.string() + " [ZIP] -> " + (out / "one.ZIP").string()),
+              std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("1 converted, 0 failed, 0 skipped"), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(out / "two.ZIP"));
