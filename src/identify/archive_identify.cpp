@@ -23,7 +23,8 @@ bool startsWith(std::string_view b, size_t at, std::string_view magic)
     return b.size() >= at + magic.size() && b.compare(at, magic.size(), magic) == 0;
 }
 
-// A cabinet header at `at`: the fields libmspack checks before it reads on.
+// A cabinet header at `at`: the fields libmspack checks before it reads on
+// (not the reserved ones, which some writers fill).
 bool cabinetAt(std::string_view b, size_t at, uint64_t fileSize)
 {
     if (!startsWith(b, at, "MSCF") || at + kCabHeader > b.size())
@@ -31,7 +32,7 @@ bool cabinetAt(std::string_view b, size_t at, uint64_t fileSize)
     const char *h = b.data() + at;
     const uint32_t cabinetSize = base::loadLe32(h + 8);
     const uint32_t filesAt = base::loadLe32(h + 16);
-    return base::loadLe32(h + 4) == 0 && h[25] == 1 && h[24] == 3 && cabinetSize >= kCabHeader &&
+    return h[25] == 1 && h[24] == 3 && cabinetSize >= kCabHeader &&
            filesAt < cabinetSize && at + uint64_t(cabinetSize) <= fileSize;
 }
 
@@ -50,7 +51,7 @@ ArchiveKind kindAtStart(std::string_view head, uint64_t fileSize)
         return ArchiveKind::Zip;
     if (cabinetAt(head, 0, fileSize))
         return ArchiveKind::Cab;
-    if (lhaHeaderHolds(head, 0))
+    if (lhaArchiveStart(head))
         return ArchiveKind::Lha;
     return ArchiveKind::None;
 }
@@ -99,7 +100,7 @@ ArchiveIdentity searchHead(std::string_view head, uint64_t fileSize)
         // A stub makes the name no volume name: only the volume's own
         // flags can say it is not the first.
         if (c == 'R' && rarArchiveAt(head, at))
-            return {ArchiveKind::Rar, !rarVolumeInfo(head.substr(at), std::string(".rar")).isFirstVolume, true};
+            return {ArchiveKind::Rar, !rarVolumeInfo(head.substr(at), std::string("sfx.rar")).isFirstVolume, true};
         if (c == 'M' && cabinetAt(head, at, fileSize))
             return {ArchiveKind::Cab, laterCabinet(head, at), true};
         if (c == '-' && at >= 2 && lhaHeaderHolds(head, at - 2))

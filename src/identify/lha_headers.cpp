@@ -91,6 +91,14 @@ bool lhaHeaderHolds(std::string_view b, size_t p)
     }
 }
 
+bool lhaArchiveStart(std::string_view b)
+{
+    if (lhaHeaderHolds(b, 0))
+        return true;
+    return b.size() >= kMinHeader && lhaMethodAt(b, kMethodAt) && b[kLevelAt] == 2 &&
+           base::loadLe16(b.data()) >= kMinHeader;
+}
+
 bool lhaHeaderAt(int fd, uint64_t offset)
 {
     std::string b(kMaxLhaHeader, '\0');

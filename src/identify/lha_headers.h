@@ -25,6 +25,12 @@ bool lhaChecksumHolds(std::string_view b, size_t at);
 // follow it, up to kMaxLhaHeader of them).
 bool lhaHeaderHolds(std::string_view b, size_t at);
 
+// Whether `b` starts as an LHA archive: a sound header, or one of level 2
+// whose stated size is off (OS-9's LHA counts two bytes less), which
+// lhasa reads all the same.  At the very start, method name and level
+// say enough.
+bool lhaArchiveStart(std::string_view b);
+
 // Offsets of sound headers in the open file, in file order, at most
 // `maxCount` of them, starting within the first `scanLimit` bytes.
 std::vector<uint64_t> findLhaHeaders(int fd, uint64_t fileSize, size_t maxCount, uint64_t scanLimit);
