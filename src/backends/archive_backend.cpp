@@ -4,10 +4,18 @@
 
 namespace qvo::archive {
 
+std::string dialogFilterPatterns(const clsArchiveProperties &properties)
+{
+    std::string patterns = "*." + properties.getExtension();
+    for (const std::string &other : properties.getOtherExtensions())
+        patterns += ";*." + other;
+    return patterns;
+}
+
 std::string dialogFilterEntry(const clsArchiveProperties &properties)
 {
-    const std::string &ext = properties.getExtension();
-    return properties.getName() + "形式書庫ファイル (*." + ext + ")|*." + ext;
+    const std::string patterns = dialogFilterPatterns(properties);
+    return properties.getName() + "形式書庫ファイル (" + patterns + ")|" + patterns;
 }
 
 bool fitsCommandLine(std::string_view path)

@@ -37,7 +37,9 @@ public:
     virtual std::string getDialogFilter() const = 0;
 };
 
-// "<name>形式書庫ファイル (*.<ext>)|*.<ext>"
+// "*.<ext>", then ";*.<other>" for each further extension.
+std::string dialogFilterPatterns(const clsArchiveProperties &properties);
+// "<name>形式書庫ファイル (<patterns>)|<patterns>"
 std::string dialogFilterEntry(const clsArchiveProperties &properties);
 
 // Double-quoted path for a command line.  The libraries' command lines have

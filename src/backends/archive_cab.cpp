@@ -6,6 +6,7 @@ namespace qvo::archive {
 
 clsArchiveCAB::clsArchiveCAB() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "cab", "CAB")
 {
+    properties_->setContentKind(identify::ArchiveKind::Cab);
     setValidFromProbe(getLibVersion());
 }
 

@@ -20,6 +20,8 @@ void probeInto(ArchiverLibrary &library, int32_t &version)
 
 clsArchiveZIP::clsArchiveZIP() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "zip", "ZIP")
 {
+    properties_->setOtherExtensions({"zipx"});
+    properties_->setContentKind(identify::ArchiveKind::Zip);
     setValidFromProbe(getLibVersion());
 }
 

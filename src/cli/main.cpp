@@ -69,23 +69,26 @@ void applyOptions(const cli::Options &options, settings::clsQvoSettings &setting
     settings.deleteBeforeFile = options.deleteSource;
 }
 
-std::string reportLine(const convert::RowReport &report, const std::string &status)
+// One line per archive: status, source, the format found in it, and what
+// came of it.
+std::string reportLine(const convert::RowReport &report, const std::string &status, const std::string &typeKey)
 {
     using convert::RowOutcome;
+    const std::string format = typeKey.empty() ? "" : " [" + typeKey + "]";
     switch (report.outcome) {
     case RowOutcome::Converted:
-        return status + "  " + report.source + " -> " + report.target +
+        return status + "  " + report.source + format + " -> " + report.target +
                (report.note.empty() ? "" : "  (" + report.note + ")");
     case RowOutcome::Failed:
-        return status + "  " + report.source + (report.detail.empty() ? "" : "  (" + report.detail + ")");
+        return status + "  " + report.source + format + (report.detail.empty() ? "" : "  (" + report.detail + ")");
     case RowOutcome::TargetExists:
-        return status + "  " + report.source + "  (" + report.target + " exists; --overwrite replaces it)";
+        return status + "  " + report.source + format + "  (" + report.target + " exists; --overwrite replaces it)";
     case RowOutcome::SourceMissing:
         return status + "  " + report.source + "  (not found)";
     case RowOutcome::SameFormat:
-        return status + "  " + report.source + "  (already in the target format; --same-type converts it)";
+        return status + "  " + report.source + format + "  (already in the target format; --same-type converts it)";
     }
-    return status + "  " + report.source;
+    return status + "  " + report.source + format;
 }
 
 int run(const cli::Options &options)
@@ -105,6 +108,10 @@ int run(const cli::Options &options)
         inputs.add(path, *controller, options.recursive);
     for (const cli::RejectedInput &rejected : inputs.rejected())
         std::fprintf(stderr, "qvo-convert: %s: %s\n", rejected.path.c_str(), rejected.reason.c_str());
+    // Not a failure: `qvo-convert *.rar` names every volume of a set.
+    if (!options.quiet)
+        for (const cli::RejectedInput &later : inputs.passedOver())
+            std::printf("qvo-convert: %s: %s\n", later.path.c_str(), later.reason.c_str());
 
     const std::string shortage = convert::workingSpaceShortage(inputs.totalKB());
     if (!shortage.empty()) {
@@ -131,7 +138,7 @@ int run(const cli::Options &options)
             ++failed;
         else
             ++skipped;
-        const std::string line = reportLine(report, inputs.status(report.row));
+        const std::string line = reportLine(report, inputs.status(report.row), inputs.rows()[size_t(report.row)].typeKey);
         if (showBar)
             bar.clear();
         if (!options.quiet)

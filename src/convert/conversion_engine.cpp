@@ -176,6 +176,19 @@ struct ConversionEngine::Impl {
             e.rowFinished_(report);
     }
 
+    // Whether the source already is in the target format: by its format
+    // as the controller finds it (x.lha is LHA as much as x.lzh is), or by
+    // its extension when no back-end takes it.
+    bool alreadyInFormat(const std::string &source, const TargetFormat &format) const
+    {
+        if (format.extension.empty())
+            return false;
+        const std::string key = e.controller_.checkArchive(source, archive::SUPPORT_EXTRACT);
+        if (!key.empty())
+            return asciiLower(key) == asciiLower(format.key);
+        return source.size() >= 3 && asciiLower(source.substr(source.size() - 3)) == asciiLower(format.extension);
+    }
+
     // One row of a multiple-file run; the status is written here, the
     // outcome returned in `report`.
     void convertRow(int row, RowReport &report)
@@ -207,8 +220,7 @@ struct ConversionEngine::Impl {
         // stale or unreachable then).
         if (!s.sameFolder)
             platform::createFolder(s.saveFolder);
-        if (!format.extension.empty() && before.size() >= 3 &&
-            asciiLower(before.substr(before.size() - 3)) == asciiLower(format.extension) && !s.sameTypeConvert) {
+        if (!s.sameTypeConvert && alreadyInFormat(before, format)) {
             report.outcome = RowOutcome::SameFormat;
             return;
         }

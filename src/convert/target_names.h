@@ -45,8 +45,9 @@ std::string folderPart(const std::string &path);
 // Base of a multiple-file working folder: the file name without its last
 // "." and what follows.
 std::string workingBaseName(const std::string &fileName);
-// Single-file working folder name: the file name without its last four
-// characters; "" when nothing usable is left.
+// Single-file working folder name: the file name without its extension,
+// whatever its length (game.exe -> game, a.x -> a); "" when nothing usable
+// is left.
 std::string singleWorkingName(const std::string &fileName);
 
 } // namespace qvo::convert

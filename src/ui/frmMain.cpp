@@ -375,8 +375,11 @@ void frmMain::addFilesInFolder(const std::string &folder)
     std::vector<std::string> files;
     for (const std::string &name : platform::folderEntryNames(folder)) {
         const std::string path = base + name;
-        // Plain files only; sub-folders are not entered.
-        if (platform::regularFileLength(path) >= 0)
+        // Plain files only; sub-folders are not entered.  Which files a
+        // scan takes is the controller's word, shared with qvo-convert:
+        // archives, self-extractors, never documents that are ZIP inside.
+        if (platform::regularFileLength(path) >= 0 && core::archiveCtrl &&
+            !core::archiveCtrl->checkScannedFile(path, archive::SUPPORT_EXTRACT).empty())
             files.push_back(path);
     }
     for (const std::string &path : files)

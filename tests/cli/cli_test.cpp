@@ -104,7 +104,8 @@ TEST(QvoConvert, ConvertsFilesAndFoldersAndReportsEachArchive)
     Result r = convert("--to zip --same-type --level 9 --upper-ext --out " + sh(out) + " " + sh(dir / "in"),
                        dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("変換成功  " + one.string() + " -> " + (out / "one.ZIP").string()), std::string::npos)
+    EXPECT_NE(r.output.find("変換成功  " + one.string() + " [ZIP] -> " + (out / "one.ZIP").string()),
+              std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("1 converted, 0 failed, 0 skipped"), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(out / "two.ZIP"));
@@ -177,14 +178,14 @@ TEST(QvoConvert, LineSaysWhenACabinetLeftOutLinksLeadingOutside)
     fs::copy_file(fs::path(QVO_CORPUS_DIR) / "zip/libarchive/test_symlink_1.zip", source);
     Result r = convert("--to cab --out " + sh(dir / "out") + " " + sh(source), dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("変換成功  " + source.string() + " -> " + (dir / "out" / "links.cab").string() +
+    EXPECT_NE(r.output.find("変換成功  " + source.string() + " [ZIP] -> " + (dir / "out" / "links.cab").string() +
                             "  (1 symbolic link leading outside the archive left out: a cabinet holds no links)\n"),
               std::string::npos)
         << r.output;
 
     r = convert("--to lzh --out " + sh(dir / "out") + " " + sh(source), dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("変換成功  " + source.string() + " -> " + (dir / "out" / "links.lzh").string() + "\n"),
+    EXPECT_NE(r.output.find("変換成功  " + source.string() + " [ZIP] -> " + (dir / "out" / "links.lzh").string() + "\n"),
               std::string::npos)
         << r.output;
 }
