@@ -6,6 +6,7 @@
 #include "core/mdlMain.h"
 #include "platform/end_signals.h"
 #include "ui/main_windows_qt.h"
+#include "ui/ui_translations.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -17,6 +18,8 @@ int main(int argc, char **argv)
     // The end goes through terminateApplication, never through the last
     // window closing.
     app.setQuitOnLastWindowClosed(false);
+    // English unless the locale is Japanese (LANGUAGE, LC_ALL, LC_MESSAGES, LANG).
+    qvo::ui::installTranslations(qvo::platform::uiLanguage());
 
     if (endRequests >= 0) {
         auto *notifier = new QSocketNotifier(endRequests, QSocketNotifier::Read, &app);

@@ -10,6 +10,7 @@
 #include "cli/input_list.h"
 #include "cli/options.h"
 #include "cli/progress_bar.h"
+#include "cli/words.h"
 #include "convert/conversion_engine.h"
 #include "convert/target_names.h"
 #include "settings/clsQvoSettings.h"
@@ -106,9 +107,10 @@ int run(const cli::Options &options)
     for (const cli::RejectedInput &rejected : inputs.rejected())
         std::fprintf(stderr, "qvo-convert: %s: %s\n", rejected.path.c_str(), rejected.reason.c_str());
 
-    const std::string shortage = convert::workingSpaceShortage(inputs.totalKB());
-    if (!shortage.empty()) {
-        std::fprintf(stderr, "qvo-convert: %s\n", shortage.c_str());
+    // Status words and messages speak the windows' language.
+    const platform::UiLanguage language = platform::uiLanguage();
+    if (const auto shortfall = convert::workingSpaceShortfall(inputs.totalKB())) {
+        std::fprintf(stderr, "qvo-convert: %s\n", cli::spaceShortageMessage(*shortfall, language).c_str());
         return kExitNotAll;
     }
 
@@ -131,7 +133,7 @@ int run(const cli::Options &options)
             ++failed;
         else
             ++skipped;
-        const std::string line = reportLine(report, inputs.status(report.row));
+        const std::string line = reportLine(report, cli::statusWord(inputs.status(report.row), language));
         if (showBar)
             bar.clear();
         if (!options.quiet)
