@@ -102,7 +102,8 @@ void frmSingleFileMode::buildControls(QWidget *client)
 
     frameConvType = place(new QGroupBox(tr("変換形式"), client), QRect(432, 16, 153, 169));
     convTypeGroup = new QButtonGroup(this);
-    const char *formats[] = {QT_TR_NOOP("LHA形式 (*.lzh)"), QT_TR_NOOP("ZIP形式 (*.zip)"), QT_TR_NOOP("CAB形式 (*.cab)")};
+    const char *formats[] = {QT_TR_NOOP("LHA形式 (*.lzh)"), QT_TR_NOOP("ZIP形式 (*.zip)"),
+                             QT_TR_NOOP("CAB形式 (*.cab)")};
     for (int i = 0; i < 3; ++i) {
         optConvType[i] = place(new QRadioButton(tr(formats[i]), frameConvType),
                                QRect(16, 22 + 24 * i, 125, 20));

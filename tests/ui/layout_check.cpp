@@ -248,6 +248,15 @@ void addMenu(std::vector<std::string> &texts, const QMenu *menu)
 std::vector<std::string> layoutProblems(QWidget *window)
 {
     Checker checker{window, {}, {}};
+    // A fixed layout must not let the window shrink over its controls.
+    const QRect used = window->childrenRect();
+    if (window->minimumWidth() < used.right() + 1 - kSlack || window->minimumHeight() < used.bottom() + 1 - kSlack)
+        checker.report(QStringLiteral("%1 can be made smaller (%2 x %3) than its controls need (%4 x %5)")
+                           .arg(nameOf(window))
+                           .arg(window->minimumWidth())
+                           .arg(window->minimumHeight())
+                           .arg(used.right() + 1)
+                           .arg(used.bottom() + 1));
     checker.walk(window);
     checker.checkOverlaps();
     return checker.problems;
