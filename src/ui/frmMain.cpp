@@ -17,8 +17,8 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
@@ -175,7 +175,8 @@ void frmMain::buildControls(QWidget *client)
     frameConvType = groupFrame(client, QRect(520, 40, 145, 225));
     place(new QLabel(tr("変換形式 :"), frameConvType), QRect(16, 12, 80, 18));
     convTypeGroup = new QButtonGroup(this);
-    const char *formats[] = {QT_TR_NOOP("LHA形式 (*.lzh)"), QT_TR_NOOP("ZIP形式 (*.zip)"), QT_TR_NOOP("CAB形式 (*.cab)")};
+    const char *formats[] = {QT_TR_NOOP("LHA形式 (*.lzh)"), QT_TR_NOOP("ZIP形式 (*.zip)"),
+                             QT_TR_NOOP("CAB形式 (*.cab)")};
     for (int i = 0; i < 3; ++i) {
         optConvType[i] = place(new QRadioButton(tr(formats[i]), frameConvType),
                                QRect(24, 36 + 24 * i, 117, 20));
