@@ -13,6 +13,7 @@
 #include "settings/clsQvoSettings.h"
 #include "ui/main_windows_qt.h"
 #include "ui/open_paths.h"
+#include "ui/ui_translations.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -78,6 +79,8 @@ int main(int argc, char **argv)
     // The end goes through terminateApplication, never through the last
     // window closing.
     app.setQuitOnLastWindowClosed(false);
+    // English unless the locale is Japanese (LANGUAGE, LC_ALL, LC_MESSAGES, LANG).
+    qvo::ui::installTranslations(qvo::platform::uiLanguage());
 
     if (endRequests >= 0) {
         auto *notifier = new QSocketNotifier(endRequests, QSocketNotifier::Read, &app);

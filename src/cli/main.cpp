@@ -10,6 +10,7 @@
 #include "cli/input_list.h"
 #include "cli/options.h"
 #include "cli/progress_bar.h"
+#include "cli/words.h"
 #include "convert/conversion_engine.h"
 #include "convert/target_names.h"
 #include "settings/clsQvoSettings.h"
@@ -113,9 +114,10 @@ int run(const cli::Options &options)
         for (const cli::RejectedInput &later : inputs.passedOver())
             std::printf("qvo-convert: %s: %s\n", later.path.c_str(), later.reason.c_str());
 
-    const std::string shortage = convert::workingSpaceShortage(inputs.totalKB());
-    if (!shortage.empty()) {
-        std::fprintf(stderr, "qvo-convert: %s\n", shortage.c_str());
+    // Status words and messages speak the windows' language.
+    const platform::UiLanguage language = platform::uiLanguage();
+    if (const auto shortfall = convert::workingSpaceShortfall(inputs.totalKB())) {
+        std::fprintf(stderr, "qvo-convert: %s\n", cli::spaceShortageMessage(*shortfall, language).c_str());
         return kExitNotAll;
     }
 
@@ -138,7 +140,8 @@ int run(const cli::Options &options)
             ++failed;
         else
             ++skipped;
-        const std::string line = reportLine(report, inputs.status(report.row), inputs.rows()[size_t(report.row)].typeKey);
+        const std::string line = reportLine(report, cli::statusWord(inputs.status(report.row), language),
+                                            inputs.rows()[size_t(report.row)].typeKey);
         if (showBar)
             bar.clear();
         if (!options.quiet)

@@ -17,12 +17,16 @@ struct Result {
 };
 
 // Runs qvo-convert with the real libraries and a private working root.
+// Status words follow the language: Japanese (LANGUAGE=ja) unless
+// `language` names another; with "" no language variable is set at all.
 Result convert(const std::string &args, const fs::path &tmp = fs::temp_directory_path(),
-               const std::string &libraries = QVO_LIBRARY_DIR)
+               const std::string &libraries = QVO_LIBRARY_DIR, const std::string &language = "ja")
 {
+    const std::string locale = language.empty() ? "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG"
+                                                : "env LANGUAGE=" + sh(language);
     Result r;
-    r.status = runCommand("TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(libraries) + " " + sh(kProgram) + " " +
-                              args + " </dev/null",
+    r.status = runCommand(locale + " TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(libraries) + " " + sh(kProgram) +
+                              " " + args + " </dev/null",
                           &r.output);
     return r;
 }
@@ -90,6 +94,25 @@ TEST(QvoConvert, MissingLibraryOrInputsFailWithOne)
     if (iniBefore) {
         EXPECT_EQ(readFile(ini), iniText);
     }
+}
+
+TEST(QvoConvert, StatusWordsFollowTheLocale)
+{
+    TempDir dir;
+    const fs::path zip = makeZip(dir, "in/a.zip");
+    const std::string args = "--to lzh --out " + sh(dir / "out") + " " + sh(zip);
+    Result r = convert(args, dir.path(), QVO_LIBRARY_DIR, "en_US");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.rfind("Converted  " + zip.string() + " -> " + (dir / "out" / "a.lzh").string() + "\n", 0), 0u)
+        << r.output;
+    // The same archive again: its target is there now.
+    r = convert(args, dir.path(), QVO_LIBRARY_DIR, "de:ja");
+    EXPECT_EQ(r.output.rfind("Target exists  " + zip.string(), 0), 0u) << r.output;
+    r = convert(args, dir.path(), QVO_LIBRARY_DIR, "ja_JP:en");
+    EXPECT_EQ(r.output.rfind("同名ファイルが存在  " + zip.string(), 0), 0u) << r.output;
+    // An environment that names no language at all speaks English too.
+    r = convert(args, dir.path(), QVO_LIBRARY_DIR, "");
+    EXPECT_EQ(r.output.rfind("Target exists  ", 0), 0u) << r.output;
 }
 
 TEST(QvoConvert, ConvertsFilesAndFoldersAndReportsEachArchive)

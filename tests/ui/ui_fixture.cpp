@@ -11,7 +11,9 @@ class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // QVO_TEST_PLATFORM: the copies the density test starts on Xvfb.
+        const char *platform = std::getenv("QVO_TEST_PLATFORM");
+        ::setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
         static int argc = 1;
         static char name[] = "test_ui";
         static char *argv[] = {name, nullptr};
