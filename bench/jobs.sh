@@ -46,11 +46,11 @@ words = [("".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.ra
 for k in range(40):
     folder = f"medium-src/m{k:02d}"
     os.makedirs(f"{folder}/docs", exist_ok=True)
-    size = rng.randint(1 << 20, 3 << 20)   # roughly what the archive holds
+    size = rng.randint(1 << 20, 3 << 20)   # about the size of the archive
     random_share = rng.choice([0.2, 0.5, 0.8])
     with open(f"{folder}/data.bin", "wb") as f:
         f.write(rng.randbytes(int(size * random_share)))
-    text_bytes = int(size * (1 - random_share) * 4)  # text packs to about a quarter
+    text_bytes = int(size * (1 - random_share) * 1.8)  # such text packs to about 55%
     for part in range(4):
         with open(f"{folder}/docs/part{part}.txt", "w") as f:
             written = 0
