@@ -34,11 +34,13 @@ inline void setConversionsAtOnce(unsigned count)
 }
 
 // The hardware threads one conversion may keep busy: the machine's,
-// divided among the conversions running at once; at least one.
+// divided among the conversions running at once, but two where the
+// machine has two: a conversion on one thread leaves its core idle
+// whenever it waits for the disk, and the last of a batch runs alone.
 inline unsigned coresForOneConversion()
 {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return std::max(1u, cores / conversionsAtOnce());
+    return std::max(std::min(cores, 2u), cores / conversionsAtOnce());
 }
 
 // One conversion's share of a memory budget meant for a conversion alone.

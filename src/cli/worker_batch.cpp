@@ -5,12 +5,14 @@
 #include "convert/target_names.h"
 #include "convert/working_folder.h"
 #include "platform/end_signals.h"
+#include "platform/file_status.h"
 #include "platform/path_helpers.h"
 #include "platform/worker_process.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -48,9 +50,16 @@ int workerBody(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &cont
     return parentGone ? 1 : 0;
 }
 
+// Rows a worker holds: the one it converts and, when the next is a small
+// archive, that one too, waiting in its channel: a small archive takes
+// about as long as the trip to fetch it.  A large one is better left for
+// whichever worker is free first.
+constexpr size_t kRowsPerWorker = 2;
+constexpr int64_t kSmallArchive = 256 * 1024;
+
 struct Worker {
     platform::WorkerProcess process;
-    int row = -1; // the row it converts, -1 when idle
+    std::deque<int> rows; // the first is being converted
 };
 
 class Batch {
@@ -73,7 +82,7 @@ public:
             handOutRows();
             std::vector<int> descriptors{endRequests};
             for (const auto &worker : workers_)
-                descriptors.push_back(worker->row >= 0 ? worker->process.channel().descriptor() : -1);
+                descriptors.push_back(worker->rows.empty() ? -1 : worker->process.channel().descriptor());
             const std::vector<bool> ready = platform::waitReadable(descriptors, kProgressIntervalMs);
             if (ready[0]) {
                 const int signal = platform::takeEndRequest(endRequests);
@@ -108,21 +117,35 @@ private:
         return files;
     }
 
+    bool small(int row) const
+    {
+        const int64_t size = platform::regularFileLength(rows_.folderName(row) + rows_.fileName(row));
+        return size >= 0 && size <= kSmallArchive;
+    }
+
     std::unique_ptr<Worker> startWorker()
     {
         auto body = [this](platform::MessageChannel &channel) {
             return workerBody(settings_, controller_, rows_, channel);
         };
-        return std::make_unique<Worker>(Worker{platform::WorkerProcess::start(body), -1});
+        return std::make_unique<Worker>(Worker{platform::WorkerProcess::start(body), {}});
     }
 
-    // Gives each idle worker the first row that may start.
+    // Gives each worker with room the first row that may start, the idle
+    // ones first.
     void handOutRows()
     {
-        for (size_t index = 0; index < workers_.size(); ++index) {
+        for (size_t depth = 0; depth < kRowsPerWorker; ++depth)
+            for (size_t index = 0; index < workers_.size(); ++index)
+                if (workers_[index]->rows.size() <= depth && !handOutRow(index, depth > 0))
+                    return;
+    }
+
+    // False when no row (or, with `onlySmall`, no small one) may start now.
+    bool handOutRow(size_t index, bool onlySmall)
+    {
+        {
             Worker *worker = workers_[index].get();
-            if (worker->row >= 0)
-                continue;
             while (firstWaiting_ < started_.size() && started_[firstWaiting_])
                 ++firstWaiting_;
             int row = -1;
@@ -131,18 +154,19 @@ private:
                     row = int(k);
                     break;
                 }
-            if (row < 0)
-                return;
+            if (row < 0 || (onlySmall && !small(row)))
+                return false;
             if (!worker->process.channel().send(std::to_string(row))) {
-                // It ended while idle: the row goes to its successor.
+                // It ended: the row goes to its successor.
                 replaceLostWorker(index);
                 worker = workers_[index].get();
                 if (!worker->process.channel().send(std::to_string(row)))
                     throw std::runtime_error("a new worker process ended at once: " + worker->process.endText());
             }
             started_[size_t(row)] = true;
-            worker->row = row;
+            worker->rows.push_back(row);
         }
+        return true;
     }
 
     void takeReport(size_t index)
@@ -151,11 +175,12 @@ private:
         const std::optional<std::string> message = worker.process.channel().receive();
         RowReport report;
         std::string status;
-        if (!message || !decodeRowReport(*message, report, status) || report.row != worker.row) {
+        if (!message || !decodeRowReport(*message, report, status) || worker.rows.empty() ||
+            report.row != worker.rows.front()) {
             replaceLostWorker(index);
             return;
         }
-        worker.row = -1;
+        worker.rows.pop_front();
         rowFinished(report, status);
     }
 
@@ -168,19 +193,23 @@ private:
         worker.process.channel().close();
         worker.process.wait();
         lostWorkers_ = true;
-        if (worker.row >= 0)
-            failRow(worker);
+        // The rows after the first never started: they wait again.
+        for (size_t k = 1; k < worker.rows.size(); ++k) {
+            started_[size_t(worker.rows[k])] = false;
+            firstWaiting_ = std::min(firstWaiting_, size_t(worker.rows[k]));
+        }
+        if (!worker.rows.empty())
+            failRow(worker, worker.rows.front());
         workers_[index] = startWorker();
     }
 
-    void failRow(Worker &worker)
+    void failRow(const Worker &worker, int row)
     {
         RowReport report;
-        report.row = worker.row;
+        report.row = row;
         report.outcome = RowOutcome::Failed;
-        report.source = rows_.folderName(worker.row) + rows_.fileName(worker.row);
+        report.source = rows_.folderName(row) + rows_.fileName(row);
         report.detail = "the worker process converting it ended: " + worker.process.endText();
-        worker.row = -1;
         rowFinished(report, convert::kStatusFailed);
     }
 
