@@ -6,22 +6,51 @@
 
 namespace qvo::convert {
 
-std::string fileIdentity(const std::string &path)
+namespace {
+
+std::string resolved(const std::filesystem::path &path)
 {
     std::error_code ec;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
-    if (ec)
-        resolved = std::filesystem::path(path).lexically_normal();
-    return base::asciiLower(resolved.string());
+    std::filesystem::path full = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path.lexically_normal().string() : full.string();
+}
+
+// fileIdentity for many paths: the rows of a batch share a few folders,
+// each resolved once.
+class Identities {
+public:
+    std::string of(const std::string &path)
+    {
+        const std::filesystem::path p(path);
+        std::error_code ec;
+        const bool plainName = p.has_filename() && p.filename() != "." && p.filename() != "..";
+        if (!plainName || std::filesystem::is_symlink(p, ec))
+            return base::asciiLower(resolved(p));
+        auto [it, fresh] = folders_.try_emplace(p.parent_path().string());
+        if (fresh)
+            it->second = resolved(p.parent_path());
+        return base::asciiLower((std::filesystem::path(it->second) / p.filename()).string());
+    }
+
+private:
+    std::map<std::string, std::string> folders_;
+};
+
+} // namespace
+
+std::string fileIdentity(const std::string &path)
+{
+    return Identities().of(path);
 }
 
 RowDependencies::RowDependencies(const std::vector<RowFiles> &rows) : filesOfRow_(rows.size())
 {
+    Identities identities;
     for (size_t row = 0; row < rows.size(); ++row) {
         for (const std::string *path : {&rows[row].source, &rows[row].target}) {
             if (path->empty())
                 continue;
-            FileUsers &users = users_[fileIdentity(*path)];
+            FileUsers &users = users_[identities.of(*path)];
             // A row whose source is its own target counts once.
             if (!users.rows.empty() && users.rows.back() == int(row))
                 continue;

@@ -7,6 +7,7 @@
 using qvo::convert::fileIdentity;
 using qvo::convert::RowDependencies;
 using qvo::convert::RowFiles;
+using qvo::test::writeFile;
 namespace fs = std::filesystem;
 
 TEST(RowDependencies, RowsSharingAFileGoInListOrderOthersAtOnce)
@@ -50,6 +51,10 @@ TEST(RowDependencies, NamesOfOneFileMeet)
     EXPECT_EQ(fileIdentity((dir / "link" / "a.zip").string()), fileIdentity((dir / "real" / "a.zip").string()));
     EXPECT_EQ(fileIdentity((dir / "real" / ".." / "real" / "A.ZIP").string()),
               fileIdentity((dir / "real" / "a.zip").string()));
+    writeFile(dir / "real" / "a.zip", "x");
+    fs::create_symlink(dir / "real" / "a.zip", dir / "alias.zip");
+    EXPECT_EQ(fileIdentity((dir / "alias.zip").string()), fileIdentity((dir / "real" / "a.zip").string()));
+    EXPECT_NE(fileIdentity((dir / "real" / "b.zip").string()), fileIdentity((dir / "real" / "a.zip").string()));
 
     RowDependencies deps({{(dir / "x.lzh").string(), (dir / "link" / "A.zip").string()},
                           {(dir / "y.lzh").string(), (dir / "real" / "a.zip").string()}});
