@@ -11,14 +11,18 @@
 #include "cli/options.h"
 #include "cli/progress_bar.h"
 #include "cli/words.h"
+#include "cli/worker_batch.h"
 #include "convert/conversion_engine.h"
 #include "convert/target_names.h"
+#include "platform/end_signals.h"
 #include "settings/clsQvoSettings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #ifndef QVO_VERSION
 #define QVO_VERSION "unknown"
@@ -123,16 +127,10 @@ int run(const cli::Options &options)
 
     const bool showBar = !options.quiet && platform::standardOutputIsTerminal();
     cli::ProgressBar bar(stdout);
-    convert::ConversionEngine *running = nullptr;
-    auto yield = [&] {
-        if (showBar && running)
-            bar.draw(running->counters().doneCount, running->counters().totalCount);
-    };
-    convert::ConversionEngine engine(settings, *controller, &inputs, yield);
-    running = &engine;
-
-    int converted = 0, failed = 0, skipped = 0;
-    engine.setRowFinishedHook([&](const convert::RowReport &report) {
+    int converted = 0, failed = 0, skipped = 0, done = 0;
+    int finishedRows = 0; // with several jobs, rows finish before their lines are due
+    const int total = inputs.rowCount();
+    auto rowDone = [&](const convert::RowReport &report) {
         const bool ok = report.outcome == convert::RowOutcome::Converted;
         if (ok)
             ++converted;
@@ -148,10 +146,33 @@ int run(const cli::Options &options)
             std::printf("%s\n", line.c_str());
         else if (!ok)
             std::fprintf(stderr, "%s\n", line.c_str());
+        ++done;
         if (showBar)
-            bar.draw(engine.counters().doneCount + 1, engine.counters().totalCount, true);
-    });
-    engine.run();
+            bar.draw(std::max(done, finishedRows), total, true);
+    };
+    const unsigned jobs = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    if (jobs > 1 && total > 1) {
+        cli::WorkerBatchCallbacks callbacks;
+        callbacks.rowDone = rowDone;
+        callbacks.progress = [&](int finished, int) {
+            finishedRows = finished;
+            if (showBar)
+                bar.draw(std::max(finished, done), total);
+        };
+        if (const int signal = cli::convertWithWorkers(settings, *controller, inputs, jobs, callbacks)) {
+            if (showBar)
+                bar.clear();
+            std::fflush(stdout);
+            platform::endAsBySignal(signal);
+        }
+    } else {
+        convert::ConversionEngine engine(settings, *controller, &inputs, [&] {
+            if (showBar)
+                bar.draw(done, total);
+        });
+        engine.setRowFinishedHook(rowDone);
+        engine.run();
+    }
     if (showBar)
         bar.clear();
 

@@ -15,6 +15,19 @@ std::optional<int32_t> parseFormat(const std::string &text)
     return std::nullopt;
 }
 
+// More worker processes than this would only wait for the disk.
+constexpr unsigned kMaxJobs = 256;
+
+std::optional<unsigned> parseJobs(const std::string &text)
+{
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned jobs = unsigned(std::stoul(text));
+    if (jobs < 1 || jobs > kMaxJobs)
+        return std::nullopt;
+    return jobs;
+}
+
 } // namespace
 
 std::optional<int32_t> parseLevel(int32_t convType, const std::string &text)
@@ -70,7 +83,7 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const bool takesValue = name == "--to" || name == "--level" || name == "--out";
+        const bool takesValue = name == "--to" || name == "--level" || name == "--out" || name == "--jobs";
         if (takesValue && !value) {
             if (k + 1 >= args.size()) {
                 error = name + " needs a value";
@@ -98,6 +111,13 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
             }
             options.outFolder = *value;
             outGiven = true;
+        } else if (name == "--jobs") {
+            const std::optional<unsigned> jobs = parseJobs(*value);
+            if (!jobs) {
+                error = "--jobs needs a whole number from 1 to " + std::to_string(kMaxJobs) + ", not '" + *value + "'";
+                return false;
+            }
+            options.jobs = *jobs;
         } else if (name == "--same-folder") {
             options.sameFolder = true;
         } else if (name == "--overwrite") {
@@ -163,12 +183,14 @@ const char *usageText()
            "  --delete-source    delete each source once its new archive, read back, holds every\n"
            "                     member the source held\n"
            "  --recursive, -r    take archives from sub-folders of the folders given too\n"
+           "  --jobs N           convert up to N archives at once (default: one per processor)\n"
            "  --quiet, -q        print only archives that were not converted\n"
            "  --help, -h         show this text\n"
            "  --version          show the version\n"
            "\n"
-           "A folder adds the archives it holds.  Exit status: 0 every archive converted,\n"
-           "1 any failed or was skipped, 2 usage error.\n";
+           "A folder adds the archives it holds.  Lines come in the order of the archives\n"
+           "whatever --jobs is.  Exit status: 0 every archive converted, 1 any failed or\n"
+           "was skipped, 2 usage error.\n";
 }
 
 } // namespace qvo::cli

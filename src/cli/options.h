@@ -17,6 +17,7 @@ struct Options {
     bool upperExtension = false;
     bool deleteSource = false;
     bool recursive = false;
+    unsigned jobs = 0;                    // archives converted at once; 0: one per processor
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -206,9 +206,7 @@ struct ConversionEngine::Impl {
         TargetFormat format = targetFormat(s, s.convType);
         if (s.useUpperExtension)
             format.extension = asciiUpper(format.extension);
-        const std::string after =
-            (s.sameFolder ? folder : platform::appendBackslash(s.saveFolder)) +
-            multipleTargetFileName(fileName, format.extension);
+        const std::string after = multipleRunTarget(s, fileName, folder);
         report.target = after;
 
         if (!s.overWrite && platform::fileExists(after)) {
@@ -288,35 +286,39 @@ struct ConversionEngine::Impl {
         report.outcome = RowOutcome::Converted;
     }
 
-    void runMultiple()
+    void runOneRow(int row)
     {
-        ConversionRows *rows = e.rows_;
-        const int count = rows ? rows->rowCount() : 0;
-        e.counters_.totalCount = count;
-        for (int row = 0; row < count; ++row) {
-            yield();
-            yield();
-            RowReport report;
-            report.row = row;
-            try {
-                convertRow(row, report);
-            } catch (const std::exception &error) {
-                report.outcome = RowOutcome::Failed;
-                report.detail = error.what();
-            } catch (...) {
-                report.outcome = RowOutcome::Failed;
-                report.detail = "unexpected error";
-            }
-            if (report.outcome == RowOutcome::Failed) {
-                try {
-                    rows->setStatus(row, kStatusFailed);
-                } catch (...) {
-                }
-            }
-            setCurrent(std::nullopt);
-            finishRow(report);
-            ++e.counters_.doneCount;
+        yield();
+        yield();
+        RowReport report;
+        report.row = row;
+        try {
+            convertRow(row, report);
+        } catch (const std::exception &error) {
+            report.outcome = RowOutcome::Failed;
+            report.detail = error.what();
+        } catch (...) {
+            report.outcome = RowOutcome::Failed;
+            report.detail = "unexpected error";
         }
+        if (report.outcome == RowOutcome::Failed) {
+            try {
+                e.rows_->setStatus(row, kStatusFailed);
+            } catch (...) {
+            }
+        }
+        setCurrent(std::nullopt);
+        finishRow(report);
+        ++e.counters_.doneCount;
+    }
+
+    // The rows `next` hands out, in its order, until it gives -1.
+    void runMultiple(const std::function<int()> &next)
+    {
+        e.counters_.totalCount = e.rows_ ? e.rows_->rowCount() : 0;
+        if (e.rows_)
+            for (int row = next(); row >= 0; row = next())
+                runOneRow(row);
         spares.clear();
         lists.reset();
     }
@@ -409,14 +411,31 @@ void ConversionEngine::run()
         // A root that cannot be cleaned fails each archive on its own.
     }
     try {
-        if (settings_.mode == 1)
-            impl.runMultiple();
-        else
+        if (settings_.mode == 1) {
+            int row = 0;
+            const int count = rows_ ? rows_->rowCount() : 0;
+            impl.runMultiple([&] { return row < count ? row++ : -1; });
+        } else {
             impl.runSingle();
+        }
     } catch (...) {
         // Rows catch their own failures; this only guards the hooks.
     }
     counters_.doneCount = counters_.totalCount.load();
+    counters_.finished = true;
+}
+
+void ConversionEngine::runRows(const std::function<int()> &nextRow)
+{
+    Impl impl{*this, {}, {}};
+    counters_.doneCount = 0;
+    counters_.finished = false;
+    settings_.tempFolderName = platform::getTempFolderName();
+    try {
+        impl.runMultiple(nextRow);
+    } catch (...) {
+        // Rows catch their own failures; this only guards the hooks.
+    }
     counters_.finished = true;
 }
 

@@ -1,6 +1,7 @@
 #include "convert/target_names.h"
 
 #include "base/ascii.h"
+#include "platform/path_helpers.h"
 
 namespace qvo::convert {
 
@@ -24,6 +25,16 @@ std::string multipleTargetFileName(const std::string &fileName, const std::strin
     if (dot == std::string::npos)
         return fileName + "." + extension;
     return fileName.substr(0, dot + 1) + extension;
+}
+
+std::string multipleRunTarget(const settings::clsQvoSettings &settings, const std::string &fileName,
+                              const std::string &folder)
+{
+    TargetFormat format = targetFormat(settings, settings.convType);
+    if (settings.useUpperExtension)
+        format.extension = base::asciiUpper(format.extension);
+    return (settings.sameFolder ? folder : platform::appendBackslash(settings.saveFolder)) +
+           multipleTargetFileName(fileName, format.extension);
 }
 
 std::string singleFileTargetName(const std::string &source, bool sameName,

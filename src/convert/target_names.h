@@ -22,6 +22,12 @@ TargetFormat targetFormat(const settings::clsQvoSettings &settings, int32_t inde
 // extension appended.
 std::string multipleTargetFileName(const std::string &fileName, const std::string &extension);
 
+// The target of a multiple-file row: in the save folder, or beside the
+// source (`folder`, ending with "/") when the settings say sameFolder, with
+// the target format's extension (upper case when the settings ask for it).
+std::string multipleRunTarget(const settings::clsQvoSettings &settings, const std::string &fileName,
+                              const std::string &folder);
+
 // The single-file target: with `sameName`, the source with the extension of
 // its file name replaced (a "." in a folder name, as in /data/v1.2/old, is
 // no extension: the target stays beside the source); otherwise `convToName`
