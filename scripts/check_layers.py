@@ -61,6 +61,7 @@ SYSTEM_HEADERS = [
     (re.compile(r"^(zlib|libdeflate)\.h$"), {"codecs", "formats"},
      "compression libraries belong to codecs/ and formats/"),
     (re.compile(r"^iconv\.h$"), {"text"}, "iconv belongs to text/"),
+    (re.compile(r"^utf8proc\.h$"), {"text"}, "utf8proc belongs to text/"),
     (_POSIX, {"platform", "base", "extract", "formats"},
      "system calls go through platform/"),
 ]
