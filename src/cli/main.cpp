@@ -67,6 +67,7 @@ void applyOptions(const cli::Options &options, settings::clsQvoSettings &setting
     settings.sameTypeConvert = options.sameType;
     settings.useUpperExtension = options.upperExtension;
     settings.deleteBeforeFile = options.deleteSource;
+    settings.cp932Names = options.cp932Names;
 }
 
 std::string reportLine(const convert::RowReport &report, const std::string &status)
