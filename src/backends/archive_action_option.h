@@ -41,6 +41,10 @@ public:
     // to check a new archive against its source.
     const std::string &memberListFile() const { return memberListFile_; }
     void memberListFile(const std::string &v) { memberListFile_ = v; }
+    // Compression only: every name in CP932, or the compression fails
+    // (QVO_SWITCH_CP932_NAMES); asked for by qvo-convert --name-encoding.
+    bool cp932Names() const { return cp932Names_; }
+    void cp932Names(bool v) { cp932Names_ = v; }
 
 private:
     bool isSavePath_ = false;
@@ -55,6 +59,7 @@ private:
     std::string convTypeKey_;
     bool isConversion_ = false;
     std::string memberListFile_;
+    bool cp932Names_ = false;
 };
 
 } // namespace qvo::archive

@@ -43,6 +43,21 @@ std::string memberListPath(const clsArchiveActionOption &option)
     return option.memberListFile().empty() ? "" : " " + quoted(option.memberListFile());
 }
 
+std::string resultDescription(int32_t code)
+{
+    return archivers::resultName(code);
+}
+
+bool failedOnNameEncoding(int32_t code)
+{
+    return code == archivers::kErrNameEncoding;
+}
+
+std::string nameEncodingSwitch(const clsArchiveActionOption &option)
+{
+    return option.cp932Names() ? QVO_SWITCH_CP932_NAMES " " : "";
+}
+
 bool extractPathsFit(const clsArchiveActionOption &option)
 {
     return fitsCommandLine(option.beforeFileName()) && fitsCommandLine(option.targetPathName()) &&

@@ -54,6 +54,16 @@ std::string quoted(const std::string &path);
 // before it.  The lines of other callers stay as they always were.
 std::string conversionSwitches(const clsArchiveActionOption &option);
 std::string memberListPath(const clsArchiveActionOption &option);
+// A library's result code in words ("name has no CP932 form"), for logs;
+// "unknown" for a code no library returns.
+std::string resultDescription(int32_t code);
+// True for a compression that failed because a name has no exact CP932
+// form while CP932 names were asked for (cp932Names).
+bool failedOnNameEncoding(int32_t code);
+
+// What a compress command line adds when the names are to be CP932
+// (QVO_SWITCH_CP932_NAMES and a space, before the archive; "" by default).
+std::string nameEncodingSwitch(const clsArchiveActionOption &option);
 // Whether every path of an extraction can be carried by a command line.
 bool extractPathsFit(const clsArchiveActionOption &option);
 

@@ -72,6 +72,7 @@ void applyOptions(const cli::Options &options, settings::clsQvoSettings &setting
     settings.sameTypeConvert = options.sameType;
     settings.useUpperExtension = options.upperExtension;
     settings.deleteBeforeFile = options.deleteSource;
+    settings.cp932Names = options.cp932Names;
 }
 
 // One line per archive: status, source, the format found in it, and what

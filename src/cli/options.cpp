@@ -83,7 +83,8 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const bool takesValue = name == "--to" || name == "--level" || name == "--out" || name == "--jobs";
+        const bool takesValue = name == "--to" || name == "--level" || name == "--out" || name == "--jobs" ||
+                                name == "--name-encoding";
         if (takesValue && !value) {
             if (k + 1 >= args.size()) {
                 error = name + " needs a value";
@@ -118,6 +119,12 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
                 return false;
             }
             options.jobs = *jobs;
+        } else if (name == "--name-encoding") {
+            if (*value != "auto" && *value != "cp932") {
+                error = "unknown name encoding '" + *value + "' (auto or cp932)";
+                return false;
+            }
+            options.cp932Names = *value == "cp932";
         } else if (name == "--same-folder") {
             options.sameFolder = true;
         } else if (name == "--overwrite") {
@@ -177,6 +184,12 @@ const char *usageText()
            "                     cab: lzx:15 to lzx:21, mszip, none (default mszip)\n"
            "  --out DIR          write the new archives into DIR (created when missing)\n"
            "  --same-folder      write each new archive next to its source\n"
+           "  --name-encoding auto|cp932\n"
+           "                     names of the new archives: auto (default) writes LZH names in\n"
+           "                     CP932 when they all fit, else UTF-8, and ZIP and CAB names in\n"
+           "                     marked UTF-8; cp932 writes every format in CP932 for old\n"
+           "                     Japanese tools, and an archive with a name CP932 cannot hold\n"
+           "                     fails\n"
            "  --overwrite        replace existing targets\n"
            "  --same-type        also convert archives already in the target format\n"
            "  --upper-ext        upper-case extension (photos.ZIP)\n"

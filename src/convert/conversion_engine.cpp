@@ -6,6 +6,7 @@
 #include "platform/path_helpers.h"
 #include "convert/target_names.h"
 #include "convert/member_list.h"
+#include "convert/name_notes.h"
 #include "convert/working_folder.h"
 
 #include <cstdio>
@@ -33,7 +34,25 @@ std::string codeText(int32_t code)
 {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(code));
-    return std::to_string(code) + " (" + buf + ")";
+    return std::to_string(code) + " (" + buf + ", " + archive::resultDescription(code) + ")";
+}
+
+// Why packing `folder` failed; a name without a CP932 form is named.
+std::string compressionFailure(int32_t code, const std::string &folder)
+{
+    std::string detail = "compression failed: " + codeText(code);
+    if (archive::failedOnNameEncoding(code)) {
+        const std::string name = firstNameWithoutCp932(folder);
+        if (!name.empty())
+            detail += ": \"" + name + "\" cannot be written in CP932";
+    }
+    return detail;
+}
+
+void addNote(std::string &note, const std::string &more)
+{
+    if (!more.empty())
+        note += (note.empty() ? "" : "; ") + more;
 }
 
 // What a cabinet made from `source` leaves out that the user may miss:
@@ -128,6 +147,7 @@ struct ConversionEngine::Impl {
         option.compressLevel(format.compressLevel);
         option.convTypeKey(format.key);
         option.isUpperExtension(e.settings_.useUpperExtension);
+        option.cp932Names(e.settings_.cp932Names);
         return option;
     }
 
@@ -159,7 +179,10 @@ struct ConversionEngine::Impl {
         }
         // A cabinet has no entries for folders or links.
         const bool cab = asciiUpper(packed.convTypeKey()) == "CAB";
-        const bool same = sameMembers(source, *copy, TargetHolds{!cab, !cab}, detail);
+        bool same = sameMembers(source, *copy, TargetHolds{!cab, !cab}, detail);
+        // The writers compose decomposed names (unless two would then be one).
+        if (const std::optional<MemberList> composed = same ? std::nullopt : withComposedNames(source))
+            same = sameMembers(*composed, *copy, TargetHolds{!cab, !cab}, detail);
         release(std::move(readBack), packed.afterFileName());
         return same;
     }
@@ -258,12 +281,13 @@ struct ConversionEngine::Impl {
         yield();
         if (cabinet)
             report.note = cabinetNote(*sourceMembers);
+        addNote(report.note, keptDecomposedNote(working->path()));
         // The old target stays until the new archive replaces it whole:
         // the libraries write under a temporary name and rename.
         result = e.controller_.compress(option);
         if (result != 0) {
             // A cabinet of links alone has nothing to hold: the note says why.
-            report.detail = "compression failed: " + codeText(result);
+            report.detail = compressionFailure(result, working->path());
             if (!report.note.empty())
                 report.detail += "; " + report.note;
             return;
@@ -361,7 +385,7 @@ struct ConversionEngine::Impl {
         // only when complete), never add to an existing one.
         result = e.controller_.compress(option);
         if (result != 0) {
-            e.singleDetail_ = "compression failed: " + codeText(result);
+            e.singleDetail_ = compressionFailure(result, working.path());
             return SingleFileOutcome::CompressFailed;
         }
         e.counters_.doneCount = 3;

@@ -58,6 +58,9 @@ public:
 
     // Working folder of the conversion in progress; never stored.
     std::string tempFolderName;
+    // Names of every new archive in CP932 (qvo-convert --name-encoding
+    // cp932, for old Japanese tools); never stored.
+    bool cp932Names = false;
 
 private:
     void replaceOutOfRangeValues();

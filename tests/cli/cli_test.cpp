@@ -212,3 +212,35 @@ TEST(QvoConvert, LineSaysWhenACabinetLeftOutLinksLeadingOutside)
               std::string::npos)
         << r.output;
 }
+
+// --name-encoding cp932 writes CP932 names into every format (Info-ZIP
+// unzip writes them as they are stored); an archive holding a name CP932
+// cannot hold fails, and its line names it.
+TEST(QvoConvert, NameEncodingCp932WritesCp932NamesOrSaysWhichNameCannot)
+{
+    TempDir dir;
+    writeFile(dir / "tree" / "表ソ能" / "予定表.txt", "yotei\n");
+    const fs::path zip = dir / "in" / "jp.zip";
+    fs::create_directories(zip.parent_path());
+    ASSERT_EQ(runCommand("cd " + sh(dir / "tree") + " && zip -qr " + sh(zip) + " ."), 0);
+    Result r = convert("--to zip --same-type --name-encoding cp932 --out " + sh(dir / "out") + " " + sh(zip),
+                       dir.path());
+    EXPECT_EQ(r.status, 0) << r.output;
+    TempDir out;
+    ASSERT_EQ(runCommand("unzip -q " + sh(dir / "out" / "jp.zip") + " -d " + sh(out.path())), 0);
+    EXPECT_EQ(readFile(out / "\x95\x5C\x83\x5C\x94\x5C" / "\x97\x5C\x92\xE8\x95\x5C.txt"), "yotei\n");
+
+    writeFile(dir / "tree" / "〜.txt", "wave\n");
+    const fs::path wave = dir / "in" / "wave.zip";
+    ASSERT_EQ(runCommand("cd " + sh(dir / "tree") + " && zip -qr " + sh(wave) + " ."), 0);
+    r = convert("--to cab --name-encoding cp932 --out " + sh(dir / "out") + " " + sh(wave), dir.path());
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("\"〜.txt\" cannot be written in CP932"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "out" / "wave.cab"));
+    // By default the same archive converts, its names in UTF-8.
+    r = convert("--to cab --out " + sh(dir / "out") + " " + sh(wave), dir.path());
+    EXPECT_EQ(r.status, 0) << r.output;
+
+    r = convert("--to zip --name-encoding sjis --out " + sh(dir / "out") + " " + sh(wave), dir.path());
+    EXPECT_EQ(r.status, 2) << r.output;
+}
