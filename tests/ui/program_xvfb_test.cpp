@@ -161,7 +161,7 @@ TEST(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
     fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
     fs::copy_file(fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/explzh_723/h1_lh5.lzh", in / "a.lzh");
     fs::copy_file(fs::path(QVO_CORPUS_DIR) / "zip/libarchive/test_basic.zip", in / "b.zip");
-    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/explzh_723/h2_subdir.lzh", in / "c.lzh");
+    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/explzh_723/h2_subdir.lzh", in / "c.lha");
     const fs::path ini = dir / "qvo3.ini";
     const std::string settings = "[system]\nmode=1\ndialogAutoClose=1\n[conv]\nsaveFolder=" + out.string() +
                                  "\nconvType=2\ncabCompressLevel=10\n";
@@ -182,7 +182,7 @@ TEST(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, in.c_str());
     Child later;
-    ASSERT_TRUE(later.start({program.string(), "c.lzh"}, env, &actions));
+    ASSERT_TRUE(later.start({program.string(), "c.lha"}, env, &actions));
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(later.waitFor(20s), 0);
     EXPECT_EQ(readFile(ini), settings);
