@@ -8,7 +8,7 @@ GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Un
 # WERROR=ON turns compiler warnings into errors (CI does so).
 WERROR     ?= OFF
 
-.PHONY: run test test-asan build deps configure install screenshots bench clean fuzz fuzz-smoke robustness-heavy
+.PHONY: run test test-asan build deps configure install deb deb-test screenshots bench clean fuzz fuzz-smoke robustness-heavy
 
 run: build
 	$(BUILD)/bin/qvo
@@ -33,6 +33,14 @@ deps:
 
 install: build
 	cmake --install $(BUILD)
+
+# The Debian package (below /usr) in $(BUILD)/package/.
+deb: build
+	cd $(BUILD) && cpack -B package
+
+# Installs that package with apt, converts with it and purges it (as root).
+deb-test: deb
+	tests/package/deb_test.sh $(BUILD)
 
 screenshots: build
 	tools/screenshots.sh $(BUILD)

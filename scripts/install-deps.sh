@@ -10,8 +10,9 @@ PACKAGES=(
   qt6-base-dev qt6-qpa-plugins liblhasa-dev libmspack-dev libarchive-dev
   libdeflate-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   libuchardet-dev libutf8proc-dev
-  # translations, manual pages, desktop entry and package checks
+  # translations, manual pages, desktop entry, MIME types and the package
   qt6-l10n-tools qt6-translations-l10n scdoc desktop-file-utils bash-completion
+  shared-mime-info dpkg-dev
   # independent readers the tests use as oracles
   lhasa libarchive-tools 7zip cabextract unar unzip zip gcab
   # desktop tests and screenshots

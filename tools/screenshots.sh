@@ -3,11 +3,13 @@
 # Japanese fonts, for review by eye: the program as it starts, the progress
 # window during a real conversion (and a simulated one), every page of the
 # settings dialog, the about window with and without its hidden picture, and
-# the folder browser.
+# the folder browser.  Each set is taken in English and in Japanese, at
+# 96 dpi and at 144 dpi (QT_SCALE_FACTOR=1.5), into OUTPUT_DIR/<en|ja>-<dpi>dpi/.
 #
 #   tools/screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 #
 # BUILD_DIR defaults to build/, OUTPUT_DIR to BUILD_DIR/screenshots.
+# LANGUAGES and DENSITIES ("96 144") narrow the sets.
 # Needs Xvfb (package xvfb) and fonts-noto-cjk.
 set -euo pipefail
 
@@ -36,7 +38,7 @@ cleanup() {
 trap cleanup EXIT
 
 # Xvfb picks a free display and writes its number to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 50); do
     [ -s "$work/display" ] && break
@@ -46,17 +48,7 @@ done
 export DISPLAY=":$(cat "$work/display")"
 export QT_QPA_PLATFORM=xcb
 export LC_ALL=C.UTF-8
-export QVO_SCREENSHOT_DIR="$out"
 export QVO_INI_FILE="$work/qvo3.ini"
-
-# The program as it starts.
-"$build/bin/qvo" &
-qvo_pid=$!
-sleep 2
-QVO_SCREENSHOT_SCREEN="$out/qvo-screen.png" "$build/bin/qvo-screenshots" --gtest_filter='Screenshots.Screen' >/dev/null
-kill "$qvo_pid"
-wait "$qvo_pid" 2>/dev/null || true
-qvo_pid=
 
 # A source large enough to keep the progress window up for a while.
 if command -v zip >/dev/null; then
@@ -68,6 +60,30 @@ if command -v zip >/dev/null; then
 else
     echo "screenshots.sh: zip is missing: no picture of a real conversion" >&2
 fi
-"$build/bin/qvo-screenshots" --gtest_filter='-Screenshots.Screen' >/dev/null
 
-ls -1 "$out"/*.png
+for language in ${LANGUAGES:-en ja}; do
+    for dpi in ${DENSITIES:-96 144}; do
+        set_dir="$out/$language-${dpi}dpi"
+        mkdir -p "$set_dir"
+        export QVO_SCREENSHOT_DIR="$set_dir"
+        # The language as a user's environment names it; the locale stays C.
+        export LANGUAGE="$language"
+        export QT_SCALE_FACTOR
+        QT_SCALE_FACTOR=$(awk -v d="$dpi" 'BEGIN { print d / 96 }')
+        rm -f "$work/qvo3.ini"
+
+        # The program as it starts.
+        "$build/bin/qvo" &
+        qvo_pid=$!
+        sleep 2
+        QVO_SCREENSHOT_SCREEN="$set_dir/qvo-screen.png" "$build/bin/qvo-screenshots" \
+            --gtest_filter='Screenshots.Screen' >/dev/null
+        kill "$qvo_pid"
+        wait "$qvo_pid" 2>/dev/null || true
+        qvo_pid=
+
+        "$build/bin/qvo-screenshots" --gtest_filter='-Screenshots.Screen' >/dev/null
+    done
+done
+
+ls -1 "$out"/*/*.png

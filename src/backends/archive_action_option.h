@@ -46,6 +46,10 @@ public:
     // judge it per archive.
     const std::string &nameCharset() const { return nameCharset_; }
     void nameCharset(const std::string &v) { nameCharset_ = v; }
+    // Compression only: every name in CP932, or the compression fails
+    // (QVO_SWITCH_CP932_NAMES); asked for by qvo-convert --name-encoding.
+    bool cp932Names() const { return cp932Names_; }
+    void cp932Names(bool v) { cp932Names_ = v; }
 
 private:
     bool isSavePath_ = false;
@@ -61,6 +65,7 @@ private:
     bool isConversion_ = false;
     std::string memberListFile_;
     std::string nameCharset_;
+    bool cp932Names_ = false;
 };
 
 } // namespace qvo::archive

@@ -5,10 +5,18 @@
 
 namespace qvo::archive {
 
+std::string dialogFilterPatterns(const clsArchiveProperties &properties)
+{
+    std::string patterns = "*." + properties.getExtension();
+    for (const std::string &other : properties.getOtherExtensions())
+        patterns += ";*." + other;
+    return patterns;
+}
+
 std::string dialogFilterEntry(const clsArchiveProperties &properties)
 {
-    const std::string &ext = properties.getExtension();
-    return properties.getName() + "形式書庫ファイル (*." + ext + ")|*." + ext;
+    const std::string patterns = dialogFilterPatterns(properties);
+    return properties.getName() + "形式書庫ファイル (" + patterns + ")|" + patterns;
 }
 
 bool fitsCommandLine(std::string_view path)
@@ -42,6 +50,21 @@ std::string conversionSwitches(const clsArchiveActionOption &option)
 std::string memberListPath(const clsArchiveActionOption &option)
 {
     return option.memberListFile().empty() ? "" : " " + quoted(option.memberListFile());
+}
+
+std::string resultDescription(int32_t code)
+{
+    return archivers::resultName(code);
+}
+
+bool failedOnNameEncoding(int32_t code)
+{
+    return code == archivers::kErrNameEncoding;
+}
+
+std::string nameEncodingSwitch(const clsArchiveActionOption &option)
+{
+    return option.cp932Names() ? QVO_SWITCH_CP932_NAMES " " : "";
 }
 
 bool extractPathsFit(const clsArchiveActionOption &option)

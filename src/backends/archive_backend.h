@@ -37,7 +37,9 @@ public:
     virtual std::string getDialogFilter() const = 0;
 };
 
-// "<name>形式書庫ファイル (*.<ext>)|*.<ext>"
+// "*.<ext>", then ";*.<other>" for each further extension.
+std::string dialogFilterPatterns(const clsArchiveProperties &properties);
+// "<name>形式書庫ファイル (<patterns>)|<patterns>"
 std::string dialogFilterEntry(const clsArchiveProperties &properties);
 
 // Double-quoted path for a command line.  The libraries' command lines have
@@ -55,6 +57,16 @@ std::string memberListPath(const clsArchiveActionOption &option);
 // The names switch with the encoding the user named, and a space; "" when
 // the names are judged per archive (or the name is not one we offer).
 std::string nameCharsetSwitch(const clsArchiveActionOption &option);
+// A library's result code in words ("name has no CP932 form"), for logs;
+// "unknown" for a code no library returns.
+std::string resultDescription(int32_t code);
+// True for a compression that failed because a name has no exact CP932
+// form while CP932 names were asked for (cp932Names).
+bool failedOnNameEncoding(int32_t code);
+
+// What a compress command line adds when the names are to be CP932
+// (QVO_SWITCH_CP932_NAMES and a space, before the archive; "" by default).
+std::string nameEncodingSwitch(const clsArchiveActionOption &option);
 // Whether every path of an extraction can be carried by a command line.
 bool extractPathsFit(const clsArchiveActionOption &option);
 

@@ -6,6 +6,7 @@ namespace qvo::archive {
 
 clsArchiveCAB::clsArchiveCAB() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "cab", "CAB")
 {
+    properties_->setContentKind(identify::ArchiveKind::Cab);
     setValidFromProbe(getLibVersion());
 }
 
@@ -21,7 +22,7 @@ std::string clsArchiveCAB::getLibVersionString()
     return "cab32.dll : " + std::to_string(getLibVersion());
 }
 
-// -a[ -r][ -i] -ml:<15+level>|-mz|-ms "archive" *.*   (run inside the working folder)
+// -a[ -r][ -i] -ml:<15+level>|-mz|-ms [--cp932-names ]"archive" *.*   (run inside the working folder)
 std::string clsArchiveCAB::compressCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isSavePath() ? "-a -r" : "-a";
@@ -34,7 +35,7 @@ std::string clsArchiveCAB::compressCommand(const clsArchiveActionOption &option)
         cmd += " -mz";
     else
         cmd += " -ms";
-    cmd += " " + quoted(option.afterFileName()) + " *.*";
+    cmd += " " + nameEncodingSwitch(option) + quoted(option.afterFileName()) + " *.*";
     return cmd;
 }
 

@@ -2,7 +2,10 @@
 
 #include "base/ascii.h"
 
+#include <algorithm>
+#include <array>
 #include <stdexcept>
+#include <string_view>
 
 namespace qvo::archive {
 
@@ -11,6 +14,23 @@ namespace {
 bool qualifies(const clsArchiveProperties &record, int32_t mode)
 {
     return record.getValid() && (record.getSupportMode() & mode) != 0;
+}
+
+bool hasExtension(const clsArchiveProperties &record, const std::string &ext)
+{
+    const auto &others = record.getOtherExtensions();
+    return record.getExtension() == ext || std::find(others.begin(), others.end(), ext) != others.end();
+}
+
+// Names self-extracting programs go by: DOS and Windows, the X68000, the
+// Atari ST, the Amiga (which also leaves them nameless), and the archivers'
+// own ".sfx".
+constexpr std::array<std::string_view, 8> kProgramExtensions = {"exe", "com", "x", "tos", "ttp", "prg", "run", "sfx"};
+
+std::string fileNameOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -40,15 +60,62 @@ std::string clsArchiveCtrl::getExtensionFromFileName(const std::string &fileName
     return base::asciiLower(ext);
 }
 
-std::string clsArchiveCtrl::checkArchive(const std::string &fileName, int32_t mode) const
+const clsArchiveBackEnd *clsArchiveCtrl::findByExtension(const std::string &ext) const
 {
-    const std::string ext = getExtensionFromFileName(fileName);
+    for (const auto &entry : registry_)
+        if (hasExtension(*entry.second->GetProperties(), ext))
+            return entry.second.get();
+    return nullptr;
+}
+
+std::string clsArchiveCtrl::keyForContent(identify::ArchiveKind kind, int32_t mode) const
+{
     for (const auto &entry : registry_) {
         const auto record = entry.second->GetProperties();
-        if (record->getExtension() == ext && qualifies(*record, mode))
+        if (record->getContentKind() == kind && qualifies(*record, mode))
             return record->getKeyID();
     }
     return {};
+}
+
+ArchiveCheck clsArchiveCtrl::identifyArchive(const std::string &fileName, int32_t mode) const
+{
+    const clsArchiveBackEnd *named = findByExtension(getExtensionFromFileName(fileName));
+    identify::ArchiveKind byName = identify::ArchiveKind::None;
+    if (named) {
+        const auto record = named->GetProperties();
+        byName = record->getContentKind();
+        // A back-end that knows no content goes by the name alone.
+        if (byName == identify::ArchiveKind::None)
+            return {qualifies(*record, mode) ? record->getKeyID() : std::string()};
+    }
+    const identify::ArchiveIdentity found = identify::identifyArchive(fileName, byName);
+    if (found.kind == identify::ArchiveKind::None)
+        return {};
+    return {keyForContent(found.kind, mode), found.laterVolume};
+}
+
+std::string clsArchiveCtrl::checkArchive(const std::string &fileName, int32_t mode) const
+{
+    const ArchiveCheck check = identifyArchive(fileName, mode);
+    return check.laterVolume ? std::string() : check.key;
+}
+
+std::string clsArchiveCtrl::checkScannedFile(const std::string &path, int32_t mode) const
+{
+    const std::string name = fileNameOf(path);
+    const bool hasDot = name.find('.') != std::string::npos;
+    const std::string ext = hasDot ? getExtensionFromFileName(name) : std::string();
+    if (hasDot && findByExtension(ext))
+        return checkArchive(path, mode);
+    const bool program = !hasDot || std::find(kProgramExtensions.begin(), kProgramExtensions.end(), ext) !=
+                                        kProgramExtensions.end();
+    if (!program)
+        return {};
+    const identify::ArchiveIdentity found = identify::identifyArchive(path, identify::ArchiveKind::None);
+    if (!found.behindStub || found.laterVolume)
+        return {};
+    return keyForContent(found.kind, mode);
 }
 
 std::string clsArchiveCtrl::getDialogFilter(int32_t mode, const std::string &key) const
@@ -64,7 +131,7 @@ std::string clsArchiveCtrl::getDialogFilter(int32_t mode, const std::string &key
         if (!qualifies(*record, mode))
             continue;
         entries += "|" + entry.second->getDialogFilter();
-        patterns += "*." + record->getExtension() + ";";
+        patterns += dialogFilterPatterns(*record) + ";";
     }
     if (!patterns.empty() && patterns.back() == ';')
         patterns.pop_back();
@@ -82,7 +149,9 @@ int32_t clsArchiveCtrl::compress(clsArchiveActionOption &option)
 
 int32_t clsArchiveCtrl::extract(clsArchiveActionOption &option)
 {
-    const std::string key = checkArchive(option.beforeFileName(), SUPPORT_EXTRACT);
+    // A later volume is extracted as asked: the library reports that its
+    // first volume is missing.
+    const std::string key = identifyArchive(option.beforeFileName(), SUPPORT_EXTRACT).key;
     if (key.empty())
         return 0;
     return find(key)->extract(option);

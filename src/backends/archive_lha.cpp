@@ -4,6 +4,10 @@ namespace qvo::archive {
 
 clsArchiveLHA::clsArchiveLHA() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "lzh", "LHA")
 {
+    // .lha on the Amiga and download sites, LArc's .lzs, PMarc's .pma:
+    // all read by the same library.
+    properties_->setOtherExtensions({"lha", "lzs", "pma"});
+    properties_->setContentKind(identify::ArchiveKind::Lha);
     setValidFromProbe(getLibVersion());
 }
 
@@ -19,14 +23,14 @@ std::string clsArchiveLHA::getLibVersionString()
     return "Unlha32.dll : " + std::to_string(getLibVersion());
 }
 
-// a[ -x1][ -n] -r2 -jm<level> "archive" "folder/"
+// a[ -x1][ -n] -r2 -jm<level> [--cp932-names ]"archive" "folder/"
 std::string clsArchiveLHA::compressCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isSavePath() ? "a -x1" : "a";
     if (!option.isShowDialog())
         cmd += " -n";
     cmd += " -r2 -jm" + std::to_string(option.compressLevel());
-    cmd += " " + quoted(option.afterFileName());
+    cmd += " " + nameEncodingSwitch(option) + quoted(option.afterFileName());
     cmd += " " + quoted(option.targetPathName());
     return cmd;
 }

@@ -4,6 +4,7 @@ namespace qvo::archive {
 
 clsArchiveRAR::clsArchiveRAR() : clsArchiveBackEndBase(SUPPORT_EXTRACT, "rar", "RAR")
 {
+    properties_->setContentKind(identify::ArchiveKind::Rar);
     setValidFromProbe(getLibVersion());
 }
 

@@ -20,6 +20,8 @@ void probeInto(ArchiverLibrary &library, int32_t &version)
 
 clsArchiveZIP::clsArchiveZIP() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "zip", "ZIP")
 {
+    properties_->setOtherExtensions({"zipx"});
+    properties_->setContentKind(identify::ArchiveKind::Zip);
     setValidFromProbe(getLibVersion());
 }
 
@@ -45,14 +47,14 @@ std::string clsArchiveZIP::getLibVersionString()
            "7Zip.dll : " + std::to_string(sevenZipVersion_);
 }
 
-// -r|-j[ -q] -<level> "archive" *.*   (run inside the working folder)
+// -r|-j[ -q] -<level> [--cp932-names ]"archive" *.*   (run inside the working folder)
 std::string clsArchiveZIP::compressCommand(const clsArchiveActionOption &option)
 {
     std::string cmd = option.isSavePath() ? "-r" : "-j";
     if (!option.isShowDialog())
         cmd += " -q";
     cmd += " -" + std::to_string(option.compressLevel());
-    cmd += " " + quoted(option.afterFileName()) + " *.*";
+    cmd += " " + nameEncodingSwitch(option) + quoted(option.afterFileName()) + " *.*";
     return cmd;
 }
 

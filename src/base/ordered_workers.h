@@ -36,6 +36,8 @@
 //   QVO_WORKER_LOG=FILE   each pool that ran jobs appends one line to FILE
 //                         when destroyed: "threads=T jobs=J on_workers=W".
 #pragma once
+#include "base/machine_share.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
@@ -78,10 +80,11 @@ struct OrderedWorkersStats {
 
 // Worker threads for this machine: none below `fewestCores` hardware
 // threads (a single core gains nothing from handing work over), else one
-// per hardware thread up to `most`.
+// per hardware thread up to `most`.  Conversions running side by side
+// share the hardware threads (machine_share.h).
 inline unsigned hardwareWorkers(unsigned most, unsigned fewestCores = 2)
 {
-    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    unsigned cores = coresForOneConversion();
     return cores < fewestCores ? 0 : std::min(cores, most);
 }
 

@@ -33,41 +33,50 @@ void InputList::add(const std::string &path, const archive::clsArchiveCtrl &cont
         addFolder(full, controller, recursive);
         return;
     }
-    if (controller.checkArchive(full, archive::SUPPORT_EXTRACT).empty()) {
+    const archive::ArchiveCheck check = controller.identifyArchive(full, archive::SUPPORT_EXTRACT);
+    if (check.laterVolume) {
+        passedOver_.push_back({path, "a later volume of a multi-volume set: its first volume converts the set"});
+        return;
+    }
+    if (check.key.empty()) {
         rejected_.push_back({path, fs::exists(full, ec) ? "not an archive of a readable format" : "not found"});
         return;
     }
     // A missing archive is listed all the same: the run reports it.
-    addFile(full);
+    addFile(full, check.key);
 }
 
-void InputList::addFile(const std::string &absolutePath)
+void InputList::addFile(const std::string &absolutePath, const std::string &typeKey)
 {
     if (!seen_.insert(absolutePath).second)
         return;
     const size_t slash = absolutePath.rfind('/');
-    rows_.push_back({absolutePath.substr(slash + 1), absolutePath.substr(0, slash + 1)});
+    rows_.push_back({absolutePath.substr(slash + 1), absolutePath.substr(0, slash + 1), typeKey});
 }
 
 void InputList::addFolder(const std::string &folder, const archive::clsArchiveCtrl &controller, bool recursive)
 {
-    std::vector<std::string> files, folders;
+    std::vector<std::pair<std::string, std::string>> files; // path, type key
+    std::vector<std::string> folders;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
         const std::string path = it->path().string();
         // Links to folders are not followed: they could loop.
-        if (it->is_directory(typeError) && !it->is_symlink(typeError))
+        if (it->is_directory(typeError) && !it->is_symlink(typeError)) {
             folders.push_back(path);
-        else if (it->is_regular_file(typeError) && !controller.checkArchive(path, archive::SUPPORT_EXTRACT).empty())
-            files.push_back(path);
+        } else if (it->is_regular_file(typeError)) {
+            std::string key = controller.checkScannedFile(path, archive::SUPPORT_EXTRACT);
+            if (!key.empty())
+                files.emplace_back(path, std::move(key));
+        }
     }
     if (ec)
         rejected_.push_back({folder, "cannot be listed: " + ec.message()});
     std::sort(files.begin(), files.end());
     std::sort(folders.begin(), folders.end());
-    for (const std::string &file : files)
-        addFile(file);
+    for (const auto &[file, key] : files)
+        addFile(file, key);
     if (recursive)
         for (const std::string &sub : folders)
             addFolder(sub, controller, true);

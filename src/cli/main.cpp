@@ -10,14 +10,19 @@
 #include "cli/input_list.h"
 #include "cli/options.h"
 #include "cli/progress_bar.h"
+#include "cli/words.h"
+#include "cli/worker_batch.h"
 #include "convert/conversion_engine.h"
 #include "convert/target_names.h"
+#include "platform/end_signals.h"
 #include "settings/clsQvoSettings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #ifndef QVO_VERSION
 #define QVO_VERSION "unknown"
@@ -68,25 +73,29 @@ void applyOptions(const cli::Options &options, settings::clsQvoSettings &setting
     settings.useUpperExtension = options.upperExtension;
     settings.deleteBeforeFile = options.deleteSource;
     settings.archiveNameCharset = options.nameCharset;
+    settings.cp932Names = options.cp932Names;
 }
 
-std::string reportLine(const convert::RowReport &report, const std::string &status)
+// One line per archive: status, source, the format found in it, and what
+// came of it.
+std::string reportLine(const convert::RowReport &report, const std::string &status, const std::string &typeKey)
 {
     using convert::RowOutcome;
+    const std::string format = typeKey.empty() ? "" : " [" + typeKey + "]";
     switch (report.outcome) {
     case RowOutcome::Converted:
-        return status + "  " + report.source + " -> " + report.target +
+        return status + "  " + report.source + format + " -> " + report.target +
                (report.note.empty() ? "" : "  (" + report.note + ")");
     case RowOutcome::Failed:
-        return status + "  " + report.source + (report.detail.empty() ? "" : "  (" + report.detail + ")");
+        return status + "  " + report.source + format + (report.detail.empty() ? "" : "  (" + report.detail + ")");
     case RowOutcome::TargetExists:
-        return status + "  " + report.source + "  (" + report.target + " exists; --overwrite replaces it)";
+        return status + "  " + report.source + format + "  (" + report.target + " exists; --overwrite replaces it)";
     case RowOutcome::SourceMissing:
         return status + "  " + report.source + "  (not found)";
     case RowOutcome::SameFormat:
-        return status + "  " + report.source + "  (already in the target format; --same-type converts it)";
+        return status + "  " + report.source + format + "  (already in the target format; --same-type converts it)";
     }
-    return status + "  " + report.source;
+    return status + "  " + report.source + format;
 }
 
 int run(const cli::Options &options)
@@ -106,25 +115,24 @@ int run(const cli::Options &options)
         inputs.add(path, *controller, options.recursive);
     for (const cli::RejectedInput &rejected : inputs.rejected())
         std::fprintf(stderr, "qvo-convert: %s: %s\n", rejected.path.c_str(), rejected.reason.c_str());
+    // Not a failure: `qvo-convert *.rar` names every volume of a set.
+    if (!options.quiet)
+        for (const cli::RejectedInput &later : inputs.passedOver())
+            std::printf("qvo-convert: %s: %s\n", later.path.c_str(), later.reason.c_str());
 
-    const std::string shortage = convert::workingSpaceShortage(inputs.totalKB());
-    if (!shortage.empty()) {
-        std::fprintf(stderr, "qvo-convert: %s\n", shortage.c_str());
+    // Status words and messages speak the windows' language.
+    const platform::UiLanguage language = platform::uiLanguage();
+    if (const auto shortfall = convert::workingSpaceShortfall(inputs.totalKB())) {
+        std::fprintf(stderr, "qvo-convert: %s\n", cli::spaceShortageMessage(*shortfall, language).c_str());
         return kExitNotAll;
     }
 
     const bool showBar = !options.quiet && platform::standardOutputIsTerminal();
     cli::ProgressBar bar(stdout);
-    convert::ConversionEngine *running = nullptr;
-    auto yield = [&] {
-        if (showBar && running)
-            bar.draw(running->counters().doneCount, running->counters().totalCount);
-    };
-    convert::ConversionEngine engine(settings, *controller, &inputs, yield);
-    running = &engine;
-
-    int converted = 0, failed = 0, skipped = 0;
-    engine.setRowFinishedHook([&](const convert::RowReport &report) {
+    int converted = 0, failed = 0, skipped = 0, done = 0;
+    int finishedRows = 0; // with several jobs, rows finish before their lines are due
+    const int total = inputs.rowCount();
+    auto rowDone = [&](const convert::RowReport &report) {
         const bool ok = report.outcome == convert::RowOutcome::Converted;
         if (ok)
             ++converted;
@@ -132,17 +140,41 @@ int run(const cli::Options &options)
             ++failed;
         else
             ++skipped;
-        const std::string line = reportLine(report, inputs.status(report.row));
+        const std::string line = reportLine(report, cli::statusWord(inputs.status(report.row), language),
+                                            inputs.rows()[size_t(report.row)].typeKey);
         if (showBar)
             bar.clear();
         if (!options.quiet)
             std::printf("%s\n", line.c_str());
         else if (!ok)
             std::fprintf(stderr, "%s\n", line.c_str());
+        ++done;
         if (showBar)
-            bar.draw(engine.counters().doneCount + 1, engine.counters().totalCount, true);
-    });
-    engine.run();
+            bar.draw(std::max(done, finishedRows), total, true);
+    };
+    const unsigned jobs = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    if (jobs > 1 && total > 1) {
+        cli::WorkerBatchCallbacks callbacks;
+        callbacks.rowDone = rowDone;
+        callbacks.progress = [&](int finished, int) {
+            finishedRows = finished;
+            if (showBar)
+                bar.draw(std::max(finished, done), total);
+        };
+        if (const int signal = cli::convertWithWorkers(settings, *controller, inputs, jobs, callbacks)) {
+            if (showBar)
+                bar.clear();
+            std::fflush(stdout);
+            platform::endAsBySignal(signal);
+        }
+    } else {
+        convert::ConversionEngine engine(settings, *controller, &inputs, [&] {
+            if (showBar)
+                bar.draw(done, total);
+        });
+        engine.setRowFinishedHook(rowDone);
+        engine.run();
+    }
     if (showBar)
         bar.clear();
 

@@ -47,6 +47,19 @@ bool parseNamesOption(const std::vector<std::string> &args, size_t &k, const std
     return true;
 }
 
+// More worker processes than this would only wait for the disk.
+constexpr unsigned kMaxJobs = 256;
+
+std::optional<unsigned> parseJobs(const std::string &text)
+{
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned jobs = unsigned(std::stoul(text));
+    if (jobs < 1 || jobs > kMaxJobs)
+        return std::nullopt;
+    return jobs;
+}
+
 } // namespace
 
 std::optional<int32_t> parseLevel(int32_t convType, const std::string &text)
@@ -107,7 +120,8 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
                 return false;
             continue;
         }
-        const bool takesValue = name == "--to" || name == "--level" || name == "--out";
+        const bool takesValue = name == "--to" || name == "--level" || name == "--out" || name == "--jobs" ||
+                                name == "--name-encoding";
         if (takesValue && !value) {
             if (k + 1 >= args.size()) {
                 error = name + " needs a value";
@@ -135,6 +149,19 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
             }
             options.outFolder = *value;
             outGiven = true;
+        } else if (name == "--jobs") {
+            const std::optional<unsigned> jobs = parseJobs(*value);
+            if (!jobs) {
+                error = "--jobs needs a whole number from 1 to " + std::to_string(kMaxJobs) + ", not '" + *value + "'";
+                return false;
+            }
+            options.jobs = *jobs;
+        } else if (name == "--name-encoding") {
+            if (*value != "auto" && *value != "cp932") {
+                error = "unknown name encoding '" + *value + "' (auto or cp932)";
+                return false;
+            }
+            options.cp932Names = *value == "cp932";
         } else if (name == "--same-folder") {
             options.sameFolder = true;
         } else if (name == "--overwrite") {
@@ -194,6 +221,12 @@ const char *usageText()
            "                     cab: lzx:15 to lzx:21, mszip, none (default mszip)\n"
            "  --out DIR          write the new archives into DIR (created when missing)\n"
            "  --same-folder      write each new archive next to its source\n"
+           "  --name-encoding auto|cp932\n"
+           "                     names of the new archives: auto (default) writes LZH names in\n"
+           "                     CP932 when they all fit, else UTF-8, and ZIP and CAB names in\n"
+           "                     marked UTF-8; cp932 writes every format in CP932 for old\n"
+           "                     Japanese tools, and an archive with a name CP932 cannot hold\n"
+           "                     fails\n"
            "  --overwrite        replace existing targets\n"
            "  --same-type        also convert archives already in the target format\n"
            "  --upper-ext        upper-case extension (photos.ZIP)\n"
@@ -204,12 +237,14 @@ const char *usageText()
            "                     per archive, the default), CP932, EUC-JP, UTF-8, GB18030, BIG5,\n"
            "                     CP949, CP437, CP850, CP1252, ISO-8859-1, ISO-8859-15, CP1250,\n"
            "                     CP1251, KOI8-R or CP866\n"
+           "  --jobs N           convert up to N archives at once (default: one per processor)\n"
            "  --quiet, -q        print only archives that were not converted\n"
            "  --help, -h         show this text\n"
            "  --version          show the version\n"
            "\n"
-           "A folder adds the archives it holds.  Exit status: 0 every archive converted,\n"
-           "1 any failed or was skipped, 2 usage error.\n";
+           "A folder adds the archives it holds.  Lines come in the order of the archives\n"
+           "whatever --jobs is.  Exit status: 0 every archive converted, 1 any failed or\n"
+           "was skipped, 2 usage error.\n";
 }
 
 } // namespace qvo::cli

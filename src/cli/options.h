@@ -16,7 +16,9 @@ struct Options {
     bool sameType = false;
     bool upperExtension = false;
     bool deleteSource = false;
+    bool cp932Names = false; // --name-encoding cp932
     bool recursive = false;
+    unsigned jobs = 0;                    // archives converted at once; 0: one per processor
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -6,6 +6,7 @@
 #include "platform/path_helpers.h"
 #include "convert/target_names.h"
 #include "convert/member_list.h"
+#include "convert/name_notes.h"
 #include "convert/working_folder.h"
 
 #include <cstdio>
@@ -33,7 +34,25 @@ std::string codeText(int32_t code)
 {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(code));
-    return std::to_string(code) + " (" + buf + ")";
+    return std::to_string(code) + " (" + buf + ", " + archive::resultDescription(code) + ")";
+}
+
+// Why packing `folder` failed; a name without a CP932 form is named.
+std::string compressionFailure(int32_t code, const std::string &folder)
+{
+    std::string detail = "compression failed: " + codeText(code);
+    if (archive::failedOnNameEncoding(code)) {
+        const std::string name = firstNameWithoutCp932(folder);
+        if (!name.empty())
+            detail += ": \"" + name + "\" cannot be written in CP932";
+    }
+    return detail;
+}
+
+void addNote(std::string &note, const std::string &more)
+{
+    if (!more.empty())
+        note += (note.empty() ? "" : "; ") + more;
 }
 
 // What a cabinet made from `source` leaves out that the user may miss:
@@ -129,6 +148,7 @@ struct ConversionEngine::Impl {
         option.convTypeKey(format.key);
         option.isUpperExtension(e.settings_.useUpperExtension);
         option.nameCharset(e.settings_.archiveNameCharset);
+        option.cp932Names(e.settings_.cp932Names);
         return option;
     }
 
@@ -161,7 +181,10 @@ struct ConversionEngine::Impl {
         }
         // A cabinet has no entries for folders or links.
         const bool cab = asciiUpper(packed.convTypeKey()) == "CAB";
-        const bool same = sameMembers(source, *copy, TargetHolds{!cab, !cab}, detail);
+        bool same = sameMembers(source, *copy, TargetHolds{!cab, !cab}, detail);
+        // The writers compose decomposed names (unless two would then be one).
+        if (const std::optional<MemberList> composed = same ? std::nullopt : withComposedNames(source))
+            same = sameMembers(*composed, *copy, TargetHolds{!cab, !cab}, detail);
         release(std::move(readBack), packed.afterFileName());
         return same;
     }
@@ -176,6 +199,19 @@ struct ConversionEngine::Impl {
     {
         if (e.rowFinished_)
             e.rowFinished_(report);
+    }
+
+    // Whether the source already is in the target format: by its format
+    // as the controller finds it (x.lha is LHA as much as x.lzh is), or by
+    // its extension when no back-end takes it.
+    bool alreadyInFormat(const std::string &source, const TargetFormat &format) const
+    {
+        if (format.extension.empty())
+            return false;
+        const std::string key = e.controller_.checkArchive(source, archive::SUPPORT_EXTRACT);
+        if (!key.empty())
+            return asciiLower(key) == asciiLower(format.key);
+        return source.size() >= 3 && asciiLower(source.substr(source.size() - 3)) == asciiLower(format.extension);
     }
 
     // One row of a multiple-file run; the status is written here, the
@@ -195,9 +231,7 @@ struct ConversionEngine::Impl {
         TargetFormat format = targetFormat(s, s.convType);
         if (s.useUpperExtension)
             format.extension = asciiUpper(format.extension);
-        const std::string after =
-            (s.sameFolder ? folder : platform::appendBackslash(s.saveFolder)) +
-            multipleTargetFileName(fileName, format.extension);
+        const std::string after = multipleRunTarget(s, fileName, folder);
         report.target = after;
 
         if (!s.overWrite && platform::fileExists(after)) {
@@ -209,8 +243,7 @@ struct ConversionEngine::Impl {
         // stale or unreachable then).
         if (!s.sameFolder)
             platform::createFolder(s.saveFolder);
-        if (!format.extension.empty() && before.size() >= 3 &&
-            asciiLower(before.substr(before.size() - 3)) == asciiLower(format.extension) && !s.sameTypeConvert) {
+        if (!s.sameTypeConvert && alreadyInFormat(before, format)) {
             report.outcome = RowOutcome::SameFormat;
             return;
         }
@@ -250,12 +283,13 @@ struct ConversionEngine::Impl {
         yield();
         if (cabinet)
             report.note = cabinetNote(*sourceMembers);
+        addNote(report.note, keptDecomposedNote(working->path()));
         // The old target stays until the new archive replaces it whole:
         // the libraries write under a temporary name and rename.
         result = e.controller_.compress(option);
         if (result != 0) {
             // A cabinet of links alone has nothing to hold: the note says why.
-            report.detail = "compression failed: " + codeText(result);
+            report.detail = compressionFailure(result, working->path());
             if (!report.note.empty())
                 report.detail += "; " + report.note;
             return;
@@ -278,35 +312,39 @@ struct ConversionEngine::Impl {
         report.outcome = RowOutcome::Converted;
     }
 
-    void runMultiple()
+    void runOneRow(int row)
     {
-        ConversionRows *rows = e.rows_;
-        const int count = rows ? rows->rowCount() : 0;
-        e.counters_.totalCount = count;
-        for (int row = 0; row < count; ++row) {
-            yield();
-            yield();
-            RowReport report;
-            report.row = row;
-            try {
-                convertRow(row, report);
-            } catch (const std::exception &error) {
-                report.outcome = RowOutcome::Failed;
-                report.detail = error.what();
-            } catch (...) {
-                report.outcome = RowOutcome::Failed;
-                report.detail = "unexpected error";
-            }
-            if (report.outcome == RowOutcome::Failed) {
-                try {
-                    rows->setStatus(row, kStatusFailed);
-                } catch (...) {
-                }
-            }
-            setCurrent(std::nullopt);
-            finishRow(report);
-            ++e.counters_.doneCount;
+        yield();
+        yield();
+        RowReport report;
+        report.row = row;
+        try {
+            convertRow(row, report);
+        } catch (const std::exception &error) {
+            report.outcome = RowOutcome::Failed;
+            report.detail = error.what();
+        } catch (...) {
+            report.outcome = RowOutcome::Failed;
+            report.detail = "unexpected error";
         }
+        if (report.outcome == RowOutcome::Failed) {
+            try {
+                e.rows_->setStatus(row, kStatusFailed);
+            } catch (...) {
+            }
+        }
+        setCurrent(std::nullopt);
+        finishRow(report);
+        ++e.counters_.doneCount;
+    }
+
+    // The rows `next` hands out, in its order, until it gives -1.
+    void runMultiple(const std::function<int()> &next)
+    {
+        e.counters_.totalCount = e.rows_ ? e.rows_->rowCount() : 0;
+        if (e.rows_)
+            for (int row = next(); row >= 0; row = next())
+                runOneRow(row);
         spares.clear();
         lists.reset();
     }
@@ -349,7 +387,7 @@ struct ConversionEngine::Impl {
         // only when complete), never add to an existing one.
         result = e.controller_.compress(option);
         if (result != 0) {
-            e.singleDetail_ = "compression failed: " + codeText(result);
+            e.singleDetail_ = compressionFailure(result, working.path());
             return SingleFileOutcome::CompressFailed;
         }
         e.counters_.doneCount = 3;
@@ -399,14 +437,31 @@ void ConversionEngine::run()
         // A root that cannot be cleaned fails each archive on its own.
     }
     try {
-        if (settings_.mode == 1)
-            impl.runMultiple();
-        else
+        if (settings_.mode == 1) {
+            int row = 0;
+            const int count = rows_ ? rows_->rowCount() : 0;
+            impl.runMultiple([&] { return row < count ? row++ : -1; });
+        } else {
             impl.runSingle();
+        }
     } catch (...) {
         // Rows catch their own failures; this only guards the hooks.
     }
     counters_.doneCount = counters_.totalCount.load();
+    counters_.finished = true;
+}
+
+void ConversionEngine::runRows(const std::function<int()> &nextRow)
+{
+    Impl impl{*this, {}, {}};
+    counters_.doneCount = 0;
+    counters_.finished = false;
+    settings_.tempFolderName = platform::getTempFolderName();
+    try {
+        impl.runMultiple(nextRow);
+    } catch (...) {
+        // Rows catch their own failures; this only guards the hooks.
+    }
     counters_.finished = true;
 }
 

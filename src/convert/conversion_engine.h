@@ -97,6 +97,12 @@ public:
     // "変換失敗" (or sets the single-file outcome) and the run goes on.
     void run();
 
+    // A multiple-file run over the rows `nextRow` hands out, one at a time,
+    // until it gives -1: each of qvo-convert's worker processes runs one
+    // over its share of a list.  Each row goes exactly as in run(); the
+    // working root is not cleaned, which the caller did once for all.
+    void runRows(const std::function<int()> &nextRow);
+
     const ConversionCounters &counters() const { return counters_; }
     SingleFileOutcome singleFileOutcome() const { return singleOutcome_; }
     // The archive the single-file run wrote (or would have written).

@@ -24,7 +24,7 @@ std::string formatThousands(int64_t value)
     return negative ? "-" + out : out;
 }
 
-std::string workingSpaceMessage(const std::string &drive, int64_t batchKB, int64_t freeBytes)
+std::optional<SpaceShortfall> workingSpaceShortfall(const std::string &drive, int64_t batchKB, int64_t freeBytes)
 {
     constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
     const int64_t batch = batchKB < 0 ? 0 : batchKB;
@@ -32,13 +32,27 @@ std::string workingSpaceMessage(const std::string &drive, int64_t batchKB, int64
     // than any volume has.
     const int64_t required = batch > kMax / 3000 ? kMax : batch * 3000;
     if (freeBytes >= 0 && freeBytes >= required)
-        return {};
+        return std::nullopt;
     const int64_t available = freeBytes < 0 ? 0 : freeBytes;
     // Shortfall in KB (3 x batch - free / 1000), rounded to a whole number
     // with halves away from zero.
     const int64_t missing = required - available;
     const int64_t shortfall = missing / 1000 + (missing % 1000 >= 500 ? 1 : 0);
-    return drive + " の空き容量が不足しています。変換を行うことができません\r\nあと " + formatThousands(shortfall) +
+    return SpaceShortfall{drive, formatThousands(shortfall)};
+}
+
+std::optional<SpaceShortfall> workingSpaceShortfall(int64_t batchKB)
+{
+    const std::string root = platform::getTempFolderName();
+    return workingSpaceShortfall(platform::getDriveName(root), batchKB, platform::getDiskFreeSpace(root));
+}
+
+std::string workingSpaceMessage(const std::string &drive, int64_t batchKB, int64_t freeBytes)
+{
+    const std::optional<SpaceShortfall> shortfall = workingSpaceShortfall(drive, batchKB, freeBytes);
+    if (!shortfall)
+        return {};
+    return shortfall->drive + " の空き容量が不足しています。変換を行うことができません\r\nあと " + shortfall->missingKB +
            " KBの空き容量が必要です";
 }
 

@@ -1,6 +1,7 @@
 // Pieces of the checks made before a run starts.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qvo::convert {
@@ -13,5 +14,15 @@ std::string formatThousands(int64_t value);
 // bytes) when `freeBytes` (-1: unknown) is too little on `drive`; "" when
 // there is room.  The requirement is 3 x batch in bytes, in 64 bits.
 std::string workingSpaceMessage(const std::string &drive, int64_t batchKB, int64_t freeBytes);
+
+// The same check, for callers that word the message in another language:
+// the volume and the missing space in KB, already in the "#,###" pattern.
+struct SpaceShortfall {
+    std::string drive;
+    std::string missingKB;
+};
+std::optional<SpaceShortfall> workingSpaceShortfall(const std::string &drive, int64_t batchKB, int64_t freeBytes);
+// For the volume of the working root.
+std::optional<SpaceShortfall> workingSpaceShortfall(int64_t batchKB);
 
 } // namespace qvo::convert

@@ -1,6 +1,7 @@
 #include "convert/target_names.h"
 
 #include "base/ascii.h"
+#include "platform/path_helpers.h"
 
 namespace qvo::convert {
 
@@ -24,6 +25,16 @@ std::string multipleTargetFileName(const std::string &fileName, const std::strin
     if (dot == std::string::npos)
         return fileName + "." + extension;
     return fileName.substr(0, dot + 1) + extension;
+}
+
+std::string multipleRunTarget(const settings::clsQvoSettings &settings, const std::string &fileName,
+                              const std::string &folder)
+{
+    TargetFormat format = targetFormat(settings, settings.convType);
+    if (settings.useUpperExtension)
+        format.extension = base::asciiUpper(format.extension);
+    return (settings.sameFolder ? folder : platform::appendBackslash(settings.saveFolder)) +
+           multipleTargetFileName(fileName, format.extension);
 }
 
 std::string singleFileTargetName(const std::string &source, bool sameName,
@@ -72,22 +83,8 @@ std::string workingBaseName(const std::string &fileName)
 
 std::string singleWorkingName(const std::string &fileName)
 {
-    if (fileName.size() <= 4)
-        return {};
-    std::string name = fileName.substr(0, fileName.size() - 4);
-    // Cutting bytes may split a UTF-8 character (a name like "写真.gz");
-    // drop the broken tail rather than make an undecodable folder name.
-    size_t end = name.size();
-    size_t start = end;
-    while (start > 0 && (static_cast<unsigned char>(name[start - 1]) & 0xC0) == 0x80)
-        --start;
-    if (start > 0) {
-        const unsigned char lead = static_cast<unsigned char>(name[start - 1]);
-        const size_t want = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        if (lead >= 0x80 && end - (start - 1) < want)
-            name.resize(start - 1);
-    }
-    if (name == "." || name == "..")
+    const std::string name = workingBaseName(fileName);
+    if (name.empty() || name == "." || name == "..")
         return {};
     return name;
 }

@@ -22,6 +22,12 @@ TargetFormat targetFormat(const settings::clsQvoSettings &settings, int32_t inde
 // extension appended.
 std::string multipleTargetFileName(const std::string &fileName, const std::string &extension);
 
+// The target of a multiple-file row: in the save folder, or beside the
+// source (`folder`, ending with "/") when the settings say sameFolder, with
+// the target format's extension (upper case when the settings ask for it).
+std::string multipleRunTarget(const settings::clsQvoSettings &settings, const std::string &fileName,
+                              const std::string &folder);
+
 // The single-file target: with `sameName`, the source with the extension of
 // its file name replaced (a "." in a folder name, as in /data/v1.2/old, is
 // no extension: the target stays beside the source); otherwise `convToName`
@@ -45,8 +51,9 @@ std::string folderPart(const std::string &path);
 // Base of a multiple-file working folder: the file name without its last
 // "." and what follows.
 std::string workingBaseName(const std::string &fileName);
-// Single-file working folder name: the file name without its last four
-// characters; "" when nothing usable is left.
+// Single-file working folder name: the file name without its extension,
+// whatever its length (game.exe -> game, a.x -> a); "" when nothing usable
+// is left.
 std::string singleWorkingName(const std::string &fileName);
 
 } // namespace qvo::convert

@@ -1,6 +1,7 @@
 #include "extract/file_writer_thread.h"
 
 #include "archivers/include/qvo_archiver.h"
+#include "base/machine_share.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,7 +17,7 @@ bool FileWriterThread::usable()
     if (const char *force = std::getenv("QVO_TEST_WRITER_THREAD"); force && std::string_view(force) == "1")
         return true;
     // On one processor the thread would only take turns with the decoder.
-    return std::thread::hardware_concurrency() > 1;
+    return base::coresForOneConversion() > 1;
 }
 
 FileWriterThread::FileWriterThread() : thread_([this] { run(); }) {}
@@ -36,7 +37,7 @@ bool FileWriterThread::submit(File file)
     const uint64_t size = file.data.size();
     std::unique_lock<std::mutex> lock(mutex_);
     // One file larger than the whole allowance still goes, alone.
-    room_.wait(lock, [&] { return stopping_ || queuedBytes_ == 0 || queuedBytes_ + size <= kMaxQueuedBytes; });
+    room_.wait(lock, [&] { return stopping_ || queuedBytes_ == 0 || queuedBytes_ + size <= base::shareOfBudget(kMaxQueuedBytes); });
     if (stopping_)
         return false;
     queuedBytes_ += size;

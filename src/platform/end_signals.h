@@ -9,7 +9,12 @@ namespace qvo::platform {
 // readable when one arrives, or -1 when they cannot be caught.
 int watchEndRequests();
 
-// Takes one notice from the descriptor watchEndRequests returned.
-void takeEndRequest(int descriptor);
+// Takes one notice from the descriptor watchEndRequests returned: the
+// signal that asked (0 when it cannot be told).
+int takeEndRequest(int descriptor);
+
+// Ends the program the way `signal` ends it when nothing catches it, so
+// that a caller (a shell) sees the same as without the catching.
+[[noreturn]] void endAsBySignal(int signal);
 
 } // namespace qvo::platform

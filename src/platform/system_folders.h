@@ -34,6 +34,11 @@ std::string programFolder();
 // no home folder is known.
 std::string userConfigFolder();
 
+// The folder for the user's sockets and locks, with a trailing separator:
+// $XDG_RUNTIME_DIR when it is an absolute path to a folder of this user
+// alone, else the private /tmp/qvo-<uid>/.  Empty when neither is usable.
+std::string userRuntimeFolder();
+
 // The value of an environment variable, empty when unset.
 std::string environmentValue(const char *name);
 

@@ -52,10 +52,14 @@ bool isValidCabCompressLevel(int32_t level)
 
 std::string chooseIniFilePath(const std::string &programFolder, const std::string &userConfigFolder)
 {
+    // The system's program folders are writable for root alone, and a file
+    // made there belongs to no package: root keeps its settings at home too.
+    const bool systemFolder = programFolder.starts_with("/usr/") || programFolder.starts_with("/bin/") ||
+                              programFolder.starts_with("/sbin/");
     if (!programFolder.empty()) {
         std::string beside = programFolder + iniFileName;
         std::error_code ec;
-        if (std::filesystem::exists(beside, ec) || platform::folderIsWritable(programFolder))
+        if (std::filesystem::exists(beside, ec) || (!systemFolder && platform::folderIsWritable(programFolder)))
             return beside;
     }
     if (userConfigFolder.empty())

@@ -64,6 +64,9 @@ public:
 
     // Working folder of the conversion in progress; never stored.
     std::string tempFolderName;
+    // Names of every new archive in CP932 (qvo-convert --name-encoding
+    // cp932, for old Japanese tools); never stored.
+    bool cp932Names = false;
 
 private:
     void replaceOutOfRangeValues();
@@ -75,8 +78,9 @@ private:
 
 // Where qvo3.ini lives: the file named by QVO_INI_FILE when set; else the
 // program's folder when qvo3.ini already exists there or the folder is
-// writable (portable use); else qvo/qvo3.ini in the user's settings folder
-// ($XDG_CONFIG_HOME, default ~/.config).  An installed program's folder is
+// writable and no system folder such as /usr/bin/ (portable use); else
+// qvo/qvo3.ini in the user's settings folder ($XDG_CONFIG_HOME, default
+// ~/.config).  An installed program's folder is
 // not writable, so settings kept there would be lost silently.
 std::string chooseIniFilePath();
 std::string chooseIniFilePath(const std::string &programFolder, const std::string &userConfigFolder);

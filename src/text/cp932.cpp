@@ -85,6 +85,22 @@ std::optional<std::string> utf8ToCp932(std::string_view utf8)
     return out;
 }
 
+std::optional<std::string> utf8ToCp932Exactly(std::string_view utf8)
+{
+    std::optional<std::string> bytes = utf8ToCp932(utf8);
+    // ¥ U+00A5 becomes 0x5C, which reads back as "\", a separator.
+    if (!bytes || cp932ToUtf8(*bytes) == utf8)
+        return bytes;
+    return std::nullopt;
+}
+
+std::optional<std::string> nameInCp932(std::string_view name)
+{
+    if (isAscii(name) || !isValidUtf8(name))
+        return std::string(name);
+    return utf8ToCp932Exactly(name);
+}
+
 bool isAscii(std::string_view bytes)
 {
     for (char ch : bytes)

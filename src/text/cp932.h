@@ -16,6 +16,17 @@ std::string cp932ToUtf8(std::string_view bytes);
 // or the input is not valid UTF-8.
 std::optional<std::string> utf8ToCp932(std::string_view utf8);
 
+// Encodes UTF-8 text as CP932 bytes that decode back to exactly that text;
+// nullopt when a character has no CP932 form, or only one that reads back
+// as another character (〜 U+301C is written 0x8160, which every reader
+// takes for ～ U+FF5E): a name must not change on the way.
+std::optional<std::string> utf8ToCp932Exactly(std::string_view utf8);
+
+// A member name for an archive whose names are CP932: ASCII, and bytes
+// that are not UTF-8 (raw names from disk), stay as they are; other text
+// gets its exact CP932 form (utf8ToCp932Exactly); nothing when it has none.
+std::optional<std::string> nameInCp932(std::string_view name);
+
 // True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates).
 bool isValidUtf8(std::string_view bytes);
 

@@ -1,5 +1,6 @@
 #include "ui/clsFolderBlowserDialog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 
@@ -8,7 +9,7 @@ namespace qvo::ui {
 bool clsFolderBlowserDialog::ShowDialog(QWidget *owner)
 {
     QFileDialog dialog(owner);
-    dialog.setWindowTitle(Description.empty() ? QStringLiteral("フォルダの参照")
+    dialog.setWindowTitle(Description.empty() ? QCoreApplication::translate("clsFolderBlowserDialog", "フォルダの参照")
                                               : QString::fromStdString(Description));
     // Qt's own dialog: the desktop's portal ignores a missing new-folder
     // button and the starting folder.

@@ -4,7 +4,17 @@
 #include "core/globals.h"
 #include "ui/prompts.h"
 
+#include <QCoreApplication>
+
 namespace qvo::ui {
+
+std::string workingSpaceShortageMessage(const convert::SpaceShortfall &shortfall)
+{
+    return QCoreApplication::translate("Messages", "%1 の空き容量が不足しています。変換を行うことができません\r\n"
+                                                   "あと %2 KBの空き容量が必要です")
+        .arg(QString::fromStdString(shortfall.drive), QString::fromStdString(shortfall.missingKB))
+        .toStdString();
+}
 
 bool startConversion(convert::ConversionRows *rows, const ListSizeKB &listSizeKB)
 {
@@ -15,9 +25,8 @@ bool startConversion(convert::ConversionRows *rows, const ListSizeKB &listSizeKB
         showMessage(nullptr, convert::kSourceMissingMessage);
         return false;
     }
-    const std::string shortage = convert::workingSpaceShortage(*batch);
-    if (!shortage.empty()) {
-        showMessage(nullptr, shortage);
+    if (const std::optional<convert::SpaceShortfall> shortfall = convert::workingSpaceShortfall(*batch)) {
+        showMessage(nullptr, workingSpaceShortageMessage(*shortfall));
         return false;
     }
     ui::frmProgress::showModal(*core::appSettings, *core::archiveCtrl, rows);

@@ -3,11 +3,13 @@
 // batch free, then the run takes place in the modal progress window.
 #pragma once
 #include "convert/conversion_engine.h"
+#include "convert/start_check.h"
 #include "settings/clsQvoSettings.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace qvo::ui {
 
@@ -27,5 +29,8 @@ std::optional<int64_t> conversionBatchKB(const settings::clsQvoSettings &setting
 // false without running when the source is missing or space is short; true
 // after the window has closed.
 bool startConversion(convert::ConversionRows *rows, const ListSizeKB &listSizeKB);
+
+// The working-space message in the interface's language.
+std::string workingSpaceShortageMessage(const convert::SpaceShortfall &shortfall);
 
 } // namespace qvo::ui

@@ -5,6 +5,7 @@
 #include "platform/file_status.h"
 #include "ui/prompts.h"
 #include "ui/size_text.h"
+#include "ui/ui_translations.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,11 +25,11 @@ struct ColumnLayout {
     Qt::Alignment alignment;
 };
 constexpr ColumnLayout kColumns[] = {
-    {"ファイル名", 120, Qt::AlignLeft},
-    {"フォルダ名", 115, Qt::AlignLeft},
-    {"圧縮形式", 60, Qt::AlignHCenter},
-    {"サイズ", 80, Qt::AlignRight},
-    {"変換状況", 105, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("qvo::ui::FileList", "ファイル名"), 120, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("qvo::ui::FileList", "フォルダ名"), 115, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("qvo::ui::FileList", "圧縮形式"), 60, Qt::AlignHCenter},
+    {QT_TRANSLATE_NOOP("qvo::ui::FileList", "サイズ"), 80, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("qvo::ui::FileList", "変換状況"), 105, Qt::AlignLeft},
 };
 
 
@@ -50,7 +51,7 @@ FileList::FileList(QWidget *parent) : QTreeWidget(parent)
 
     auto *headerItem = new QTreeWidgetItem;
     for (int c = 0; c < kColumnCount; ++c) {
-        headerItem->setText(c, QString::fromUtf8(kColumns[c].header));
+        headerItem->setText(c, tr(kColumns[c].header));
         headerItem->setTextAlignment(c, kColumns[c].alignment | Qt::AlignVCenter);
     }
     setHeaderItem(headerItem);
@@ -89,7 +90,7 @@ bool FileList::addFileToList(const std::string &path)
     item->setText(colFolder, displayPath(row.folder));
     item->setText(colType, QString::fromStdString(row.typeKey));
     item->setText(colSize, QString::fromStdString(row.sizeText));
-    item->setText(colStatus, QString::fromStdString(row.status));
+    item->setText(colStatus, statusText(row.status));
     for (int c = 0; c < kColumnCount; ++c)
         item->setTextAlignment(c, kColumns[c].alignment | Qt::AlignVCenter);
     {
@@ -197,7 +198,7 @@ void FileList::showStatusOf(int row)
         text = rows_[row].status;
     }
     if (QTreeWidgetItem *item = topLevelItem(row))
-        item->setText(colStatus, QString::fromStdString(text));
+        item->setText(colStatus, statusText(text));
 }
 
 void FileList::mousePressEvent(QMouseEvent *event)

@@ -24,9 +24,10 @@ public:
 
     explicit FileList(QWidget *parent = nullptr);
 
-    // Adds the file if the controller knows its extension as a source, it
-    // is not listed yet (exact name and folder) and it can be read now.
-    // True when a row was added.
+    // Adds the file if the controller finds a source format in it (by its
+    // extension, or by its content whatever the name) and it is no later
+    // volume of a set, it is not listed yet (exact name and folder) and it
+    // can be read now.  True when a row was added.
     bool addFileToList(const std::string &path);
 
     // The selected row, or -1.

@@ -38,7 +38,7 @@ QComboBox *list(QWidget *parent, std::initializer_list<const char *> items)
 {
     auto *combo = new QComboBox(parent);
     for (const char *item : items)
-        combo->addItem(QString::fromUtf8(item));
+        combo->addItem(frmConfig::tr(item));
     return combo;
 }
 
@@ -48,7 +48,7 @@ frmConfig::frmConfig(settings::clsQvoSettings &settings, QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       settings_(settings)
 {
-    setWindowTitle(QStringLiteral(" 設定"));
+    setWindowTitle(tr(" 設定"));
     setModal(true);
     QFont f = font();
     f.setPixelSize(12);
@@ -67,11 +67,12 @@ frmConfig::frmConfig(settings::clsQvoSettings &settings, QWidget *parent)
     buildCABPage(framePage[3]);
 
     // Lies over the top edge of the pages, in front of all of them.
-    cmbPageList = list(this, {" 全般設定", " LHA形式の設定", " ZIP形式の設定", " CAB形式の設定"});
+    cmbPageList = list(this, {QT_TR_NOOP(" 全般設定"), QT_TR_NOOP(" LHA形式の設定"), QT_TR_NOOP(" ZIP形式の設定"),
+                              QT_TR_NOOP(" CAB形式の設定")});
     place(cmbPageList, 480, 240, 2295, 300);
 
     cmdOK = place(new QPushButton(QStringLiteral("OK"), this), 3240, 4680, 1335, 375);
-    cmdCancel = place(new QPushButton(QStringLiteral("キャンセル"), this), 4920, 4680, 1335, 375);
+    cmdCancel = place(new QPushButton(tr("キャンセル"), this), 4920, 4680, 1335, 375);
     cmdOK->setDefault(true);
 
     connect(cmbPageList, &QComboBox::currentIndexChanged, this, &frmConfig::cmbPageList_Click);
@@ -85,7 +86,7 @@ frmConfig::frmConfig(settings::clsQvoSettings &settings, QWidget *parent)
 
 void frmConfig::buildGeneralPage(QFrame *page)
 {
-    Label2 = place(new QLabel(QStringLiteral("動作設定 :"), page), 360, 600, 810, 180);
+    Label2 = place(new QLabel(tr("動作設定 :"), page), 360, 600, 810, 180);
     optMode[0] = place(new QRadioButton(QStringLiteral("Single File Mode"), page), 480, 960, 1695, 255);
     optMode[1] = place(new QRadioButton(QStringLiteral("Multiple File Mode"), page), 2640, 960, 2175, 255);
     auto *modes = new QButtonGroup(page);
@@ -94,18 +95,18 @@ void frmConfig::buildGeneralPage(QFrame *page)
         connect(optMode[size_t(i)], &QRadioButton::clicked, this, [this, i] { selectedMode_ = i; });
     }
     chkBackGroundConvert = place(
-        new QCheckBox(QStringLiteral("バックグラウンド変換を行う（Multiple File Modeのみ）"), page), 600, 1320, 4455, 255);
+        new QCheckBox(tr("バックグラウンド変換を行う（Multiple File Modeのみ）"), page), 600, 1320, 4455, 255);
     chkDialogAutoClose =
-        place(new QCheckBox(QStringLiteral("変換終了後、自動的にダイアログを閉じる"), page), 480, 1680, 4095, 255);
+        place(new QCheckBox(tr("変換終了後、自動的にダイアログを閉じる"), page), 480, 1680, 4095, 255);
     chkDeleteBeforeFile =
-        place(new QCheckBox(QStringLiteral("変換後、元の書庫を削除する"), page), 480, 2040, 4095, 255);
-    Label3 = place(new QLabel(QStringLiteral("変換設定 :"), page), 360, 2520, 810, 180);
+        place(new QCheckBox(tr("変換後、元の書庫を削除する"), page), 480, 2040, 4095, 255);
+    Label3 = place(new QLabel(tr("変換設定 :"), page), 360, 2520, 810, 180);
     chkUseUpperExtension =
-        place(new QCheckBox(QStringLiteral("変換したファイルの拡張子を大文字にする"), page), 480, 2880, 4095, 255);
+        place(new QCheckBox(tr("変換したファイルの拡張子を大文字にする"), page), 480, 2880, 4095, 255);
     chkSameTypeConvert =
-        place(new QCheckBox(QStringLiteral("元の書庫と同じ書庫形式でも変換する"), page), 480, 3240, 4095, 255);
+        place(new QCheckBox(tr("元の書庫と同じ書庫形式でも変換する"), page), 480, 3240, 4095, 255);
     chkOverWrite =
-        place(new QCheckBox(QStringLiteral("同名ファイルがある場合は上書きして保存する"), page), 480, 3600, 4095, 255);
+        place(new QCheckBox(tr("同名ファイルがある場合は上書きして保存する"), page), 480, 3600, 4095, 255);
     buildNameCharsetRow(page);
 }
 
@@ -114,23 +115,30 @@ void frmConfig::buildGeneralPage(QFrame *page)
 void frmConfig::buildNameCharsetRow(QFrame *page)
 {
     static const std::pair<const char *, const char *> kLabels[] = {
-        {"CP932", "日本語 (Shift_JIS / CP932)"},   {"EUC-JP", "日本語 (EUC-JP)"},
-        {"UTF-8", "Unicode (UTF-8)"},                {"GB18030", "簡体字中国語 (GBK / GB18030)"},
-        {"BIG5", "繁体字中国語 (Big5)"},             {"CP949", "韓国語 (CP949)"},
-        {"CP437", "英語 DOS (CP437)"},               {"CP850", "西ヨーロッパ DOS (CP850)"},
-        {"CP1252", "西ヨーロッパ (CP1252)"},         {"ISO-8859-1", "西ヨーロッパ (ISO-8859-1)"},
-        {"ISO-8859-15", "西ヨーロッパ (ISO-8859-15)"}, {"CP1250", "中央ヨーロッパ (CP1250)"},
-        {"CP1251", "キリル文字 (CP1251)"},           {"KOI8-R", "キリル文字 (KOI8-R)"},
-        {"CP866", "キリル文字 DOS (CP866)"},
+        {"CP932", QT_TR_NOOP("日本語 (Shift_JIS / CP932)")},
+        {"EUC-JP", QT_TR_NOOP("日本語 (EUC-JP)")},
+        {"UTF-8", "Unicode (UTF-8)"},
+        {"GB18030", QT_TR_NOOP("簡体字中国語 (GBK / GB18030)")},
+        {"BIG5", QT_TR_NOOP("繁体字中国語 (Big5)")},
+        {"CP949", QT_TR_NOOP("韓国語 (CP949)")},
+        {"CP437", QT_TR_NOOP("英語 DOS (CP437)")},
+        {"CP850", QT_TR_NOOP("西ヨーロッパ DOS (CP850)")},
+        {"CP1252", QT_TR_NOOP("西ヨーロッパ (CP1252)")},
+        {"ISO-8859-1", QT_TR_NOOP("西ヨーロッパ (ISO-8859-1)")},
+        {"ISO-8859-15", QT_TR_NOOP("西ヨーロッパ (ISO-8859-15)")},
+        {"CP1250", QT_TR_NOOP("中央ヨーロッパ (CP1250)")},
+        {"CP1251", QT_TR_NOOP("キリル文字 (CP1251)")},
+        {"KOI8-R", QT_TR_NOOP("キリル文字 (KOI8-R)")},
+        {"CP866", QT_TR_NOOP("キリル文字 DOS (CP866)")},
     };
-    lblNameCharset = place(new QLabel(QStringLiteral("書庫内のファイル名の文字コード :"), page), 480, 3960, 2400, 180);
+    lblNameCharset = place(new QLabel(tr("書庫内のファイル名の文字コード :"), page), 480, 3960, 2400, 180);
     cmbNameCharset = new QComboBox(page);
-    cmbNameCharset->addItem(QStringLiteral("自動判別"), QString());
+    cmbNameCharset->addItem(tr("自動判別"), QString());
     for (const std::string &charset : archive::nameCharsets()) {
         QString label = QString::fromStdString(charset);
         for (const auto &[name, text] : kLabels)
             if (charset == name)
-                label = QString::fromUtf8(text);
+                label = tr(text);
         cmbNameCharset->addItem(label, QString::fromStdString(charset));
     }
     place(cmbNameCharset, 2940, 3900, 3000, 300);
@@ -149,28 +157,30 @@ void frmConfig::storeNameCharset()
 
 void frmConfig::buildLHAPage(QFrame *page)
 {
-    Label1 = place(new QLabel(QStringLiteral("LHA形式の圧縮率設定 :"), page), 360, 600, 1860, 180);
-    cmbLHACompressLevel = place(list(page, {" lha0 ... 圧縮しない", " lha1", " lha5 ... 標準", " lha6", " lha7"}),
-                                480, 960, 4695, 300);
+    Label1 = place(new QLabel(tr("LHA形式の圧縮率設定 :"), page), 360, 600, 1860, 180);
+    cmbLHACompressLevel = place(
+        list(page, {QT_TR_NOOP(" lha0 ... 圧縮しない"), " lha1", QT_TR_NOOP(" lha5 ... 標準"), " lha6", " lha7"}), 480,
+        960, 4695, 300);
 }
 
 void frmConfig::buildZIPPage(QFrame *page)
 {
-    Label4 = place(new QLabel(QStringLiteral("ZIP形式の圧縮率設定 :"), page), 360, 600, 1785, 180);
-    cmbZIPCompressLevel = place(list(page, {" 0 ... 圧縮しない", " 1 ... 一番速い（圧縮率最小）", " 2", " 3", " 4",
-                                            " 5", " 6 ... 標準", " 7", " 8", " 9 ... 一番遅い（圧縮率最大）"}),
+    Label4 = place(new QLabel(tr("ZIP形式の圧縮率設定 :"), page), 360, 600, 1785, 180);
+    cmbZIPCompressLevel = place(list(page, {QT_TR_NOOP(" 0 ... 圧縮しない"), QT_TR_NOOP(" 1 ... 一番速い（圧縮率最小）"),
+                                            " 2", " 3", " 4", " 5", QT_TR_NOOP(" 6 ... 標準"), " 7", " 8",
+                                            QT_TR_NOOP(" 9 ... 一番遅い（圧縮率最大）")}),
                                 480, 960, 4695, 300);
 }
 
 void frmConfig::buildCABPage(QFrame *page)
 {
-    Label5 = place(new QLabel(QStringLiteral("CAB形式の圧縮率設定 :"), page), 360, 600, 1890, 180);
-    optCabCompressLevel[0] = place(new QRadioButton(QStringLiteral("LZX形式"), page), 480, 1080, 1215, 255);
-    cmbCABCompressLevelLZX = place(list(page, {" 15 ... スピード重視（標準）", " 16", " 17", " 18", " 19", " 20",
-                                               " 21 ... 圧縮率重視"}),
+    Label5 = place(new QLabel(tr("CAB形式の圧縮率設定 :"), page), 360, 600, 1890, 180);
+    optCabCompressLevel[0] = place(new QRadioButton(tr("LZX形式"), page), 480, 1080, 1215, 255);
+    cmbCABCompressLevelLZX = place(list(page, {QT_TR_NOOP(" 15 ... スピード重視（標準）"), " 16", " 17", " 18", " 19",
+                                               " 20", QT_TR_NOOP(" 21 ... 圧縮率重視")}),
                                    2040, 1080, 3495, 300);
-    optCabCompressLevel[1] = place(new QRadioButton(QStringLiteral("MSZIP形式"), page), 480, 1560, 1215, 255);
-    optCabCompressLevel[2] = place(new QRadioButton(QStringLiteral("無圧縮"), page), 480, 2040, 1215, 255);
+    optCabCompressLevel[1] = place(new QRadioButton(tr("MSZIP形式"), page), 480, 1560, 1215, 255);
+    optCabCompressLevel[2] = place(new QRadioButton(tr("無圧縮"), page), 480, 2040, 1215, 255);
     auto *kinds = new QButtonGroup(page);
     for (int i = 0; i < 3; ++i) {
         kinds->addButton(optCabCompressLevel[size_t(i)], i);

@@ -6,6 +6,7 @@
 #include "platform/file_status.h"
 #include "platform/path_helpers.h"
 #include "ui/file_list.h"
+#include "ui/fit_text.h"
 #include "ui/frmSingleFileMode.h"
 #include "ui/prompts.h"
 #include "ui/size_text.h"
@@ -17,6 +18,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
@@ -39,8 +41,10 @@ constexpr const char *kKeyDeleteList = "keyDeleteList";
 constexpr const char *kKeyConvert = "keyConvert";
 constexpr const char *kKeyConfig = "keyConfig";
 
-constexpr const char *kTargetUnusable = "指定した形式には変換できません。変換形式を確認してください";
-constexpr const char *kSaveFolderMissing = "指定したフォルダには保存できません。保存フォルダ名を確認してください";
+constexpr const char *kTargetUnusable =
+    QT_TRANSLATE_NOOP("Messages", "指定した形式には変換できません。変換形式を確認してください");
+constexpr const char *kSaveFolderMissing =
+    QT_TRANSLATE_NOOP("Messages", "指定したフォルダには保存できません。保存フォルダ名を確認してください");
 
 settings::clsQvoSettings &settings() { return *core::appSettings; }
 
@@ -59,12 +63,38 @@ template <class W> W *place(W *widget, const QRect &geometry)
     return widget;
 }
 
+// A toolbar taller than its design height (captions in a CJK font, a denser
+// screen) pushes everything below it down instead of covering the list.
+void makeRoomForToolbar(QWidget *client, QToolBar *toolbar)
+{
+    const int extra = toolbar->sizeHint().height() - toolbar->height();
+    if (extra <= 0)
+        return;
+    toolbar->resize(toolbar->width(), toolbar->sizeHint().height());
+    for (QWidget *child : client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (child != toolbar)
+            child->move(child->x(), child->y() + extra);
+    client->setFixedSize(client->width(), client->height() + extra);
+}
+
+// The total sits between the list and the save-folder frame; when its text
+// is taller than that gap it takes the room from the list.
+void fitTotalLabel(QLabel *total, QWidget *list, int frameTop)
+{
+    if (total->y() + total->height() <= frameTop)
+        return;
+    total->move(total->x(), frameTop - total->height());
+    list->resize(list->width(), total->y() - 2 - list->y());
+}
+
 } // namespace
 
 std::string saveDriveShortageMessage(const std::string &drive, double figure)
 {
-    return "保存先の " + drive + " の空き容量が不足しています。変換を行うことができません\r\nあと " +
-           formatGrouped(figure) + " KBの空き容量が必要です";
+    return QCoreApplication::translate("Messages", "保存先の %1 の空き容量が不足しています。変換を行うことができません\r\n"
+                                                   "あと %2 KBの空き容量が必要です")
+        .arg(QString::fromStdString(drive), QString::fromStdString(formatGrouped(figure)))
+        .toStdString();
 }
 
 frmMain::frmMain()
@@ -84,6 +114,9 @@ frmMain::frmMain()
 
     buildToolbar(client);
     buildControls(client);
+    fitControlsToText(client);
+    fitTotalLabel(lblSumFileSize, listFile, frameSaveFolder->y());
+    makeRoomForToolbar(client, toolbar);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // The list has the keys first, so the menu shortcuts are not taken by
@@ -109,17 +142,17 @@ void frmMain::buildToolbar(QWidget *client)
     small.setPixelSize(11);
     toolbar->setFont(small);
     auto add = [this](ToolbarImage image, const char *caption, const char *key) {
-        QAction *action = toolbar->addAction(QIcon(toolbarImage(image)), QString::fromUtf8(caption));
+        QAction *action = toolbar->addAction(QIcon(toolbarImage(image)), tr(caption));
         action->setData(QString::fromLatin1(key));
         return action;
     };
-    tbAddFile = add(ToolbarImage::openFolder, "追加", kKeyAddFile);
-    tbAddFileFromFolder = add(ToolbarImage::openFolder, "フォルダから追加", kKeyAddFileFromFolder);
-    tbDeleteList = add(ToolbarImage::cross, "リストから削除", kKeyDeleteList);
+    tbAddFile = add(ToolbarImage::openFolder, QT_TR_NOOP("追加"), kKeyAddFile);
+    tbAddFileFromFolder = add(ToolbarImage::openFolder, QT_TR_NOOP("フォルダから追加"), kKeyAddFileFromFolder);
+    tbDeleteList = add(ToolbarImage::cross, QT_TR_NOOP("リストから削除"), kKeyDeleteList);
     toolbar->addSeparator();
-    tbConvert = add(ToolbarImage::convert, "変換", kKeyConvert);
+    tbConvert = add(ToolbarImage::convert, QT_TR_NOOP("変換"), kKeyConvert);
     toolbar->addSeparator();
-    tbConfig = add(ToolbarImage::window, "設定", kKeyConfig);
+    tbConfig = add(ToolbarImage::window, QT_TR_NOOP("設定"), kKeyConfig);
     tbDeleteList->setEnabled(false);
     tbConvert->setEnabled(false);
     connect(toolbar, &QToolBar::actionTriggered, this,
@@ -135,50 +168,51 @@ void frmMain::buildControls(QWidget *client)
     connect(listFile, &FileList::filesDropped, this, &frmMain::addDroppedFiles);
     connect(listFile, &FileList::mousePressed, this, &frmMain::listFile_MouseDown);
 
-    lblSumFileSize = place(new QLabel(QStringLiteral("合計サイズ: 0 KB"), client), QRect(364, 339, 141, 13));
+    lblSumFileSize = place(new QLabel(tr("合計サイズ: %1 KB").arg(0), client), QRect(364, 339, 141, 13));
     lblSumFileSize->setFont(listFont);
     lblSumFileSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     frameConvType = groupFrame(client, QRect(520, 40, 145, 225));
-    place(new QLabel(QStringLiteral("変換形式 :"), frameConvType), QRect(16, 12, 80, 18));
+    place(new QLabel(tr("変換形式 :"), frameConvType), QRect(16, 12, 80, 18));
     convTypeGroup = new QButtonGroup(this);
-    const char *formats[] = {"LHA形式 (*.lzh)", "ZIP形式 (*.zip)", "CAB形式 (*.cab)"};
+    const char *formats[] = {QT_TR_NOOP("LHA形式 (*.lzh)"), QT_TR_NOOP("ZIP形式 (*.zip)"),
+                             QT_TR_NOOP("CAB形式 (*.cab)")};
     for (int i = 0; i < 3; ++i) {
-        optConvType[i] = place(new QRadioButton(QString::fromUtf8(formats[i]), frameConvType),
+        optConvType[i] = place(new QRadioButton(tr(formats[i]), frameConvType),
                                QRect(24, 36 + 24 * i, 117, 20));
         convTypeGroup->addButton(optConvType[i], i);
     }
     optConvType[0]->setChecked(true);
-    cmdConfigConv = place(new QPushButton(QStringLiteral("設定(&O)"), frameConvType), QRect(16, 136, 113, 25));
-    chkSameTypeConvert = place(new QCheckBox(QStringLiteral("元の書庫と同じ書庫\n形式でも変換する"), frameConvType),
+    cmdConfigConv = place(new QPushButton(tr("設定(&O)"), frameConvType), QRect(16, 136, 113, 25));
+    chkSameTypeConvert = place(new QCheckBox(tr("元の書庫と同じ書庫\n形式でも変換する"), frameConvType),
                                QRect(8, 172, 135, 45));
 
     cmdChangeMultipleFileMode =
-        place(new QPushButton(QStringLiteral("SingleFileModeへ切り替え"), client), QRect(516, 312, 153, 25));
+        place(new QPushButton(tr("SingleFileModeへ切り替え"), client), QRect(516, 312, 153, 25));
     // Its caption is wider than the column at the window's font size.
     QFont buttonFont = cmdChangeMultipleFileMode->font();
     buttonFont.setPixelSize(11);
     cmdChangeMultipleFileMode->setFont(buttonFont);
 
     frameSaveFolder = groupFrame(client, QRect(8, 352, 657, 73));
-    lblSaveFolder = place(new QLabel(QStringLiteral("保存フォルダ名 :"), frameSaveFolder), QRect(16, 14, 110, 18));
-    chkSameFolder = place(new QCheckBox(QStringLiteral("書庫ファイルのあるフォルダと同じフォルダに保存する"),
+    lblSaveFolder = place(new QLabel(tr("保存フォルダ名 :"), frameSaveFolder), QRect(16, 14, 110, 18));
+    chkSameFolder = place(new QCheckBox(tr("書庫ファイルのあるフォルダと同じフォルダに保存する"),
                                         frameSaveFolder),
                           QRect(150, 12, 330, 22));
     txtSaveFolder = place(new QLineEdit(frameSaveFolder), QRect(24, 38, 441, 24));
     cmdShowSaveFolderDlg =
-        place(new QPushButton(QStringLiteral("参照(&R)"), frameSaveFolder), QRect(560, 36, 81, 25));
+        place(new QPushButton(tr("参照(&R)"), frameSaveFolder), QRect(560, 36, 81, 25));
 
     frameActionButton = groupFrame(client, QRect(8, 424, 657, 57));
-    chkOverWrite = place(new QCheckBox(QStringLiteral("同名ファイルがある場合は上書きして保存する"),
+    chkOverWrite = place(new QCheckBox(tr("同名ファイルがある場合は上書きして保存する"),
                                        frameActionButton),
                          QRect(24, 16, 300, 25));
-    cmdConv = place(new QPushButton(QStringLiteral("変換開始(&C)"), frameActionButton), QRect(392, 12, 113, 33));
+    cmdConv = place(new QPushButton(tr("変換開始(&C)"), frameActionButton), QRect(392, 12, 113, 33));
     cmdConv->setEnabled(false);
     auto *line = place(new QFrame(frameActionButton), QRect(519, 16, 2, 33));
     line->setFrameShape(QFrame::VLine);
     line->setFrameShadow(QFrame::Sunken);
-    cmdExit = place(new QPushButton(QStringLiteral("終了(&E)"), frameActionButton), QRect(536, 12, 105, 33));
+    cmdExit = place(new QPushButton(tr("終了(&E)"), frameActionButton), QRect(536, 12, 105, 33));
 
     connect(convTypeGroup, &QButtonGroup::idToggled, this, [](int id, bool checked) {
         if (checked)
@@ -198,19 +232,19 @@ void frmMain::buildControls(QWidget *client)
 
 void frmMain::buildMenus()
 {
-    mFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-    mAddFile = mFile->addAction(QStringLiteral("書庫ファイルをリストに追加する(&O)"));
+    mFile = menuBar()->addMenu(tr("ファイル(&F)"));
+    mAddFile = mFile->addAction(tr("書庫ファイルをリストに追加する(&O)"));
     mAddFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    mAddFolder = mFile->addAction(QStringLiteral("選んだフォルダから書庫ファイルをリストに追加する(&F)"));
+    mAddFolder = mFile->addAction(tr("選んだフォルダから書庫ファイルをリストに追加する(&F)"));
     mAddFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    mSaveList = mFile->addAction(QStringLiteral("リストを保存する(&S)"));
+    mSaveList = mFile->addAction(tr("リストを保存する(&S)"));
     mSaveList->setEnabled(false);
-    mInitializeList = mFile->addAction(QStringLiteral("リストを初期化する(&I)"));
+    mInitializeList = mFile->addAction(tr("リストを初期化する(&I)"));
     mFile->addSeparator();
-    mConvert = mFile->addAction(QStringLiteral("変換開始(&C)"));
+    mConvert = mFile->addAction(tr("変換開始(&C)"));
     mConvert->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     mFile->addSeparator();
-    mExit = mFile->addAction(QStringLiteral("Qvo を終了する(&E)"));
+    mExit = mFile->addAction(tr("Qvo を終了する(&E)"));
     mExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     connect(mFile, &QMenu::aboutToShow, this, [this] { mConvert->setEnabled(listFile->rowCount() > 0); });
     connect(mAddFile, &QAction::triggered, this, &frmMain::addFileFromDialog);
@@ -219,25 +253,26 @@ void frmMain::buildMenus()
     connect(mConvert, &QAction::triggered, this, &frmMain::convertFiles);
     connect(mExit, &QAction::triggered, this, &QWidget::close);
 
-    mSettings = menuBar()->addMenu(QStringLiteral("設定(&S)"));
-    mShowSettings = mSettings->addAction(QStringLiteral("Qvo の設定(&S)"));
+    mSettings = menuBar()->addMenu(tr("設定(&S)"));
+    mShowSettings = mSettings->addAction(tr("Qvo の設定(&S)"));
     mShowSettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     mSettings->addSeparator();
-    const char *pages[] = {"全般(&A)", "LHA形式(&L)", "ZIP形式(&Z)", "CAB形式(&C)"};
+    const char *pages[] = {QT_TR_NOOP("全般(&A)"), QT_TR_NOOP("LHA形式(&L)"), QT_TR_NOOP("ZIP形式(&Z)"),
+                           QT_TR_NOOP("CAB形式(&C)")};
     for (int i = 0; i < 4; ++i) {
-        mShowSettingPage[i] = mSettings->addAction(QString::fromUtf8(pages[i]));
+        mShowSettingPage[i] = mSettings->addAction(tr(pages[i]));
         connect(mShowSettingPage[i], &QAction::triggered, this, [this, i] { mShowSettingPage_Click(i); });
     }
     connect(mShowSettings, &QAction::triggered, this, [this] { mShowSettingPage_Click(0); });
 
-    mHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    mVersion = mHelp->addAction(QStringLiteral("バージョン情報(&V)"));
+    mHelp = menuBar()->addMenu(tr("ヘルプ(&H)"));
+    mVersion = mHelp->addAction(tr("バージョン情報(&V)"));
     connect(mVersion, &QAction::triggered, this, [] { links::showAboutWindow(); });
 
     // The list's popup menu never shows in the bar; its Delete shortcut
     // works from anywhere in the window.
     mListPopup = new QMenu(QStringLiteral("popup_List"), this);
-    mRemoveFile = mListPopup->addAction(QStringLiteral("この書庫ファイルをリストから取り除く(&R)"));
+    mRemoveFile = mListPopup->addAction(tr("この書庫ファイルをリストから取り除く(&R)"));
     mRemoveFile->setShortcut(QKeySequence(Qt::Key_Delete));
     mRemoveFile->setShortcutContext(Qt::WindowShortcut);
     mRemoveFile->setEnabled(false);
@@ -375,8 +410,11 @@ void frmMain::addFilesInFolder(const std::string &folder)
     std::vector<std::string> files;
     for (const std::string &name : platform::folderEntryNames(folder)) {
         const std::string path = base + name;
-        // Plain files only; sub-folders are not entered.
-        if (platform::regularFileLength(path) >= 0)
+        // Plain files only; sub-folders are not entered.  Which files a
+        // scan takes is the controller's word, shared with qvo-convert:
+        // archives, self-extractors, never documents that are ZIP inside.
+        if (platform::regularFileLength(path) >= 0 && core::archiveCtrl &&
+            !core::archiveCtrl->checkScannedFile(path, archive::SUPPORT_EXTRACT).empty())
             files.push_back(path);
     }
     for (const std::string &path : files)
@@ -385,8 +423,20 @@ void frmMain::addFilesInFolder(const std::string &folder)
 
 void frmMain::addDroppedFiles(const QStringList &paths)
 {
+    std::vector<std::string> local;
     for (const QString &path : paths)
-        addFileToList(localPath(path));
+        local.push_back(localPath(path));
+    addPathsFromOutside(local);
+}
+
+void frmMain::addPathsFromOutside(const std::vector<std::string> &paths)
+{
+    for (const std::string &path : paths) {
+        if (platform::folderExists(path))
+            addFilesInFolder(path);
+        else
+            addFileToList(path);
+    }
     updateCommandState();
 }
 
@@ -416,7 +466,7 @@ void frmMain::listFile_MouseDown(Qt::MouseButton button, const QPoint &globalPos
 int32_t frmMain::calcAllFileSize()
 {
     const int64_t total = listFile->totalKB();
-    lblSumFileSize->setText(QString::fromStdString("合計サイズ: " + formatGrouped(static_cast<double>(total)) + " KB"));
+    lblSumFileSize->setText(tr("合計サイズ: %1 KB").arg(QString::fromStdString(formatGrouped(static_cast<double>(total)))));
     return static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
 }
 

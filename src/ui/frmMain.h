@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QButtonGroup;
@@ -43,6 +44,9 @@ public:
     // Adds the plain files directly inside `folder`.
     void addFilesInFolder(const std::string &folder);
     void addDroppedFiles(const QStringList &paths);
+    // Files and folders from outside the window (a drop, the command line):
+    // a folder adds the archives it holds, as the folder scan does.
+    void addPathsFromOutside(const std::vector<std::string> &paths);
     void mRemoveFile_Click();
     void mInitializeList_Click();
 

@@ -1,5 +1,8 @@
 #include "ui/frmProgress.h"
 
+#include "ui/fit_text.h"
+#include "ui/prompts.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -56,11 +59,10 @@ QString progressCaption(int percent, int64_t elapsedMs)
 {
     const int64_t seconds = std::max<int64_t>(elapsedMs, 0) / 1000;
     const int64_t minutes = seconds / 60;
-    QString text = QString::number(percent) + QStringLiteral(" % 変換終了  /  ");
     if (minutes > 0)
-        text += QString::number(minutes) + QStringLiteral(" 分 ");
-    text += QString::number(seconds - 60 * minutes) + QStringLiteral(" 秒経過");
-    return text;
+        return frmProgress::tr("%1 % 変換終了  /  %2 分 %3 秒経過")
+            .arg(QString::number(percent), QString::number(minutes), QString::number(seconds - 60 * minutes));
+    return frmProgress::tr("%1 % 変換終了  /  %2 秒経過").arg(QString::number(percent), QString::number(seconds));
 }
 
 std::string singleFileFailureMessage(convert::SingleFileOutcome outcome)
@@ -72,20 +74,20 @@ std::string singleFileFailureMessage(convert::SingleFileOutcome outcome)
     case convert::SingleFileOutcome::SourceMissing:
         return convert::kSourceMissingMessage;
     case convert::SingleFileOutcome::ExtractFailed:
-        return "変換対象のファイルを展開できませんでした。書庫が壊れていないか確認してください";
+        return QT_TRANSLATE_NOOP("Messages", "変換対象のファイルを展開できませんでした。書庫が壊れていないか確認してください");
     case convert::SingleFileOutcome::CompressFailed:
-        return "変換後のファイルを作成できませんでした。保存先と空き容量を確認してください";
+        return QT_TRANSLATE_NOOP("Messages", "変換後のファイルを作成できませんでした。保存先と空き容量を確認してください");
     case convert::SingleFileOutcome::Failed:
         break;
     }
-    return "変換を行うことができませんでした。作業フォルダと保存先を確認してください";
+    return QT_TRANSLATE_NOOP("Messages", "変換を行うことができませんでした。作業フォルダと保存先を確認してください");
 }
 
 frmProgress::frmProgress(ProgressJob &job, settings::clsQvoSettings &settings, QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       job_(job), settings_(settings)
 {
-    setWindowTitle(QStringLiteral(" 変換状況"));
+    setWindowTitle(tr(" 変換状況"));
     setModal(true);
     QFont f = font();
     f.setPixelSize(12);
@@ -95,7 +97,7 @@ frmProgress::frmProgress(ProgressJob &job, settings::clsQvoSettings &settings, Q
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &frmProgress::timer_Timer);
 
-    cmdExit = new QPushButton(QStringLiteral("閉じる"), this);
+    cmdExit = new QPushButton(tr("閉じる"), this);
     cmdExit->setGeometry(px(3840), px(1800), px(1575), px(495));
     connect(cmdExit, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -108,7 +110,7 @@ frmProgress::frmProgress(ProgressJob &job, settings::clsQvoSettings &settings, Q
     shpBorder->setStyleSheet("#shpBorder { border: 1px solid rgb(128, 128, 128); }");
     shpBorder->setGeometry(px(360), px(480), px(kBorderWidthTwips), px(375));
 
-    Label1 = label(frmGraph, QStringLiteral("変換状況 : "), 240, 240, 870, 180);
+    Label1 = label(frmGraph, tr("変換状況 : "), 240, 240, 870, 180);
     Label3 = label(frmGraph, QStringLiteral("0%"), 300, 1005, 180, 180);
     Label4 = label(frmGraph, QStringLiteral("100%"), 8340, 1005, 360, 180);
     Line2 = line(frmGraph, 360, 720, 960);
@@ -117,7 +119,7 @@ frmProgress::frmProgress(ProgressJob &job, settings::clsQvoSettings &settings, Q
     Line4 = line(frmGraph, 4440, 480, 960);
     // Widened to the left so that "100 % 変換終了  /  59 分 59 秒経過"
     // fits; the right end stays over the end of the bar.
-    lblShowTime = label(frmGraph, QStringLiteral("0 %  変換終了 /  0 秒経過"), 5280, 240, 3240, 180);
+    lblShowTime = label(frmGraph, tr("0 %  変換終了 /  0 秒経過"), 5280, 240, 3240, 180);
     lblShowTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     shpProgress = new QFrame(frmGraph);
@@ -129,11 +131,13 @@ frmProgress::frmProgress(ProgressJob &job, settings::clsQvoSettings &settings, Q
 
     // Moved left by 16 px: at its design place the text ran past the
     // window's right edge.
-    chkDialogAutoClose = new QCheckBox(QStringLiteral("変換終了後、自動的にダイアログを閉じる"), this);
+    chkDialogAutoClose = new QCheckBox(tr("変換終了後、自動的にダイアログを閉じる"), this);
     chkDialogAutoClose->setGeometry(px(5640) - 16, px(1920), px(3735), px(255));
     chkDialogAutoClose->setChecked(settings_.dialogAutoClose);
     connect(chkDialogAutoClose, &QCheckBox::toggled, this,
             [this](bool checked) { settings_.dialogAutoClose = checked; });
+
+    fitControlsToText(this);
 
     // The button stays disabled for the whole run.
     cmdExit->setEnabled(false);
@@ -213,7 +217,7 @@ void frmProgress::finishRun()
     timer->stop();
     const std::string message = job_.finish();
     if (!message.empty()) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Qvo"), QString::fromStdString(message),
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Qvo"), translatedMessage(message),
                         QMessageBox::Ok, this);
         box.exec();
     }
@@ -221,7 +225,7 @@ void frmProgress::finishRun()
         accept();
         return;
     }
-    cmdExit->setText(QStringLiteral("閉じる"));
+    cmdExit->setText(tr("閉じる"));
     cmdExit->setEnabled(true);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/file_status.h"
 #include "convert/target_names.h"
 #include "platform/path_helpers.h"
+#include "ui/fit_text.h"
 #include "ui/frmMain.h"
 #include "ui/path_box.h"
 #include "ui/prompts.h"
@@ -29,13 +30,15 @@
 namespace qvo::ui {
 namespace {
 
-constexpr const char *kTargetUnusable = "指定した形式には変換できません。変換形式を確認してください";
-constexpr const char *kSourceMissing = "変換対象のファイルは存在しません。ファイル名を確認してください";
-constexpr const char *kSourceUnsupported =
-    "変換対象のファイルの形式に対応していません。対応した形式のファイルを指定してください";
+constexpr const char *kTargetUnusable =
+    QT_TRANSLATE_NOOP("Messages", "指定した形式には変換できません。変換形式を確認してください");
+constexpr const char *kSourceMissing =
+    QT_TRANSLATE_NOOP("Messages", "変換対象のファイルは存在しません。ファイル名を確認してください");
+constexpr const char *kSourceUnsupported = QT_TRANSLATE_NOOP(
+    "Messages", "変換対象のファイルの形式に対応していません。対応した形式のファイルを指定してください");
 constexpr const char *kTargetExists =
-    "変換先ファイル名と同名のファイルが存在しています。上書きして変換しますか？";
-constexpr const char *kTargetMissing = "変換先ファイル名を指定してください";
+    QT_TRANSLATE_NOOP("Messages", "変換先ファイル名と同名のファイルが存在しています。上書きして変換しますか？");
+constexpr const char *kTargetMissing = QT_TRANSLATE_NOOP("Messages", "変換先ファイル名を指定してください");
 
 settings::clsQvoSettings &settings() { return *core::appSettings; }
 
@@ -62,11 +65,12 @@ frmSingleFileMode::frmSingleFileMode() : startConversion(links::startConversion)
     client->setFixedSize(600, 236);
     setCentralWidget(client);
     buildControls(client);
+    fitControlsToText(client);
 
-    mFile = menuBar()->addMenu(QStringLiteral("表示(&W)"));
-    mShowOption = mFile->addAction(QStringLiteral("設定(&O)"));
-    mShowVersionInfo = mFile->addAction(QStringLiteral("バージョン情報(&V)"));
-    mExit = mFile->addAction(QStringLiteral("終了(&E)"));
+    mFile = menuBar()->addMenu(tr("表示(&W)"));
+    mShowOption = mFile->addAction(tr("設定(&O)"));
+    mShowVersionInfo = mFile->addAction(tr("バージョン情報(&V)"));
+    mExit = mFile->addAction(tr("終了(&E)"));
     connect(mShowOption, &QAction::triggered, this, [] { links::openSettingsDialog(0); });
     connect(mShowVersionInfo, &QAction::triggered, this, [] { links::showAboutWindow(); });
     connect(mExit, &QAction::triggered, this, &QWidget::close);
@@ -83,35 +87,36 @@ frmSingleFileMode::~frmSingleFileMode() = default;
 
 void frmSingleFileMode::buildControls(QWidget *client)
 {
-    Frame1 = place(new QGroupBox(QStringLiteral("変換元ファイル名"), client), QRect(16, 16, 409, 81));
+    Frame1 = place(new QGroupBox(tr("変換元ファイル名"), client), QRect(16, 16, 409, 81));
     txtArchiveFileName = place(new PathBox(true, Frame1), QRect(16, 22, 377, 22));
-    cmdArchiveFileDlg = place(new QPushButton(QStringLiteral("参照"), Frame1), QRect(336, 49, 57, 25));
+    cmdArchiveFileDlg = place(new QPushButton(tr("参照"), Frame1), QRect(336, 49, 57, 25));
 
-    frameConvToFile = place(new QGroupBox(QStringLiteral("変換先ファイル名"), client), QRect(16, 104, 409, 81));
+    frameConvToFile = place(new QGroupBox(tr("変換先ファイル名"), client), QRect(16, 104, 409, 81));
     txtConvToFileName = place(new PathBox(false, frameConvToFile), QRect(16, 22, 377, 22));
-    cmdConvToFileDlg = place(new QPushButton(QStringLiteral("参照"), frameConvToFile), QRect(336, 49, 57, 25));
+    cmdConvToFileDlg = place(new QPushButton(tr("参照"), frameConvToFile), QRect(336, 49, 57, 25));
 
     // Not inside the target frame, so it stays usable when the frame is not.
-    chkSameName = place(new QCheckBox(QStringLiteral("変換元ファイルと同じファイル名で保存する"), client),
+    chkSameName = place(new QCheckBox(tr("変換元ファイルと同じファイル名で保存する"), client),
                         QRect(32, 152, 290, 22));
     chkSameName->raise();
 
-    frameConvType = place(new QGroupBox(QStringLiteral("変換形式"), client), QRect(432, 16, 153, 169));
+    frameConvType = place(new QGroupBox(tr("変換形式"), client), QRect(432, 16, 153, 169));
     convTypeGroup = new QButtonGroup(this);
-    const char *formats[] = {"LHA形式 (*.lzh)", "ZIP形式 (*.zip)", "CAB形式 (*.cab)"};
+    const char *formats[] = {QT_TR_NOOP("LHA形式 (*.lzh)"), QT_TR_NOOP("ZIP形式 (*.zip)"),
+                             QT_TR_NOOP("CAB形式 (*.cab)")};
     for (int i = 0; i < 3; ++i) {
-        optConvType[i] = place(new QRadioButton(QString::fromUtf8(formats[i]), frameConvType),
+        optConvType[i] = place(new QRadioButton(tr(formats[i]), frameConvType),
                                QRect(16, 22 + 24 * i, 125, 20));
         convTypeGroup->addButton(optConvType[i], i);
     }
     optConvType[0]->setChecked(true);
     cmdConfigConvButton =
-        place(new QPushButton(QStringLiteral("設定(&O)"), frameConvType), QRect(16, 128, 121, 25));
+        place(new QPushButton(tr("設定(&O)"), frameConvType), QRect(16, 128, 121, 25));
 
-    cmdConv = place(new QPushButton(QStringLiteral("変換(&C)"), client), QRect(208, 200, 89, 25));
-    cmdExit = place(new QPushButton(QStringLiteral("終了"), client), QRect(312, 200, 89, 25));
+    cmdConv = place(new QPushButton(tr("変換(&C)"), client), QRect(208, 200, 89, 25));
+    cmdExit = place(new QPushButton(tr("終了"), client), QRect(312, 200, 89, 25));
     cmdChangeMultipleFileMode =
-        place(new QPushButton(QStringLiteral("MultipleFileModeへ切り替え"), client), QRect(426, 200, 165, 25));
+        place(new QPushButton(tr("MultipleFileModeへ切り替え"), client), QRect(426, 200, 165, 25));
 
     connect(txtArchiveFileName, &PathBox::clicked, this,
             [this] { settings().singleBeforeFileName = localPath(txtArchiveFileName->text()); });
@@ -158,6 +163,12 @@ void frmSingleFileMode::chkSameName_Click()
     cmdConvToFileDlg->setEnabled(!followSource);
     frameConvToFile->setEnabled(!followSource);
     settings().singleSameName = followSource;
+}
+
+void frmSingleFileMode::takeSourceFile(const std::string &path)
+{
+    txtArchiveFileName->setText(displayPath(path));
+    settings().singleBeforeFileName = localPath(txtArchiveFileName->text());
 }
 
 void frmSingleFileMode::cmdArchiveFileDlg_Click()

@@ -35,6 +35,8 @@ public:
 
     void setMainWindow(frmMain *window) { mainWindow_ = window; }
 
+    // Puts `path` into the source box and its setting, as a drop does.
+    void takeSourceFile(const std::string &path);
     void cmdArchiveFileDlg_Click();
     void cmdConvToFileDlg_Click();
     void cmdConfigConv_Click();

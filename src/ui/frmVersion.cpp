@@ -19,14 +19,14 @@ constexpr int kHeight = 200;
 
 QString versionTitleText()
 {
-    return QStringLiteral("書庫ファイル変換ユーティリティ") + QStringLiteral("\n\n\n") + QStringLiteral("Qvo ver3.0") +
+    return frmVersion::tr("書庫ファイル変換ユーティリティ") + QStringLiteral("\n\n\n") + QStringLiteral("Qvo ver3.0") +
            QStringLiteral("\n\n") + QStringLiteral("( release build 0223.1 )");
 }
 
 frmVersion::frmVersion(QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(tr("バージョン情報"));
     setModal(true);
     QFont f = font();
     f.setPixelSize(12);
@@ -47,16 +47,17 @@ frmVersion::frmVersion(QWidget *parent)
     Line1->setGeometry(8, 128, 361, 1);
     Line1->setStyleSheet("background-color: rgb(128, 128, 128);");
 
-    // 12 pixels high in the design; the CJK font needs its own line height.
-    Label1 = new QLabel(QStringLiteral("ご利用は各自の責任でお願いいたします"), this);
-    Label1->setGeometry(88, 136, 213, std::max(12, Label1->fontMetrics().height()));
+    // 12 pixels high in the design; the text needs the line height of the
+    // font that draws it (a CJK fallback has taller lines).
+    Label1 = new QLabel(tr("ご利用は各自の責任でお願いいたします"), this);
+    Label1->setGeometry(88, 136, 213, std::max(12, Label1->sizeHint().height()));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     if (Label1->sizeHint().width() > Label1->width()) {
         const int w = std::min(Label1->sizeHint().width(), kWidth - 16);
         Label1->setGeometry((kWidth - w) / 2, Label1->y(), w, Label1->height());
     }
 
-    Command1 = new QPushButton(QStringLiteral("閉じる"), this);
+    Command1 = new QPushButton(tr("閉じる"), this);
     Command1->setGeometry(256, 168, 113, 25);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 

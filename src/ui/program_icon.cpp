@@ -1,5 +1,6 @@
 #include "ui/program_icon.h"
 
+#include <QCoreApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -135,9 +136,9 @@ QPixmap hiddenPicture()
     body.setBold(false);
     painter.setFont(body);
     painter.drawText(QRectF(140, 86, 230, 22), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("いつもご利用ありがとうございます"));
+                     QCoreApplication::translate("qvo::ui::frmVersion", "いつもご利用ありがとうございます"));
     painter.drawText(QRectF(140, 108, 230, 22), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("古い書庫も、新しい形で。"));
+                     QCoreApplication::translate("qvo::ui::frmVersion", "古い書庫も、新しい形で。"));
     return pixmap;
 }
 

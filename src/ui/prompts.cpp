@@ -1,5 +1,6 @@
 #include "ui/prompts.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -14,6 +15,21 @@ PromptHandlers &handlers()
     return h;
 }
 
+// The controller writes the entries' texts in Japanese ("LHA形式書庫ファイル");
+// the dialog shows them in the interface's language.
+QString filterEntryText(const QString &text)
+{
+    const QString perFormat = QStringLiteral("形式書庫ファイル");
+    if (text.endsWith(perFormat) && !text.startsWith(QStringLiteral("対応するすべての")))
+        return QCoreApplication::translate("FileDialog", "%1形式書庫ファイル").arg(text.chopped(perFormat.size()));
+    return QCoreApplication::translate("FileDialog", text.toUtf8().constData());
+}
+
+[[maybe_unused]] constexpr const char *kFilterTexts[] = {
+    QT_TRANSLATE_NOOP("FileDialog", "対応するすべての形式書庫ファイル"),
+    QT_TRANSLATE_NOOP("FileDialog", "すべてのファイル"),
+};
+
 } // namespace
 
 std::string localPath(const QString &path) { return QFile::encodeName(path).toStdString(); }
@@ -22,11 +38,17 @@ QString displayPath(const std::string &path) { return QFile::decodeName(QByteArr
 
 void setPromptHandlers(PromptHandlers h) { handlers() = std::move(h); }
 
+QString translatedMessage(const std::string &text)
+{
+    return QCoreApplication::translate("Messages", text.c_str());
+}
+
 bool showMessage(QWidget *parent, const std::string &text, MessageButtons buttons)
 {
+    const QString shown = translatedMessage(text);
     if (handlers().message)
-        return handlers().message(text, buttons);
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Qvo"), QString::fromStdString(text),
+        return handlers().message(shown.toStdString(), buttons);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Qvo"), shown,
                     buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                         : QMessageBox::Ok,
                     parent);
@@ -51,7 +73,7 @@ QString qtFileFilter(const std::string &filter)
         // "*.*" means every file; here names need no dot.
         if (patterns.trimmed() == QLatin1String("*.*"))
             patterns = QStringLiteral("*");
-        entries << text.trimmed() + QStringLiteral(" (") + patterns.trimmed() + u')';
+        entries << filterEntryText(text.trimmed()) + QStringLiteral(" (") + patterns.trimmed() + u')';
     }
     return entries.join(QStringLiteral(";;"));
 }

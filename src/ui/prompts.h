@@ -12,8 +12,12 @@ namespace qvo::ui {
 
 enum class MessageButtons { Ok, OkCancel };
 
-// Shows `text` with the program's title and no icon.  True when the user
-// chose OK.
+// A message as shown: the fixed messages (marked for lupdate in the context
+// "Messages") in the interface's language; any other text as it is.
+QString translatedMessage(const std::string &text);
+
+// Shows `text`, translated, with the program's title and no icon.  True
+// when the user chose OK.  The test seam sees the translated text.
 bool showMessage(QWidget *parent, const std::string &text, MessageButtons buttons = MessageButtons::Ok);
 
 // Open and save dialogs.  `filter` is the controller's "text|pattern|..."

@@ -17,7 +17,9 @@ namespace {
 
 // Text, binaries, noise (as already compressed data is), empty files, empty
 // and deep folders, Japanese names whose CP932 forms end in 0x5C, files
-// over 64 KiB; each with its own time.
+// over 64 KiB; each with its own time.  A name CP932 cannot hold (an emoji)
+// keeps the archive in UTF-8, which every reader here takes; archives in
+// CP932 are tried in written_names_test.cpp.
 void makeVariedTree(const fs::path &src)
 {
     writeFile(src / "readme.txt", text(5000));
@@ -34,6 +36,7 @@ void makeVariedTree(const fs::path &src)
     writeFile(src / "日本語/予定表.txt", "表\n");
     fs::create_directories(src / "日本語/空のフォルダ");
     writeFile(src / "spaces in name.txt", "x");
+    writeFile(src / "smile \xF0\x9F\x98\x80.txt", "emoji");
     chmod((src / "bin" / "data.bin").c_str(), 0755);
     time_t t = 946684800; // 2000-01-01
     std::vector<fs::path> all;

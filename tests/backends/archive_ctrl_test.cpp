@@ -14,10 +14,11 @@ using qvo::test::FakeArchivers;
 
 namespace {
 
-const std::string kAllFormats = "対応するすべての形式書庫ファイル(*.lzh;*.zip;*.cab;*.rar)|"
-                                "*.lzh;*.zip;*.cab;*.rar|"
-                                "LHA形式書庫ファイル (*.lzh)|*.lzh|"
-                                "ZIP形式書庫ファイル (*.zip)|*.zip|"
+// .lha, .lzs and .pma are LHA's too, .zipx is ZIP's.
+const std::string kAllFormats = "対応するすべての形式書庫ファイル(*.lzh;*.lha;*.lzs;*.pma;*.zip;*.zipx;*.cab;*.rar)|"
+                                "*.lzh;*.lha;*.lzs;*.pma;*.zip;*.zipx;*.cab;*.rar|"
+                                "LHA形式書庫ファイル (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma|"
+                                "ZIP形式書庫ファイル (*.zip;*.zipx)|*.zip;*.zipx|"
                                 "CAB形式書庫ファイル (*.cab)|*.cab|"
                                 "RAR形式書庫ファイル (*.rar)|*.rar|"
                                 "すべてのファイル(*.*)|*.*";
@@ -42,14 +43,15 @@ TEST(ArchiveCtrl, DialogFiltersWithEveryLibrary)
 
     EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, ""), kAllFormats);
     EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_COMPRESS, ""),
-              "対応するすべての形式書庫ファイル(*.lzh;*.zip;*.cab)|*.lzh;*.zip;*.cab|"
-              "LHA形式書庫ファイル (*.lzh)|*.lzh|"
-              "ZIP形式書庫ファイル (*.zip)|*.zip|"
+              "対応するすべての形式書庫ファイル(*.lzh;*.lha;*.lzs;*.pma;*.zip;*.zipx;*.cab)|"
+              "*.lzh;*.lha;*.lzs;*.pma;*.zip;*.zipx;*.cab|"
+              "LHA形式書庫ファイル (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma|"
+              "ZIP形式書庫ファイル (*.zip;*.zipx)|*.zip;*.zipx|"
               "CAB形式書庫ファイル (*.cab)|*.cab|"
               "すべてのファイル(*.*)|*.*");
     // A key bypasses mode and validity, and is found in any letter case.
     EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_COMPRESS, "RAR"), "RAR形式書庫ファイル (*.rar)|*.rar");
-    EXPECT_EQ(ctrl.getDialogFilter(0, "lha"), "LHA形式書庫ファイル (*.lzh)|*.lzh");
+    EXPECT_EQ(ctrl.getDialogFilter(0, "lha"), "LHA形式書庫ファイル (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma");
     EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, "TAR"), "");
 }
 
@@ -62,9 +64,10 @@ TEST(ArchiveCtrl, MissingLibraryLeavesItsFormatOut)
 
     EXPECT_FALSE(ctrl.isValid("CAB"));
     EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, ""),
-              "対応するすべての形式書庫ファイル(*.lzh;*.zip;*.rar)|*.lzh;*.zip;*.rar|"
-              "LHA形式書庫ファイル (*.lzh)|*.lzh|"
-              "ZIP形式書庫ファイル (*.zip)|*.zip|"
+              "対応するすべての形式書庫ファイル(*.lzh;*.lha;*.lzs;*.pma;*.zip;*.zipx;*.rar)|"
+              "*.lzh;*.lha;*.lzs;*.pma;*.zip;*.zipx;*.rar|"
+              "LHA形式書庫ファイル (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma|"
+              "ZIP形式書庫ファイル (*.zip;*.zipx)|*.zip;*.zipx|"
               "RAR形式書庫ファイル (*.rar)|*.rar|"
               "すべてのファイル(*.*)|*.*");
     EXPECT_EQ(ctrl.checkArchive("/data/x.cab", SUPPORT_EXTRACT), "");
@@ -106,6 +109,12 @@ TEST(ArchiveCtrl, CheckArchiveByLowerCaseExtensionAndMode)
     EXPECT_EQ(ctrl.checkArchive("/old/a.lzh.bak", SUPPORT_EXTRACT), "");
     EXPECT_EQ(ctrl.checkArchive("/old/a.", SUPPORT_EXTRACT), "");
     EXPECT_EQ(ctrl.checkArchive("/old/a.lzh", 0), "");
+    // The further extensions, for files that cannot be read: the name alone.
+    EXPECT_EQ(ctrl.checkArchive("/amiga/Game.LHA", SUPPORT_EXTRACT), "LHA");
+    EXPECT_EQ(ctrl.checkArchive("/dos/larc.lzs", SUPPORT_EXTRACT), "LHA");
+    EXPECT_EQ(ctrl.checkArchive("/dos/pmarc.pma", SUPPORT_EXTRACT), "LHA");
+    EXPECT_EQ(ctrl.checkArchive("/new/big.zipx", SUPPORT_COMPRESS), "ZIP");
+    EXPECT_EQ(ctrl.checkArchive("/old/setup.exe", SUPPORT_EXTRACT), "");
 }
 
 TEST(ArchiveCtrl, ExtensionFromFileName)
@@ -215,8 +224,8 @@ TEST(ArchiveCtrl, RegistryKeepsRegistrationOrder)
     ctrl.addArchive(std::make_shared<clsArchiveRAR>());
     ctrl.addArchive(std::make_shared<clsArchiveLHA>());
     EXPECT_EQ(ctrl.getDialogFilter(SUPPORT_EXTRACT, ""),
-              "対応するすべての形式書庫ファイル(*.rar;*.lzh)|*.rar;*.lzh|"
+              "対応するすべての形式書庫ファイル(*.rar;*.lzh;*.lha;*.lzs;*.pma)|*.rar;*.lzh;*.lha;*.lzs;*.pma|"
               "RAR形式書庫ファイル (*.rar)|*.rar|"
-              "LHA形式書庫ファイル (*.lzh)|*.lzh|"
+              "LHA形式書庫ファイル (*.lzh;*.lha;*.lzs;*.pma)|*.lzh;*.lha;*.lzs;*.pma|"
               "すべてのファイル(*.*)|*.*");
 }

@@ -395,3 +395,33 @@ TEST(CommandLines, PathsThatCannotBeQuotedAreRefusedBeforeAnyCall)
 
     EXPECT_TRUE(fakes.calls().empty());
 }
+
+// CP932 names, asked for by qvo-convert, add one switch of our own before
+// the archive; the lines of everyone else stay as they always were.
+TEST(CommandLines, Cp932NamesSwitchOnlyWhenAsked)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveLHA lha;
+    clsArchiveZIP zip;
+    clsArchiveCAB cab;
+    const std::string folder = fakes.scratch().string() + "/work/";
+    std::filesystem::create_directories(folder);
+    const struct {
+        clsArchiveBackEnd *backEnd;
+        std::string library, after, expected;
+    } rows[] = {
+        {&lha, "unlha32", "/o/a.lzh", "a -x1 -n -r2 -jm2 --cp932-names \"/o/a.lzh\" \"" + folder + "\""},
+        {&zip, "Zip32J", "/o/a.zip", "-r -q -2 --cp932-names \"/o/a.zip\" *.*"},
+        {&cab, "cab32", "/o/a.cab", "-a -r -i -ml:17 --cp932-names \"/o/a.cab\" *.*"},
+    };
+    for (const auto &row : rows) {
+        auto option = compressOption({true, false, 2, ""}, row.after, folder);
+        option.cp932Names(true);
+        EXPECT_EQ(row.backEnd->compress(option), 0);
+        EXPECT_EQ(lastCommand(fakes, row.library), row.expected);
+        option.cp932Names(false);
+        EXPECT_EQ(row.backEnd->compress(option), 0);
+        EXPECT_EQ(lastCommand(fakes, row.library).find("--cp932-names"), std::string::npos);
+    }
+}

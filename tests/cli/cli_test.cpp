@@ -17,12 +17,16 @@ struct Result {
 };
 
 // Runs qvo-convert with the real libraries and a private working root.
+// Status words follow the language: Japanese (LANGUAGE=ja) unless
+// `language` names another; with "" no language variable is set at all.
 Result convert(const std::string &args, const fs::path &tmp = fs::temp_directory_path(),
-               const std::string &libraries = QVO_LIBRARY_DIR)
+               const std::string &libraries = QVO_LIBRARY_DIR, const std::string &language = "ja")
 {
+    const std::string locale = language.empty() ? "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG"
+                                                : "env LANGUAGE=" + sh(language);
     Result r;
-    r.status = runCommand("TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(libraries) + " " + sh(kProgram) + " " +
-                              args + " </dev/null",
+    r.status = runCommand(locale + " TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(libraries) + " " + sh(kProgram) +
+                              " " + args + " </dev/null",
                           &r.output);
     return r;
 }
@@ -93,6 +97,25 @@ TEST(QvoConvert, MissingLibraryOrInputsFailWithOne)
     }
 }
 
+TEST(QvoConvert, StatusWordsFollowTheLocale)
+{
+    TempDir dir;
+    const fs::path zip = makeZip(dir, "in/a.zip");
+    const std::string args = "--to lzh --out " + sh(dir / "out") + " " + sh(zip);
+    Result r = convert(args, dir.path(), QVO_LIBRARY_DIR, "en_US");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.rfind("Converted  " + zip.string() + " -> " + (dir / "out" / "a.lzh").string() + "\n", 0), 0u)
+        << r.output;
+    // The same archive again: its target is there now.
+    r = convert(args, dir.path(), QVO_LIBRARY_DIR, "de:ja");
+    EXPECT_EQ(r.output.rfind("Target exists  " + zip.string(), 0), 0u) << r.output;
+    r = convert(args, dir.path(), QVO_LIBRARY_DIR, "ja_JP:en");
+    EXPECT_EQ(r.output.rfind("同名ファイルが存在  " + zip.string(), 0), 0u) << r.output;
+    // An environment that names no language at all speaks English too.
+    r = convert(args, dir.path(), QVO_LIBRARY_DIR, "");
+    EXPECT_EQ(r.output.rfind("Target exists  ", 0), 0u) << r.output;
+}
+
 TEST(QvoConvert, ConvertsFilesAndFoldersAndReportsEachArchive)
 {
     TempDir dir;
@@ -105,7 +128,8 @@ TEST(QvoConvert, ConvertsFilesAndFoldersAndReportsEachArchive)
     Result r = convert("--to zip --same-type --level 9 --upper-ext --out " + sh(out) + " " + sh(dir / "in"),
                        dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("変換成功  " + one.string() + " -> " + (out / "one.ZIP").string()), std::string::npos)
+    EXPECT_NE(r.output.find("変換成功  " + one.string() + " [ZIP] -> " + (out / "one.ZIP").string()),
+              std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("1 converted, 0 failed, 0 skipped"), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(out / "two.ZIP"));
@@ -178,14 +202,46 @@ TEST(QvoConvert, LineSaysWhenACabinetLeftOutLinksLeadingOutside)
     fs::copy_file(fs::path(QVO_CORPUS_DIR) / "zip/libarchive/test_symlink_1.zip", source);
     Result r = convert("--to cab --out " + sh(dir / "out") + " " + sh(source), dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("変換成功  " + source.string() + " -> " + (dir / "out" / "links.cab").string() +
+    EXPECT_NE(r.output.find("変換成功  " + source.string() + " [ZIP] -> " + (dir / "out" / "links.cab").string() +
                             "  (1 symbolic link leading outside the archive left out: a cabinet holds no links)\n"),
               std::string::npos)
         << r.output;
 
     r = convert("--to lzh --out " + sh(dir / "out") + " " + sh(source), dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("変換成功  " + source.string() + " -> " + (dir / "out" / "links.lzh").string() + "\n"),
+    EXPECT_NE(r.output.find("変換成功  " + source.string() + " [ZIP] -> " + (dir / "out" / "links.lzh").string() + "\n"),
               std::string::npos)
         << r.output;
+}
+
+// --name-encoding cp932 writes CP932 names into every format (Info-ZIP
+// unzip writes them as they are stored); an archive holding a name CP932
+// cannot hold fails, and its line names it.
+TEST(QvoConvert, NameEncodingCp932WritesCp932NamesOrSaysWhichNameCannot)
+{
+    TempDir dir;
+    writeFile(dir / "tree" / "表ソ能" / "予定表.txt", "yotei\n");
+    const fs::path zip = dir / "in" / "jp.zip";
+    fs::create_directories(zip.parent_path());
+    ASSERT_EQ(runCommand("cd " + sh(dir / "tree") + " && zip -qr " + sh(zip) + " ."), 0);
+    Result r = convert("--to zip --same-type --name-encoding cp932 --out " + sh(dir / "out") + " " + sh(zip),
+                       dir.path());
+    EXPECT_EQ(r.status, 0) << r.output;
+    TempDir out;
+    ASSERT_EQ(runCommand("unzip -q " + sh(dir / "out" / "jp.zip") + " -d " + sh(out.path())), 0);
+    EXPECT_EQ(readFile(out / "\x95\x5C\x83\x5C\x94\x5C" / "\x97\x5C\x92\xE8\x95\x5C.txt"), "yotei\n");
+
+    writeFile(dir / "tree" / "〜.txt", "wave\n");
+    const fs::path wave = dir / "in" / "wave.zip";
+    ASSERT_EQ(runCommand("cd " + sh(dir / "tree") + " && zip -qr " + sh(wave) + " ."), 0);
+    r = convert("--to cab --name-encoding cp932 --out " + sh(dir / "out") + " " + sh(wave), dir.path());
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("\"〜.txt\" cannot be written in CP932"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "out" / "wave.cab"));
+    // By default the same archive converts, its names in UTF-8.
+    r = convert("--to cab --out " + sh(dir / "out") + " " + sh(wave), dir.path());
+    EXPECT_EQ(r.status, 0) << r.output;
+
+    r = convert("--to zip --name-encoding sjis --out " + sh(dir / "out") + " " + sh(wave), dir.path());
+    EXPECT_EQ(r.status, 2) << r.output;
 }

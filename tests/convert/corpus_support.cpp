@@ -67,7 +67,7 @@ std::string normalName(const std::string &raw)
 
 } // namespace
 
-std::vector<CorpusArchive> readableCorpusArchives()
+std::vector<CorpusArchive> readableCorpusArchives(bool otherNames)
 {
     const fs::path corpus(QVO_CORPUS_DIR);
     std::istringstream in(readFile(corpus / "READERS.md"));
@@ -85,11 +85,13 @@ std::vector<CorpusArchive> readableCorpusArchives()
         std::string cell;
         while (std::getline(fields, cell, '|'))
             cells.push_back(trim(cell));
-        if (cells.size() < 9 || cells[2] != "readable")
-            continue;
         const std::string &path = cells[0];
-        const std::string ext = path.substr(path.rfind('.') + 1);
-        if (ext != "lzh" && ext != "zip" && ext != "cab" && ext != "rar")
+        const size_t dot = path.rfind('.');
+        const std::string ext = dot < path.rfind('/') ? "" : path.substr(dot + 1);
+        const bool usualName = ext == "lzh" || ext == "zip" || ext == "cab" || ext == "rar";
+        const bool firstPiece = path.size() > 3 && path.compare(path.size() - 3, 3, "_aa") == 0;
+        if (cells.size() < 9 || usualName == otherNames ||
+            !(cells[2] == "readable" || (otherNames && firstPiece && cells[2].rfind("readable", 0) == 0)))
             continue;
         CorpusArchive archive{path, cells[1], {}};
         for (int t = 0; t < 6; ++t)

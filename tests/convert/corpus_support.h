@@ -17,9 +17,11 @@ struct CorpusArchive {
     std::vector<std::string> readers; // tools that read it fully
 };
 
-// The archives the matrix marks "readable" whose extension the program
-// admits, with the tools that read them fully.
-std::vector<CorpusArchive> readableCorpusArchives();
+// The archives the matrix marks "readable" with the tools that read them
+// fully: those named .lzh, .zip, .cab or .rar, or with `otherNames` those
+// of every other name (self-extractors, .lzs, .zipx, .jar, the first piece
+// of a split archive).
+std::vector<CorpusArchive> readableCorpusArchives(bool otherNames = false);
 
 // Extracts `archive` into the empty folder `dir` with `tool` ("lhasa",
 // "bsdtar", "7zz", "cabextract", "unar"); false (with the tool's output in

@@ -320,3 +320,88 @@ TEST_F(RealLibraryRun, FilesOutsideTheWorkingFolderAreNeverPacked)
         top.insert(entry.path().filename().string());
     EXPECT_EQ(top, (std::set<std::string>{"canary.txt", "in", "out", "tmp"}));
 }
+
+namespace {
+
+// "が", "デ" and "パ" as a Mac writes them: letter, then the combining mark.
+const std::string kGaNfd = "\xE3\x81\x8B\xE3\x82\x99";
+const std::string kDeNfd = "\xE3\x83\x86\xE3\x82\x99";
+const std::string kPaNfd = "\xE3\x83\x8F\xE3\x82\x9A";
+
+// A ZIP as macOS makes it: decomposed UTF-8 names, made-by Unix, no flag.
+fs::path macZip(const fs::path &at, std::vector<std::pair<std::string, std::string>> files)
+{
+    std::vector<ZipMember> members;
+    for (auto &[name, data] : files) {
+        members.push_back(zipFile(name, data));
+        members.back().unixMode = 0100644;
+    }
+    writeFile(at, buildZip(members));
+    return at;
+}
+
+std::map<std::string, std::string> extractedFiles(const std::string &command, const fs::path &archive)
+{
+    TempDir out;
+    std::string log;
+    EXPECT_EQ(runCommand("cd " + sh(out.path()) + " && " + command + " " + sh(archive), &log), 0) << log;
+    std::map<std::string, std::string> files;
+    for (auto it = fs::recursive_directory_iterator(out.path()); it != fs::recursive_directory_iterator(); ++it)
+        if (it->is_regular_file())
+            files[it->path().lexically_relative(out.path()).generic_string()] = readFile(it->path());
+    return files;
+}
+
+} // namespace
+
+// A Mac ZIP with decomposed Japanese names becomes an LZH with the composed
+// names in CP932 (what the LHA tools of Japanese Windows read) and a ZIP
+// with them composed in UTF-8; the source goes only after the new archive,
+// read back, held every member under its composed name.
+TEST_F(RealLibraryRun, MacNamesAreComposedInLzhAndZip)
+{
+    const fs::path src = macZip(path("in/mac.zip"), {{kDeNfd + "ータ/" + kGaNfd + "ぞう.txt", "image\n"},
+                                                     {kPaNfd + "ン.txt", "pan\n"}});
+    fs::copy_file(src, path("in/mac-copy.zip"));
+    rows.add(src);
+    settings.convType = 0;
+    settings.deleteBeforeFile = true;
+    runEngine();
+    EXPECT_EQ(rows.status(0), convert::kStatusSucceeded);
+    EXPECT_FALSE(fs::exists(src));
+    const std::map<std::string, std::string> lhasaWants = {
+        {"\x83\x66\x81\x5B\x83\x5E/\x82\xAA\x82\xBC\x82\xA4.txt", "image\n"}, // データ/がぞう.txt
+        {"\x83\x70\x83\x93.txt", "pan\n"}};                                  // パン.txt
+    EXPECT_EQ(extractedFiles("lhasa xq", path("out/mac.lzh")), lhasaWants);
+
+    VectorRows zipRows;
+    zipRows.add(path("in/mac-copy.zip"));
+    settings.convType = 1;
+    settings.saveFolder = path("zip").string();
+    settings.deleteBeforeFile = false;
+    settings.sameTypeConvert = true;
+    convert::ConversionEngine engine(settings, controller, &zipRows);
+    engine.run();
+    EXPECT_EQ(zipRows.status(0), convert::kStatusSucceeded);
+    const std::map<std::string, std::string> composed = {{"データ/がぞう.txt", "image\n"}, {"パン.txt", "pan\n"}};
+    EXPECT_EQ(extractedFiles("unzip -q", path("zip/mac-copy.zip")), composed);
+}
+
+// Both forms of one name in one archive: composing would make them one, so
+// every name is kept as it is, and the row's note says so.
+TEST_F(RealLibraryRun, BothFormsOfANameAreKeptAndTheNoteSaysSo)
+{
+    const fs::path src = macZip(path("in/both.zip"), {{kGaNfd + ".txt", "nfd\n"}, {"が.txt", "nfc\n"}});
+    rows.add(src);
+    settings.convType = 0;
+    settings.deleteBeforeFile = true;
+    convert::ConversionEngine engine(settings, controller, &rows);
+    std::vector<convert::RowReport> reports;
+    engine.setRowFinishedHook([&](const convert::RowReport &r) { reports.push_back(r); });
+    engine.run();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].outcome, convert::RowOutcome::Converted) << reports[0].detail;
+    EXPECT_NE(reports[0].note.find("differ only in composition"), std::string::npos) << reports[0].note;
+    const std::map<std::string, std::string> both = {{kGaNfd + ".txt", "nfd\n"}, {"が.txt", "nfc\n"}};
+    EXPECT_EQ(extractedFiles("lhasa xq", path("out/both.lzh")), both);
+}

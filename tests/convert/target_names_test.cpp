@@ -68,6 +68,14 @@ TEST(TargetNames, SingleFileWorkingFolderName)
     EXPECT_EQ(singleWorkingName("x.lzh"), "x");
     EXPECT_EQ(singleWorkingName(".lzh"), "");
     EXPECT_EQ(singleWorkingName("...lzh"), "");
-    // "写" is three bytes: cutting four bytes from "写真.z" would split it.
-    EXPECT_EQ(singleWorkingName("写真x.z"), "写");
+    // The extension goes whatever its length: self-extractors and other
+    // names the content identifies.
+    EXPECT_EQ(singleWorkingName("写真x.z"), "写真x");
+    EXPECT_EQ(singleWorkingName("game.exe"), "game");
+    EXPECT_EQ(singleWorkingName("a.x"), "a");
+    EXPECT_EQ(singleWorkingName("x.lha"), "x");
+    EXPECT_EQ(singleWorkingName("test_read_format_zip_sfx"), "test_read_format_zip_sfx");
+    EXPECT_EQ(multipleTargetFileName("game.exe", "zip"), "game.zip");
+    EXPECT_EQ(multipleTargetFileName("a.x", "zip"), "a.zip");
+    EXPECT_EQ(multipleTargetFileName("x.lha", "lzh"), "x.lzh");
 }

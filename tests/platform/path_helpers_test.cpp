@@ -4,7 +4,10 @@
 #include "platform/folder_tree.h"
 #include "test_support.h"
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
+#include <vector>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -128,6 +131,34 @@ TEST(PathHelpers, CreateFolderMakesEveryMissingLevel)
     // Without a trailing separator the last component is a folder too.
     createFolder((dir / "d" / "e").string());
     EXPECT_TRUE(folderExists((dir / "d" / "e").string()));
+}
+
+// Jobs of one batch make the save folder at the same moment: a level that
+// another made meanwhile is no failure.
+TEST(PathHelpers, CreateFolderRacingItselfSucceeds)
+{
+    TempDir dir;
+    for (int round = 0; round < 20; ++round) {
+        const std::string deep = (dir / std::to_string(round) / "b" / "c" / "d").string();
+        std::atomic<bool> go{false};
+        std::atomic<int> failures{0};
+        std::vector<std::thread> threads;
+        for (int k = 0; k < 4; ++k)
+            threads.emplace_back([&] {
+                while (!go)
+                    std::this_thread::yield();
+                try {
+                    createFolder(deep);
+                } catch (const FolderCreationError &) {
+                    ++failures;
+                }
+            });
+        go = true;
+        for (std::thread &t : threads)
+            t.join();
+        EXPECT_EQ(failures, 0) << deep;
+        EXPECT_TRUE(folderExists(deep));
+    }
 }
 
 TEST(PathHelpers, CreateFolderThrowsNamingTheLevelThatFailed)

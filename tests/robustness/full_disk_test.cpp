@@ -102,7 +102,8 @@ TEST(FullDisk, QvoConvertBatchFailsEveryRowAndStaysUsable)
         writeFile(save / ("big_" + ext + ".lzh"), "existing lzh target from " + ext);
     }
     const auto saveBefore = snapshot(save);
-    const std::string env = "TMPDIR=" + sh(tmp) + " ";
+    // Japanese status words, as the windows show them.
+    const std::string env = "LANGUAGE=ja TMPDIR=" + sh(tmp) + " ";
 
     for (const char *to : {"zip", "lzh", "cab"}) {
         SCOPED_TRACE(std::string("--to ") + to);

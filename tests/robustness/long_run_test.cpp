@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -183,9 +184,14 @@ TEST(LongRun, QvoConvertBatchOfTheCorpusThreeTimes)
     for (auto &a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> envText = {"TMPDIR=" + (t / "tmp").string()};
+    // A fixed mmap threshold: glibc otherwise raises it to the size of each
+    // large block freed (a 64 MiB LZMA dictionary, say), and later blocks of
+    // such sizes stay cached in the heap, which looks like growth without
+    // being any (heaptrack finds no leak there).
+    std::vector<std::string> envText = {"TMPDIR=" + (t / "tmp").string(),
+                                        "GLIBC_TUNABLES=glibc.malloc.mmap_threshold=131072"};
     for (char **e = environ; *e; ++e)
-        if (std::strncmp(*e, "TMPDIR=", 7) != 0)
+        if (std::strncmp(*e, "TMPDIR=", 7) != 0 && std::strncmp(*e, "GLIBC_TUNABLES=", 15) != 0)
             envText.emplace_back(*e);
     std::vector<char *> envp;
     for (auto &e : envText)
@@ -222,16 +228,31 @@ TEST(LongRun, QvoConvertBatchOfTheCorpusThreeTimes)
         minFds = std::min(minFds, s.fds);
         maxFds = std::max(maxFds, s.fds);
     }
-    EXPECT_LE(maxFds, minFds + 8) << "open descriptors grew from " << minFds << " to " << maxFds;
-    long firstThird = 0, lastThird = 0;
+    // A leak grows with every archive; what the run holds at a moment (the
+    // writer's queue, folders held for it, pool threads) is bounded but
+    // depends on how far behind the writer is, so a loaded machine sees more.
+    EXPECT_LE(maxFds, minFds + 16) << "open descriptors grew from " << minFds << " to " << maxFds;
+    // The medians of the first and last thirds: a leak moves the whole run,
+    // while the peak of a third depends on timing (queues filled up to their
+    // budgets while another process takes the processors).
     const size_t third = samples.size() / 3;
-    for (size_t i = 0; i < third; ++i)
-        firstThird = std::max(firstThird, samples[i].rssKiB);
-    for (size_t i = samples.size() - third; i < samples.size(); ++i)
-        lastThird = std::max(lastThird, samples[i].rssKiB);
-    std::printf("qvo-convert: %zu samples, descriptors %zu..%zu, peak resident %ld KiB (first third) %ld KiB (last)\n",
-                samples.size(), minFds, maxFds, firstThird, lastThird);
+    auto medianResident = [&](size_t from) {
+        std::vector<long> values;
+        for (size_t i = from; i < from + third; ++i)
+            values.push_back(samples[i].rssKiB);
+        std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
+        return values[values.size() / 2];
+    };
+    const long firstThird = medianResident(0);
+    const long lastThird = medianResident(samples.size() - third);
+    long peak = 0;
+    for (const auto &s : samples)
+        peak = std::max(peak, s.rssKiB);
+    std::printf("qvo-convert: %zu samples, descriptors %zu..%zu, median resident %ld KiB (first third) %ld KiB (last),"
+                " peak %ld KiB\n",
+                samples.size(), minFds, maxFds, firstThird, lastThird, peak);
 #if !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(lastThird, firstThird + 32 * 1024) << "resident size grew";
+    EXPECT_LT(peak, 256L * 1024) << "peak resident size";
 #endif
 }

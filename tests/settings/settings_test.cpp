@@ -188,6 +188,14 @@ TEST(IniFilePath, ProgramFolderWhenPortableElseUserSettingsFolder)
     }));
 }
 
+TEST(IniFilePath, SystemProgramFoldersNeverHoldSettingsEvenForRoot)
+{
+    // Writable for root, but a file there would belong to no package.
+    EXPECT_EQ(chooseIniFilePath("/usr/bin/", "/root/.config/"), "/root/.config/qvo/qvo3.ini");
+    EXPECT_EQ(chooseIniFilePath("/usr/local/bin/", "/root/.config/"), "/root/.config/qvo/qvo3.ini");
+    EXPECT_EQ(chooseIniFilePath("/bin/", "/root/.config/"), "/root/.config/qvo/qvo3.ini");
+}
+
 TEST(IniFilePath, EnvironmentOverrideWins)
 {
     ::setenv("QVO_INI_FILE", "/somewhere/else.ini", 1);

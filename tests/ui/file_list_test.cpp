@@ -155,6 +155,21 @@ TEST_F(FileListTest, MissingFilesAndFoldersNamedLikeArchivesAreLeftOut)
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+TEST_F(FileListTest, DroppedFolderAddsTheArchivesDirectlyInsideAsTheScanDoes)
+{
+    const std::string inside = file("shelf/inside.lzh");
+    file("shelf/notes.txt");
+    file("shelf/deeper/below.zip");
+    const std::string loose = file("loose.cab");
+    dropOn(window->listFile->viewport(),
+           {QString::fromStdString((dir / "shelf").string()), QString::fromStdString(loose)});
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(window->listFile->folderName(0) + window->listFile->fileName(0), inside);
+    EXPECT_EQ(window->listFile->folderName(1) + window->listFile->fileName(1), loose);
+    EXPECT_TRUE(window->cmdConv->isEnabled());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
 TEST_F(FileListTest, TotalAddsTheShownFigures)
 {
     add(file("one.lzh", 1499));
@@ -218,6 +233,33 @@ TEST_F(FileListTest, FolderScanTakesOnlyDirectArchives)
     window->addFilesInFolder((dir / "absent").string());
     window->addFilesInFolder("");
     EXPECT_EQ(rows(), 2);
+}
+
+TEST_F(FileListTest, SelfExtractorsJoinByContentDocumentsOnlyWhenNamed)
+{
+    const auto corpusCopy = [&](const std::string &from, const std::string &to) {
+        std::filesystem::create_directories((dir / to).parent_path());
+        std::filesystem::copy_file(std::filesystem::path(QVO_CORPUS_DIR) / from, dir / to);
+        return (dir / to).string();
+    };
+    corpusCopy("lzh/lhasa/lha213/sfx.exe", "shelf/setup.exe");
+    corpusCopy("zip/dotnet-runtime-assets/compat/excel.xlsx", "shelf/report.xlsx");
+    corpusCopy("zip/libarchive/test_read_format_zip_jar.jar", "shelf/tool.jar");
+    corpusCopy("rar/libarchive/test_rar_multivolume_single_file.part1.rar", "shelf/set.part1.rar");
+    const std::string later = corpusCopy("rar/libarchive/test_rar_multivolume_single_file.part2.rar", "shelf/set.part2.rar");
+    window->addFilesInFolder((dir / "shelf").string());
+    ASSERT_EQ(rows(), 2);
+    for (int row = 0; row < rows(); ++row) {
+        const std::string name = window->listFile->fileName(row);
+        EXPECT_TRUE(name == "setup.exe" || name == "set.part1.rar") << name;
+        EXPECT_EQ(window->listFile->typeKey(row), name == "setup.exe" ? "LHA" : "RAR");
+    }
+    // Named by the user, a document is taken by its content; a later
+    // volume never is.
+    add((dir / "shelf" / "report.xlsx").string());
+    add(later);
+    ASSERT_EQ(rows(), 3);
+    EXPECT_EQ(window->listFile->typeKey(2), "ZIP");
 }
 
 TEST_F(FileListTest, DialogAddsTheChosenFileAndCancelAddsNothing)

@@ -4,116 +4,17 @@
 #include "test_support.h"
 
 #include "ui/window_links.h"
+#include "xvfb_support.h"
 
 #include <filesystem>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
-
-extern char **environ;
 
 namespace qvo::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// A child process, killed (if still running) and reaped with the object.
-class Child {
-public:
-    Child() = default;
-    bool start(const std::vector<std::string> &args, const std::vector<std::string> &extraEnv = {},
-               posix_spawn_file_actions_t *actions = nullptr)
-    {
-        std::vector<char *> argv;
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        std::vector<std::string> envStore;
-        auto overridden = [&](const std::string &entry) {
-            for (const std::string &e : extraEnv)
-                if (entry.compare(0, e.find('=') + 1, e, 0, e.find('=') + 1) == 0)
-                    return true;
-            return false;
-        };
-        for (char **e = environ; *e; ++e)
-            if (!overridden(*e))
-                envStore.emplace_back(*e);
-        for (const std::string &e : extraEnv)
-            envStore.push_back(e);
-        std::vector<char *> envp;
-        for (std::string &e : envStore)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        return ::posix_spawnp(&pid_, argv[0], actions, nullptr, argv.data(), envp.data()) == 0;
-    }
-    // Exit status, or -1 when it did not end within `limit`.
-    int waitFor(std::chrono::milliseconds limit)
-    {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (pid_ > 0 && std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return -1;
-    }
-    void terminate()
-    {
-        if (pid_ > 0)
-            ::kill(pid_, SIGTERM);
-    }
-    ~Child()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-// Starts Xvfb on a display it picks itself; "" when it cannot start.
-std::string startXvfb(Child &server)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const bool started = server.start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                       "1280x1024x24", "-nolisten", "tcp"},
-                                      {}, &actions);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    std::string display;
-    pollfd p{fds[0], POLLIN, 0};
-    while (started && ::poll(&p, 1, 10000) > 0) {
-        char buf[16];
-        const ssize_t n = ::read(fds[0], buf, sizeof buf);
-        if (n <= 0)
-            break;
-        display.append(buf, static_cast<size_t>(n));
-        if (display.find('\n') != std::string::npos)
-            break;
-    }
-    ::close(fds[0]);
-    while (!display.empty() && (display.back() == '\n' || display.back() == ' '))
-        display.pop_back();
-    return display.empty() ? std::string() : ":" + display;
-}
 
 class Desktop {
 public:
@@ -236,6 +137,77 @@ TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
         EXPECT_EQ(runCommand("bsdtar -tf '" + (out / "test-mszip.zip").string() + "'", &listing), 0);
         EXPECT_NE(listing.find("test.txt"), std::string::npos) << listing;
     }
+}
+
+TEST(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
+{
+    QVO_SKIP_IF_HEAVY();
+    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
+    ASSERT_TRUE(fs::exists(program)) << program;
+    Child server;
+    const std::string display = startXvfb(server);
+    if (display.empty())
+        GTEST_SKIP() << "no X server could be started";
+    Desktop desktop(display);
+
+    TempDir dir;
+    const fs::path in = dir / "in";
+    const fs::path out = dir / "out";
+    const fs::path run = dir / "run";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    fs::create_directories(dir / "tmp");
+    fs::create_directories(run);
+    fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
+    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/explzh_723/h1_lh5.lzh", in / "a.lzh");
+    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "zip/libarchive/test_basic.zip", in / "b.zip");
+    fs::copy_file(fs::path(QVO_CORPUS_DIR) / "lzh/lhasa/explzh_723/h2_subdir.lzh", in / "c.lha");
+    const fs::path ini = dir / "qvo3.ini";
+    const std::string settings = "[system]\nmode=1\ndialogAutoClose=1\n[conv]\nsaveFolder=" + out.string() +
+                                 "\nconvType=2\ncabCompressLevel=10\n";
+    writeFile(ini, settings);
+    const std::vector<std::string> env = {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
+                                          "QVO_INI_FILE=" + ini.string(),
+                                          "QVO_LIBRARY_DIR=" + std::string(QVO_LIBRARY_DIR),
+                                          "TMPDIR=" + (dir / "tmp").string(), "XDG_RUNTIME_DIR=" + run.string()};
+
+    Child first;
+    ASSERT_TRUE(first.start({program.string(), (in / "a.lzh").string(), (in / "b.zip").string()}, env));
+    const std::string main = desktop.window("^Qvo$");
+    ASSERT_FALSE(main.empty());
+
+    // A later start, from another folder and with a relative name, hands
+    // its file over and ends without touching the settings file.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, in.c_str());
+    Child later;
+    ASSERT_TRUE(later.start({program.string(), "c.lha"}, env, &actions));
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(later.waitFor(20s), 0);
+    EXPECT_EQ(readFile(ini), settings);
+
+    // Converting the list proves what it holds: all three archives.
+    desktop.keys(main, "ctrl+c");
+    {
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        auto count = [&] { return std::distance(fs::directory_iterator(out), fs::directory_iterator()); };
+        while (count() < 3 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(fs::exists(out / "a.cab"));
+        EXPECT_TRUE(fs::exists(out / "b.cab"));
+        EXPECT_TRUE(fs::exists(out / "c.cab"));
+    }
+
+    // Killed, it leaves its socket and lock; the next start is a first one.
+    first.kill();
+    ASSERT_GE(first.waitFor(10s), 0);
+    ASSERT_TRUE(desktop.gone("^Qvo$", 10s));
+    Child next;
+    ASSERT_TRUE(next.start({program.string()}, env));
+    EXPECT_FALSE(desktop.window("^Qvo$").empty());
+    next.terminate();
+    EXPECT_EQ(next.waitFor(20s), 0);
 }
 
 TEST(ProgramOnX, EndSignalClosesTheSingleFileWindowInOrder)

@@ -11,7 +11,9 @@ class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // QVO_TEST_PLATFORM: the copies the density test starts on Xvfb.
+        const char *platform = std::getenv("QVO_TEST_PLATFORM");
+        ::setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
         static int argc = 1;
         static char name[] = "test_ui";
         static char *argv[] = {name, nullptr};
@@ -77,11 +79,14 @@ void UiTest::makeGlobals(bool zipValid)
     using archive::SUPPORT_EXTRACT;
     core::appSettings = std::make_unique<settings::clsQvoSettings>(iniPath());
     core::archiveCtrl = std::make_unique<archive::clsArchiveCtrl>();
-    core::archiveCtrl->addArchive(std::make_shared<StubBackEnd>(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "lzh", "LHA", true));
+    using identify::ArchiveKind;
     core::archiveCtrl->addArchive(
-        std::make_shared<StubBackEnd>(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "zip", "ZIP", zipValid));
-    core::archiveCtrl->addArchive(std::make_shared<StubBackEnd>(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "cab", "CAB", true));
-    core::archiveCtrl->addArchive(std::make_shared<StubBackEnd>(SUPPORT_EXTRACT, "rar", "RAR", true));
+        std::make_shared<StubBackEnd>(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "lzh", "LHA", true, ArchiveKind::Lha));
+    core::archiveCtrl->addArchive(
+        std::make_shared<StubBackEnd>(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "zip", "ZIP", zipValid, ArchiveKind::Zip));
+    core::archiveCtrl->addArchive(
+        std::make_shared<StubBackEnd>(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "cab", "CAB", true, ArchiveKind::Cab));
+    core::archiveCtrl->addArchive(std::make_shared<StubBackEnd>(SUPPORT_EXTRACT, "rar", "RAR", true, ArchiveKind::Rar));
 }
 
 std::string UiTest::file(const std::string &relative, size_t size)

@@ -21,10 +21,13 @@ namespace qvo::test {
 // A format back-end whose validity the test decides; it never runs.
 class StubBackEnd : public archive::clsArchiveBackEndBase {
 public:
-    StubBackEnd(int32_t mode, const std::string &extension, const std::string &name, bool valid)
+    // Each stands for its format's back-end, content included.
+    StubBackEnd(int32_t mode, const std::string &extension, const std::string &name, bool valid,
+                identify::ArchiveKind kind = identify::ArchiveKind::None)
         : clsArchiveBackEndBase(mode, extension, name)
     {
         properties_->setValid(valid);
+        properties_->setContentKind(kind);
     }
     int32_t getLibVersion() override { return 1; }
     std::string getLibVersionString() override { return {}; }

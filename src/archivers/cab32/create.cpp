@@ -10,10 +10,14 @@
 //   -ml:N    LZX with a window of 2^N bytes, N from 15 to 21
 //   -mz      MSZIP
 //   -ms      stored, no compression
+//   --cp932-names  names in CP932 without the UTF-8 attribute
+//            (QVO_SWITCH_CP932_NAMES); a name without an exact CP932 form
+//            fails with kErrNameEncoding.  By default names are UTF-8, marked.
 //   *.*      every entry of the current directory, dot files included
 //
 // Exactly one method switch is required; anything else is kErrCommandLine
-// and nothing is written.  Folders are not entries of a cabinet, so empty
+// and nothing is written.  Names are composed to NFC unless two would then
+// be one.  Folders are not entries of a cabinet, so empty
 // folders are not kept.  Symbolic links to files are stored as the linked
 // file's content; links to folders and dangling links are left out.
 #include "archivers/cab32/create.h"
@@ -24,6 +28,7 @@
 #include "archivers/cab32/create_options.h"
 #include "archivers/include/qvo_archiver.h"
 #include "extract/atomic_output_file.h"
+#include "extract/composed_source_names.h"
 #include "extract/source_tree.h"
 #include "formats/cab/cabinet_writer.h"
 #include "codecs/deflate/mszip_compressor.h"
@@ -84,9 +89,10 @@ int32_t runCreate(const std::vector<Token> &tokens)
     std::vector<SourceEntry> source;
     if (!collectSourceTree(".", walk, source, error))
         return kErrNoFiles;
+    composeSourceNames(source);
     std::vector<formats::cab::CabFileEntry> entries;
-    if (!makeCabEntries(source, entries, error))
-        return kErrWrite;
+    if (int32_t rc = makeCabEntries(source, options.cp932Names, entries, error); rc != kOk)
+        return rc;
 
     // Decoders disagree on E8 translation past 1 GiB of an LZX folder, so
     // LZX folders stay below that.

@@ -34,6 +34,8 @@ int32_t parseCreateCommand(const std::vector<Token> &tokens, CreateOptions &opti
             options.recurse = true;
         } else if (s == "-i") {
             // No dialogs are ever shown: nothing to switch off.
+        } else if (s == QVO_SWITCH_CP932_NAMES) {
+            options.cp932Names = true;
         } else if (s == "-mz" || s == "-ms" || s.starts_with("-ml:")) {
             if (haveMethod)
                 return kErrCommandLine;

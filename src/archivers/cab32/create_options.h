@@ -14,10 +14,11 @@ struct CreateOptions {
     bool recurse = false;
     CabMethod method = CabMethod::Mszip;
     int lzxWindowBits = 0; // 15..21 with CabMethod::Lzx
+    bool cp932Names = false; // QVO_SWITCH_CP932_NAMES
     std::string archive;
 };
 
-// Parses `-a [-r] [-i] (-ml:N | -mz | -ms) "ARCHIVE" *.*`.  Returns kOk or
+// Parses `-a [-r] [-i] (-ml:N | -mz | -ms) [--cp932-names] "ARCHIVE" *.*`.  Returns kOk or
 // kErrCommandLine.
 int32_t parseCreateCommand(const std::vector<Token> &tokens, CreateOptions &options);
 

@@ -82,6 +82,7 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
     X(kErrTooLarge, 0x800B, "too large for format")  /* input exceeds what the format can hold */ \
     X(kErrNoFiles, 0x800C, "no files")               /* nothing to pack, or no source folder */ \
     X(kErrMissingVolume, 0x800D, "missing volume")   /* a volume of a set is missing */ \
+    X(kErrNameEncoding, 0x800E, "name has no CP932 form") /* with QVO_SWITCH_CP932_NAMES */ \
     X(kErrInternal, 0x80FF, "internal error")        /* out of memory, unexpected failure */
 
 /* Switches of our own that the conversion run adds to a library's extract
@@ -132,6 +133,14 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
     X("CP1251") \
     X("KOI8-R") \
     X("CP866")
+/* A switch of our own for a library's create command, sent only when the
+ * user asks for it (qvo-convert --name-encoding cp932), before the archive:
+ * every name is written in CP932, for old Japanese tools that read nothing
+ * else; ZIP names then go without flag bit 11 and cabinet names without the
+ * UTF-8 attribute (LHA headers say code page 932 as they do unasked).  A
+ * name that CP932 cannot hold exactly fails the command with
+ * kErrNameEncoding, and nothing is written. */
+#define QVO_SWITCH_CP932_NAMES "--cp932-names"
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -10,6 +10,8 @@
 //         survive; without it only the files directly in FOLDER
 //   -jmN  method: 0 = lh0 (stored), 1 = lh1, 2 = lh5 (the default),
 //         3 = lh6, 4 = lh7; another number is kErrNotSupported
+//   --cp932-names  every name in CP932 (QVO_SWITCH_CP932_NAMES); without
+//         it names are CP932 when they all can be, else UTF-8
 // ARCHIVE is created or replaced; FOLDER's contents are packed.  Any other
 // switch, a missing or extra path, or a malformed number is
 // kErrCommandLine.  A failed command writes nothing.
@@ -68,6 +70,8 @@ int32_t runCreate(const std::vector<Token> &tokens)
             continue;
         else if (s == "-r2")
             options.recurse = true;
+        else if (s == QVO_SWITCH_CP932_NAMES)
+            options.cp932Names = true;
         else if (s.substr(0, 3) == "-jm") {
             if (!parseLevel(s.substr(3), level))
                 return kErrCommandLine;

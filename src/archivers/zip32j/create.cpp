@@ -1,4 +1,4 @@
-// Create command:  (-r | -j) [-q] [-N] "ARCHIVE" *.*
+// Create command:  (-r | -j) [-q] [-N] [--cp932-names] "ARCHIVE" *.*
 //
 //   -r    recurse into folders, store paths relative to the current
 //         directory and one entry per folder ("name/"), so empty folders
@@ -8,10 +8,15 @@
 //         kErrNameClash and nothing is written
 //   -q    quiet (there is no output either way; accepted for the callers)
 //   -N    N = 0 stores, 1 (fast) to 9 (small) deflate; default 6
+//   --cp932-names  names (and link targets) in CP932 without flag bit 11
+//         (QVO_SWITCH_CP932_NAMES); a name without an exact CP932 form
+//         fails with kErrNameEncoding.  By default names are UTF-8, marked.
 //   *.*   every entry of the current directory, dot files and names without
 //         a dot included
 // Exactly one of -r and -j; each switch at most once, all before the
 // archive.  Anything else is kErrCommandLine and nothing is written.
+//
+// Names are composed to NFC unless two would then be one.
 //
 // Symbolic links are stored as links (type in the Unix attributes, target as
 // data).  With -j a link to a file is stored as that file's content: its
@@ -23,11 +28,13 @@
 
 #include "archivers/include/qvo_archiver.h"
 #include "extract/atomic_output_file.h"
+#include "extract/composed_source_names.h"
 #include "extract/source_tree.h"
 #include "formats/zip/member_compressor.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
 #include "formats/zip/zip_writer.h"
+#include "text/cp932.h"
 
 #include <optional>
 #include <unordered_set>
@@ -43,13 +50,14 @@ constexpr int kDefaultLevel = 6;
 struct CreateOptions {
     bool keepPaths = true;
     int level = kDefaultLevel;
+    bool cp932Names = false;
     fs::path archive;
 };
 
 std::optional<CreateOptions> parseCommand(const std::vector<Token> &tokens)
 {
     CreateOptions o;
-    bool haveMode = false, haveQuiet = false, haveLevel = false;
+    bool haveMode = false, haveQuiet = false, haveLevel = false, haveCp932 = false;
     size_t i = 0;
     for (; i < tokens.size() && isSwitch(tokens[i]); ++i) {
         const std::string &s = tokens[i].text;
@@ -67,6 +75,10 @@ std::optional<CreateOptions> parseCommand(const std::vector<Token> &tokens)
                 return std::nullopt;
             haveLevel = true;
             o.level = s[1] - '0';
+        } else if (s == QVO_SWITCH_CP932_NAMES) {
+            if (haveCp932)
+                return std::nullopt;
+            haveCp932 = o.cp932Names = true;
         } else {
             return std::nullopt;
         }
@@ -80,10 +92,11 @@ std::optional<CreateOptions> parseCommand(const std::vector<Token> &tokens)
     return o;
 }
 
-formats::zip::EntryMeta metaOf(const SourceEntry &e, bool asFile)
+formats::zip::EntryMeta metaOf(const SourceEntry &e, bool asFile, const CreateOptions &o)
 {
     formats::zip::EntryMeta m;
     m.name = e.name;
+    m.utf8Name = !o.cp932Names;
     m.mtimeSec = e.mtimeSec;
     m.mode = e.mode;
     if (asFile)
@@ -104,9 +117,11 @@ struct PlannedEntry {
     size_t jobCount;
 };
 
-int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const PlannedEntry &p, int level)
+int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const PlannedEntry &p,
+                       const CreateOptions &o)
 {
-    formats::zip::EntryMeta meta = metaOf(*p.source, true);
+    const int level = o.level;
+    formats::zip::EntryMeta meta = metaOf(*p.source, true, o);
     uint16_t flags = level > 0 ? formats::zip::ZipWriter::deflateFlags(level) : 0;
     if (p.jobCount == 1) {
         CompressResult r = mc.take();
@@ -141,16 +156,16 @@ int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const P
 }
 
 int32_t writeArchive(formats::zip::ZipWriter &w, const std::vector<PlannedEntry> &plan,
-                     std::vector<CompressJob> jobs, int level)
+                     std::vector<CompressJob> jobs, const CreateOptions &o)
 {
-    MemberCompressor mc(level, std::move(jobs));
+    MemberCompressor mc(o.level, std::move(jobs));
     for (const PlannedEntry &p : plan) {
         if (p.hasData) {
-            if (int32_t rc = writeFileEntry(w, mc, p, level))
+            if (int32_t rc = writeFileEntry(w, mc, p, o))
                 return rc;
             continue;
         }
-        formats::zip::EntryMeta meta = metaOf(*p.source, false);
+        formats::zip::EntryMeta meta = metaOf(*p.source, false, o);
         std::span<const uint8_t> data;
         if (meta.kind == formats::zip::EntryMeta::Kind::Symlink)
             data = std::span(reinterpret_cast<const uint8_t *>(p.source->linkTarget.data()),
@@ -160,6 +175,20 @@ int32_t writeArchive(formats::zip::ZipWriter &w, const std::vector<PlannedEntry>
             return w.tooLarge() ? kErrTooLarge : kErrWrite;
     }
     return w.finish() ? kOk : kErrWrite;
+}
+
+// Names and link targets in CP932; false when one has no exact CP932 form.
+bool namesToCp932(std::vector<SourceEntry> &entries)
+{
+    for (SourceEntry &e : entries) {
+        std::optional<std::string> name = text::nameInCp932(e.name);
+        std::optional<std::string> target = text::nameInCp932(e.linkTarget);
+        if (!name || !target)
+            return false;
+        e.name = std::move(*name);
+        e.linkTarget = std::move(*target);
+    }
+    return true;
 }
 
 bool isOutputFile(const SourceEntry &e, std::initializer_list<fs::path> outputs)
@@ -204,6 +233,9 @@ int32_t runCreate(const std::vector<Token> &tokens)
     std::erase_if(entries, [&](const SourceEntry &e) {
         return isOutputFile(e, {target, out.tempPath()});
     });
+    composeSourceNames(entries);
+    if (opt->cp932Names && !namesToCp932(entries))
+        return kErrNameEncoding;
 
     std::vector<PlannedEntry> plan;
     std::vector<CompressJob> jobs;
@@ -228,7 +260,7 @@ int32_t runCreate(const std::vector<Token> &tokens)
         return kErrNoFiles;
 
     formats::zip::ZipWriter writer(out);
-    if (int32_t rc = writeArchive(writer, plan, std::move(jobs), opt->level))
+    if (int32_t rc = writeArchive(writer, plan, std::move(jobs), *opt))
         return rc;
     return out.commit(error) ? kOk : kErrWrite;
 }

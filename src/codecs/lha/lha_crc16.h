@@ -1,11 +1,11 @@
-// CRC-16/ARC (reflected polynomial 0xA001, initial value 0): the checksum
-// LHA keeps for each member's data and for level-2 headers.
+// CRC-16/ARC, the checksum LHA keeps for each member's data and for
+// level-2 headers; it lives in base so that header checks below the codecs
+// share it.
 #pragma once
-#include <cstddef>
-#include <cstdint>
+#include "base/crc16_arc.h"
 
 namespace qvo::codecs::lha {
 
-uint16_t crc16Update(uint16_t crc, const void *data, size_t size);
+using base::crc16Update;
 
 } // namespace qvo::codecs::lha

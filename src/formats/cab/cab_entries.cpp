@@ -1,5 +1,8 @@
 #include "formats/cab/cab_entries.h"
 
+#include "archivers/include/qvo_archiver.h"
+#include "text/cp932.h"
+
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -50,9 +53,14 @@ bool isValidUtf8(const std::string &s)
 
 } // namespace
 
-std::string cabName(const std::string &name, bool &utf8)
+std::optional<std::string> cabName(const std::string &name, bool cp932, bool &utf8)
 {
-    std::string out = name;
+    utf8 = false;
+    std::optional<std::string> bytes = cp932 ? text::nameInCp932(name) : name;
+    if (!bytes)
+        return std::nullopt;
+    // No CP932 byte is '/' (trail bytes start at 0x40).
+    std::string out = std::move(*bytes);
     bool ascii = true;
     for (char &c : out) {
         if (c == '/')
@@ -62,7 +70,7 @@ std::string cabName(const std::string &name, bool &utf8)
     }
     // Bytes that are not UTF-8 (a name in a legacy code page) are stored as
     // they are, without claiming UTF-8.
-    utf8 = !ascii && isValidUtf8(name);
+    utf8 = !cp932 && !ascii && isValidUtf8(name);
     return out;
 }
 
@@ -84,8 +92,8 @@ void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time)
     time = uint16_t(tm.tm_hour << 11 | tm.tm_min << 5 | tm.tm_sec / 2);
 }
 
-bool makeCabEntries(const std::vector<SourceEntry> &source,
-                    std::vector<formats::cab::CabFileEntry> &out, std::string &error)
+int32_t makeCabEntries(const std::vector<SourceEntry> &source, bool cp932Names,
+                       std::vector<formats::cab::CabFileEntry> &out, std::string &error)
 {
     out.clear();
     for (const auto &e : source) {
@@ -103,7 +111,7 @@ bool makeCabEntries(const std::vector<SourceEntry> &source,
             struct stat st;
             if (stat(e.diskPath.c_str(), &st) != 0) {
                 error = "cannot examine " + e.diskPath.string() + ": " + std::strerror(errno);
-                return false;
+                return kErrWrite;
             }
             size = static_cast<uint64_t>(st.st_size);
             mtime = st.st_mtim.tv_sec;
@@ -111,7 +119,10 @@ bool makeCabEntries(const std::vector<SourceEntry> &source,
         }
         formats::cab::CabFileEntry f;
         bool utf8 = false;
-        f.name = cabName(e.name, utf8);
+        std::optional<std::string> name = cabName(e.name, cp932Names, utf8);
+        if (!name)
+            return kErrNameEncoding;
+        f.name = std::move(*name);
         f.size = size;
         f.source = e.diskPath;
         dosDateTime(mtime, f.date, f.time);
@@ -122,7 +133,7 @@ bool makeCabEntries(const std::vector<SourceEntry> &source,
             f.attribs |= formats::cab::kAttribNameIsUtf8;
         out.push_back(std::move(f));
     }
-    return true;
+    return kOk;
 }
 
 } // namespace qvo::archivers::cab32

@@ -6,23 +6,27 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace qvo::archivers::cab32 {
 
 // The stored name: '/' becomes '\'.  `utf8` tells whether the name needs the
-// UTF-8 attribute (valid UTF-8 that is not plain ASCII).
-std::string cabName(const std::string &name, bool &utf8);
+// UTF-8 attribute (valid UTF-8 that is not plain ASCII).  With `cp932` the
+// name goes in CP932 without the attribute; nothing when it has no exact
+// CP932 form.
+std::optional<std::string> cabName(const std::string &name, bool cp932, bool &utf8);
 
 // DOS date and time of a moment, in local time as cabinet readers take it;
 // clamped to the range the fields can hold (1980 to 2107).
 void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time);
 
 // Cabinet records for the files and links to files in `source` (folders are
-// not entries in a cabinet; links whose target is no file are left out).
-// False with `error` set when a linked file cannot be examined.
-bool makeCabEntries(const std::vector<SourceEntry> &source,
-                    std::vector<formats::cab::CabFileEntry> &out, std::string &error);
+// not entries in a cabinet; links whose target is no file are left out),
+// names in CP932 with `cp932Names`.  Returns kOk, kErrWrite with `error`
+// set when a linked file cannot be examined, or kErrNameEncoding.
+int32_t makeCabEntries(const std::vector<SourceEntry> &source, bool cp932Names,
+                       std::vector<formats::cab::CabFileEntry> &out, std::string &error);
 
 } // namespace qvo::archivers::cab32

@@ -6,6 +6,8 @@
 // empty.  This scan looks further and accepts only headers whose checksum
 // (levels 0 and 1) or CRC (level 2) holds.
 #pragma once
+#include "identify/lha_headers.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,8 +16,9 @@
 namespace qvo::archivers {
 
 // Offsets of headers that pass the checks, in file order, at most
-// `maxCount` of them, from the first `scanLimit` bytes.
-std::vector<uint64_t> findLhaHeaders(int fd, uint64_t fileSize, size_t maxCount, uint64_t scanLimit);
+// `maxCount` of them, from the first `scanLimit` bytes: the same search
+// that tells a self-extractor by its content.
+using identify::findLhaHeaders;
 
 // An entry lhasa refuses although it loses nothing: level 0 or 1, no
 // name, no data ("-lhd-", or "-lh0-" of size 0 as Amiga LHA 1.22 writes
@@ -33,6 +36,6 @@ NamelessEntry namelessEntryAt(int fd, uint64_t offset);
 
 // True when a header that passes its checksum or CRC starts at `offset`:
 // where lhasa stopped, that is a member it could not read, not the end.
-bool lhaHeaderAt(int fd, uint64_t offset);
+using identify::lhaHeaderAt;
 
 } // namespace qvo::archivers

@@ -27,6 +27,16 @@ std::string utf16le(const std::u16string &s)
     return out;
 }
 
+// libarchive (3.6 and before) refuses a whole archive at a UTF-16 name
+// header whose first byte is 0: it checks the byte as if the name were
+// 8-bit text, so every name beginning with U+xx00 (一 U+4E00, Ā U+0100)
+// would stop it.  Such a header is left out; the byte name with its code
+// page says the same.
+bool utf16HeaderTaken(const std::u16string &s)
+{
+    return !s.empty() && (s[0] & 0xFF) != 0;
+}
+
 std::string le16(uint16_t x)
 {
     std::string out;
@@ -63,9 +73,9 @@ std::vector<uint8_t> buildLevel2Header(const LhaMemberHeader &h)
             appendLe32(cp, *h.codePage);
             putExt(v, v.size() - 2, 0x46, cp);
         }
-        if (!h.utf16FileName.empty())
+        if (utf16HeaderTaken(h.utf16FileName))
             putExt(v, v.size() - 2, 0x44, utf16le(h.utf16FileName));
-        if (!h.utf16DirName.empty())
+        if (utf16HeaderTaken(h.utf16DirName))
             putExt(v, v.size() - 2, 0x45, utf16le(h.utf16DirName));
         if (h.unixMode)
             putExt(v, v.size() - 2, 0x50, le16(*h.unixMode));

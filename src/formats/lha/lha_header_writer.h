@@ -25,8 +25,9 @@ struct LhaMemberHeader {
     uint8_t osId = 'M';
     std::string fileName;    // 0x01: bytes as stored
     std::string dirName;     // 0x02: components each followed by 0xFF; empty: none
-    std::u16string utf16FileName; // 0x44, little-endian; empty: none
-    std::u16string utf16DirName;  // 0x45: components each followed by 0xFFFF
+    std::u16string utf16FileName; // 0x44, little-endian; empty: none (also left out when it
+                                  // begins with U+xx00, which libarchive refuses)
+    std::u16string utf16DirName;  // 0x45: components each followed by 0xFFFF (the same)
     std::optional<uint32_t> codePage; // 0x46
     std::optional<uint16_t> unixMode; // 0x50: file type and permission bits
     std::optional<uint16_t> unixUid;  // 0x51 (with unixGid)

@@ -6,7 +6,20 @@
 
 namespace qvo::formats::lha {
 
-std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder)
+std::optional<std::string> lhaNameBytes(std::string_view name, LhaNameBytes bytes)
+{
+    if (bytes == LhaNameBytes::Utf8)
+        return std::string(name);
+    return text::nameInCp932(name);
+}
+
+bool lhaNameFitsCp932(std::string_view name, bool inLink)
+{
+    const std::optional<std::string> cp932 = lhaNameBytes(name, LhaNameBytes::Cp932);
+    return cp932 && !(inLink && cp932->find('|') != std::string::npos);
+}
+
+std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder, LhaNameBytes bytes)
 {
     // NUL would end the name early in every reader; 0xFF is the separator.
     if (path.empty() || path.find('\xFF') != std::string_view::npos ||
@@ -27,13 +40,20 @@ std::optional<LhaStoredName> storedLhaName(std::string_view path, bool isFolder)
     LhaStoredName out;
     size_t folderParts = isFolder ? parts.size() : parts.size() - 1;
     for (size_t i = 0; i < folderParts; ++i) {
-        out.dirName.append(parts[i]);
+        std::optional<std::string> part = lhaNameBytes(parts[i], bytes);
+        if (!part)
+            return std::nullopt;
+        out.dirName.append(*part);
         out.dirName.push_back('\xFF');
     }
-    if (!isFolder)
-        out.fileName = std::string(parts.back());
+    if (!isFolder) {
+        std::optional<std::string> file = lhaNameBytes(parts.back(), bytes);
+        if (!file)
+            return std::nullopt;
+        out.fileName = std::move(*file);
+    }
     if (!text::isAscii(path) && text::isValidUtf8(path)) {
-        out.codePage = kCodePageUtf8;
+        out.codePage = bytes == LhaNameBytes::Cp932 ? kCodePageCp932 : kCodePageUtf8;
         for (size_t i = 0; i < folderParts; ++i) {
             out.utf16DirName += utf8ToUtf16(parts[i]);
             out.utf16DirName.push_back(u'\xFFFF');

@@ -32,7 +32,7 @@ PackedMember packFileInMemory(const SourceEntry &entry, LhaMethod method)
 
 ParallelPacker::ParallelPacker(const std::vector<SourceEntry> &entries, LhaMethod method)
     : handled_(entries.size(), false),
-      workers_({.threads = base::hardwareWorkers(4), .maxJobsAhead = kMaxJobsAhead, .maxBytesAhead = kMaxBytesAhead},
+      workers_({.threads = base::hardwareWorkers(4), .maxJobsAhead = kMaxJobsAhead, .maxBytesAhead = base::shareOfBudget(kMaxBytesAhead)},
                [&entries, method](Job &job, unsigned) { job.packed = packFileInMemory(entries[job.entry], method); })
 {
     if (workers_.threads() == 0)

@@ -2,6 +2,7 @@
 
 #include "archivers/include/qvo_archiver.h"
 #include "extract/atomic_output_file.h"
+#include "extract/composed_source_names.h"
 #include "extract/source_tree.h"
 #include "formats/lha/lha_packer.h"
 #include "formats/lha/mapped_file.h"
@@ -30,10 +31,22 @@ uint32_t headerTime(int64_t t)
     return uint32_t(std::clamp<int64_t>(t, 0, 0xFFFFFFFFll));
 }
 
+// True when every name of the archive, and the target of every link, can
+// go out in CP932 (see lha_names.h).
+bool allNamesFitCp932(const std::vector<SourceEntry> &entries)
+{
+    for (const SourceEntry &e : entries) {
+        const bool link = e.kind == SourceEntry::Kind::Symlink;
+        if (!lhaNameFitsCp932(e.name, link) || (link && !lhaNameFitsCp932(e.linkTarget, true)))
+            return false;
+    }
+    return true;
+}
+
 class ArchiveBuilder {
 public:
-    ArchiveBuilder(AtomicOutputFile &out, LhaMethod method, ParallelPacker &packer)
-        : out_(out), method_(method), packer_(packer)
+    ArchiveBuilder(AtomicOutputFile &out, LhaMethod method, ParallelPacker &packer, LhaNameBytes nameBytes)
+        : out_(out), method_(method), packer_(packer), nameBytes_(nameBytes)
     {
     }
 
@@ -64,7 +77,7 @@ private:
     // Header fields every entry shares.
     int32_t commonHeader(const SourceEntry &e, bool isFolder, uint16_t type, LhaMemberHeader &h)
     {
-        auto name = storedLhaName(e.name, isFolder);
+        auto name = storedLhaName(e.name, isFolder, nameBytes_);
         if (!name)
             return kErrNotSupported;
         h.fileName = name->fileName;
@@ -120,10 +133,11 @@ private:
         LhaMemberHeader h;
         if (int32_t r = commonHeader(e, false, kModeLink, h); r != kOk)
             return r;
-        if (e.linkTarget.empty() || e.linkTarget.find('\xFF') != std::string::npos)
+        const std::optional<std::string> target = lhaNameBytes(e.linkTarget, nameBytes_);
+        if (e.linkTarget.empty() || e.linkTarget.find('\xFF') != std::string::npos || !target)
             return kErrNotSupported;
         h.fileName += '|';
-        h.fileName += e.linkTarget;
+        h.fileName += *target;
         if (!h.utf16FileName.empty())
             h.utf16FileName += utf8ToUtf16("|" + e.linkTarget);
         h.unixMode = uint16_t(kModeLink | 0777);
@@ -211,6 +225,7 @@ private:
     AtomicOutputFile &out_;
     LhaMethod method_;
     ParallelPacker &packer_;
+    LhaNameBytes nameBytes_;
     uint64_t pos_ = 0;
 };
 
@@ -237,6 +252,7 @@ int32_t writeLhaArchive(const fs::path &archive, const fs::path &folder,
     std::vector<SourceEntry> entries;
     if (!collectSourceTree(folder, walk, entries, error))
         return kErrNoFiles;
+    composeSourceNames(entries);
     if (!options.keepPaths) {
         // Without paths, folders have nowhere to go, and two files of one
         // name would overwrite each other on extraction.
@@ -248,9 +264,12 @@ int32_t writeLhaArchive(const fs::path &archive, const fs::path &folder,
     }
     if (entries.empty())
         return kErrNoFiles;
+    const bool cp932 = allNamesFitCp932(entries);
+    if (options.cp932Names && !cp932)
+        return kErrNameEncoding;
 
     ParallelPacker packer(entries, options.method);
-    ArchiveBuilder builder(out, options.method, packer);
+    ArchiveBuilder builder(out, options.method, packer, cp932 ? LhaNameBytes::Cp932 : LhaNameBytes::Utf8);
     for (size_t i = 0; i < entries.size(); ++i)
         if (int32_t r = builder.add(i, entries[i]); r != kOk)
             return r;

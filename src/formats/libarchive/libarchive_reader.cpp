@@ -7,6 +7,8 @@
 #include "formats/rar/rar_volumes.h"
 #include "formats/zip/zip_name_markers.h"
 #include "text/archive_name_charset.h"
+#include "identify/archive_identify.h"
+#include "identify/rar_main_header.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
 
@@ -16,6 +18,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -178,10 +181,24 @@ bool extractData(archive *a, const MemberInfo &info, std::optional<uint32_t> exp
     return ok;
 }
 
+// Where a RAR archive starts behind a self-extractor's stub; 0 when it
+// starts the file or is not found.  libarchive finds it only behind the
+// program headers it knows, not behind other stubs (or zeros).
+uint64_t rarSelfExtractorStart(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string head(identify::kHeadScanLimit, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    const size_t at = identify::findRarArchive(head);
+    return at == std::string::npos ? 0 : at;
+}
+
 int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet,
-                    std::string &lastVolume, PieceSource &pieces)
+                    std::string &lastVolume, PieceSource &pieces, uint64_t &rarStart)
 {
     isRarSet = false;
+    rarStart = 0;
     if (family == ArchiveFamily::Rar || family == ArchiveFamily::Many) {
         RarVolumeInfo vol = readRarVolumeInfo(path);
         if (vol.isVolume) {
@@ -201,6 +218,12 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
         std::vector<ArchivePiece> cleaned = rar5CleanLayout(path);
         if (!cleaned.empty())
             return pieces.open(a, path, std::move(cleaned)) == ARCHIVE_OK ? kOk : kErrOpenArchive;
+        std::error_code ec;
+        const uint64_t size = std::filesystem::file_size(path, ec);
+        if (family == ArchiveFamily::Rar && !ec && (rarStart = rarSelfExtractorStart(path)) > 0) {
+            std::vector<ArchivePiece> archiveOnly{{rarStart, size - rarStart, {}}};
+            return pieces.open(a, path, std::move(archiveOnly)) == ARCHIVE_OK ? kOk : kErrOpenArchive;
+        }
     }
     if (archive_read_open_filename(a, path.c_str(), kBlockSize) != ARCHIVE_OK)
         return kErrOpenArchive;
@@ -228,7 +251,8 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
 
     bool isRarSet = false;
     std::string lastVolume;
-    int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume, pieces);
+    uint64_t rarStart = 0;
+    int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume, pieces, rarStart);
     if (opened != kOk)
         return opened;
 
@@ -275,7 +299,8 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         if (archive_format(h.a) == ARCHIVE_FORMAT_RAR_V5 && info.kind != MemberInfo::Kind::Directory) {
             if (!rar5Crcs)
                 rar5Crcs = Rar5Checksums::read(isRarSet ? findRarVolumes(archivePath)
-                                                        : std::vector<std::string>{archivePath.string()});
+                                                        : std::vector<std::string>{archivePath.string()},
+                                               rarStart);
             const char *raw = archive_entry_pathname(e);
             expectedCrc = rar5Crcs->next(raw ? raw : "");
         }

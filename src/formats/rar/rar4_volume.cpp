@@ -2,12 +2,14 @@
 
 #include "archivers/include/qvo_archiver.h"
 #include "base/endian.h"
+#include "identify/split_pieces.h"
 
 #include <fcntl.h>
 #include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -50,19 +52,44 @@ std::optional<uint64_t> findSignature(int fd, uint64_t fileSize)
     return std::nullopt;
 }
 
+bool Volume::readBytes(uint64_t offset, void *dst, size_t n) const
+{
+    auto *p = static_cast<uint8_t *>(dst);
+    for (const Piece &piece : pieces_) {
+        if (n == 0)
+            break;
+        if (offset >= piece.size) {
+            offset -= piece.size;
+            continue;
+        }
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(n, piece.size - offset));
+        if (!preadAll(piece.fd.get(), offset, p, take))
+            return false;
+        p += take;
+        n -= take;
+        offset = 0;
+    }
+    return n == 0;
+}
+
 int32_t Volume::open(const std::string &path)
 {
     sawEnd_ = false;
     endFlags_ = 0;
     dataOffset_ = dataSize_ = 0;
-    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd_)
-        return kErrOpenArchive;
-    struct stat st{};
-    if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return kErrOpenArchive;
-    size_ = static_cast<uint64_t>(st.st_size);
-    auto sig = findSignature(fd_.get(), size_);
+    pieces_.clear();
+    size_ = 0;
+    for (const std::string &name : identify::splitPieceNames(path)) {
+        Piece piece{base::UniqueFd(::open(name.c_str(), O_RDONLY | O_CLOEXEC)), 0};
+        struct stat st{};
+        if (!piece.fd || ::fstat(piece.fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+            return pieces_.empty() ? kErrOpenArchive : kErrCorrupt;
+        piece.size = static_cast<uint64_t>(st.st_size);
+        size_ += piece.size;
+        pieces_.push_back(std::move(piece));
+    }
+    // The signature lies in the first piece.
+    auto sig = findSignature(pieces_.front().fd.get(), pieces_.front().size);
     if (!sig)
         return kErrOpenArchive;
     std::string header;
@@ -82,13 +109,13 @@ bool Volume::readHeader(uint64_t at, std::string &header, BlockHeader &block)
     if (at > size_ || size_ - at < kBaseHeaderSize)
         return false;
     char fixed[kBaseHeaderSize];
-    if (!preadAll(fd_.get(), at, fixed, sizeof fixed))
+    if (!readBytes(at, fixed, sizeof fixed))
         return false;
     block = parseBlockHeader(std::string_view(fixed, sizeof fixed));
     if (block.headSize < kBaseHeaderSize || size_ - at < block.headSize)
         return false;
     header.resize(block.headSize);
-    if (!preadAll(fd_.get(), at, header.data(), header.size()))
+    if (!readBytes(at, header.data(), header.size()))
         return false;
     block = parseBlockHeader(header);
     if (headerCrcMatches(block, header))
@@ -101,7 +128,7 @@ bool Volume::readHeader(uint64_t at, std::string &header, BlockHeader &block)
     if (block.type == kOldSubBlock && (block.flags & kLongBlock) && block.dataSize <= kMaxOldSubData
         && size_ - at - block.headSize >= block.dataSize) {
         std::string data(block.dataSize, '\0');
-        if (!preadAll(fd_.get(), at + block.headSize, data.data(), data.size()))
+        if (!readBytes(at + block.headSize, data.data(), data.size()))
             return false;
         uLong c = crc32(0L, reinterpret_cast<const Bytef *>(header.data() + 2), static_cast<uInt>(header.size() - 2));
         c = crc32(c, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size()));
@@ -154,7 +181,7 @@ int64_t Volume::readAt(uint64_t offset, uint8_t *dst, size_t n) const
     if (offset >= size_)
         return 0;
     n = static_cast<size_t>(std::min<uint64_t>(n, size_ - offset));
-    if (!preadAll(fd_.get(), offset, dst, n))
+    if (!readBytes(offset, dst, n))
         return -1;
     return static_cast<int64_t>(n);
 }

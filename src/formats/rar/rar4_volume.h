@@ -1,6 +1,7 @@
 // One file of a RAR 1.5-4.x archive or volume set: finds the signature
 // (also behind a self-extractor stub), checks the main header and walks the
-// blocks.
+// blocks.  An archive cut into pieces by a file splitter ("x_aa", "x_ab"
+// or "x.001", "x.002") is read as the pieces joined.
 #pragma once
 #include "formats/rar/rar4_headers.h"
 #include "base/unique_fd.h"
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qvo::archivers::rar4 {
 
@@ -36,8 +38,14 @@ public:
 
 private:
     bool readHeader(uint64_t at, std::string &header, BlockHeader &block);
+    // Reads all `n` bytes at `offset`, across the pieces.
+    bool readBytes(uint64_t offset, void *dst, size_t n) const;
 
-    base::UniqueFd fd_;
+    struct Piece {
+        base::UniqueFd fd;
+        uint64_t size = 0;
+    };
+    std::vector<Piece> pieces_;
     uint64_t size_ = 0;
     uint64_t pos_ = 0;
     uint64_t dataOffset_ = 0;

@@ -27,11 +27,11 @@ void appendVint(std::string &out, uint64_t v)
     } while (v);
 }
 
-bool startsWithMarker(std::ifstream &in)
+bool startsWithMarker(std::ifstream &in, uint64_t at)
 {
     std::string marker(kMarkerSize, '\0');
     in.clear();
-    in.seekg(0);
+    in.seekg(static_cast<std::streamoff>(at));
     in.read(marker.data(), static_cast<std::streamsize>(kMarkerSize));
     return in.gcount() == static_cast<std::streamsize>(kMarkerSize)
         && marker.compare(0, kMarkerSize, kMarker, kMarkerSize) == 0;

@@ -52,6 +52,6 @@ struct Block {
 bool readBlock(std::ifstream &in, uint64_t offset, Block &block);
 
 // True when the file starts with the RAR 5 marker.
-bool startsWithMarker(std::ifstream &in);
+bool startsWithMarker(std::ifstream &in, uint64_t at = 0);
 
 } // namespace qvo::archivers::rar5

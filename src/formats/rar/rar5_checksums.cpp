@@ -67,14 +67,15 @@ bool parseFile(const rar5::Block &b, FileEntry &f)
 
 } // namespace
 
-Rar5Checksums Rar5Checksums::read(const std::vector<std::string> &volumes)
+Rar5Checksums Rar5Checksums::read(const std::vector<std::string> &volumes, uint64_t start)
 {
     Rar5Checksums out;
     for (const std::string &volume : volumes) {
         std::ifstream in(volume, std::ios::binary);
-        if (!rar5::startsWithMarker(in))
+        if (!rar5::startsWithMarker(in, start))
             return {};
-        uint64_t offset = rar5::kMarkerSize;
+        uint64_t offset = start + rar5::kMarkerSize;
+        start = 0; // later volumes have no stub
         for (int i = 0; i < kMaxBlocks; ++i) {
             rar5::Block b;
             if (!rar5::readBlock(in, offset, b) || b.end() <= offset || b.type == rar5::kTypeEnd)

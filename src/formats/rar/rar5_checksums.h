@@ -15,7 +15,9 @@ class Rar5Checksums {
 public:
     // Walks the file headers of the volumes, in order.  Empty for anything
     // that is not RAR 5 or whose headers are encrypted.
-    static Rar5Checksums read(const std::vector<std::string> &volumes);
+    // `start`: where the archive starts in the first volume (behind a
+    // self-extractor's stub).
+    static Rar5Checksums read(const std::vector<std::string> &volumes, uint64_t start = 0);
 
     // The checksum of the next member of this name (as libarchive names it:
     // "name;N" for an older version N), in archive order; none when the

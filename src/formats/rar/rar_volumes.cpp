@@ -2,7 +2,6 @@
 
 #include "base/ascii.h"
 #include "base/endian.h"
-#include "formats/rar/rar5_blocks.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,12 +13,7 @@
 namespace qvo::archivers {
 namespace {
 
-constexpr char kRar4Marker[] = "Rar!\x1a\x07\x00";
-constexpr uint16_t kRar4MainVolume = 0x0001;
-constexpr uint16_t kRar4MainFirstVolume = 0x0100;
 constexpr size_t kMaxVolumes = 10000;
-
-using rar5::readVint;
 
 bool exists(const std::string &p)
 {
@@ -31,45 +25,11 @@ bool exists(const std::string &p)
 
 RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path)
 {
-    RarVolumeInfo info;
     std::ifstream in(path, std::ios::binary);
     std::string head(64, '\0');
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<size_t>(in.gcount()));
-
-    if (head.compare(0, 7, kRar4Marker, 7) == 0 && head.size() >= 7 + 5) {
-        if (static_cast<unsigned char>(head[9]) != 0x73)
-            return info;
-        uint16_t flags = base::loadLe16(head.data() + 10);
-        info.isVolume = (flags & kRar4MainVolume) != 0;
-        // Archivers before 3.0 do not set the first-volume flag; then only
-        // the name tells (".rar" starts an old-style set).
-        if (info.isVolume && !(flags & kRar4MainFirstVolume)) {
-            std::string name = base::asciiLower(path.filename().string());
-            std::smatch m;
-            static const std::regex part(R"(\.part0*([0-9]+)\.rar$)");
-            if (std::regex_search(name, m, part))
-                info.isFirstVolume = m[1] == "1";
-            else
-                info.isFirstVolume = name.size() > 4 && name.compare(name.size() - 4, 4, ".rar") == 0;
-        }
-        return info;
-    }
-    if (head.compare(0, rar5::kMarkerSize, rar5::kMarker, rar5::kMarkerSize) == 0) {
-        size_t at = 8 + 4; // marker, header CRC32
-        uint64_t size, type, flags, skip, archiveFlags;
-        if (!readVint(head, at, size) || !readVint(head, at, type) || type != 1 || !readVint(head, at, flags))
-            return info;
-        if ((flags & rar5::kFlagExtra) && !readVint(head, at, skip))
-            return info;
-        if ((flags & rar5::kFlagData) && !readVint(head, at, skip))
-            return info;
-        if (!readVint(head, at, archiveFlags))
-            return info;
-        info.isVolume = (archiveFlags & rar5::kArchiveVolume) != 0;
-        info.isFirstVolume = !(archiveFlags & rar5::kArchiveVolumeNumber); // only later volumes carry a number
-    }
-    return info;
+    return identify::rarVolumeInfo(head, path.filename().string());
 }
 
 bool rarVolumeHasNext(const std::filesystem::path &path)

@@ -1,15 +1,14 @@
 // Finding the volumes of a multi-volume RAR set beside its first volume.
 #pragma once
+#include "identify/rar_main_header.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace qvo::archivers {
 
-struct RarVolumeInfo {
-    bool isVolume = false;      // the archive says it is part of a set
-    bool isFirstVolume = true;  // false for a later volume opened alone
-};
+using identify::RarVolumeInfo;
 
 // Reads the main header flags of a RAR 1.5-4 or RAR 5 archive at `path`.
 RarVolumeInfo readRarVolumeInfo(const std::filesystem::path &path);

@@ -127,7 +127,7 @@ unsigned threadsFor(const std::vector<CompressJob> &jobs)
 
 MemberCompressor::MemberCompressor(int level, std::vector<CompressJob> jobs)
     : level_(level),
-      workers_({.threads = threadsFor(jobs), .maxBytesAhead = kMemoryBudget, .resultBatch = kWakeBatch},
+      workers_({.threads = threadsFor(jobs), .maxBytesAhead = base::shareOfBudget(kMemoryBudget), .resultBatch = kWakeBatch},
                [this](Job &job, unsigned slot) { run(job, slot); })
 {
     deflaters_.resize(workers_.slots());

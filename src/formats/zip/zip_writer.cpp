@@ -42,7 +42,7 @@ uint16_t nameFlags(const EntryMeta &m)
 {
     // Non-ASCII names are UTF-8 on this system; a name that is not (a stray
     // legacy byte sequence) goes out raw without claiming UTF-8.
-    return !text::isAscii(m.name) && text::isValidUtf8(m.name) ? kFlagUtf8Name : 0;
+    return m.utf8Name && !text::isAscii(m.name) && text::isValidUtf8(m.name) ? kFlagUtf8Name : 0;
 }
 
 bool hasUnixTime(const EntryMeta &m)

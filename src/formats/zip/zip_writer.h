@@ -1,7 +1,8 @@
 // Writes a ZIP archive entry by entry: local headers and data in order, then
 // the central directory and the end records.
 //
-// Names go out in UTF-8 with flag bit 11, times both as DOS date/time (local
+// Names go out in UTF-8 with flag bit 11 (unless the caller gives them in
+// CP932, see EntryMeta::utf8Name), times both as DOS date/time (local
 // time) and in the extended-timestamp extra field, permissions and file type
 // in the Unix half of the external attributes (made-by Unix), so that folders
 // and symbolic links come back as what they were.  ZIP64 fields are written
@@ -26,6 +27,9 @@ struct EntryMeta {
     Kind kind = Kind::File;
     int64_t mtimeSec = 0; // seconds since 1970, UTC
     uint32_t mode = 0644; // permission bits (07777)
+    // False: `name` is in a legacy code page (CP932), stored without flag
+    // bit 11, as the tools that read only such names expect.
+    bool utf8Name = true;
 };
 
 struct DataInfo {

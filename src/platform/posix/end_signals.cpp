@@ -10,10 +10,10 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-// A handler may do no more than write a byte.
-void onEndSignal(int)
+// A handler may do no more than write a byte: the signal's number.
+void onEndSignal(int sig)
 {
-    char byte = 1;
+    char byte = char(sig);
     [[maybe_unused]] ssize_t n = ::write(signalPipe[0], &byte, 1);
 }
 
@@ -34,10 +34,28 @@ int watchEndRequests()
     return signalPipe[1];
 }
 
-void takeEndRequest(int descriptor)
+int takeEndRequest(int descriptor)
 {
-    char byte;
-    [[maybe_unused]] ssize_t n = ::read(descriptor, &byte, 1);
+    char byte = 0;
+    if (::read(descriptor, &byte, 1) != 1)
+        return 0;
+    return static_cast<unsigned char>(byte);
+}
+
+void endAsBySignal(int sig)
+{
+    if (sig > 0) {
+        struct sigaction sa {};
+        sa.sa_handler = SIG_DFL;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(sig, &sa, nullptr);
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, sig);
+        ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+        ::raise(sig);
+    }
+    ::_exit(128 + sig);
 }
 
 } // namespace qvo::platform

@@ -1,6 +1,8 @@
 #include "platform/file_reading.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qvo::platform {
@@ -38,6 +40,17 @@ int64_t readFully(int fd, void *to, uint64_t size)
 {
     auto *bytes = static_cast<char *>(to);
     return readLoop(size, [&](uint64_t done) { return ::read(fd, bytes + done, size - done); });
+}
+
+base::UniqueFd openRegularFile(const std::string &path, uint64_t &size)
+{
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    base::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    size = static_cast<uint64_t>(st.st_size);
+    return fd;
 }
 
 } // namespace qvo::platform

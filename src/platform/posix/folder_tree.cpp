@@ -1,5 +1,7 @@
 #include "platform/folder_tree.h"
 
+#include "base/machine_share.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -214,7 +216,7 @@ private:
 
     static unsigned helperLimit()
     {
-        const unsigned cores = std::thread::hardware_concurrency();
+        const unsigned cores = base::coresForOneConversion();
         return cores > 1 ? std::min(cores - 1, kMaxHelpers) : 0;
     }
 

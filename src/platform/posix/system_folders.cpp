@@ -94,6 +94,14 @@ base::UniqueFd openPrivateFolder(const std::string &path)
     return fd;
 }
 
+std::string userRuntimeFolder()
+{
+    const std::string xdg = environmentValue("XDG_RUNTIME_DIR");
+    if (!xdg.empty() && xdg.front() == '/' && openPrivateFolder(xdg))
+        return withTrailingSlash(xdg);
+    return privateFolderBelow("/tmp", ::getuid());
+}
+
 std::string programFolder()
 {
     char buf[PATH_MAX];

@@ -98,3 +98,54 @@ TEST(LhaHeaderWriter, WritesNameFolderCodePageAndPermissions)
     h.fileName = std::string(70000, 'x');
     EXPECT_TRUE(buildLevel2Header(h).empty());
 }
+
+TEST(LhaStoredName, Cp932NamesSayCodePage932AndKeepTheirUtf16Headers)
+{
+    auto n = storedLhaName("日本語/表ソ能/予定表.txt", false, LhaNameBytes::Cp932);
+    ASSERT_TRUE(n);
+    EXPECT_EQ(n->fileName, "\x97\x5C\x92\xE8\x95\x5C.txt");
+    EXPECT_EQ(n->dirName, "\x93\xFA\x96\x7B\x8C\xEA\xFF\x95\x5C\x83\x5C\x94\x5C\xFF");
+    EXPECT_EQ(n->codePage, kCodePageCp932);
+    EXPECT_EQ(n->utf16FileName, u"予定表.txt");
+    EXPECT_EQ(n->utf16DirName, u"日本語\xFFFF表ソ能\xFFFF");
+
+    // ASCII names need no code page in either encoding.
+    EXPECT_FALSE(storedLhaName("a/b.txt", false, LhaNameBytes::Cp932)->codePage);
+    // 〜 has no CP932 form that reads back as 〜.
+    EXPECT_FALSE(storedLhaName("〜/a.txt", false, LhaNameBytes::Cp932));
+
+    // lhasa ends a link's name at the first 0x7C byte, also a trail byte
+    // (－ is 0x81 0x7C).
+    EXPECT_TRUE(lhaNameFitsCp932("リンク", true));
+    EXPECT_TRUE(lhaNameFitsCp932("－", false));  // 0x81 0x7C
+    EXPECT_FALSE(lhaNameFitsCp932("－", true));
+    EXPECT_FALSE(lhaNameFitsCp932("〜", false));
+}
+
+// libarchive refuses the whole archive at a UTF-16 name header whose first
+// byte is 0: a name beginning with U+xx00 (一 U+4E00, Ā U+0100) goes out
+// with its byte name and code page only, the others keep 0x44 and 0x45.
+TEST(LhaHeaderWriter, Utf16HeadersBeginningWithAZeroByteAreLeftOut)
+{
+    auto header = [](const char *path) {
+        auto n = storedLhaName(path, false, LhaNameBytes::Utf8);
+        LhaMemberHeader h;
+        h.fileName = n->fileName;
+        h.dirName = n->dirName;
+        h.codePage = n->codePage;
+        h.utf16FileName = n->utf16FileName;
+        h.utf16DirName = n->utf16DirName;
+        return buildLevel2Header(h);
+    };
+    auto first = header("一覧/一覧.txt");
+    EXPECT_FALSE(extHeader(first, 0x44));
+    EXPECT_FALSE(extHeader(first, 0x45));
+    EXPECT_EQ(extHeader(first, 0x01), "一覧.txt");
+    EXPECT_TRUE(extHeader(first, 0x46));
+    auto mixed = header("丁/Āb.txt");
+    EXPECT_FALSE(extHeader(mixed, 0x44));
+    EXPECT_EQ(extHeader(mixed, 0x45), std::string("\x01\x4E\xFF\xFF", 4));
+    auto kept = header("万/丁.txt");
+    EXPECT_EQ(extHeader(kept, 0x44), std::string("\x01\x4E.\0t\0x\0t\0", 10));
+    EXPECT_TRUE(extHeader(kept, 0x45));
+}

@@ -1,14 +1,20 @@
-#include "codecs/lha/lha_crc16.h"
-
+// CRC-16/ARC (reflected polynomial 0xA001, initial value 0): the checksum
+// LHA keeps for each member's data and for level-2 headers.  Header-only
+// so that the content identification below the codecs checks headers with
+// the very function the decoders use.
+#pragma once
 #include <array>
+#include <cstddef>
+#include <cstdint>
 
-namespace qvo::codecs::lha {
-namespace {
+namespace qvo::base {
 
-// Slicing by eight: table[k][b] is the CRC of byte b followed by k zero bytes.
-struct Crc16Tables {
+namespace detail {
+
+// Slicing by eight: t[k][b] is the CRC of byte b followed by k zero bytes.
+struct Crc16ArcTables {
     std::array<std::array<uint16_t, 256>, 8> t{};
-    Crc16Tables()
+    Crc16ArcTables()
     {
         for (unsigned i = 0; i < 256; ++i) {
             uint16_t r = uint16_t(i);
@@ -22,14 +28,14 @@ struct Crc16Tables {
     }
 };
 
-const Crc16Tables kTables;
+inline const Crc16ArcTables kCrc16ArcTables;
 
-} // namespace
+} // namespace detail
 
-uint16_t crc16Update(uint16_t crc, const void *data, size_t size)
+inline uint16_t crc16Update(uint16_t crc, const void *data, size_t size)
 {
     const uint8_t *p = static_cast<const uint8_t *>(data);
-    const auto &t = kTables.t;
+    const auto &t = detail::kCrc16ArcTables.t;
     while (size >= 8) {
         uint32_t v = crc ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8);
         crc = uint16_t(t[7][v & 0xFF] ^ t[6][(v >> 8) & 0xFF] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]]
@@ -42,4 +48,4 @@ uint16_t crc16Update(uint16_t crc, const void *data, size_t size)
     return crc;
 }
 
-} // namespace qvo::codecs::lha
+} // namespace qvo::base

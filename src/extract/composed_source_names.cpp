@@ -1,0 +1,26 @@
+#include "extract/composed_source_names.h"
+
+#include "text/composed_names.h"
+
+namespace qvo::archivers {
+
+bool composeSourceNames(std::vector<SourceEntry> &entries)
+{
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (const SourceEntry &e : entries)
+        names.push_back(e.name);
+    std::optional<std::vector<std::string>> composed = text::composedNames(names);
+    if (!composed)
+        return false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        SourceEntry &e = entries[i];
+        e.name = std::move((*composed)[i]);
+        // A link names its target as the target's entry is named.
+        if (e.kind == SourceEntry::Kind::Symlink)
+            e.linkTarget = text::composedName(e.linkTarget);
+    }
+    return true;
+}
+
+} // namespace qvo::archivers

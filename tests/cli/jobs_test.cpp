@@ -1,0 +1,157 @@
+// qvo-convert --jobs: several archives at once, the same results as one at
+// a time.
+#include "test_support.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+
+using namespace qvo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kProgram = std::string(QVO_BIN_DIR) + "/qvo-convert";
+
+std::string command(const fs::path &tmp, const std::string &args)
+{
+    return "TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(QVO_LIBRARY_DIR) + " " + sh(kProgram) + " " + args +
+           " </dev/null";
+}
+
+void makeZip(const fs::path &zip, const std::string &content)
+{
+    const fs::path tree = zip.parent_path() / (zip.filename().string() + ".tree");
+    writeFile(tree / "a.txt", "alpha\n");
+    writeFile(tree / "sub" / "data.bin", content);
+    EXPECT_EQ(runCommand("cd " + sh(tree) + " && zip -qr " + sh(zip) + " . && rm -r " + sh(tree)), 0);
+}
+
+// Every file below `root`, relative, with its size.
+std::set<std::string> listing(const fs::path &root)
+{
+    std::set<std::string> names;
+    if (!fs::exists(root))
+        return names;
+    for (const auto &entry : fs::recursive_directory_iterator(root))
+        names.insert(fs::relative(entry.path(), root).string() +
+                     (entry.is_regular_file() ? " " + std::to_string(entry.file_size()) : "/"));
+    return names;
+}
+
+std::string replaceAll(std::string text, const std::string &from, const std::string &to)
+{
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// A batch of every kind of row: a large archive first (so that later rows
+// finish before it), small good ones, a broken one, two sources with one
+// target.
+void makeMixedBatch(const fs::path &in)
+{
+    makeZip(in / "big.zip", randomBytes(3u << 20, 7));
+    for (int k = 0; k < 8; ++k)
+        makeZip(in / ("small" + std::to_string(k) + ".zip"), std::string(size_t(2000 + k), char('a' + k)));
+    writeFile(in / "broken.zip", "PK\x03\x04 this archive ends here");
+    makeZip(in / "twice" / "small3.zip", "the second source of one target name");
+}
+
+} // namespace
+
+TEST(QvoConvertJobs, UsageErrors)
+{
+    for (const char *jobs : {"0", "x", "-1", "1.5", "", "257", "99999999999"}) {
+        std::string output;
+        const int status = runCommand(command(fs::temp_directory_path(), "--to zip --out /tmp --jobs '" + std::string(jobs) + "' a.lzh"),
+                                      &output);
+        EXPECT_EQ(status, 2) << jobs << "\n" << output;
+        EXPECT_NE(output.find("--jobs"), std::string::npos) << output;
+    }
+    std::string output;
+    EXPECT_EQ(runCommand(command(fs::temp_directory_path(), "--to zip --out /tmp a.lzh --jobs"), &output), 2);
+    EXPECT_EQ(runCommand(command(fs::temp_directory_path(), "--help"), &output), 0);
+    EXPECT_NE(output.find("--jobs N"), std::string::npos);
+}
+
+// The same batch with one job and with four: the same lines in the same
+// order, the same exit status, the same archives made and sources deleted.
+TEST(QvoConvertJobs, FourJobsDoWhatOneDoes)
+{
+    TempDir dir;
+    std::string outputs[2];
+    int statuses[2];
+    std::set<std::string> made[2], left[2];
+    const char *jobs[] = {"1", "4"};
+    for (int run = 0; run < 2; ++run) {
+        const fs::path base = dir / ("jobs" + std::string(jobs[run]));
+        makeMixedBatch(base / "in");
+        statuses[run] = runCommand(command(dir.path(), "--jobs " + std::string(jobs[run]) +
+                                                            " --to lzh --delete-source --out " + sh(base / "out") +
+                                                            " " + sh(base / "in") + " " + sh(base / "in" / "twice")),
+                                   &outputs[run]);
+        outputs[run] = replaceAll(outputs[run], base.string(), "BASE");
+        made[run] = listing(base / "out");
+        left[run] = listing(base / "in");
+        for (const auto &entry : fs::directory_iterator(base / "out"))
+            EXPECT_EQ(runCommand("lhasa t " + sh(entry.path())), 0) << entry.path();
+    }
+    EXPECT_EQ(statuses[0], 1) << outputs[0];
+    EXPECT_EQ(statuses[1], statuses[0]);
+    EXPECT_EQ(outputs[1], outputs[0]);
+    EXPECT_EQ(made[1], made[0]);
+    EXPECT_EQ(left[1], left[0]);
+
+    // What one job does, as the lines say it: everything but the broken
+    // archive and the second small3 converted, their sources gone.
+    const std::string &out = outputs[0];
+    EXPECT_NE(out.find("変換成功  BASE/in/big.zip -> BASE/out/big.lzh"), std::string::npos) << out;
+    EXPECT_NE(out.find("変換失敗  BASE/in/broken.zip"), std::string::npos) << out;
+    EXPECT_NE(out.find("同名ファイルが存在  BASE/in/twice/small3.zip"), std::string::npos) << out;
+    EXPECT_NE(out.find("9 converted, 1 failed, 1 skipped"), std::string::npos) << out;
+    EXPECT_LT(out.find("big.zip"), out.find("broken.zip"));
+    EXPECT_LT(out.find("broken.zip"), out.find("small0.zip"));
+    EXPECT_LT(out.find("small7.zip"), out.find("twice/small3.zip"));
+    std::set<std::string> leftNames;
+    for (const std::string &entry : left[0])
+        leftNames.insert(entry.substr(0, entry.find(' ')));
+    EXPECT_EQ(leftNames, (std::set<std::string>{"broken.zip", "twice/", "twice/small3.zip"}));
+}
+
+// SIGTERM in the middle of a batch ends every worker; the program ends as
+// the signal ends it, and leaves no working folder and no half-written
+// archive.
+TEST(QvoConvertJobs, TerminationLeavesNothingBehind)
+{
+    TempDir dir;
+    for (int k = 0; k < 16; ++k)
+        makeZip(dir / "in" / ("part" + std::to_string(k) + ".zip"), randomBytes(2u << 20, unsigned(k)));
+    const fs::path root = dir / "Qvo";
+    std::string log;
+    const int status = runCommand(
+        "(" + command(dir.path(), "--jobs 2 --to lzh --out " + sh(dir / "out") + " " + sh(dir / "in")) +
+            " >" + sh(dir / "lines") + " & pid=$!; " +
+            // Wait until both workers have started converting.
+            "for i in $(seq 1 400); do [ $(ls " + sh(root) + " 2>/dev/null | wc -l) -ge 2 ] && break; sleep 0.02; done; " +
+            "kill -TERM $pid; wait $pid; echo status=$?)",
+        &log);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_NE(log.find("status=143"), std::string::npos) << log;
+    EXPECT_TRUE(listing(root).empty()) << *listing(root).begin();
+    // What is in the save folder is whole; every line printed names one.
+    const std::string lines = readFile(dir / "lines");
+    size_t whole = 0;
+    for (const auto &entry : fs::directory_iterator(dir / "out")) {
+        EXPECT_EQ(runCommand("lhasa t " + sh(entry.path())), 0) << entry.path();
+        ++whole;
+    }
+    EXPECT_LT(whole, 16u) << lines;
+    for (size_t at = 0; (at = lines.find(" -> ", at)) != std::string::npos; ++at) {
+        const std::string target = lines.substr(at + 4, lines.find('\n', at) - at - 4);
+        EXPECT_TRUE(fs::exists(target)) << target;
+    }
+    EXPECT_EQ(runCommand("pgrep -f " + sh("[q]vo-convert --jobs 2 --to lzh --out " + (dir / "out").string())), 1)
+        << "a worker outlived the program";
+}
