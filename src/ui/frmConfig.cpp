@@ -53,12 +53,13 @@ frmConfig::frmConfig(settings::clsQvoSettings &settings, QWidget *parent)
     QFont f = font();
     f.setPixelSize(12);
     setFont(f);
-    setFixedSize(px(6600), px(5235));
+    // Taller than the settings of old by one row, for the names' encoding.
+    setFixedSize(px(6600), px(5715));
 
     for (size_t i = 0; i < framePage.size(); ++i) {
         framePage[i] = new QFrame(this);
         framePage[i]->setFrameStyle(QFrame::Box | QFrame::Sunken);
-        framePage[i]->setGeometry(px(240), px(240), px(6135), px(4215));
+        framePage[i]->setGeometry(px(240), px(240), px(6135), px(4695));
         framePage[i]->setAutoFillBackground(true);
     }
     buildGeneralPage(framePage[0]);
@@ -71,8 +72,8 @@ frmConfig::frmConfig(settings::clsQvoSettings &settings, QWidget *parent)
                               QT_TR_NOOP(" CAB形式の設定")});
     place(cmbPageList, 480, 240, 2295, 300);
 
-    cmdOK = place(new QPushButton(QStringLiteral("OK"), this), 3240, 4680, 1335, 375);
-    cmdCancel = place(new QPushButton(tr("キャンセル"), this), 4920, 4680, 1335, 375);
+    cmdOK = place(new QPushButton(QStringLiteral("OK"), this), 3240, 5160, 1335, 375);
+    cmdCancel = place(new QPushButton(tr("キャンセル"), this), 4920, 5160, 1335, 375);
     cmdOK->setDefault(true);
 
     connect(cmbPageList, &QComboBox::currentIndexChanged, this, &frmConfig::cmbPageList_Click);
@@ -131,7 +132,7 @@ void frmConfig::buildNameCharsetRow(QFrame *page)
         {"KOI8-R", QT_TR_NOOP("キリル文字 (KOI8-R)")},
         {"CP866", QT_TR_NOOP("キリル文字 DOS (CP866)")},
     };
-    lblNameCharset = place(new QLabel(tr("書庫内のファイル名の文字コード :"), page), 480, 3960, 2400, 180);
+    lblNameCharset = place(new QLabel(tr("書庫内のファイル名の文字コード :"), page), 480, 3960, 4095, 180);
     cmbNameCharset = new QComboBox(page);
     cmbNameCharset->addItem(tr("自動判別"), QString());
     for (const std::string &charset : archive::nameCharsets()) {
@@ -141,7 +142,7 @@ void frmConfig::buildNameCharsetRow(QFrame *page)
                 label = tr(text);
         cmbNameCharset->addItem(label, QString::fromStdString(charset));
     }
-    place(cmbNameCharset, 2940, 3900, 3000, 300);
+    place(cmbNameCharset, 600, 4260, 3600, 300);
 }
 
 void frmConfig::loadNameCharset()

@@ -104,7 +104,7 @@ TEST(QvoConvert, StatusWordsFollowTheLocale)
     const std::string args = "--to lzh --out " + sh(dir / "out") + " " + sh(zip);
     Result r = convert(args, dir.path(), QVO_LIBRARY_DIR, "en_US");
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(r.output.rfind("Converted  " + zip.string() + " -> " + (dir / "out" / "a.lzh").string() + "\n", 0), 0u)
+    EXPECT_EQ(r.output.rfind("Converted  " + zip.string() + " [ZIP] -> " + (dir / "out" / "a.lzh").string() + "\n", 0), 0u)
         << r.output;
     // The same archive again: its target is there now.
     r = convert(args, dir.path(), QVO_LIBRARY_DIR, "de:ja");

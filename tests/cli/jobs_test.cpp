@@ -16,7 +16,8 @@ const std::string kProgram = std::string(QVO_BIN_DIR) + "/qvo-convert";
 
 std::string command(const fs::path &tmp, const std::string &args)
 {
-    return "TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(QVO_LIBRARY_DIR) + " " + sh(kProgram) + " " + args +
+    // The status words under test are the Japanese ones.
+    return "LANGUAGE=ja TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(QVO_LIBRARY_DIR) + " " + sh(kProgram) + " " + args +
            " </dev/null";
 }
 
@@ -107,9 +108,9 @@ TEST(QvoConvertJobs, FourJobsDoWhatOneDoes)
     // What one job does, as the lines say it: everything but the broken
     // archive and the second small3 converted, their sources gone.
     const std::string &out = outputs[0];
-    EXPECT_NE(out.find("変換成功  BASE/in/big.zip -> BASE/out/big.lzh"), std::string::npos) << out;
-    EXPECT_NE(out.find("変換失敗  BASE/in/broken.zip"), std::string::npos) << out;
-    EXPECT_NE(out.find("同名ファイルが存在  BASE/in/twice/small3.zip"), std::string::npos) << out;
+    EXPECT_NE(out.find("変換成功  BASE/in/big.zip [ZIP] -> BASE/out/big.lzh"), std::string::npos) << out;
+    EXPECT_NE(out.find("変換失敗  BASE/in/broken.zip [ZIP]"), std::string::npos) << out;
+    EXPECT_NE(out.find("同名ファイルが存在  BASE/in/twice/small3.zip [ZIP]"), std::string::npos) << out;
     EXPECT_NE(out.find("9 converted, 1 failed, 1 skipped"), std::string::npos) << out;
     EXPECT_LT(out.find("big.zip"), out.find("broken.zip"));
     EXPECT_LT(out.find("broken.zip"), out.find("small0.zip"));
