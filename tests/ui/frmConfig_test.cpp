@@ -79,7 +79,7 @@ TEST_F(SettingsDialog, DefaultsShowGeneralPageMultipleModeStandardLevelsAndMszip
 {
     frmConfig dialog(*appSettings);
     EXPECT_EQ(dialog.windowTitle().toStdString(), " 設定");
-    EXPECT_EQ(dialog.size(), QSize(440, 349));
+    EXPECT_EQ(dialog.size(), QSize(440, 381));
     EXPECT_EQ(items(dialog.cmbPageList), (std::vector<std::string>{" 全般設定", " LHA形式の設定", " ZIP形式の設定",
                                                                    " CAB形式の設定"}));
     EXPECT_EQ(dialog.cmbPageList->currentIndex(), 0);
