@@ -20,7 +20,7 @@ test: build
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DQVO_SANITIZE=ON -DQVO_WERROR=$(WERROR)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	QVO_SKIP_HEAVY=1 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	QVO_SKIP_HEAVY=1 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
