@@ -156,3 +156,43 @@ TEST(QvoConvertJobs, TerminationLeavesNothingBehind)
     EXPECT_EQ(runCommand("pgrep -f " + sh("[q]vo-convert --jobs 2 --to lzh --out " + (dir / "out").string())), 1)
         << "a worker outlived the program";
 }
+
+// A worker that dies in the middle of a row (killed, or crashed in a
+// library) costs that row only: it is reported failed with the reason, a new
+// worker takes the rest, its working folder does not stay, and nothing
+// half-written reaches the save folder.
+TEST(QvoConvertJobs, AWorkerKilledMidRowFailsThatRowOnly)
+{
+    TempDir dir;
+    constexpr int kArchives = 8;
+    for (int k = 0; k < kArchives; ++k)
+        makeZip(dir / "in" / ("part" + std::to_string(k) + ".zip"), randomBytes(2u << 20, unsigned(k)));
+    const fs::path root = dir / "Qvo";
+    std::string log;
+    const int status = runCommand(
+        "(" + command(dir.path(), "--jobs 2 --delete-source --to lzh --out " + sh(dir / "out") + " " + sh(dir / "in")) +
+            " >" + sh(dir / "lines") + " & pid=$!; " +
+            "for i in $(seq 1 400); do [ $(ls " + sh(root) + " 2>/dev/null | wc -l) -ge 2 ] && break; sleep 0.02; done; " +
+            "kill -KILL $(pgrep -P $pid | head -n 1); wait $pid; echo status=$?)",
+        &log);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_NE(log.find("status=1"), std::string::npos) << log;
+    const std::string lines = readFile(dir / "lines");
+    EXPECT_NE(lines.find(std::to_string(kArchives - 1) + " converted, 1 failed"), std::string::npos) << lines;
+    const size_t failed = lines.find("変換失敗  ");
+    ASSERT_NE(failed, std::string::npos) << lines;
+    const std::string failedLine = lines.substr(failed, lines.find('\n', failed) - failed);
+    EXPECT_NE(failedLine.find("the worker process converting it ended: signal 9"), std::string::npos) << failedLine;
+    // The failed row's source stays; every other one was converted whole
+    // and only then deleted.
+    const std::string failedSource = failedLine.substr(failedLine.find(dir.path().string()));
+    EXPECT_TRUE(fs::exists(failedSource.substr(0, failedSource.find(" [")))) << failedLine;
+    EXPECT_EQ(listing(dir / "in").size(), 1u);
+    size_t whole = 0;
+    for (const auto &entry : fs::directory_iterator(dir / "out")) {
+        EXPECT_EQ(runCommand("lhasa t " + sh(entry.path())), 0) << entry.path();
+        ++whole;
+    }
+    EXPECT_EQ(whole, size_t(kArchives - 1)) << lines;
+    EXPECT_TRUE(listing(root).empty()) << *listing(root).begin();
+}
