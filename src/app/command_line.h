@@ -13,10 +13,17 @@ struct CommandLine {
     std::vector<std::string> paths;
     // Set for an unknown option; the program then ends with status 2.
     std::string error;
+    // The toolkit's -platform was given (only seen with toolkitOptionsPresent).
+    bool platformChosen = false;
 };
 
 // `args` without the program name; `currentFolder` makes paths absolute.
-CommandLine parseCommandLine(const std::vector<std::string> &args, const std::string &currentFolder);
+// Before the toolkit has started, `args` still hold its own options
+// (-platform xcb, -style=Fusion, ...): with `toolkitOptionsPresent` those
+// are passed over rather than refused, so that a wrong option is told
+// before the toolkit asks for a display.
+CommandLine parseCommandLine(const std::vector<std::string> &args, const std::string &currentFolder,
+                             bool toolkitOptionsPresent = false);
 
 const char *commandLineUsage();
 

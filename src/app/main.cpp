@@ -44,7 +44,11 @@ std::string currentFolder()
 int main(int argc, char **argv)
 {
     // Answered before a display is needed.
-    const qvo::app::CommandLine early = qvo::app::parseCommandLine(argumentsOf(argc, argv), currentFolder());
+    const qvo::app::CommandLine early = qvo::app::parseCommandLine(argumentsOf(argc, argv), currentFolder(), true);
+    if (!early.error.empty()) {
+        std::fprintf(stderr, "qvo: %s\n%s", early.error.c_str(), qvo::app::commandLineUsage());
+        return 2;
+    }
     if (early.help) {
         std::fputs(qvo::app::commandLineUsage(), stdout);
         return 0;
@@ -52,6 +56,17 @@ int main(int argc, char **argv)
     if (early.version) {
         std::printf("qvo %s\n", QVO_VERSION);
         return 0;
+    }
+
+    // Without a display the toolkit would end the program by abort(), with
+    // a core dump and a text about reinstalling.
+    if (!early.platformChosen && qvo::platform::environmentValue("QT_QPA_PLATFORM").empty() &&
+        qvo::platform::environmentValue("DISPLAY").empty() &&
+        qvo::platform::environmentValue("WAYLAND_DISPLAY").empty()) {
+        std::fputs("qvo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set);\n"
+                   "qvo-convert converts archives without one\n",
+                   stderr);
+        return 1;
     }
 
     const int endRequests = qvo::platform::watchEndRequests();

@@ -67,5 +67,27 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
     EXPECT_EQ(bad.paths, std::vector<std::string>{"/a.lzh"});
 }
 
+// Before the toolkit has taken its options out, they and their values are
+// neither refused nor taken for files; anything else still is refused.
+TEST(CommandLine, ToolkitOptionsArePassedOverBeforeTheToolkitStarts)
+{
+    const std::vector<std::string> args{"-platform", "offscreen", "--style=Fusion", "-reverse",
+                                        "-display", ":3",  "a.lzh", "-stylesheet", "s.qss"};
+    const auto early = app::parseCommandLine(args, "/", true);
+    EXPECT_TRUE(early.error.empty()) << early.error;
+    EXPECT_TRUE(early.platformChosen);
+    EXPECT_EQ(early.paths, std::vector<std::string>{"/a.lzh"});
+    // Once started, the toolkit's options are gone; one left over is wrong.
+    EXPECT_EQ(app::parseCommandLine(args, "/").error, "unknown option -platform");
+
+    const auto wrong = app::parseCommandLine({"-style", "Fusion", "--bogus"}, "/", true);
+    EXPECT_EQ(wrong.error, "unknown option --bogus");
+    EXPECT_FALSE(wrong.platformChosen);
+    EXPECT_FALSE(app::parseCommandLine({"-platformtheme", "gtk3"}, "/", true).platformChosen);
+    EXPECT_TRUE(app::parseCommandLine({"--platform=xcb"}, "/", true).platformChosen);
+    // After "--" nothing is an option, the toolkit's names neither.
+    EXPECT_EQ(app::parseCommandLine({"--", "-reverse"}, "/", true).paths, std::vector<std::string>{"/-reverse"});
+}
+
 } // namespace
 } // namespace qvo::test
