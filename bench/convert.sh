@@ -70,14 +70,7 @@ PY
 # jlha (installed as lha) creates the LZH; lhasa only reads.
 [ -f in.lzh ] || (cd tree && shopt -s dotglob && lha aq ../in.lzh * >/dev/null)
 
-if [ ! -d tiny ]; then
-  mkdir -p tiny-src tiny
-  printf 'first small file\n' >tiny-src/a.txt
-  printf 'second, a little longer: %s\n' "$(seq 1 40 | tr '\n' ' ')" >tiny-src/b.txt
-  printf '#!/bin/sh\necho third\n' >tiny-src/c.sh
-  (cd tiny-src && lha aq ../tiny.lzh a.txt b.txt c.sh >/dev/null)
-  for i in $(seq -w 1 500); do cp tiny.lzh "tiny/t$i.lzh"; done
-fi
+. "$HERE/tiny_set.sh"
 
 echo "volume: $(findmnt -no FSTYPE,OPTIONS -T "$WORK" 2>/dev/null)$(dumpe2fs -h "$(findmnt -no SOURCE -T "$WORK")" 2>/dev/null | grep -q has_journal && echo ' (journal)')"
 echo "tree: $(cat tree.info 2>/dev/null | tr '\n' ' ')"

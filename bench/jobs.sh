@@ -27,15 +27,8 @@ done
 [ -x "$QVO" ] || { echo "build qvo-convert first: $QVO" >&2; exit 1; }
 cd "$WORK"
 
+. "$HERE/tiny_set.sh"
 # jlha (installed as lha) creates the LZH archives; lhasa only reads.
-if [ ! -d tiny ]; then
-  mkdir -p tiny-src tiny
-  printf 'first small file\n' >tiny-src/a.txt
-  printf 'second, a little longer: %s\n' "$(seq 1 40 | tr '\n' ' ')" >tiny-src/b.txt
-  printf '#!/bin/sh\necho third\n' >tiny-src/c.sh
-  (cd tiny-src && lha aq ../tiny.lzh a.txt b.txt c.sh >/dev/null)
-  for i in $(seq -w 1 500); do cp tiny.lzh "tiny/t$i.lzh"; done
-fi
 if [ ! -d medium ]; then
   mkdir -p medium
   python3 - <<'PY'

@@ -48,6 +48,23 @@ std::string replaceAll(std::string text, const std::string &from, const std::str
     return text;
 }
 
+// Runs `args` in the background with its lines going to dir/lines, waits
+// until two rows are being converted (two working folders), then runs
+// `interrupt` (the program is $pid) and waits for the program.  The shell's
+// output, with "status=N" for the program's exit status.
+std::string runAndInterrupt(const fs::path &dir, const std::string &args, const std::string &interrupt)
+{
+    const fs::path root = dir / "Qvo";
+    std::string log;
+    const int status = runCommand("(" + command(dir, args) + " >" + sh(dir / "lines") + " & pid=$!; " +
+                                      "for i in $(seq 1 400); do [ $(ls " + sh(root) +
+                                      " 2>/dev/null | wc -l) -ge 2 ] && break; sleep 0.02; done; " + interrupt +
+                                      "; wait $pid; echo status=$?)",
+                                  &log);
+    EXPECT_EQ(status, 0) << log;
+    return log;
+}
+
 // A batch of every kind of row: a large archive first (so that later rows
 // finish before it), small good ones, a broken one, two sources with one
 // target.
@@ -130,15 +147,8 @@ TEST(QvoConvertJobs, TerminationLeavesNothingBehind)
     for (int k = 0; k < 16; ++k)
         makeZip(dir / "in" / ("part" + std::to_string(k) + ".zip"), randomBytes(2u << 20, unsigned(k)));
     const fs::path root = dir / "Qvo";
-    std::string log;
-    const int status = runCommand(
-        "(" + command(dir.path(), "--jobs 2 --to lzh --out " + sh(dir / "out") + " " + sh(dir / "in")) +
-            " >" + sh(dir / "lines") + " & pid=$!; " +
-            // Wait until both workers have started converting.
-            "for i in $(seq 1 400); do [ $(ls " + sh(root) + " 2>/dev/null | wc -l) -ge 2 ] && break; sleep 0.02; done; " +
-            "kill -TERM $pid; wait $pid; echo status=$?)",
-        &log);
-    EXPECT_EQ(status, 0) << log;
+    const std::string log =
+        runAndInterrupt(dir.path(), "--jobs 2 --to lzh --out " + sh(dir / "out") + " " + sh(dir / "in"), "kill -TERM $pid");
     EXPECT_NE(log.find("status=143"), std::string::npos) << log;
     EXPECT_TRUE(listing(root).empty()) << *listing(root).begin();
     // What is in the save folder is whole; every line printed names one.
@@ -168,15 +178,10 @@ TEST(QvoConvertJobs, AWorkerKilledMidRowFailsThatRowOnly)
     for (int k = 0; k < kArchives; ++k)
         makeZip(dir / "in" / ("part" + std::to_string(k) + ".zip"), randomBytes(2u << 20, unsigned(k)));
     const fs::path root = dir / "Qvo";
-    std::string log;
-    const int status = runCommand(
-        "(" + command(dir.path(), "--jobs 2 --delete-source --to lzh --out " + sh(dir / "out") + " " + sh(dir / "in")) +
-            " >" + sh(dir / "lines") + " & pid=$!; " +
-            "for i in $(seq 1 400); do [ $(ls " + sh(root) + " 2>/dev/null | wc -l) -ge 2 ] && break; sleep 0.02; done; " +
-            "kill -KILL $(pgrep -P $pid | head -n 1); wait $pid; echo status=$?)",
-        &log);
-    EXPECT_EQ(status, 0) << log;
-    EXPECT_NE(log.find("status=1"), std::string::npos) << log;
+    const std::string log = runAndInterrupt(dir.path(),
+                                            "--jobs 2 --delete-source --to lzh --out " + sh(dir / "out") + " " + sh(dir / "in"),
+                                            "kill -KILL $(pgrep -P $pid | head -n 1)");
+    EXPECT_NE(log.find("status=1\n"), std::string::npos) << log;
     const std::string lines = readFile(dir / "lines");
     EXPECT_NE(lines.find(std::to_string(kArchives - 1) + " converted, 1 failed"), std::string::npos) << lines;
     const size_t failed = lines.find("変換失敗  ");

@@ -24,11 +24,13 @@ constexpr uint32_t kMaxMessage = 64u << 20;
 std::mutex parentEndsLock;
 std::set<int> parentEnds;
 
-bool writeAll(int fd, const char *data, size_t size)
+// Moves all `size` bytes with `step` (a send or a read of what is left),
+// going on after signals.  False when the other end is gone.
+template <typename Buffer, typename Step>
+bool transferAll(Buffer *data, size_t size, Step step)
 {
     while (size > 0) {
-        // MSG_NOSIGNAL: a parent or child gone is an answer, not a signal.
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        const ssize_t n = step(data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -39,18 +41,15 @@ bool writeAll(int fd, const char *data, size_t size)
     return true;
 }
 
+bool writeAll(int fd, const char *data, size_t size)
+{
+    // MSG_NOSIGNAL: a parent or child gone is an answer, not a signal.
+    return transferAll(data, size, [fd](const char *at, size_t left) { return ::send(fd, at, left, MSG_NOSIGNAL); });
+}
+
 bool readAll(int fd, char *data, size_t size)
 {
-    while (size > 0) {
-        const ssize_t n = ::read(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
+    return transferAll(data, size, [fd](char *at, size_t left) { return ::read(fd, at, left); });
 }
 
 [[noreturn]] void runChild(int parentEnd, base::UniqueFd childEnd, pid_t parent,
