@@ -31,6 +31,9 @@
 #include <QShowEvent>
 #include <QToolBar>
 
+#include <algorithm>
+#include <cmath>
+
 
 namespace qvo::ui {
 namespace {
@@ -63,14 +66,31 @@ template <class W> W *place(W *widget, const QRect &geometry)
     return widget;
 }
 
+// At a fractional scale a frame whose top edge falls between device pixels
+// may be drawn without that edge.  The frames lie at multiples of 8 pixels in
+// the client area, so of the shifts that make room for the toolbar the
+// first that puts the shifted client area on a whole device pixel is taken
+// (`clientTop`: the menu bar's height above it).
+int toolbarShift(int extra, int clientTop, qreal ratio)
+{
+    extra = std::max(extra, 0);
+    for (int shift = extra; shift < extra + 8; ++shift) {
+        const qreal device = (clientTop + shift) * ratio;
+        if (std::abs(device - std::round(device)) < 0.01)
+            return shift;
+    }
+    return extra;
+}
+
 // A toolbar taller than its design height (captions in a CJK font, a denser
 // screen) pushes everything below it down instead of covering the list.
-void makeRoomForToolbar(QWidget *client, QToolBar *toolbar)
+void makeRoomForToolbar(QWidget *client, QToolBar *toolbar, int clientTop)
 {
-    const int extra = toolbar->sizeHint().height() - toolbar->height();
+    const int extra = toolbarShift(toolbar->sizeHint().height() - toolbar->height(), clientTop,
+                                   client->devicePixelRatioF());
     if (extra <= 0)
         return;
-    toolbar->resize(toolbar->width(), toolbar->sizeHint().height());
+    toolbar->resize(toolbar->width(), toolbar->height() + extra);
     for (QWidget *child : client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         if (child != toolbar)
             child->move(child->x(), child->y() + extra);
@@ -78,13 +98,17 @@ void makeRoomForToolbar(QWidget *client, QToolBar *toolbar)
 }
 
 // The total sits between the list and the save-folder frame; when its text
-// is taller than that gap it takes the room from the list.
+// is taller than that gap it takes the room from the list.  The list gives
+// it up in steps of 4 pixels: at scale factors in quarters its bottom edge
+// then falls where Qt draws it, as at the designed height.
 void fitTotalLabel(QLabel *total, QWidget *list, int frameTop)
 {
     if (total->y() + total->height() <= frameTop)
         return;
     total->move(total->x(), frameTop - total->height());
-    list->resize(list->width(), total->y() - 2 - list->y());
+    const int over = list->y() + list->height() + 2 - total->y();
+    if (over > 0)
+        list->resize(list->width(), list->height() - (over + 3) / 4 * 4);
 }
 
 } // namespace
@@ -116,8 +140,8 @@ frmMain::frmMain()
     buildControls(client);
     fitControlsToText(client);
     fitTotalLabel(lblSumFileSize, listFile, frameSaveFolder->y());
-    makeRoomForToolbar(client, toolbar);
     buildMenus();
+    makeRoomForToolbar(client, toolbar, menuBar()->sizeHint().height());
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // The list has the keys first, so the menu shortcuts are not taken by
     // the save-folder box's own Ctrl+A and Ctrl+C.

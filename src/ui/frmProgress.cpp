@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qvo::ui {
@@ -38,6 +39,21 @@ QLabel *label(QWidget *parent, const QString &text, int x, int y, int w, int h)
     const QSize hint = l->sizeHint();
     l->setGeometry(px(x), px(y), std::max(px(w), hint.width()), std::max(px(h), hint.height()));
     return l;
+}
+
+// At its design place the check box's text runs past the window's right
+// edge: the box moves left as far as it must, keeping clear of the button,
+// and the button makes way when that is not enough.
+void keepCheckBoxBesideButton(QPushButton *button, QCheckBox *box)
+{
+    constexpr int kGap = 6;
+    const int right = box->parentWidget()->width() - 2;
+    const int need = box->sizeHint().width();
+    const int x = std::max(0, std::min(box->x(), right - need));
+    const int buttonRight = x - kGap;
+    if (button->x() + button->width() > buttonRight)
+        button->move(std::max(0, buttonRight - button->width()), button->y());
+    box->setGeometry(x, box->y(), std::min(need, right - x), box->height());
 }
 
 } // namespace
@@ -129,15 +145,14 @@ frmProgress::frmProgress(ProgressJob &job, settings::clsQvoSettings &settings, Q
     shpProgress->setGeometry(px(360), px(480), 0, px(375));
     shpProgress->hide();
 
-    // Moved left by 16 px: at its design place the text ran past the
-    // window's right edge.
     chkDialogAutoClose = new QCheckBox(tr("変換終了後、自動的にダイアログを閉じる"), this);
-    chkDialogAutoClose->setGeometry(px(5640) - 16, px(1920), px(3735), px(255));
+    chkDialogAutoClose->setGeometry(px(5640), px(1920), px(3735), px(255));
     chkDialogAutoClose->setChecked(settings_.dialogAutoClose);
     connect(chkDialogAutoClose, &QCheckBox::toggled, this,
             [this](bool checked) { settings_.dialogAutoClose = checked; });
 
     fitControlsToText(this);
+    keepCheckBoxBesideButton(cmdExit, chkDialogAutoClose);
 
     // The button stays disabled for the whole run.
     cmdExit->setEnabled(false);

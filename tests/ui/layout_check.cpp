@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QComboBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +16,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <cmath>
 
 namespace qvo::test {
 namespace {
@@ -75,6 +79,7 @@ Kind kindOf(const QWidget *w)
 struct Checker {
     QWidget *window;
     std::vector<std::string> problems;
+    QImage picture; // the window as drawn, taken when a frame is checked
     std::vector<std::pair<QRect, const QWidget *>> controls;
 
     void report(const QString &text) { problems.push_back(text.toStdString()); }
@@ -88,6 +93,65 @@ struct Checker {
                        .arg(needHeight)
                        .arg(w->width())
                        .arg(w->height()));
+    }
+
+    // At a fractional scale Qt clips each widget on rounded device pixels,
+    // and a frame's one-pixel edge may fall outside that clip or under the
+    // frame's own viewport.  Whether it did is seen in the window's picture:
+    // across each edge, at a third and at two thirds of its length, some
+    // pixel must be darker than the window's background (a sunken box
+    // draws one dark line on each side).
+    void checkFrameEdges(QWidget *w)
+    {
+        auto *frame = qobject_cast<QFrame *>(w);
+        if (!frame || frame->frameWidth() == 0)
+            return;
+        const QFrame::Shape shape = frame->frameShape();
+        if (shape != QFrame::Box && shape != QFrame::Panel && shape != QFrame::StyledPanel &&
+            shape != QFrame::WinPanel)
+            return;
+        if (picture.isNull())
+            picture = window->grab().toImage();
+        const qreal r = picture.devicePixelRatio();
+        const int background = window->palette().color(QPalette::Window).lightness();
+        const QRect box(w->mapTo(window, QPoint(0, 0)), w->size());
+        const int depth = frame->frameWidth(); // logical pixels the edge's lines take
+        auto device = [r](int logical) { return int(std::floor(logical * r)); };
+        auto deviceEnd = [r](int logical) { return int(std::ceil(logical * r)); };
+        // True when the band of device pixels holds a line.
+        auto lineIn = [&](int x0, int x1, int y0, int y1) {
+            for (int y = std::max(y0, 0); y <= std::min(y1, picture.height() - 1); ++y)
+                for (int x = std::max(x0, 0); x <= std::min(x1, picture.width() - 1); ++x)
+                    if (picture.pixelColor(x, y).lightness() < background - 24)
+                        return true;
+            return false;
+        };
+        auto across = [&](bool horizontal, int a0, int a1) {
+            for (int third : {1, 2}) {
+                const int along = horizontal ? device(box.x() + box.width() * third / 3)
+                                             : device(box.y() + box.height() * third / 3);
+                if (horizontal ? lineIn(along, along, a0, a1) : lineIn(a0, a1, along, along))
+                    return true;
+            }
+            return false;
+        };
+        const struct {
+            const char *edge;
+            bool drawn;
+        } edges[] = {
+            {"top", across(true, device(box.y()) - 1, deviceEnd(box.y() + depth) - 1)},
+            {"bottom", across(true, device(box.bottom() + 1 - depth), deviceEnd(box.bottom() + 1))},
+            {"left", across(false, device(box.x()) - 1, deviceEnd(box.x() + depth) - 1)},
+            {"right", across(false, device(box.right() + 1 - depth), deviceEnd(box.right() + 1))},
+        };
+        for (const auto &e : edges)
+            if (!e.drawn)
+                report(QStringLiteral("%1 is drawn without its %2 edge at %3,%4 %5 x %6")
+                           .arg(nameOf(w), QString::fromLatin1(e.edge))
+                           .arg(box.x())
+                           .arg(box.y())
+                           .arg(box.width())
+                           .arg(box.height()));
     }
 
     void checkControl(QWidget *w)
@@ -196,6 +260,7 @@ struct Checker {
             if (child->isWindow() || !child->isVisibleTo(window))
                 continue;
             const Kind kind = kindOf(child);
+            checkFrameEdges(child);
             if (!inside.adjusted(-kSlack, -kSlack, kSlack, kSlack).contains(child->geometry()))
                 report(QStringLiteral("%1 reaches outside %2: %3,%4 %5 x %6 in %7 x %8")
                            .arg(nameOf(child), nameOf(container))
@@ -220,8 +285,10 @@ struct Checker {
     {
         for (size_t i = 0; i < controls.size(); ++i)
             for (size_t j = i + 1; j < controls.size(); ++j) {
+                // Positions are whole logical pixels: no rounding excuses
+                // a control drawn over the edge of its neighbour.
                 const QRect both = controls[i].first.intersected(controls[j].first);
-                if (both.width() > kSlack && both.height() > kSlack)
+                if (!both.isEmpty())
                     report(QStringLiteral("%1 and %2 overlap by %3 x %4")
                                .arg(nameOf(controls[i].second), nameOf(controls[j].second))
                                .arg(both.width())
@@ -247,7 +314,7 @@ void addMenu(std::vector<std::string> &texts, const QMenu *menu)
 
 std::vector<std::string> layoutProblems(QWidget *window)
 {
-    Checker checker{window, {}, {}};
+    Checker checker{window, {}, {}, {}};
     // A fixed layout must not let the window shrink over its controls.
     const QRect used = window->childrenRect();
     if (window->minimumWidth() < used.right() + 1 - kSlack || window->minimumHeight() < used.bottom() + 1 - kSlack)

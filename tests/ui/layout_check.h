@@ -1,7 +1,7 @@
 // Finds what a person would see as a broken window: a control lying over
 // another, a control reaching outside its frame or window, a text that
-// does not fit its control.  Used by the language and density tests and by
-// the screenshot tool, which prints what it finds.
+// does not fit its control, a frame drawn without one of its edges.  Used
+// by the language and density tests.
 #pragma once
 #include <string>
 #include <vector>
