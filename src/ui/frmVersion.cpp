@@ -63,7 +63,7 @@ frmVersion::frmVersion(QWidget *parent)
 
     imgEgg = new QLabel(this);
     imgEgg->setGeometry(0, 0, kWidth, kHeight);
-    imgEgg->setPixmap(hiddenPicture());
+    imgEgg->setPixmap(hiddenPicture(devicePixelRatioF()));
     imgEgg->installEventFilter(this);
     // Form_Initialize: the picture starts hidden.
     imgEgg->hide();

@@ -88,9 +88,10 @@ QIcon programIcon()
     return icon;
 }
 
-QPixmap hiddenPicture()
+QPixmap hiddenPicture(qreal ratio)
 {
-    QPixmap pixmap(380, 200);
+    QPixmap pixmap(QSize(380, 200) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -100,10 +101,12 @@ QPixmap hiddenPicture()
     sky.setColorAt(0.0, QColor(0x1b, 0x24, 0x5c));
     sky.setColorAt(0.6, QColor(0xe0, 0x7a, 0x5f));
     sky.setColorAt(1.0, QColor(0xf6, 0xc3, 0x7a));
-    painter.fillRect(pixmap.rect(), sky);
+    painter.fillRect(QRectF(0, 0, 380, 200), sky);
     painter.setPen(Qt::NoPen);
+    // Setting behind the hills, below the greeting: white text on the pale
+    // sun could not be read.
     painter.setBrush(QColor(0xff, 0xf4, 0xd6));
-    painter.drawEllipse(QPointF(300, 150), 28, 28);
+    painter.drawEllipse(QPointF(300, 162), 28, 28);
     painter.setBrush(QColor(0x2b, 0x3a, 0x2e));
     QPainterPath hills;
     hills.moveTo(0, 200);

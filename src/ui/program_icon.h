@@ -14,7 +14,8 @@ QIcon programIcon();
 // One size of the icon, transparent around the pages.
 QPixmap programIconPixmap(int size);
 
-// The 380 x 200 picture hidden in the about window.
-QPixmap hiddenPicture();
+// The 380 x 200 picture hidden in the about window, drawn with `ratio`
+// device pixels to a pixel so that a denser screen shows it sharp.
+QPixmap hiddenPicture(qreal ratio = 1.0);
 
 } // namespace qvo::ui

@@ -99,3 +99,25 @@ TEST(ProgramIcon, DrawsTwoOutlinedPagesAtEachSize)
     }
     EXPECT_EQ(qvo::ui::hiddenPicture().size(), QSize(380, 200));
 }
+
+// The greeting is white: where the pale sun lay behind its lines they
+// could not be read.  On a denser screen the picture is drawn with the
+// screen's pixels, not enlarged.
+TEST(ProgramIcon, HiddenPictureKeepsTheSunClearOfTheGreetingAndIsSharpWhenDense)
+{
+    const QImage image = qvo::ui::hiddenPicture().toImage();
+    auto isSun = [](const QColor &c) {
+        return c.red() >= 250 && c.green() >= 236 && c.green() <= 250 && c.blue() >= 205 && c.blue() <= 222;
+    };
+    int sunInGreeting = 0, sun = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (isSun(image.pixelColor(x, y)))
+                ++(y <= 130 ? sunInGreeting : sun);
+    EXPECT_EQ(sunInGreeting, 0);
+    EXPECT_GT(sun, 200); // the sun is still there, setting
+
+    const QPixmap dense = qvo::ui::hiddenPicture(1.5);
+    EXPECT_EQ(dense.size(), QSize(570, 300));
+    EXPECT_EQ(dense.deviceIndependentSize(), QSizeF(380, 200));
+}
