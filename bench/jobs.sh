@@ -101,8 +101,12 @@ peak() { # command... -> "rss KiB, pss KiB"
     local pids="$pid $(pgrep -P "$pid" | tr '\n' ' ')"
     local r=0 p=0
     for q in $pids; do
-      r=$((r + $(awk '/^VmRSS/ {print $2}' "/proc/$q/status" 2>/dev/null || echo 0)))
-      p=$((p + $(awk '/^Pss:/ {print $2}' "/proc/$q/smaps_rollup" 2>/dev/null || echo 0)))
+      # A process may end between the listing and the reading.
+      local v w
+      v=$(awk '/^VmRSS/ {print $2}' "/proc/$q/status" 2>/dev/null) || true
+      w=$(awk '/^Pss:/ {print $2}' "/proc/$q/smaps_rollup" 2>/dev/null) || true
+      r=$((r + ${v:-0}))
+      p=$((p + ${w:-0}))
     done
     [ "$r" -gt "$rss" ] && rss=$r
     [ "$p" -gt "$pss" ] && pss=$p

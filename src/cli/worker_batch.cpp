@@ -9,6 +9,7 @@
 #include "platform/path_helpers.h"
 #include "platform/worker_process.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace qvo::cli {
@@ -27,6 +29,8 @@ using convert::RowReport;
 
 // How often the progress is redrawn while no row finishes.
 constexpr int kProgressIntervalMs = 100;
+// How long reports gather after some were read.
+constexpr auto kReportGathering = std::chrono::milliseconds(1);
 
 // The body of a worker: the rows its channel hands over, until it closes.
 int workerBody(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller, InputList &rows,
@@ -50,11 +54,12 @@ int workerBody(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &cont
     return parentGone ? 1 : 0;
 }
 
-// Rows a worker holds: the one it converts and, when the next is a small
-// archive, that one too, waiting in its channel: a small archive takes
-// about as long as the trip to fetch it.  A large one is better left for
-// whichever worker is free first.
-constexpr size_t kRowsPerWorker = 2;
+// Rows a worker holds: the one it converts and, while the next are small
+// archives, a few of those waiting in its channel, enough for the time
+// reports gather (below): a small archive takes about as long as the trip
+// to fetch it.  A large one is better left for whichever worker is free
+// first.
+constexpr size_t kRowsPerWorker = 8;
 constexpr int64_t kSmallArchive = 256 * 1024;
 
 struct Worker {
@@ -93,11 +98,21 @@ public:
                         callbacks_.rowDone(*reports_[printed_]);
                 return signal > 0 ? signal : SIGTERM;
             }
+            bool reported = false;
             for (size_t k = 0; k < workers_.size(); ++k)
-                if (ready[k + 1])
-                    takeReport(k);
+                if (ready[k + 1]) {
+                    takeReports(k);
+                    reported = true;
+                }
             if (callbacks_.progress)
                 callbacks_.progress(done_, total);
+            if (reported) {
+                // Refill first, then let reports gather: woken for each one,
+                // this process takes the processors from the workers as
+                // often as small archives finish.
+                handOutRows();
+                std::this_thread::sleep_for(kReportGathering);
+            }
         }
         // Closing the channels tells the workers that nothing more comes.
         for (const auto &worker : workers_) {
@@ -169,19 +184,24 @@ private:
         return true;
     }
 
-    void takeReport(size_t index)
+    // Every report the worker has sent so far (one at least: its channel
+    // was readable).
+    void takeReports(size_t index)
     {
-        Worker &worker = *workers_[index];
-        const std::optional<std::string> message = worker.process.channel().receive();
-        RowReport report;
-        std::string status;
-        if (!message || !decodeRowReport(*message, report, status) || worker.rows.empty() ||
-            report.row != worker.rows.front()) {
-            replaceLostWorker(index);
-            return;
-        }
-        worker.rows.pop_front();
-        rowFinished(report, status);
+        do {
+            Worker &worker = *workers_[index];
+            const std::optional<std::string> message = worker.process.channel().receive();
+            RowReport report;
+            std::string status;
+            if (!message || !decodeRowReport(*message, report, status) || worker.rows.empty() ||
+                report.row != worker.rows.front()) {
+                replaceLostWorker(index);
+                return;
+            }
+            worker.rows.pop_front();
+            rowFinished(report, status);
+        } while (!workers_[index]->rows.empty() &&
+                 platform::waitReadable({workers_[index]->process.channel().descriptor()}, 0)[0]);
     }
 
     // The worker ended (crashed, killed) while converting its row: the row

@@ -88,10 +88,12 @@ bool MessageChannel::send(std::string_view message)
 {
     if (!fd_ || message.size() > kMaxMessage)
         return false;
+    // Length and bytes in one write: the other end wakes once.
     const uint32_t length = uint32_t(message.size());
-    char head[4];
-    std::memcpy(head, &length, sizeof head);
-    return writeAll(fd_.get(), head, sizeof head) && writeAll(fd_.get(), message.data(), message.size());
+    std::string framed(sizeof length, '\0');
+    std::memcpy(framed.data(), &length, sizeof length);
+    framed += message;
+    return writeAll(fd_.get(), framed.data(), framed.size());
 }
 
 std::optional<std::string> MessageChannel::receive()
