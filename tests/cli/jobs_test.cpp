@@ -201,3 +201,37 @@ TEST(QvoConvertJobs, AWorkerKilledMidRowFailsThatRowOnly)
     EXPECT_EQ(whole, size_t(kArchives - 1)) << lines;
     EXPECT_TRUE(listing(root).empty()) << *listing(root).begin();
 }
+
+// A worker that dies while small rows wait in its queue: the row it was
+// given fails, the rows behind it go to the worker that takes its place,
+// and the lines keep the list's order.
+TEST(QvoConvertJobs, RowsQueuedBehindADeadWorkerAreConvertedByItsSuccessor)
+{
+    TempDir dir;
+    constexpr int kArchives = 24;
+    for (int k = 0; k < kArchives; ++k)
+        makeZip(dir / "in" / ("s" + std::string(k < 10 ? "0" : "") + std::to_string(k) + ".zip"),
+                std::string(size_t(100 + k), char('a' + k % 26)));
+    std::string lines;
+    const int status = runCommand("QVO_TEST_WORKER_DIES_AT_ROW=3 " +
+                                      command(dir.path(), "--jobs 2 --to lzh --out " + sh(dir / "out") + " " +
+                                                              sh(dir / "in")),
+                                  &lines);
+    EXPECT_EQ(status, 1) << lines;
+    EXPECT_NE(lines.find(std::to_string(kArchives - 1) + " converted, 1 failed, 0 skipped"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("変換失敗  " + (dir / "in" / "s03.zip").string()), std::string::npos) << lines;
+    EXPECT_NE(lines.find("ended: signal 9"), std::string::npos) << lines;
+    size_t previous = 0;
+    for (int k = 0; k < kArchives; ++k) {
+        const std::string name = "s" + std::string(k < 10 ? "0" : "") + std::to_string(k);
+        const size_t at = lines.find("/" + name + ".zip");
+        ASSERT_NE(at, std::string::npos) << name << "\n" << lines;
+        EXPECT_GT(at, previous) << name << " out of order\n" << lines;
+        previous = at;
+        if (k != 3) {
+            EXPECT_EQ(runCommand("lhasa t " + sh(dir / "out" / (name + ".lzh"))), 0) << name;
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "out" / "s03.lzh"));
+    EXPECT_TRUE(listing(dir / "Qvo").empty()) << *listing(dir / "Qvo").begin();
+}
