@@ -166,7 +166,7 @@ void frmMain::buildToolbar(QWidget *client)
     small.setPixelSize(11);
     toolbar->setFont(small);
     auto add = [this](ToolbarImage image, const char *caption, const char *key) {
-        QAction *action = toolbar->addAction(QIcon(toolbarImage(image)), tr(caption));
+        QAction *action = toolbar->addAction(toolbarIcon(image), tr(caption));
         action->setData(QString::fromLatin1(key));
         return action;
     };

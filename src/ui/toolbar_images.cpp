@@ -64,9 +64,11 @@ void drawWindow(QPainter &p)
 
 } // namespace
 
-QPixmap toolbarImage(ToolbarImage image)
+QPixmap toolbarImage(ToolbarImage image, qreal ratio)
 {
-    QPixmap pixmap(16, 16);
+    const int side = qRound(16 * ratio);
+    QPixmap pixmap(side, side);
+    pixmap.setDevicePixelRatio(ratio);
     // Silver is the mask colour of the image list: left transparent.
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
@@ -78,6 +80,14 @@ QPixmap toolbarImage(ToolbarImage image)
     case ToolbarImage::window: drawWindow(p); break;
     }
     return pixmap;
+}
+
+QIcon toolbarIcon(ToolbarImage image)
+{
+    QIcon icon;
+    for (qreal ratio : {1.0, 1.25, 1.5, 2.0, 3.0})
+        icon.addPixmap(toolbarImage(image, ratio));
+    return icon;
 }
 
 } // namespace qvo::ui

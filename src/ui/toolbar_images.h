@@ -1,5 +1,6 @@
 // The four 16 x 16 images of the multiple-file window's toolbar.
 #pragma once
+#include <QIcon>
 #include <QPixmap>
 
 namespace qvo::ui {
@@ -11,6 +12,12 @@ enum class ToolbarImage {
     window = 4,     // a small window with lines of text
 };
 
-QPixmap toolbarImage(ToolbarImage image);
+// The image drawn for a screen of `ratio` device pixels per pixel (16 x 16
+// pixels, 16 * ratio device pixels a side).
+QPixmap toolbarImage(ToolbarImage image, qreal ratio = 1);
+
+// The image drawn at the usual screen densities, so that a dense screen
+// gets it drawn for its pixels rather than enlarged.
+QIcon toolbarIcon(ToolbarImage image);
 
 } // namespace qvo::ui
