@@ -7,6 +7,7 @@
 #include "xvfb_support.h"
 
 #include <filesystem>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -53,18 +54,29 @@ private:
     std::string display_;
 };
 
-TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
+// Each test runs the program on a display of its own.
+class ProgramOnX : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(fs::exists(program)) << program;
+        display = startXvfb(server);
+        if (display.empty())
+            GTEST_SKIP() << "no X server could be started";
+        screen.emplace(display);
+    }
+
+    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
+    Child server;
+    std::string display;
+    std::optional<Desktop> screen;
+};
+
+TEST_F(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
 {
     // Driving a sanitizer build by keystrokes is too slow to be reliable.
     QVO_SKIP_IF_HEAVY();
     ASSERT_TRUE(haveTool("xdotool"));
-    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
-    ASSERT_TRUE(fs::exists(program)) << program;
-    Child server;
-    const std::string display = startXvfb(server);
-    if (display.empty())
-        GTEST_SKIP() << "no X server could be started";
-    Desktop desktop(display);
 
     TempDir dir;
     const fs::path in = dir / "in";
@@ -85,20 +97,20 @@ TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
                                                "QVO_INI_FILE=" + ini.string(),
                                                "QVO_LIBRARY_DIR=" + std::string(QVO_LIBRARY_DIR),
                                                "TMPDIR=" + (dir / "tmp").string()}));
-    const std::string main = desktop.window("^Qvo$");
+    const std::string main = screen->window("^Qvo$");
     ASSERT_FALSE(main.empty());
 
     for (const std::string &s : sources) {
-        desktop.keys(main, "ctrl+a");
-        const std::string dialog = desktop.window("^Open$");
+        screen->keys(main, "ctrl+a");
+        const std::string dialog = screen->window("^Open$");
         ASSERT_FALSE(dialog.empty());
-        desktop.xdotool("windowfocus --sync " + dialog);
-        desktop.xdotool("type --delay 2 '" + (in / fs::path(s).filename()).string() + "'");
-        desktop.xdotool("key Return");
-        ASSERT_TRUE(desktop.gone("^Open$", 10s));
+        screen->xdotool("windowfocus --sync " + dialog);
+        screen->xdotool("type --delay 2 '" + (in / fs::path(s).filename()).string() + "'");
+        screen->xdotool("key Return");
+        ASSERT_TRUE(screen->gone("^Open$", 10s));
     }
 
-    desktop.keys(main, "ctrl+c");
+    screen->keys(main, "ctrl+c");
     {
         const auto end = std::chrono::steady_clock::now() + 60s;
         auto count = [&] { return std::distance(fs::directory_iterator(out), fs::directory_iterator()); };
@@ -112,8 +124,8 @@ TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
     for (int attempt = 0; attempt < 20 && exitStatus < 0; ++attempt) {
         // Without a window manager nobody activates the window again after
         // the progress window: a click on its caption-free top does.
-        desktop.xdotool("mousemove --window " + main + " 5 5 click 1");
-        desktop.keys(main, "ctrl+w");
+        screen->xdotool("mousemove --window " + main + " 5 5 click 1");
+        screen->keys(main, "ctrl+w");
         exitStatus = qvo.waitFor(1s);
     }
     ASSERT_EQ(exitStatus, 0);
@@ -139,16 +151,9 @@ TEST(ProgramOnX, AddConvertAndCloseLeaveArchivesAndSettings)
     }
 }
 
-TEST(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
+TEST_F(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
 {
     QVO_SKIP_IF_HEAVY();
-    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
-    ASSERT_TRUE(fs::exists(program)) << program;
-    Child server;
-    const std::string display = startXvfb(server);
-    if (display.empty())
-        GTEST_SKIP() << "no X server could be started";
-    Desktop desktop(display);
 
     TempDir dir;
     const fs::path in = dir / "in";
@@ -173,7 +178,7 @@ TEST(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
 
     Child first;
     ASSERT_TRUE(first.start({program.string(), (in / "a.lzh").string(), (in / "b.zip").string()}, env));
-    const std::string main = desktop.window("^Qvo$");
+    const std::string main = screen->window("^Qvo$");
     ASSERT_FALSE(main.empty());
 
     // A later start, from another folder and with a relative name, hands
@@ -188,7 +193,7 @@ TEST(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
     EXPECT_EQ(readFile(ini), settings);
 
     // Converting the list proves what it holds: all three archives.
-    desktop.keys(main, "ctrl+c");
+    screen->keys(main, "ctrl+c");
     {
         const auto end = std::chrono::steady_clock::now() + 60s;
         auto count = [&] { return std::distance(fs::directory_iterator(out), fs::directory_iterator()); };
@@ -202,23 +207,16 @@ TEST(ProgramOnX, CommandLineFilesAndALaterStartFillOneList)
     // Killed, it leaves its socket and lock; the next start is a first one.
     first.kill();
     ASSERT_GE(first.waitFor(10s), 0);
-    ASSERT_TRUE(desktop.gone("^Qvo$", 10s));
+    ASSERT_TRUE(screen->gone("^Qvo$", 10s));
     Child next;
     ASSERT_TRUE(next.start({program.string()}, env));
-    EXPECT_FALSE(desktop.window("^Qvo$").empty());
+    EXPECT_FALSE(screen->window("^Qvo$").empty());
     next.terminate();
     EXPECT_EQ(next.waitFor(20s), 0);
 }
 
-TEST(ProgramOnX, EndSignalClosesTheSingleFileWindowInOrder)
+TEST_F(ProgramOnX, EndSignalClosesTheSingleFileWindowInOrder)
 {
-    const fs::path program = fs::path(QVO_BIN_DIR) / "qvo";
-    ASSERT_TRUE(fs::exists(program)) << program;
-    Child server;
-    const std::string display = startXvfb(server);
-    if (display.empty())
-        GTEST_SKIP() << "no X server could be started";
-    Desktop desktop(display);
 
     TempDir dir;
     const fs::path ini = dir / "qvo3.ini";
@@ -227,7 +225,7 @@ TEST(ProgramOnX, EndSignalClosesTheSingleFileWindowInOrder)
     ASSERT_TRUE(qvo.start({program.string()}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
                                                "QVO_INI_FILE=" + ini.string(),
                                                "QVO_LIBRARY_DIR=" + std::string(QVO_LIBRARY_DIR)}));
-    ASSERT_FALSE(desktop.window("^Qvo\\(Single File Mode\\)$").empty());
+    ASSERT_FALSE(screen->window("^Qvo\\(Single File Mode\\)$").empty());
     qvo.terminate();
     ASSERT_EQ(qvo.waitFor(20s), 0);
     const std::string settings = readFile(ini);
