@@ -2,6 +2,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -107,6 +109,24 @@ private:
     ScopedEnv threads_;
     ScopedEnv log_;
 };
+
+// `utf8` in `charset`, as a legacy archiver stored it.
+inline std::string inCharset(const char *charset, const std::string &utf8)
+{
+    iconv_t cd = iconv_open(charset, "UTF-8");
+    EXPECT_NE(cd, iconv_t(-1)) << charset;
+    if (cd == iconv_t(-1))
+        return utf8;
+    std::string out(utf8.size() * 4 + 8, '\0');
+    char *src = const_cast<char *>(utf8.data());
+    size_t srcLeft = utf8.size();
+    char *dst = out.data();
+    size_t dstLeft = out.size();
+    EXPECT_NE(iconv(cd, &src, &srcLeft, &dst, &dstLeft), static_cast<size_t>(-1)) << utf8 << " in " << charset;
+    iconv_close(cd);
+    out.resize(out.size() - dstLeft);
+    return out;
+}
 
 // Incompressible bytes, the same for the same seed.
 inline std::string randomBytes(size_t n, unsigned seed)

@@ -4,7 +4,6 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -19,27 +18,12 @@ namespace {
 
 const std::string kProgram = std::string(QVO_BIN_DIR) + "/qvo-convert";
 
-// `utf8` as a legacy archiver stored it.
-std::string in(const char *charset, const std::string &utf8)
-{
-    iconv_t cd = iconv_open(charset, "UTF-8");
-    std::string out(utf8.size() * 4 + 8, '\0');
-    char *src = const_cast<char *>(utf8.data());
-    size_t srcLeft = utf8.size();
-    char *dst = out.data();
-    size_t dstLeft = out.size();
-    EXPECT_NE(iconv(cd, &src, &srcLeft, &dst, &dstLeft), static_cast<size_t>(-1)) << utf8;
-    iconv_close(cd);
-    out.resize(out.size() - dstLeft);
-    return out;
-}
-
 // A ZIP as DOS and Windows archivers wrote it: made on MS-DOS, no UTF-8 flag.
 std::string windowsZip(const char *charset, const std::vector<std::string> &names)
 {
     std::vector<ZipMember> members;
     for (const std::string &n : names)
-        members.push_back(zipFile(in(charset, n), "data of " + n));
+        members.push_back(zipFile(inCharset(charset, n), "data of " + n));
     return buildZip(members);
 }
 
@@ -49,8 +33,8 @@ std::string lha(char osId, const char *charset, const std::vector<std::string> &
     std::vector<LhaMember> members;
     for (const std::string &n : names) {
         const size_t slash = n.rfind('/');
-        const std::string dir = slash == std::string::npos ? "" : in(charset, n.substr(0, slash)) + "\xFF";
-        LhaMember m = lhaFile(in(charset, n.substr(slash + 1)), dir, "data of " + n);
+        const std::string dir = slash == std::string::npos ? "" : inCharset(charset, n.substr(0, slash)) + "\xFF";
+        LhaMember m = lhaFile(inCharset(charset, n.substr(slash + 1)), dir, "data of " + n);
         m.osId = osId;
         members.push_back(m);
     }

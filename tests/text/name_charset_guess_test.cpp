@@ -1,3 +1,5 @@
+#include "test_support.h"
+
 #include "text/archive_name_charset.h"
 #include "text/archive_names.h"
 #include "text/charset_decoding.h"
@@ -5,35 +7,19 @@
 
 #include <gtest/gtest.h>
 
-#include <iconv.h>
-
 #include <string>
 #include <vector>
 
 using namespace qvo::text;
+using qvo::test::inCharset;
 
 namespace {
-
-// `utf8` as a legacy archiver would have stored it.
-std::string in(const char *charset, const std::string &utf8)
-{
-    iconv_t cd = iconv_open(charset, "UTF-8");
-    std::string out(utf8.size() * 4 + 8, '\0');
-    char *src = const_cast<char *>(utf8.data());
-    size_t srcLeft = utf8.size();
-    char *dst = out.data();
-    size_t dstLeft = out.size();
-    EXPECT_NE(iconv(cd, &src, &srcLeft, &dst, &dstLeft), static_cast<size_t>(-1)) << utf8 << " in " << charset;
-    iconv_close(cd);
-    out.resize(out.size() - dstLeft);
-    return out;
-}
 
 std::vector<std::string> all(const char *charset, const std::vector<std::string> &utf8Names)
 {
     std::vector<std::string> names;
     for (const std::string &n : utf8Names)
-        names.push_back(in(charset, n));
+        names.push_back(inCharset(charset, n));
     return names;
 }
 
@@ -97,9 +83,9 @@ TEST(NameCharsetGuess, WesternAndCyrillic)
 TEST(ArchiveNameCharset, OriginDecidesBeforeTheGuess)
 {
     ArchiveNameCharset names;
-    const std::string latin1 = in("ISO-8859-1", "español.ct");
+    const std::string latin1 = inCharset("ISO-8859-1", "español.ct");
     const std::string utf8 = "日本語.txt";
-    const std::string eucJp = in("EUC-JP", "説明書.txt");
+    const std::string eucJp = inCharset("EUC-JP", "説明書.txt");
     names.add(latin1, NameOrigin::Amiga);
     names.add(utf8, NameOrigin::Utf8IfValid);
     names.add(eucJp, NameOrigin::Utf8IfValid); // not UTF-8: left to the guess
@@ -113,8 +99,8 @@ TEST(ArchiveNameCharset, OriginDecidesBeforeTheGuess)
 TEST(ArchiveNameCharset, ChosenEncodingOverridesGuessAndOrigin)
 {
     ArchiveNameCharset names("CP949");
-    const std::string korean = in("CP949", "문서.txt");
-    names.add(in("GBK", "中文文件.txt"), NameOrigin::Unknown);
+    const std::string korean = inCharset("CP949", "문서.txt");
+    names.add(inCharset("GBK", "中文文件.txt"), NameOrigin::Unknown);
     names.decide();
     EXPECT_EQ(names.decode(korean, NameOrigin::Amiga), "문서.txt");
     EXPECT_EQ(names.decode(korean, NameOrigin::Unknown), "문서.txt");
@@ -124,13 +110,13 @@ TEST(CharsetDecoding, UndecodableBytesStayVisible)
 {
     // A cut-off GBK character and a stray byte keep their bytes as %XX;
     // the characters around them still decode, and "\" separates.
-    EXPECT_EQ(archiveNameToUtf8(in("GBK", "中文") + "\x80\\a\xD6", std::string("GB18030")), "中文%80/a%D6");
+    EXPECT_EQ(archiveNameToUtf8(inCharset("GBK", "中文") + "\x80\\a\xD6", std::string("GB18030")), "中文%80/a%D6");
     EXPECT_EQ(archiveNameToUtf8("caf\xE9", std::string("CP932")), "caf%E9");
     // Big5 trail bytes 0x5C are part of the character, not separators.
-    EXPECT_EQ(archiveNameToUtf8(in("BIG5", "許功蓋"), std::string("BIG5")), "許功蓋");
+    EXPECT_EQ(archiveNameToUtf8(inCharset("BIG5", "許功蓋"), std::string("BIG5")), "許功蓋");
     // LHA folders: 0xFF separates in every encoding.
-    EXPECT_EQ(lhaPathToUtf8(in("KOI8-R", "папка") + "\xFF" + in("KOI8-R", "файл"), std::string("KOI8-R")),
+    EXPECT_EQ(lhaPathToUtf8(inCharset("KOI8-R", "папка") + "\xFF" + inCharset("KOI8-R", "файл"), std::string("KOI8-R")),
               "папка/файл");
     EXPECT_FALSE(decodeNameStrictly("\xF0\x40", "CP932")); // user-defined area: no name holds it
-    EXPECT_TRUE(decodeNameStrictly(in("CP932", "表"), "CP932"));
+    EXPECT_TRUE(decodeNameStrictly(inCharset("CP932", "表"), "CP932"));
 }
