@@ -14,13 +14,13 @@ import re
 import sys
 
 # Who may include whom.  Two stacks share the bottom: the library side
-# (base, platform, text, codecs, extract, formats, archivers) and the
+# (base, platform, text, codecs, extract, create, formats, archivers) and the
 # program side (base, platform, backends, settings, convert, core, ui, app);
 # cli sits on convert.  archivers/include is the C interface between them.
 # identify (which format a file holds, by its content) sits on both stacks:
 # the back-ends pick a library with it and the LHA reader finds
 # self-extractors with the same header test.
-_LIBRARY_SIDE = ["base", "platform", "identify", "text", "codecs", "extract", "formats", "archivers"]
+_LIBRARY_SIDE = ["base", "platform", "identify", "text", "codecs", "extract", "create", "formats", "archivers"]
 _PROGRAM_SIDE = ["base", "platform", "identify", "backends", "settings", "convert", "core", "ui", "app"]
 
 
@@ -36,6 +36,7 @@ MAY_INCLUDE = {
     "text": _below(_LIBRARY_SIDE, "text"),
     "codecs": _below(_LIBRARY_SIDE, "codecs"),
     "extract": _below(_LIBRARY_SIDE, "extract") | {"archivers/include"},
+    "create": _below(_LIBRARY_SIDE, "create"),
     "formats": _below(_LIBRARY_SIDE, "formats") | {"archivers/include"},
     "archivers": _below(_LIBRARY_SIDE, "archivers") | {"archivers/include"},
     "backends": _below(_PROGRAM_SIDE, "backends") | {"archivers/include"},
@@ -52,10 +53,11 @@ MAY_INCLUDE = {
 # Angle-bracket headers that only some layers may include: the windowing
 # toolkit stays in the windows, each outside library with the layer that
 # wraps it, and system calls behind the platform layer.  The extraction
-# layer and the format readers are the exception: they work on descriptors
-# (openat, O_NOFOLLOW, pread) because resolving every member relative to an
-# open folder is what keeps extraction inside it, and base holds the one
-# descriptor wrapper they share.
+# and creation layers and the format readers are the exception: they work
+# on descriptors (openat, O_NOFOLLOW, pread) because resolving every member
+# relative to an open folder is what keeps extraction inside it (and the
+# source walk from following links out), and base holds the one descriptor
+# wrapper they share.
 _POSIX = re.compile(
     r"^(unistd|fcntl|dirent|dlfcn|pwd|grp|poll|signal|termios|utime|spawn|"
     r"sys/.*|linux/.*)\.h$")
@@ -68,7 +70,7 @@ SYSTEM_HEADERS = [
      "compression libraries belong to codecs/ and formats/"),
     (re.compile(r"^iconv\.h$"), {"text"}, "iconv belongs to text/"),
     (re.compile(r"^utf8proc\.h$"), {"text"}, "utf8proc belongs to text/"),
-    (_POSIX, {"platform", "base", "extract", "formats"},
+    (_POSIX, {"platform", "base", "extract", "create", "formats"},
      "system calls go through platform/"),
 ]
 

@@ -3,7 +3,7 @@
 // with their mode and time once the reader says the data was good.
 #include "extract/extract_sink_impl.h"
 
-#include "extract/temporary_file.h"
+#include "platform/temporary_file.h"
 
 #include <cerrno>
 #include <cstdio>

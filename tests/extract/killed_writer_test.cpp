@@ -1,6 +1,6 @@
 // Writers killed in the middle (SIGKILL: no destructor, no clean-up of
 // their own) must not leave partial files in the folders they write to.
-#include "extract/atomic_output_file.h"
+#include "create/atomic_output_file.h"
 #include "extract/extract_sink.h"
 #include "test_support.h"
 

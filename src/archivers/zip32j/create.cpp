@@ -27,9 +27,9 @@
 #include "archivers/zip32j/create.h"
 
 #include "archivers/include/qvo_archiver.h"
-#include "extract/atomic_output_file.h"
-#include "extract/composed_source_names.h"
-#include "extract/source_tree.h"
+#include "create/atomic_output_file.h"
+#include "create/composed_source_names.h"
+#include "create/source_tree.h"
 #include "formats/zip/member_compressor.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"

@@ -1,7 +1,7 @@
 // Turns the walked source tree into cabinet file records: names, DOS times
 // and attributes.
 #pragma once
-#include "extract/source_tree.h"
+#include "create/source_tree.h"
 #include "formats/cab/cabinet_writer.h"
 
 #include <cstdint>

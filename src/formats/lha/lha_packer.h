@@ -5,7 +5,7 @@
 #pragma once
 #include "base/ordered_workers.h"
 #include "codecs/lha/lha_method.h"
-#include "extract/source_tree.h"
+#include "create/source_tree.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "formats/lha/lha_writer.h"
 
 #include "archivers/include/qvo_archiver.h"
-#include "extract/atomic_output_file.h"
-#include "extract/composed_source_names.h"
-#include "extract/source_tree.h"
+#include "create/atomic_output_file.h"
+#include "create/composed_source_names.h"
+#include "create/source_tree.h"
 #include "formats/lha/lha_packer.h"
 #include "formats/lha/mapped_file.h"
 #include "codecs/lha/lha_crc16.h"

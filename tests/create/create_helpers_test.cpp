@@ -1,5 +1,5 @@
-#include "extract/atomic_output_file.h"
-#include "extract/source_tree.h"
+#include "create/atomic_output_file.h"
+#include "create/source_tree.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

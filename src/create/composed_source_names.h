@@ -1,7 +1,7 @@
 // The names of a create command's entries composed to NFC before they are
 // written (see text/composed_names.h for why).
 #pragma once
-#include "extract/source_tree.h"
+#include "create/source_tree.h"
 
 #include <vector>
 

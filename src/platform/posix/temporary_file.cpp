@@ -1,4 +1,4 @@
-#include "extract/temporary_file.h"
+#include "platform/temporary_file.h"
 
 #include "platform/file_status.h"
 

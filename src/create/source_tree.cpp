@@ -1,4 +1,4 @@
-#include "extract/source_tree.h"
+#include "create/source_tree.h"
 
 #include "base/unique_fd.h"
 #include "extract/link_check.h"

@@ -1,7 +1,7 @@
-#include "extract/atomic_output_file.h"
+#include "create/atomic_output_file.h"
 
 #include "base/unique_fd.h"
-#include "extract/temporary_file.h"
+#include "platform/temporary_file.h"
 
 #include <cerrno>
 #include <cstdio>

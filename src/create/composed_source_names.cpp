@@ -1,4 +1,4 @@
-#include "extract/composed_source_names.h"
+#include "create/composed_source_names.h"
 
 #include "text/composed_names.h"
 
