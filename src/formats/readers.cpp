@@ -2,7 +2,7 @@
 
 #include "formats/cab/cab_reader.h"
 #include "formats/lha/lha_reader.h"
-#include "formats/libarchive/libarchive_reader.h"
+#include "formats/shared/libarchive_adapter.h"
 #include "formats/rar/rar4_reader.h"
 #include "formats/zip/zip_name_markers.h"
 #include "formats/zip/zip_walker.h"

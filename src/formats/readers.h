@@ -7,7 +7,7 @@
 // one place.  Every reader writes through the same ExtractSink.
 #pragma once
 #include "extract/extract_sink.h"
-#include "formats/archive_family.h"
+#include "formats/shared/archive_family.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -3,7 +3,7 @@
 // formats/readers.cpp decides which archives come here.
 #pragma once
 #include "extract/extract_sink.h"
-#include "formats/archive_family.h"
+#include "formats/shared/archive_family.h"
 #include "formats/zip/zip_name_markers.h"
 
 #include <cstdint>

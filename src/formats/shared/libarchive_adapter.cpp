@@ -1,6 +1,6 @@
-#include "formats/libarchive/libarchive_reader.h"
+#include "formats/shared/libarchive_adapter.h"
 
-#include "formats/libarchive/libarchive_piece_source.h"
+#include "formats/shared/piece_source.h"
 #include "formats/rar/rar5_checksums.h"
 #include "formats/rar/rar5_encryption.h"
 #include "formats/rar/rar5_header_cleanup.h"

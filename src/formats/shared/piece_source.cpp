@@ -1,4 +1,4 @@
-#include "formats/libarchive/libarchive_piece_source.h"
+#include "formats/shared/piece_source.h"
 
 #include <archive.h>
 
