@@ -2,6 +2,7 @@
 
 #include "base/ascii.h"
 #include "base/endian.h"
+#include "identify/archive_identify.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -103,6 +104,16 @@ std::vector<std::string> findRarVolumes(const std::filesystem::path &first)
         }
     }
     return out;
+}
+
+uint64_t rarSelfExtractorStart(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string head(identify::kHeadScanLimit, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    const size_t at = identify::findRarArchive(head);
+    return at == std::string::npos ? 0 : at;
 }
 
 } // namespace qvo::archivers

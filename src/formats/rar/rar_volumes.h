@@ -2,6 +2,7 @@
 #pragma once
 #include "identify/rar_main_header.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,5 +22,10 @@ bool rarVolumeHasNext(const std::filesystem::path &path);
 // "name.partN.rar" (any digit count) or the old "name.rar", "name.r00",
 // "name.r01"...  Always starts with `first`.
 std::vector<std::string> findRarVolumes(const std::filesystem::path &first);
+
+// Where a RAR archive starts behind a self-extractor's stub; 0 when it
+// starts the file or is not found.  libarchive finds it only behind the
+// program headers it knows, not behind other stubs (or zeros).
+uint64_t rarSelfExtractorStart(const std::filesystem::path &path);
 
 } // namespace qvo::archivers

@@ -7,8 +7,6 @@
 #include "formats/rar/rar_volumes.h"
 #include "formats/zip/zip_name_markers.h"
 #include "text/archive_name_charset.h"
-#include "identify/archive_identify.h"
-#include "identify/rar_main_header.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
 
@@ -18,7 +16,6 @@
 
 #include <clocale>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -179,19 +176,6 @@ bool extractData(archive *a, const MemberInfo &info, std::optional<uint32_t> exp
     bool ok = (!info.size || *info.size == total) && (!expectedCrc || static_cast<uint32_t>(crc) == *expectedCrc);
     sink.endMember(ok, kErrCorrupt);
     return ok;
-}
-
-// Where a RAR archive starts behind a self-extractor's stub; 0 when it
-// starts the file or is not found.  libarchive finds it only behind the
-// program headers it knows, not behind other stubs (or zeros).
-uint64_t rarSelfExtractorStart(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string head(identify::kHeadScanLimit, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    const size_t at = identify::findRarArchive(head);
-    return at == std::string::npos ? 0 : at;
 }
 
 int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet,
