@@ -2,7 +2,7 @@
 
 #include "text/composed_names.h"
 
-namespace qvo::archivers {
+namespace qvo::create {
 
 bool composeSourceNames(std::vector<SourceEntry> &entries)
 {
@@ -23,4 +23,4 @@ bool composeSourceNames(std::vector<SourceEntry> &entries)
     return true;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::create

@@ -5,11 +5,11 @@
 
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::create {
 
 // Composes the names and link targets of `entries`.  When two different
 // names would compose to one, nothing changes and false is returned: the
 // archive keeps its names as they are.
 bool composeSourceNames(std::vector<SourceEntry> &entries);
 
-} // namespace qvo::archivers
+} // namespace qvo::create

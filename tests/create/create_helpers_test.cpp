@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using namespace qvo::archivers;
+using namespace qvo::create;
 
 namespace {
 

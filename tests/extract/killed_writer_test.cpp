@@ -14,6 +14,8 @@
 
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
+using namespace qvo::create;
+using namespace qvo::extract;
 using qvo::test::readFile;
 using qvo::test::ScopedEnv;
 using qvo::test::TempDir;

@@ -8,7 +8,7 @@
 
 #include <ctime>
 
-namespace qvo::archivers::rar4 {
+namespace qvo::formats::rar::rar4 {
 namespace {
 
 // Offsets inside a file header, after the 7 fixed bytes.
@@ -298,4 +298,4 @@ std::optional<int64_t> dosTimeToUnix(uint32_t dosTime)
     return static_cast<int64_t>(t);
 }
 
-} // namespace qvo::archivers::rar4
+} // namespace qvo::formats::rar::rar4

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::archivers::rar4 {
+namespace qvo::formats::rar::rar4 {
 
 inline constexpr char kSignature[] = "Rar!\x1a\x07\x00";
 inline constexpr size_t kSignatureSize = 7;
@@ -111,4 +111,4 @@ std::string decodeUnicodeName(std::string_view plain, std::string_view encoded);
 // Converts an MS-DOS date and time (local wall-clock) to seconds since 1970.
 std::optional<int64_t> dosTimeToUnix(uint32_t dosTime);
 
-} // namespace qvo::archivers::rar4
+} // namespace qvo::formats::rar::rar4

@@ -11,7 +11,7 @@
 #include <regex>
 #include <system_error>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 namespace {
 
 constexpr size_t kMaxVolumes = 10000;
@@ -116,4 +116,4 @@ uint64_t rarSelfExtractorStart(const std::filesystem::path &path)
     return at == std::string::npos ? 0 : at;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

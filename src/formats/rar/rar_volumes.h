@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 
 using identify::RarVolumeInfo;
 
@@ -28,4 +28,4 @@ std::vector<std::string> findRarVolumes(const std::filesystem::path &first);
 // program headers it knows, not behind other stubs (or zeros).
 uint64_t rarSelfExtractorStart(const std::filesystem::path &path);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

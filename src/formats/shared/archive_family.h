@@ -1,7 +1,7 @@
 // The kinds of archive a library asks to have read.
 #pragma once
 
-namespace qvo::archivers {
+namespace qvo::formats::shared {
 
 enum class ArchiveFamily {
     Lha,  // LHA and its relatives (unlha32)
@@ -11,4 +11,4 @@ enum class ArchiveFamily {
     Many, // ZIP first, also 7z, RAR and tar (7-zip32)
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::shared

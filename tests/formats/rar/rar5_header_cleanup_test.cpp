@@ -14,6 +14,9 @@
 
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
+using namespace qvo::extract;
+using namespace qvo::formats::rar;
+using namespace qvo::formats::shared;
 using namespace qvo::test;
 
 namespace {
