@@ -7,6 +7,7 @@
 #include "formats/zip/zip_name_markers.h"
 #include "formats/zip/zip_walker.h"
 
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -117,6 +118,7 @@ int32_t readLibarchive(Probe &p, extract::ExtractSink &sink)
 
 struct Reader {
     shared::ArchiveFamily family;
+    const char *format; // the format the row is there for, by the name the program shows
     const char *name;
     bool (*takes)(Probe &);
     int32_t (*read)(Probe &, extract::ExtractSink &);
@@ -125,16 +127,21 @@ struct Reader {
 // Asked in order; the first whose `takes` says yes reads the archive, and
 // the last of each family takes what is left.
 constexpr Reader kReaders[] = {
-    {shared::ArchiveFamily::Lha, "LHA: lhasa, and our decoders for lh2 and lh3", always, readLha},
-    {shared::ArchiveFamily::Cab, "CAB: libmspack", always, readCab},
-    {shared::ArchiveFamily::Rar, "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
-    {shared::ArchiveFamily::Rar, "RAR 5: libarchive", always, readLibarchive},
-    {shared::ArchiveFamily::Zip, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
-    {shared::ArchiveFamily::Zip, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
-    {shared::ArchiveFamily::Zip, "ZIP: libarchive", always, readLibarchive},
-    {shared::ArchiveFamily::Many, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
-    {shared::ArchiveFamily::Many, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
-    {shared::ArchiveFamily::Many, "ZIP, 7z, RAR, tar: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Lha, "LHA", "LHA: lhasa, and our decoders for lh2 and lh3", always, readLha},
+    {shared::ArchiveFamily::Cab, "CAB", "CAB: libmspack", always, readCab},
+    {shared::ArchiveFamily::Rar, "RAR", "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
+    {shared::ArchiveFamily::Rar, "RAR", "RAR 5: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Zip, "ZIP", "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
+    {shared::ArchiveFamily::Zip, "ZIP", "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader,
+     readZipOwn},
+    {shared::ArchiveFamily::Zip, "ZIP", "ZIP: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Many, "ZIP", "ZIP with overlapping members: refused", zipMembersOverlap,
+     refuseOverlapping},
+    {shared::ArchiveFamily::Many, "ZIP", "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader,
+     readZipOwn},
+    // 7-zip32 is there for ZIP; libarchive also takes the 7z, RAR and tar
+    // archives it is handed, as it reads them.
+    {shared::ArchiveFamily::Many, "ZIP", "ZIP, 7z, RAR, tar: libarchive", always, readLibarchive},
 };
 
 const Reader *choose(Probe &probe)
@@ -154,6 +161,29 @@ int32_t readArchive(shared::ArchiveFamily family, const std::filesystem::path &a
     Probe probe(family, archive, chosenCharset);
     const Reader *reader = choose(probe);
     return reader ? reader->read(probe, sink) : archivers::kErrOpenArchive;
+}
+
+namespace {
+
+std::vector<std::string> formatsOf(const std::optional<shared::ArchiveFamily> &family)
+{
+    std::vector<std::string> out;
+    for (const Reader &reader : kReaders)
+        if ((!family || reader.family == *family) && std::find(out.begin(), out.end(), reader.format) == out.end())
+            out.emplace_back(reader.format);
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> formatsRead(shared::ArchiveFamily family)
+{
+    return formatsOf(family);
+}
+
+std::vector<std::string> formatsRead()
+{
+    return formatsOf(std::nullopt);
 }
 
 const char *readerName(shared::ArchiveFamily family, const std::filesystem::path &archive)

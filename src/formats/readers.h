@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace qvo::formats {
 
@@ -22,6 +23,13 @@ namespace qvo::formats {
 // names the archive does not mark, or empty to judge it per archive.
 int32_t readArchive(shared::ArchiveFamily family, const std::filesystem::path &archive,
                     const std::string &chosenCharset, extract::ExtractSink &sink);
+
+// The formats the table reads for `family`, by the names the program shows
+// them under ("LHA", "ZIP", "CAB", "RAR"); a format joins with its first
+// row.  The corpus tests take what this lists.
+std::vector<std::string> formatsRead(shared::ArchiveFamily family);
+// ... and for every family: the formats the program reads.
+std::vector<std::string> formatsRead();
 
 // The name of the reader readArchive would choose, for tests and logs.
 const char *readerName(shared::ArchiveFamily family, const std::filesystem::path &archive);

@@ -1,8 +1,12 @@
 // The shared corpus and its reader matrix (READERS.md): which archives are
 // expected readable, which independent readers read each of them fully.
 #pragma once
+#include "convert/corpus_support.h"
 #include "reader_test_support.h"
 
+#include "formats/readers.h"
+
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -77,17 +81,46 @@ inline std::string extractLine(const LibraryUse &use, const std::filesystem::pat
     return use.command + quoted(archive) + " \"" + d + "\"";
 }
 
+// Each library, with the family of archives it asks the reader table for.
+struct FamilyLibrary {
+    formats::shared::ArchiveFamily family;
+    LibraryUse use;
+};
+
+inline const std::vector<FamilyLibrary> &familyLibraries()
+{
+    using formats::shared::ArchiveFamily;
+    static const std::vector<FamilyLibrary> libraries = {
+        {ArchiveFamily::Lha, {&kUnlha, "x  -n ", false}},
+        {ArchiveFamily::Zip, {&kUnZip, "-x -q ", false}},
+        {ArchiveFamily::Many, {&kSevenZip, "x -hide ", false}},
+        {ArchiveFamily::Cab, {&kCab, "-x  -i ", false}},
+        {ArchiveFamily::Rar, {&kUnrar, "-x -q ", true}},
+    };
+    return libraries;
+}
+
+// The libraries whose readers read the matrix's `format`, as the reader
+// table says.
 inline std::vector<LibraryUse> librariesFor(const std::string &format)
 {
-    if (format == "LZH")
-        return {{&kUnlha, "x  -n ", false}};
-    if (format == "ZIP")
-        return {{&kUnZip, "-x -q ", false}, {&kSevenZip, "x -hide ", false}};
-    if (format == "CAB")
-        return {{&kCab, "-x  -i ", false}};
-    if (format.rfind("RAR", 0) == 0)
-        return {{&kUnrar, "-x -q ", true}};
-    return {};
+    std::vector<LibraryUse> out;
+    for (const FamilyLibrary &library : familyLibraries()) {
+        const std::vector<std::string> read = formats::formatsRead(library.family);
+        if (std::find(read.begin(), read.end(), programFormat(format)) != read.end())
+            out.push_back(library.use);
+    }
+    return out;
+}
+
+// Every library, for archives of a format no reader reads: each must
+// refuse it.
+inline std::vector<LibraryUse> everyLibrary()
+{
+    std::vector<LibraryUse> out;
+    for (const FamilyLibrary &library : familyLibraries())
+        out.push_back(library.use);
+    return out;
 }
 
 } // namespace qvo::test

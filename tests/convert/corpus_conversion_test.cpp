@@ -50,13 +50,14 @@ int32_t probeWriter(qvo::backends::clsArchiveCtrl &controller, const std::string
     }
 }
 
-// The reader of each source format, in order of preference.
+// The reader of each source format, in order of preference; of other
+// formats, the first of these that reads it fully.
 const std::map<std::string, std::vector<std::string>> kSourceReaders = {
-    {"LZH", {"lhasa", "bsdtar", "7zz", "unar"}},
-    {"ZIP", {"bsdtar", "7zz", "unar"}},
+    {"LHA", {"lhasa", "bsdtar", "7zz", "unar"}},
     {"CAB", {"cabextract", "bsdtar", "7zz", "unar"}},
     {"RAR", {"unar", "bsdtar"}},
 };
+const std::vector<std::string> kOtherReaders = {"bsdtar", "7zz", "unar"};
 
 std::string sourceReader(const CorpusArchive &archive)
 {
@@ -70,12 +71,8 @@ std::string sourceReader(const CorpusArchive &archive)
         for (const std::string &ok : archive.readers)
             if (ok == "unar" || ok == "bsdtar")
                 return ok;
-    // RAR4 and RAR5 are read alike.
-    const std::string format = archive.format.rfind("RAR", 0) == 0 ? "RAR" : archive.format;
-    auto readers = kSourceReaders.find(format);
-    if (readers == kSourceReaders.end())
-        return {};
-    for (const std::string &tool : readers->second)
+    const auto listed = kSourceReaders.find(programFormat(archive.format));
+    for (const std::string &tool : listed == kSourceReaders.end() ? kOtherReaders : listed->second)
         for (const std::string &ok : archive.readers)
             if (ok == tool)
                 return tool;

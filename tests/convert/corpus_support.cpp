@@ -1,6 +1,9 @@
 #include "corpus_support.h"
 
 #include "base/ascii.h"
+#include "formats/readers.h"
+
+#include <algorithm>
 
 #include <iconv.h>
 #include <sstream>
@@ -67,8 +70,19 @@ std::string normalName(const std::string &raw)
 
 } // namespace
 
+std::string programFormat(const std::string &corpusFormat)
+{
+    const std::string name = corpusFormat.substr(0, corpusFormat.find_first_of("+( "));
+    if (name == "LZH")
+        return "LHA";
+    if (name == "RAR4" || name == "RAR5")
+        return "RAR";
+    return name;
+}
+
 std::vector<CorpusArchive> readableCorpusArchives(bool otherNames)
 {
+    const std::vector<std::string> read = formats::formatsRead();
     const fs::path corpus(QVO_CORPUS_DIR);
     std::istringstream in(readFile(corpus / "READERS.md"));
     std::string line;
@@ -85,12 +99,14 @@ std::vector<CorpusArchive> readableCorpusArchives(bool otherNames)
         std::string cell;
         while (std::getline(fields, cell, '|'))
             cells.push_back(trim(cell));
+        if (cells.size() < 9 || std::find(read.begin(), read.end(), programFormat(cells[1])) == read.end())
+            continue;
         const std::string &path = cells[0];
         const size_t dot = path.rfind('.');
         const std::string ext = dot < path.rfind('/') ? "" : path.substr(dot + 1);
-        const bool usualName = ext == "lzh" || ext == "zip" || ext == "cab" || ext == "rar";
+        const bool usualName = ext == path.substr(0, path.find('/'));
         const bool firstPiece = path.size() > 3 && path.compare(path.size() - 3, 3, "_aa") == 0;
-        if (cells.size() < 9 || usualName == otherNames ||
+        if (usualName == otherNames ||
             !(cells[2] == "readable" || (otherNames && firstPiece && cells[2].rfind("readable", 0) == 0)))
             continue;
         CorpusArchive archive{path, cells[1], {}};

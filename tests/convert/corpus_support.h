@@ -13,14 +13,19 @@ namespace qvo::test {
 // One row of the corpus reader matrix.
 struct CorpusArchive {
     std::string path;                 // relative to the corpus folder
-    std::string format;               // "LZH", "ZIP", "CAB", "RAR"
+    std::string format;               // as the matrix says: "LZH", "ZIP", "RAR5", "TAR+gzip", ...
     std::vector<std::string> readers; // tools that read it fully
 };
 
-// The archives the matrix marks "readable" with the tools that read them
-// fully: those named .lzh, .zip, .cab or .rar, or with `otherNames` those
-// of every other name (self-extractors, .lzs, .zipx, .jar, the first piece
-// of a split archive).
+// The name the program gives the format the matrix calls `corpusFormat`
+// ("LZH" is "LHA", "RAR4" and "RAR5" are "RAR", "TAR+gzip" is "TAR").
+std::string programFormat(const std::string &corpusFormat);
+
+// The archives the matrix marks "readable", of the formats the reader
+// table reads, with the tools that read them fully: those named as their
+// corpus folder (.lzh in lzh/, ...), or with `otherNames` those of every
+// other name (self-extractors, .lzs, .zipx, .jar, the first piece of a
+// split archive).
 std::vector<CorpusArchive> readableCorpusArchives(bool otherNames = false);
 
 // Extracts `archive` into the empty folder `dir` with `tool` ("lhasa",
