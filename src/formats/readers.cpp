@@ -2,8 +2,12 @@
 
 #include "formats/cab/cab_reader.h"
 #include "formats/lha/lha_reader.h"
-#include "formats/shared/libarchive_adapter.h"
 #include "formats/rar/rar4_reader.h"
+#include "formats/rar/rar_libarchive.h"
+#include "formats/sevenzip/sevenzip_libarchive.h"
+#include "formats/shared/libarchive_adapter.h"
+#include "formats/tar/tar_libarchive.h"
+#include "formats/zip/zip_libarchive.h"
 #include "formats/zip/zip_name_markers.h"
 #include "formats/zip/zip_walker.h"
 
@@ -110,10 +114,31 @@ int32_t readRar4Own(Probe &p, extract::ExtractSink &sink)
     return rar::readRar4(p.archive, p.chosenCharset, sink);
 }
 
-int32_t readLibarchive(Probe &p, extract::ExtractSink &sink)
+// libarchive with the hooks of the formats it may meet.  Alone, a RAR
+// archive is looked for behind any stub; among others, a file that merely
+// holds a RAR marker is not taken for RAR.
+int32_t readRarLibarchive(Probe &p, extract::ExtractSink &sink)
 {
-    const zip::ZipNameMarkers *markers = p.family == shared::ArchiveFamily::Rar ? nullptr : &p.zipNameMarkers();
-    return shared::readWithLibarchive(p.archive, p.family, markers, p.chosenCharset, sink);
+    rar::RarLibarchive rar(p.archive, true);
+    shared::LibarchiveFormat *const formats[] = {&rar};
+    return shared::readWithLibarchive(p.archive, formats, p.chosenCharset, sink);
+}
+
+int32_t readZipLibarchive(Probe &p, extract::ExtractSink &sink)
+{
+    zip::ZipLibarchive zip(p.zipNameMarkers());
+    shared::LibarchiveFormat *const formats[] = {&zip};
+    return shared::readWithLibarchive(p.archive, formats, p.chosenCharset, sink);
+}
+
+int32_t readManyLibarchive(Probe &p, extract::ExtractSink &sink)
+{
+    zip::ZipLibarchive zip(p.zipNameMarkers());
+    sevenzip::SevenZipLibarchive sevenZip;
+    rar::RarLibarchive rar(p.archive, false);
+    tar::TarLibarchive tar;
+    shared::LibarchiveFormat *const formats[] = {&zip, &sevenZip, &rar, &tar};
+    return shared::readWithLibarchive(p.archive, formats, p.chosenCharset, sink);
 }
 
 struct Reader {
@@ -130,18 +155,18 @@ constexpr Reader kReaders[] = {
     {shared::ArchiveFamily::Lha, "LHA", "LHA: lhasa, and our decoders for lh2 and lh3", always, readLha},
     {shared::ArchiveFamily::Cab, "CAB", "CAB: libmspack", always, readCab},
     {shared::ArchiveFamily::Rar, "RAR", "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
-    {shared::ArchiveFamily::Rar, "RAR", "RAR 5: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Rar, "RAR", "RAR 5: libarchive", always, readRarLibarchive},
     {shared::ArchiveFamily::Zip, "ZIP", "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
     {shared::ArchiveFamily::Zip, "ZIP", "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader,
      readZipOwn},
-    {shared::ArchiveFamily::Zip, "ZIP", "ZIP: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Zip, "ZIP", "ZIP: libarchive", always, readZipLibarchive},
     {shared::ArchiveFamily::Many, "ZIP", "ZIP with overlapping members: refused", zipMembersOverlap,
      refuseOverlapping},
     {shared::ArchiveFamily::Many, "ZIP", "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader,
      readZipOwn},
     // 7-zip32 is there for ZIP; libarchive also takes the 7z, RAR and tar
     // archives it is handed, as it reads them.
-    {shared::ArchiveFamily::Many, "ZIP", "ZIP, 7z, RAR, tar: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Many, "ZIP", "ZIP, 7z, RAR, tar: libarchive", always, readManyLibarchive},
 };
 
 const Reader *choose(Probe &probe)

@@ -69,7 +69,7 @@ bool isKnownType(uint64_t type)
 
 } // namespace
 
-std::vector<ArchivePiece> rar5CleanLayout(const std::filesystem::path &path)
+std::vector<shared::ArchivePiece> rar5CleanLayout(const std::filesystem::path &path)
 {
     std::error_code ec;
     uint64_t fileSize = std::filesystem::file_size(path, ec);
@@ -79,7 +79,7 @@ std::vector<ArchivePiece> rar5CleanLayout(const std::filesystem::path &path)
     if (!rar5::startsWithMarker(in))
         return {};
 
-    std::vector<ArchivePiece> pieces;
+    std::vector<shared::ArchivePiece> pieces;
     uint64_t copyFrom = 0;
     auto copyUpTo = [&](uint64_t end) {
         if (end > copyFrom)
@@ -118,7 +118,7 @@ std::vector<ArchivePiece> rar5CleanLayout(const std::filesystem::path &path)
     if (!changed)
         return {};
     copyUpTo(fileSize);
-    for (ArchivePiece &p : pieces) {
+    for (shared::ArchivePiece &p : pieces) {
         if (!p.bytes.empty())
             p.size = p.bytes.size();
     }

@@ -9,6 +9,8 @@
 // from its own fields (the locator, an optional quick-open hint, left out),
 // unknown blocks left out, every other byte taken from the file.
 #pragma once
+#include "formats/shared/archive_piece.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -16,16 +18,8 @@
 
 namespace qvo::formats::rar {
 
-// A stretch of the file (offset, size) or, when bytes is not empty,
-// bytes that take the place of a header.
-struct ArchivePiece {
-    uint64_t offset = 0;
-    uint64_t size = 0;
-    std::string bytes;
-};
-
 // Empty when libarchive reads the archive as it is, and for volumes of a
 // set, encrypted headers and anything that does not start as RAR 5.
-std::vector<ArchivePiece> rar5CleanLayout(const std::filesystem::path &path);
+std::vector<shared::ArchivePiece> rar5CleanLayout(const std::filesystem::path &path);
 
 } // namespace qvo::formats::rar

@@ -1,19 +1,14 @@
 #include "formats/shared/libarchive_adapter.h"
 
 #include "formats/shared/piece_source.h"
-#include "formats/rar/rar5_checksums.h"
-#include "formats/rar/rar5_encryption.h"
-#include "formats/rar/rar5_header_cleanup.h"
-#include "formats/rar/rar_volumes.h"
-#include "formats/zip/zip_name_markers.h"
 #include "text/archive_name_charset.h"
 #include "text/archive_names.h"
-#include "text/cp932.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <optional>
@@ -67,58 +62,16 @@ struct ArchiveHandle {
     }
 };
 
-void enableFormats(archive *a, ArchiveFamily family)
+// libarchive answers null for a name or link target it does not have.
+std::string_view orEmpty(const char *text)
 {
-    switch (family) {
-    case ArchiveFamily::Zip:
-        archive_read_support_format_zip(a); // central directory first, local headers as fallback
-        break;
-    case ArchiveFamily::Rar:
-        archive_read_support_format_rar(a);
-        archive_read_support_format_rar5(a);
-        break;
-    case ArchiveFamily::Lha:
-    case ArchiveFamily::Cab:
-        break; // read by their own readers
-    case ArchiveFamily::Many:
-        archive_read_support_format_zip(a); // central directory first, local headers as fallback
-        archive_read_support_format_7zip(a);
-        archive_read_support_format_rar(a);
-        archive_read_support_format_rar5(a);
-        archive_read_support_format_tar(a);
-        // Built-in decompressors only: no helper programs are started.
-        archive_read_support_filter_gzip(a);
-        archive_read_support_filter_bzip2(a);
-        archive_read_support_filter_xz(a);
-        break;
-    }
+    return text ? std::string_view(text) : std::string_view();
 }
 
-// Tells marked (UTF-8) names from raw ones.  For ZIP the central directory
-// says which are marked; for other formats a name that is valid UTF-8 is
-// taken as UTF-8 (RAR 4 Unicode names; an old CP932 name is seldom valid
-// UTF-8).  Raw names are read in the encoding `names` holds for them.
-struct NameDecoder {
-    const zip::ZipNameMarkers *zip = nullptr;
-    const text::ArchiveNameCharset *names = nullptr;
-
-    bool marked(const char *name) const
-    {
-        std::string_view raw(name ? name : "");
-        return zip ? zip->isMarked(raw) : text::isValidUtf8(raw);
-    }
-    std::string decode(const char *name, bool utf8) const
-    {
-        std::string_view raw(name ? name : "");
-        return utf8 ? text::archiveNameToUtf8(raw, text::NameEncoding::Utf8)
-                    : names->decode(raw, text::NameOrigin::Unknown);
-    }
-};
-
-extract::MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
+extract::MemberInfo describe(archive_entry *e, const MemberNames &entryName)
 {
     extract::MemberInfo m;
-    const char *name = archive_entry_pathname(e);
+    const std::string_view name = orEmpty(archive_entry_pathname(e));
     bool utf8 = entryName.marked(name);
     m.name = entryName.decode(name, utf8);
     switch (archive_entry_filetype(e)) {
@@ -128,7 +81,7 @@ extract::MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
     case AE_IFLNK:
         m.kind = extract::MemberInfo::Kind::Symlink;
         // A link target is written like its member's name.
-        m.linkTarget = entryName.decode(archive_entry_symlink(e), utf8);
+        m.linkTarget = entryName.decode(orEmpty(archive_entry_symlink(e)), utf8);
         break;
     case AE_IFREG:
         break;
@@ -178,76 +131,52 @@ bool extractData(archive *a, const extract::MemberInfo &info, std::optional<uint
     return ok;
 }
 
-int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet,
-                    std::string &lastVolume, PieceSource &pieces, uint64_t &rarStart)
+int32_t openArchive(archive *a, const std::filesystem::path &path, std::span<LibarchiveFormat *const> formats,
+                    PieceSource &pieces)
 {
-    isRarSet = false;
-    rarStart = 0;
-    if (family == ArchiveFamily::Rar || family == ArchiveFamily::Many) {
-        rar::RarVolumeInfo vol = rar::readRarVolumeInfo(path);
-        if (vol.isVolume) {
-            if (!vol.isFirstVolume)
-                return archivers::kErrMissingVolume; // a later volume alone cannot be read
-            isRarSet = true;
-            std::vector<std::string> volumes = rar::findRarVolumes(path);
-            lastVolume = volumes.back();
-            std::vector<const char *> names;
-            for (const std::string &v : volumes)
-                names.push_back(v.c_str());
-            names.push_back(nullptr);
-            if (archive_read_open_filenames(a, names.data(), kBlockSize) != ARCHIVE_OK)
-                return archivers::kErrOpenArchive;
-            return archivers::kOk;
-        }
-        std::vector<rar::ArchivePiece> cleaned = rar::rar5CleanLayout(path);
-        if (!cleaned.empty())
-            return pieces.open(a, path, std::move(cleaned)) == ARCHIVE_OK ? archivers::kOk : archivers::kErrOpenArchive;
-        std::error_code ec;
-        const uint64_t size = std::filesystem::file_size(path, ec);
-        if (family == ArchiveFamily::Rar && !ec && (rarStart = rar::rarSelfExtractorStart(path)) > 0) {
-            std::vector<rar::ArchivePiece> archiveOnly{{rarStart, size - rarStart, {}}};
-            return pieces.open(a, path, std::move(archiveOnly)) == ARCHIVE_OK ? archivers::kOk
-                                                                              : archivers::kErrOpenArchive;
-        }
-    }
+    for (LibarchiveFormat *format : formats)
+        if (std::optional<int32_t> opened = format->open(a, pieces))
+            return *opened;
     if (archive_read_open_filename(a, path.c_str(), kBlockSize) != ARCHIVE_OK)
         return archivers::kErrOpenArchive;
     return archivers::kOk;
 }
 
+// The format libarchive read the archive (or its current member) as.
+LibarchiveFormat *formatOf(archive *a, std::span<LibarchiveFormat *const> formats)
+{
+    const int code = archive_format(a);
+    for (LibarchiveFormat *format : formats)
+        if (format->reads(code))
+            return format;
+    return nullptr;
+}
+
 } // namespace
 
-int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFamily family,
-                           const zip::ZipNameMarkers *zipNameMarkers, const std::string &chosenCharset,
-                           extract::ExtractSink &sink)
+int32_t readWithLibarchive(const std::filesystem::path &archivePath, std::span<LibarchiveFormat *const> formats,
+                           const std::string &chosenCharset, extract::ExtractSink &sink)
 {
-    static const zip::ZipNameMarkers kNoMarkers;
-    const zip::ZipNameMarkers &zipMarkers = zipNameMarkers ? *zipNameMarkers : kNoMarkers;
-    // Other formats are read as a stream: their raw names cannot all be
-    // seen before the first member, so they stay CP932 unless chosen.
     const text::ArchiveNameCharset streamedNames(chosenCharset);
+    const MemberNames defaultNames(streamedNames);
 
     Utf8LocaleScope locale;
     PieceSource pieces; // outlives the handle that reads from it
     ArchiveHandle h;
     if (!h.a)
         return archivers::kErrInternal;
-    enableFormats(h.a, family);
-
-    bool isRarSet = false;
-    std::string lastVolume;
-    uint64_t rarStart = 0;
-    int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume, pieces, rarStart);
+    for (LibarchiveFormat *format : formats)
+        format->enable(h.a);
+    int32_t opened = openArchive(h.a, archivePath, formats, pieces);
     if (opened != archivers::kOk)
         return opened;
 
     std::vector<char> buf(kBufferSize);
+    std::vector<size_t> membersOf(formats.size());
     int32_t result = archivers::kOk;
     int retries = 0;
     size_t members = 0;
     bool dataFailed = false;
-    bool zipMarkersChecked = false;
-    std::optional<rar::Rar5Checksums> rar5Crcs; // read when the first RAR 5 member shows up
     for (;;) {
         archive_entry *e = nullptr;
         int r = archive_read_next_header(h.a, &e);
@@ -256,22 +185,21 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         if (r == ARCHIVE_RETRY && ++retries < kMaxRetries)
             continue;
         if (r == ARCHIVE_RETRY || r < ARCHIVE_WARN || !e) {
+            std::optional<int32_t> known;
             if (archive_read_has_encrypted_entries(h.a) > 0)
-                result = archivers::kErrEncrypted;
-            else if (isRarSet && rar::rarVolumeHasNext(lastVolume))
-                result = archivers::kErrMissingVolume;
-            else
-                result = members == 0 ? archivers::kErrOpenArchive : archivers::kErrCorrupt;
+                known = archivers::kErrEncrypted;
+            for (size_t k = 0; k < formats.size() && !known; ++k)
+                known = formats[k]->headerFailure();
+            result = known ? *known : members == 0 ? archivers::kErrOpenArchive : archivers::kErrCorrupt;
             break;
         }
         retries = 0;
         ++members;
-        NameDecoder entryName{nullptr, &streamedNames};
-        if ((archive_format(h.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
-            zipMarkersChecked = true;
-            if (zipMarkers.parsed)
-                entryName = {&zipMarkers, &zipMarkers.names};
-        }
+        LibarchiveFormat *format = formatOf(h.a, formats);
+        if (format)
+            ++membersOf[size_t(std::find(formats.begin(), formats.end(), format) - formats.begin())];
+        const MemberNames *formatNames = format ? format->names() : nullptr;
+        const MemberNames &entryName = formatNames ? *formatNames : defaultNames;
         extract::MemberInfo info = describe(e, entryName);
         if (const char *target = archive_entry_hardlink(e)) {
             // Another name for a file extracted earlier; the sink links or
@@ -281,14 +209,8 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
             info.size.reset();
         }
         std::optional<uint32_t> expectedCrc;
-        if (archive_format(h.a) == ARCHIVE_FORMAT_RAR_V5 && info.kind != extract::MemberInfo::Kind::Directory) {
-            if (!rar5Crcs)
-                rar5Crcs = rar::Rar5Checksums::read(isRarSet ? rar::findRarVolumes(archivePath)
-                                                        : std::vector<std::string>{archivePath.string()},
-                                               rarStart);
-            const char *raw = archive_entry_pathname(e);
-            expectedCrc = rar5Crcs->next(raw ? raw : "");
-        }
+        if (format)
+            expectedCrc = format->expectedCrc(h.a, e, info);
         if (archive_entry_is_encrypted(e)) {
             sink.recordFailure(archivers::kErrEncrypted);
             continue;
@@ -299,18 +221,11 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
         if (sink.stopped())
             break;
     }
-    // RAR 5 encryption shows only as members that fail to decode.
-    if ((result != archivers::kOk || dataFailed) && result != archivers::kErrEncrypted && family != ArchiveFamily::Zip
-        && rar::rar5HasEncryption(archivePath))
-        return archivers::kErrEncrypted;
-    // A member cut off at the end of the last volume found means the set
-    // goes on in a volume that is not there.
-    if (result == archivers::kOk && dataFailed && isRarSet && rar::rarVolumeHasNext(lastVolume))
-        result = archivers::kErrMissingVolume;
-    if (result == archivers::kOk && zipMarkersChecked && !zipMarkers.parsed && !zipMarkers.tooLarge)
-        result = archivers::kErrCorrupt; // no readable central directory: members may be missing
-    if (result == archivers::kOk && members == 0 && zipMarkers.emptyWithData)
-        result = archivers::kErrCorrupt; // "empty", after data that is no member
+    const int code = archive_format(h.a);
+    for (size_t k = 0; k < formats.size(); ++k) {
+        const ReadSummary summary{h.a, formats[k]->reads(code), members, membersOf[k], dataFailed};
+        result = formats[k]->verdict(result, summary);
+    }
     return result;
 }
 

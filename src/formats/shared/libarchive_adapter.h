@@ -1,24 +1,24 @@
-// ZIP, RAR and (for 7-zip32) 7z and tar reader over libarchive's read side;
-// every byte goes to the sink (libarchive's disk writer is never used).
-// formats/readers.cpp decides which archives come here.
+// Reading archives with libarchive's read side; every byte goes to the
+// sink (libarchive's disk writer is never used).  The formats' hooks
+// (libarchive_format.h) add what libarchive misses; formats/readers.cpp
+// decides which archives come here and with which formats.
 #pragma once
 #include "extract/extract_sink.h"
-#include "formats/shared/archive_family.h"
-#include "formats/zip/zip_name_markers.h"
+#include "formats/shared/libarchive_format.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 
 namespace qvo::formats::shared {
 
-// `family` (Zip, Rar or Many) chooses the formats libarchive may take.
-// `zipNameMarkers`, read from the archive's central directory, tells the
-// names of ZIP members marked as UTF-8 and the encoding of the others;
-// null for RAR.  `chosenCharset`: the encoding the user named for unmarked
-// names of other formats, or empty.
-int32_t readWithLibarchive(const std::filesystem::path &archive, ArchiveFamily family,
-                           const zip::ZipNameMarkers *zipNameMarkers, const std::string &chosenCharset,
-                           extract::ExtractSink &sink);
+// Reads `archive` as one of `formats` (libarchive bids among them, ties
+// going to the first) and hands every member to `sink`.  `chosenCharset`:
+// the encoding the user named for names no format marks, or empty (they
+// are read as CP932: a streamed archive's names cannot all be seen before
+// the first member).  Returns kOk or the failure that stopped the read.
+int32_t readWithLibarchive(const std::filesystem::path &archive, std::span<LibarchiveFormat *const> formats,
+                           const std::string &chosenCharset, extract::ExtractSink &sink);
 
 } // namespace qvo::formats::shared

@@ -1,8 +1,8 @@
 // libarchive reads an archive through a list of pieces (stretches of the
 // file and replacement bytes) as if it were one file.
 #pragma once
-#include "formats/rar/rar5_header_cleanup.h"
 #include "base/unique_fd.h"
+#include "formats/shared/archive_piece.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -20,7 +20,7 @@ public:
 
     // Opens `a` on the pieces; libarchive's result code.  The source must
     // outlive the archive handle.
-    int open(archive *a, const std::filesystem::path &path, std::vector<rar::ArchivePiece> pieces);
+    int open(archive *a, const std::filesystem::path &path, std::vector<ArchivePiece> pieces);
 
     // The callbacks' work, in positions of the pieced-together stream.
     int64_t read(const void **buffer);
@@ -28,7 +28,7 @@ public:
 
 private:
     base::UniqueFd fd_;
-    std::vector<rar::ArchivePiece> pieces_;
+    std::vector<ArchivePiece> pieces_;
     std::vector<uint64_t> starts_; // stream position of each piece
     uint64_t total_ = 0;
     uint64_t pos_ = 0;

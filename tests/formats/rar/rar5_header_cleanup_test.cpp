@@ -4,7 +4,7 @@
 #include "archivers/include/qvo_archiver.h"
 #include "base/endian.h"
 #include "extract/extract_sink.h"
-#include "formats/shared/libarchive_adapter.h"
+#include "formats/readers.h"
 #include "formats/rar/rar5_blocks.h"
 #include "formats/rar/rar5_header_cleanup.h"
 #include "test_support.h"
@@ -91,7 +91,7 @@ Result extract(const TempDir &dir, const std::string &bytes)
     ExtractOptions o;
     o.destination = dir / "out";
     ExtractSink sink(o);
-    int32_t r = readWithLibarchive(file, ArchiveFamily::Rar, nullptr, "", sink);
+    int32_t r = qvo::formats::readArchive(ArchiveFamily::Rar, file, "", sink);
     if (r != kOk)
         sink.recordFailure(r);
     Result out;
