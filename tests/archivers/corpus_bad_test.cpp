@@ -46,13 +46,22 @@ const std::map<std::string, std::string> kToleratedByLibrary = {
     {"bad/libarchive/test_read_format_rar5_unsupported_exfld.rar", "libarchive reads it"},
     {"bad/libarchive/test_read_format_rar_noeof.rar", "libarchive reads it"},
     {"bad/libarchive/test_read_format_rar_unbound_staticdata.rar", "libarchive reads it"},
+    // 7-zip32 hands libarchive the 7z and tar archives it is given.
+    {"bad/libarchive/test_read_format_7zip_malformed4.7z",
+     "libarchive 3.6 reads a header that declares no file: an empty archive"},
+    {"bad/libarchive/test_read_format_tar_V_negative_size.tar",
+     "libarchive 3.6 reads a volume label alone (its size aside): an empty archive"},
 };
 
-// Runs every library for the row's format on the archive, in a folder that
-// holds only the destination and a canary.
+// Runs every library that reads the row's format (every library when none
+// does) on the archive, in a folder that holds only the destination and a
+// canary.
 void expectCleanFailure(const CorpusRow &row, bool mayExtract, int32_t code = 0)
 {
-    for (const LibraryUse &use : librariesFor(row.format)) {
+    std::vector<LibraryUse> libraries = librariesFor(row.format);
+    if (libraries.empty())
+        libraries = everyLibrary();
+    for (const LibraryUse &use : libraries) {
         SCOPED_TRACE(row.path + " via " + use.archiver->commandFunction);
         TempDir dir;
         fs::create_directories(dir / "dest");
