@@ -42,9 +42,6 @@ int workerBody(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &con
         if (!channel.send(encodeRowReport(report, rows.status(report.row))))
             parentGone = true;
     });
-    // For tests: QVO_TEST_WORKER_DIES_AT_ROW=N kills the worker that is
-    // handed row N, as a crash in a library would, with rows queued behind it.
-    const char *dieAt = std::getenv("QVO_TEST_WORKER_DIES_AT_ROW");
     engine.runRows([&]() -> int {
         if (parentGone)
             return -1;
@@ -52,8 +49,6 @@ int workerBody(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &con
         if (!message)
             return -1;
         const int row = std::atoi(message->c_str());
-        if (dieAt && row == std::atoi(dieAt))
-            std::raise(SIGKILL);
         return row >= 0 && row < rows.rowCount() ? row : -1;
     });
     return parentGone ? 1 : 0;

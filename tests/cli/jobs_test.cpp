@@ -1,5 +1,6 @@
 // qvo-convert --jobs: several archives at once, the same results as one at
 // a time.
+#include "backends/fake_archivers.h"
 #include "test_support.h"
 
 #include <algorithm>
@@ -14,10 +15,10 @@ namespace {
 
 const std::string kProgram = std::string(QVO_BIN_DIR) + "/qvo-convert";
 
-std::string command(const fs::path &tmp, const std::string &args)
+std::string command(const fs::path &tmp, const std::string &args, const fs::path &libraries = QVO_LIBRARY_DIR)
 {
     // The status words under test are the Japanese ones.
-    return "LANGUAGE=ja TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(QVO_LIBRARY_DIR) + " " + sh(kProgram) + " " + args +
+    return "LANGUAGE=ja TMPDIR=" + sh(tmp) + " QVO_LIBRARY_DIR=" + sh(libraries) + " " + sh(kProgram) + " " + args +
            " </dev/null";
 }
 
@@ -202,9 +203,9 @@ TEST(QvoConvertJobs, AWorkerKilledMidRowFailsThatRowOnly)
     EXPECT_TRUE(listing(root).empty()) << *listing(root).begin();
 }
 
-// A worker that dies while small rows wait in its queue: the row it was
-// given fails, the rows behind it go to the worker that takes its place,
-// and the lines keep the list's order.
+// A worker that dies while small rows wait in its queue (a library crashes
+// on one archive): the row it was given fails, the rows behind it go to
+// the worker that takes its place, and the lines keep the list's order.
 TEST(QvoConvertJobs, RowsQueuedBehindADeadWorkerAreConvertedByItsSuccessor)
 {
     TempDir dir;
@@ -212,10 +213,15 @@ TEST(QvoConvertJobs, RowsQueuedBehindADeadWorkerAreConvertedByItsSuccessor)
     for (int k = 0; k < kArchives; ++k)
         makeZip(dir / "in" / ("s" + std::string(k < 10 ? "0" : "") + std::to_string(k) + ".zip"),
                 std::string(size_t(100 + k), char('a' + k % 26)));
+    // Every library is the real one behind a stand-in that crashes on s03.zip.
+    fs::create_directories(dir / "lib");
+    for (const char *file : kAllArchivers)
+        fs::create_symlink(fs::path(QVO_FAKE_ARCHIVER_DIR) / "crashes" / file, dir / "lib" / file);
     std::string lines;
-    const int status = runCommand("QVO_TEST_WORKER_DIES_AT_ROW=3 " +
-                                      command(dir.path(), "--jobs 2 --to lzh --out " + sh(dir / "out") + " " +
-                                                              sh(dir / "in")),
+    const int status = runCommand("QVO_FAKE_REAL_DIR=" + sh(QVO_LIBRARY_DIR) + " QVO_FAKE_CRASH_ON=s03.zip " +
+                                      command(dir.path(),
+                                              "--jobs 2 --to lzh --out " + sh(dir / "out") + " " + sh(dir / "in"),
+                                              dir / "lib"),
                                   &lines);
     EXPECT_EQ(status, 1) << lines;
     EXPECT_NE(lines.find(std::to_string(kArchives - 1) + " converted, 1 failed, 0 skipped"), std::string::npos) << lines;

@@ -43,6 +43,12 @@ for f in /usr/bin/qvo /usr/bin/qvo-convert \
   [ -e "$f" ] || fail "$f was not installed"
 done
 
+# What ships carries no switch that makes a program kill itself (the tests
+# make a worker die through a stand-in library of their own).
+for f in /usr/bin/qvo /usr/bin/qvo-convert /usr/lib/qvo/*.so; do
+  if strings -a "$f" | grep -q 'QVO_TEST_WORKER_DIES'; then fail "$f holds a test kill switch"; fi
+done
+
 # From the installed path, with nothing pointing into the build tree.
 unset QVO_LIBRARY_DIR QVO_INI_FILE
 /usr/bin/qvo-convert --version | grep -qx "qvo-convert [0-9.]*" || fail "qvo-convert --version"

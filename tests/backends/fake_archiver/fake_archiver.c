@@ -7,12 +7,52 @@
  * where the argument check reads "hwnd=0 output=0 size=0" when the caller
  * passed no window, no output buffer and size 0.  The command returns
  * QVO_FAKE_RESULT (default 0); the version query returns QVO_FAKE_VERSION
- * when set, otherwise FAKE_VERSION. */
+ * when set, otherwise FAKE_VERSION.
+ *
+ * The "crashes" variant (FAKE_FORWARD) records nothing: the real library
+ * of the folder QVO_FAKE_REAL_DIR answers every call, except that a
+ * command line holding QVO_FAKE_CRASH_ON kills the process, as a crash in
+ * the library would. */
 #include "archivers/include/qvo_archiver.h"
 
+#include <dlfcn.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
+
+#define FAKE_NAME_OF(function) #function
+#define FAKE_NAME(function) FAKE_NAME_OF(function)
+
+#ifdef FAKE_FORWARD
+static void *realFunction(const char *name)
+{
+    static void *library;
+    if (!library) {
+        const char *dir = getenv("QVO_FAKE_REAL_DIR");
+        char path[4096];
+        snprintf(path, sizeof path, "%s/%s.so", dir ? dir : ".", FAKE_LIBRARY);
+        library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    }
+    return library ? dlsym(library, name) : NULL;
+}
+
+QVO_ARCHIVER_EXPORT int32_t FAKE_VERSION_FUNCTION(void)
+{
+    QvoVersionFunction *real = (QvoVersionFunction *)realFunction(FAKE_NAME(FAKE_VERSION_FUNCTION));
+    return real ? real() : 0;
+}
+
+QVO_ARCHIVER_EXPORT int32_t FAKE_COMMAND_FUNCTION(void *hwnd, const char *cmdLine, char *output, uint32_t outputSize)
+{
+    const char *crashOn = getenv("QVO_FAKE_CRASH_ON");
+    if (crashOn && *crashOn && cmdLine && strstr(cmdLine, crashOn))
+        raise(SIGKILL);
+    QvoCommandFunction *real = (QvoCommandFunction *)realFunction(FAKE_NAME(FAKE_COMMAND_FUNCTION));
+    return real ? real(hwnd, cmdLine, output, outputSize) : 0x80FF; /* the real library is missing */
+}
+#else
 
 static void record(const char *what, const char *cmdLine, const char *args)
 {
@@ -56,4 +96,5 @@ QVO_ARCHIVER_EXPORT int32_t FAKE_COMMAND_FUNCTION(void *hwnd, const char *cmdLin
     record("command", cmdLine ? cmdLine : "(null)", args);
     return envNumber("QVO_FAKE_RESULT", 0);
 }
+#endif
 #endif
