@@ -3,14 +3,14 @@
 #include "backends/archive_backend.h"
 #include "backends/archive_errors.h"
 
-#include <cstdlib>
+#include "platform/environment_switches.h"
 
 namespace qvo::backends {
 
 std::filesystem::path archiverLibraryFolder()
 {
-    if (const char *dir = std::getenv("QVO_LIBRARY_DIR"); dir && *dir)
-        return std::filesystem::path(dir);
+    if (std::filesystem::path dir = platform::libraryFolderOverride(); !dir.empty())
+        return dir;
     const std::filesystem::path program = platform::DynamicLibrary::programFolder();
     if (program.empty())
         return {};

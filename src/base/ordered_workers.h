@@ -28,22 +28,14 @@
 // threads-1 and the consumer's, slots()-1, let the caller keep per-thread
 // state (a codec's tables) without locking.
 //
-// For tests, two environment variables read in one place:
-//   QVO_WORKER_THREADS=N  every pool starts N workers, whatever the machine,
-//                         the size of the work or `threads`, and the
-//                         consumer runs no job while a worker exists: the
-//                         threaded path runs even on one core.
-//   QVO_WORKER_LOG=FILE   each pool that ran jobs appends one line to FILE
-//                         when destroyed: "threads=T jobs=J on_workers=W".
+// The pool takes everything from its options; the test switches that
+// force threads and log what ran where are applied to them by
+// platform::withWorkerSwitches (environment_switches.h).
 #pragma once
-#include "base/machine_share.h"
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -56,6 +48,12 @@
 #include <vector>
 
 namespace qvo::base {
+
+struct OrderedWorkersStats {
+    unsigned threadsStarted = 0;
+    size_t ranOnWorkers = 0;
+    size_t ranOnConsumer = 0;
+};
 
 struct OrderedWorkersOptions {
     unsigned threads = 0;
@@ -70,40 +68,8 @@ struct OrderedWorkersOptions {
     // started it, and unclaimed jobs costing at most consumerHelpsUpTo.
     bool consumerHelps = false;
     uint64_t consumerHelpsUpTo = std::numeric_limits<uint64_t>::max();
-};
-
-struct OrderedWorkersStats {
-    unsigned threadsStarted = 0;
-    size_t ranOnWorkers = 0;
-    size_t ranOnConsumer = 0;
-};
-
-// Worker threads for this machine: none below `fewestCores` hardware
-// threads (a single core gains nothing from handing work over), else one
-// per hardware thread up to `most`.  Conversions running side by side
-// share the hardware threads (machine_share.h).
-inline unsigned hardwareWorkers(unsigned most, unsigned fewestCores = 2)
-{
-    unsigned cores = coresForOneConversion();
-    return cores < fewestCores ? 0 : std::min(cores, most);
-}
-
-// What QVO_WORKER_THREADS and QVO_WORKER_LOG ask for (see above).
-struct WorkerTestSettings {
-    unsigned forcedThreads = 0; // 0: not forced
-    std::string logPath;
-
-    static WorkerTestSettings fromEnvironment()
-    {
-        WorkerTestSettings s;
-        if (const char *n = std::getenv("QVO_WORKER_THREADS")) {
-            unsigned long v = std::strtoul(n, nullptr, 10);
-            s.forcedThreads = static_cast<unsigned>(std::min(v, 64ul));
-        }
-        if (const char *path = std::getenv("QVO_WORKER_LOG"))
-            s.logPath = path;
-        return s;
-    }
+    // Told what ran where when the pool is destroyed, if it ran any job.
+    std::function<void(const OrderedWorkersStats &)> whenDone = nullptr;
 };
 
 template <class Job>
@@ -113,12 +79,8 @@ public:
     using Run = std::function<void(Job &job, unsigned slot)>;
 
     OrderedWorkers(const OrderedWorkersOptions &options, Run run)
-        : options_(options), run_(std::move(run)), test_(WorkerTestSettings::fromEnvironment())
+        : options_(options), run_(std::move(run))
     {
-        if (test_.forcedThreads > 0) {
-            options_.threads = test_.forcedThreads;
-            options_.consumerHelps = false;
-        }
         options_.resultBatch = std::max<size_t>(options_.resultBatch, 1);
     }
 
@@ -131,19 +93,14 @@ public:
         workCv_.notify_all();
         for (std::thread &t : workers_)
             t.join();
-        if (!test_.logPath.empty() && ranOnWorkers_ + ranOnConsumer_ > 0) {
-            if (std::FILE *f = std::fopen(test_.logPath.c_str(), "a")) {
-                std::fprintf(f, "threads=%zu jobs=%zu on_workers=%zu\n", workers_.size(),
-                             ranOnWorkers_ + ranOnConsumer_, ranOnWorkers_);
-                std::fclose(f);
-            }
-        }
+        if (options_.whenDone && ranOnWorkers_ + ranOnConsumer_ > 0)
+            options_.whenDone({static_cast<unsigned>(workers_.size()), ranOnWorkers_, ranOnConsumer_});
     }
 
     OrderedWorkers(const OrderedWorkers &) = delete;
     OrderedWorkers &operator=(const OrderedWorkers &) = delete;
 
-    // Workers it starts at most (QVO_WORKER_THREADS applied).
+    // Workers it starts at most.
     unsigned threads() const { return options_.threads; }
     // Per-thread slots: the workers', then the consumer's.
     unsigned slots() const { return options_.threads + 1; }
@@ -295,7 +252,6 @@ private:
 
     OrderedWorkersOptions options_;
     const Run run_;
-    const WorkerTestSettings test_;
 
     mutable std::mutex mutex_;
     std::condition_variable workCv_; // a job may be claimed, or stop

@@ -1,10 +1,10 @@
 #include "cli/worker_batch.h"
 
-#include "base/machine_share.h"
 #include "convert/row_dependencies.h"
 #include "convert/target_names.h"
 #include "convert/working_folder.h"
 #include "platform/end_signals.h"
+#include "platform/environment_switches.h"
 #include "platform/file_status.h"
 #include "platform/path_helpers.h"
 #include "platform/worker_process.h"
@@ -284,7 +284,7 @@ int convertWithWorkers(settings::clsQvoSettings &settings, backends::clsArchiveC
         return 0;
     jobs = std::max(1u, std::min(jobs, unsigned(rows.rowCount())));
     // Each worker takes its share of the cores and memory budgets.
-    base::setConversionsAtOnce(jobs);
+    platform::setConversionsAtOnce(jobs);
     settings.tempFolderName = platform::getTempFolderName();
     convert::cleanWorkingRoot(settings.tempFolderName);
     Batch batch(settings, controller, rows, callbacks);

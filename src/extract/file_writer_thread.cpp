@@ -1,12 +1,10 @@
 #include "extract/file_writer_thread.h"
 
 #include "archivers/include/qvo_archiver.h"
-#include "base/machine_share.h"
+#include "platform/environment_switches.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,13 +12,14 @@ namespace qvo::extract {
 
 bool FileWriterThread::usable()
 {
-    if (const char *force = std::getenv("QVO_TEST_WRITER_THREAD"); force && std::string_view(force) == "1")
-        return true;
     // On one processor the thread would only take turns with the decoder.
-    return base::coresForOneConversion() > 1;
+    return platform::testWriterThread() || platform::machineShare().coresForOneConversion() > 1;
 }
 
-FileWriterThread::FileWriterThread() : thread_([this] { run(); }) {}
+FileWriterThread::FileWriterThread()
+    : allowance_(platform::machineShare().shareOfBudget(kMaxQueuedBytes)), thread_([this] { run(); })
+{
+}
 
 FileWriterThread::~FileWriterThread()
 {
@@ -37,7 +36,7 @@ bool FileWriterThread::submit(File file)
     const uint64_t size = file.data.size();
     std::unique_lock<std::mutex> lock(mutex_);
     // One file larger than the whole allowance still goes, alone.
-    room_.wait(lock, [&] { return stopping_ || queuedBytes_ == 0 || queuedBytes_ + size <= base::shareOfBudget(kMaxQueuedBytes); });
+    room_.wait(lock, [&] { return stopping_ || queuedBytes_ == 0 || queuedBytes_ + size <= allowance_; });
     if (stopping_)
         return false;
     queuedBytes_ += size;

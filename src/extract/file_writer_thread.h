@@ -87,6 +87,7 @@ private:
     std::atomic<bool> outOfSpace_{false};
     std::vector<Failure> failures_;
     uint64_t filesWritten_ = 0;
+    const uint64_t allowance_; // bytes queued at most: this conversion's share
     std::thread thread_;
 };
 

@@ -1,11 +1,10 @@
 #include "archivers/command/extract_command.h"
 
 #include "archivers/command/member_list_file.h"
+#include "platform/environment_switches.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -16,19 +15,6 @@ namespace {
 bool contains(const std::vector<std::string> &list, const std::string &s)
 {
     return std::find(list.begin(), list.end(), s) != list.end();
-}
-
-std::optional<uint64_t> limitFromEnvironment()
-{
-    const char *text = std::getenv("QVO_TEST_EXTRACT_LIMIT");
-    if (!text || !*text)
-        return std::nullopt;
-    char *end = nullptr;
-    errno = 0;
-    unsigned long long v = std::strtoull(text, &end, 10);
-    if (errno != 0 || *end != '\0')
-        return std::nullopt;
-    return static_cast<uint64_t>(v);
 }
 
 // The encoding QVO_SWITCH_NAMES names, as listed in QVO_NAME_CHARSETS
@@ -111,7 +97,7 @@ int32_t runExtract(const ExtractRequest &request, const ArchiveReader &reader)
     options.destination = request.destination;
     options.restorePaths = request.restorePaths;
     options.overwrite = request.overwrite;
-    options.maxTotalBytes = limitFromEnvironment();
+    options.maxTotalBytes = platform::testExtractLimit();
     options.linksAsData = request.linksAsData;
     options.listMembers = !request.memberList.empty();
 

@@ -1,6 +1,7 @@
 #include "codecs/deflate/mszip_compressor.h"
 
 #include "base/ordered_workers.h"
+#include "platform/environment_switches.h"
 
 #include <algorithm>
 #include <new>
@@ -101,7 +102,7 @@ public:
     {
         unsigned threads = options.threads;
         if (threads == 0)
-            threads = base::hardwareWorkers(kMaxThreads, 1);
+            threads = platform::machineShare().workers(kMaxThreads, 1);
         // A batch holds 64 frames; more threads than that would idle, and
         // each holds its own deflate state.
         threads_ = std::min(threads, kMaxThreads);
@@ -139,7 +140,7 @@ public:
         // batch, so an idle folder holds no threads; the deflate states,
         // one per slot, live as long as the folder.
         const unsigned threads = static_cast<unsigned>(std::min<size_t>(threads_, frames));
-        base::OrderedWorkers<size_t> workers({.threads = threads - 1, .consumerHelps = true},
+        base::OrderedWorkers<size_t> workers(platform::withWorkerSwitches({.threads = threads - 1, .consumerHelps = true}),
                                              [&](size_t &i, unsigned slot) {
                                                  deflaters_[slot]->compress(dictionaryOf(i), frameAt(i),
                                                                             payloads[first + i]);

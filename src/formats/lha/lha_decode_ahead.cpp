@@ -1,6 +1,7 @@
 #include "formats/lha/lha_decode_ahead.h"
 
 #include "codecs/lha/lha_crc16.h"
+#include "platform/environment_switches.h"
 #include "platform/file_reading.h"
 
 #include <algorithm>
@@ -89,14 +90,14 @@ LHADecoderType *decoderFor(const std::string &method)
 
 LhaDecodeAhead::LhaDecodeAhead(int fd)
     : fd_(fd),
-      workers_({.threads = base::hardwareWorkers(kMaxWorkers),
+      workers_(platform::withWorkerSwitches({.threads = platform::machineShare().workers(kMaxWorkers),
                 .jobBatch = kWakeBatch,
                 // Rather than sleep while a worker finishes a member, the
                 // writer decodes the next one nobody has started: a sleeping
                 // writer leaves a core idle.  A large member would hold the
                 // writer up for too long.
                 .consumerHelps = true,
-                .consumerHelpsUpTo = kMaxHelpSize},
+                .consumerHelpsUpTo = kMaxHelpSize}),
                [this](Member &member, unsigned slot) { decode(member, slot); })
 {
     inputBuffers_.resize(workers_.slots());

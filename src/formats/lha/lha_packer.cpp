@@ -3,6 +3,7 @@
 #include "archivers/include/qvo_archiver.h"
 #include "formats/lha/mapped_file.h"
 #include "codecs/lha/lha_crc16.h"
+#include "platform/environment_switches.h"
 
 namespace qvo::formats::lha {
 
@@ -32,7 +33,9 @@ PackedMember packFileInMemory(const create::SourceEntry &entry, LhaMethod method
 
 ParallelPacker::ParallelPacker(const std::vector<create::SourceEntry> &entries, LhaMethod method)
     : handled_(entries.size(), false),
-      workers_({.threads = base::hardwareWorkers(4), .maxJobsAhead = kMaxJobsAhead, .maxBytesAhead = base::shareOfBudget(kMaxBytesAhead)},
+      workers_(platform::withWorkerSwitches({.threads = platform::machineShare().workers(4),
+                                             .maxJobsAhead = kMaxJobsAhead,
+                                             .maxBytesAhead = platform::machineShare().shareOfBudget(kMaxBytesAhead)}),
                [&entries, method](Job &job, unsigned) { job.packed = packFileInMemory(entries[job.entry], method); })
 {
     if (workers_.threads() == 0)

@@ -3,6 +3,7 @@
 #include "archivers/include/qvo_archiver.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
+#include "platform/environment_switches.h"
 #include "platform/file_reading.h"
 
 #include <algorithm>
@@ -120,14 +121,16 @@ unsigned threadsFor(const std::vector<CompressJob> &jobs)
     uint64_t work = 0;
     for (const CompressJob &job : jobs)
         work += jobCost(job);
-    return work <= kInlineWorkLimit ? 0 : base::hardwareWorkers(kMaxWorkers, 1);
+    return work <= kInlineWorkLimit ? 0 : platform::machineShare().workers(kMaxWorkers, 1);
 }
 
 } // namespace
 
 MemberCompressor::MemberCompressor(int level, std::vector<CompressJob> jobs)
     : level_(level),
-      workers_({.threads = threadsFor(jobs), .maxBytesAhead = base::shareOfBudget(kMemoryBudget), .resultBatch = kWakeBatch},
+      workers_(platform::withWorkerSwitches({.threads = threadsFor(jobs),
+                                             .maxBytesAhead = platform::machineShare().shareOfBudget(kMemoryBudget),
+                                             .resultBatch = kWakeBatch}),
                [this](Job &job, unsigned slot) { run(job, slot); })
 {
     deflaters_.resize(workers_.slots());

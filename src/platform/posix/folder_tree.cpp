@@ -1,6 +1,6 @@
 #include "platform/folder_tree.h"
 
-#include "base/machine_share.h"
+#include "platform/environment_switches.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -216,7 +216,7 @@ private:
 
     static unsigned helperLimit()
     {
-        const unsigned cores = base::coresForOneConversion();
+        const unsigned cores = machineShare().coresForOneConversion();
         return cores > 1 ? std::min(cores - 1, kMaxHelpers) : 0;
     }
 

@@ -1,5 +1,6 @@
 #include "platform/temporary_file.h"
 
+#include "platform/environment_switches.h"
 #include "platform/file_status.h"
 
 #include <cerrno>
@@ -26,7 +27,7 @@ constexpr int kMaxAttempts = 100;
 // privilege).
 bool unnamedFilesUsable()
 {
-    if (const char *named = std::getenv("QVO_TEST_NAMED_TEMPORARIES"); named && std::string_view(named) == "1")
+    if (testNamedTemporaries())
         return false;
     static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
     return procFds;
