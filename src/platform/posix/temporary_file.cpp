@@ -93,10 +93,15 @@ void removeLeftOversOnce(int dirFd, const std::string &folder)
     if (dirFd == AT_FDCWD && where[0] == '/') {
         key = folder;
     } else {
-        struct stat st {};
-        if (::fstatat(dirFd, where, &st, 0) != 0)
+        // A folder removed and another made may share the inode: the birth
+        // time tells them apart where the file system keeps one.
+        struct statx st {};
+        if (::statx(dirFd, where, 0, STATX_INO | STATX_BTIME, &st) != 0)
             return;
-        key = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+        key = std::to_string(st.stx_dev_major) + ":" + std::to_string(st.stx_dev_minor) + ":" +
+              std::to_string(st.stx_ino);
+        if (st.stx_mask & STATX_BTIME)
+            key += ":" + std::to_string(st.stx_btime.tv_sec) + "." + std::to_string(st.stx_btime.tv_nsec);
     }
     static std::mutex mutex;
     static std::unordered_set<std::string> cleared;
