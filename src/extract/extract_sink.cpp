@@ -1,5 +1,6 @@
 #include "extract/extract_sink.h"
 
+#include "extract/disk_entries.h"
 #include "extract/extract_sink_impl.h"
 
 #include <climits>
@@ -60,13 +61,25 @@ bool isPrivateEmptyFolder(int fd)
 
 } // namespace
 
+ExtractSink::Impl::Impl(ExtractOptions o)
+    : options(std::move(o)), umaskBits(currentUmask()),
+      root(::open(options.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+      directCreate(root && isPrivateEmptyFolder(root.get())), folderAttributes(umaskBits),
+      walk(root.get(), umaskBits, madeNames, folderAttributes, [this] { flushHandOff(); }),
+      handOff(directCreate, umaskBits), listed(options.restorePaths),
+      space(options.freeSpaceMargin, options.maxTotalBytes)
+{
+    if (!root)
+        fail(archivers::kErrWrite);
+}
+
 // A file or link name may be taken once per call: a second member of that
 // name would replace the first, and the archive would lose a member.  The
 // refusal keeps the code it had before overwriting was asked for (a name
 // found taken); with overwriting, or flat, it is a clash of two members.
 int32_t ExtractSink::Impl::claimName(const PathComponents &path)
 {
-    if (madeNames.insert(joinComponents(path)).second)
+    if (madeNames.claim(path))
         return archivers::kOk;
     return options.overwrite || !options.restorePaths ? archivers::kErrNameClash : archivers::kErrExists;
 }
@@ -75,7 +88,7 @@ int32_t ExtractSink::Impl::claimName(const PathComponents &path)
 // once its name is claimed; -1 with `err` set when it may not be made.
 int ExtractSink::Impl::folderForNewEntry(const PathComponents &path, int32_t &err)
 {
-    const int dir = parentFolder(path, true, err);
+    const int dir = walk.parent(path, true, err);
     if (dir < 0)
         return -1;
     err = claimName(path);
@@ -102,16 +115,34 @@ int32_t ExtractSink::Impl::begin(const MemberInfo &m)
     return archivers::kErrInternal;
 }
 
-ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>(std::move(options)))
+// Folder members are made at once; finish() gives them their modes and times.
+int32_t ExtractSink::Impl::beginFolder(const MemberInfo &m, const PathComponents &path)
 {
-    impl_->umaskBits = currentUmask();
-    impl_->root.reset(::open(impl_->options.destination.c_str(),
-                             O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!impl_->root)
-        impl_->fail(archivers::kErrWrite);
-    else
-        impl_->directCreate = isPrivateEmptyFolder(impl_->root.get());
+    if (!options.restorePaths || path.empty())
+        return archivers::kOk; // flat mode makes no folders; "." is the destination
+    int32_t err;
+    base::UniqueFd fd = walk.open(path, path.size(), true, err);
+    if (!fd)
+        return err;
+    folderAttributes.named(path, m);
+    return archivers::kOk;
 }
+
+// Whether what stands at `name` must stay: a folder is never replaced by
+// a file or a link, anything else only when overwriting is on.
+bool ExtractSink::Impl::nameIsKept(int dirFd, const std::string &name) const
+{
+    mode_t existing = entryAt(dirFd, name);
+    return existing != 0 && (S_ISDIR(existing) || !options.overwrite);
+}
+
+void ExtractSink::Impl::flushHandOff()
+{
+    for (const FileWriterThread::Failure &f : handOff.flush())
+        failAt(f.sequence, f.code);
+}
+
+ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
 
 ExtractSink::~ExtractSink()
 {
@@ -127,7 +158,7 @@ int32_t ExtractSink::beginMember(const MemberInfo &member)
     d.lastWasLink = false;
     ++d.member;
     if (d.options.listMembers)
-        d.listMember(member);
+        d.listed.add(member);
     int32_t r;
     if (!d.root)
         r = archivers::kErrWrite;
@@ -143,8 +174,8 @@ int32_t ExtractSink::beginMember(const MemberInfo &member)
 
 int32_t ExtractSink::write(const void *data, size_t size)
 {
-    if (impl_->listedData)
-        impl_->listData(data, size);
+    if (impl_->options.listMembers)
+        impl_->listed.addData(data, size);
     return impl_->write(data, size);
 }
 
@@ -158,14 +189,17 @@ int32_t ExtractSink::finish()
     Impl &d = *impl_;
     if (d.file)
         d.abandonFile(archivers::kErrInternal);
-    d.flushWriter();
+    d.flushHandOff();
     if (!d.finished && d.root) {
         d.finished = true;
-        d.cachedFolder.reset();
-        d.makeLinks();
-        if (d.options.listMembers)
-            d.markLinksLeadingOutside();
-        d.applyFolderAttributes();
+        d.walk.forgetParent();
+        d.links.make(d.walk, d.root.get(), d.keepsLinksAsData(), d.options.overwrite,
+                     [&d](int32_t code) { d.fail(code); });
+        // Links kept as data may lead anywhere; elsewhere one leading out
+        // was refused.
+        if (d.options.listMembers && d.keepsLinksAsData())
+            d.listed.markLinksLeadingOutside(d.root.get());
+        d.folderAttributes.apply(d.walk);
     }
     return d.firstFailure;
 }
@@ -182,12 +216,12 @@ bool ExtractSink::stopped() const
 
 const std::vector<ListedMember> &ExtractSink::listedMembers() const
 {
-    return impl_->listed;
+    return impl_->listed.members();
 }
 
 uint64_t ExtractSink::filesFromWriterThread() const
 {
-    return impl_->writer ? impl_->writer->filesWritten() : 0;
+    return impl_->handOff.filesWritten();
 }
 
 } // namespace qvo::extract

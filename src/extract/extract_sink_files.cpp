@@ -1,6 +1,7 @@
 // File members: created in place (as a temporary file, or under the final
 // name in a private empty destination), written, and put under their name
 // with their mode and time once the reader says the data was good.
+#include "extract/disk_entries.h"
 #include "extract/extract_sink_impl.h"
 
 #include "platform/temporary_file.h"
@@ -28,10 +29,10 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
     f.dir = dir;
     f.finalName = name;
     f.info = m;
-    if (handsOver(m)) {
-        holdCachedFolder();
+    if (handOff.takes(m, member)) {
+        walk.holdParent([this] { handOff.waitForProgress(); });
         f.handed = true;
-        f.folder = cachedFolder;
+        f.folder = walk.lastParent();
         f.data.reserve(static_cast<size_t>(*m.size));
         file = std::move(f);
         return archivers::kOk;
@@ -127,8 +128,8 @@ int32_t ExtractSink::Impl::end(bool dataOk, int32_t failure)
         // keeps its refusal.  A reader reporting bad data for a link
         // cancels that link.
         if (lastResult == archivers::kOk && !dataOk) {
-            if (!links.empty() && lastWasLink)
-                links.pop_back();
+            if (lastWasLink)
+                links.dropLast();
             lastResult = failure;
             fail(failure);
         }
@@ -165,7 +166,8 @@ int32_t ExtractSink::Impl::end(bool dataOk, int32_t failure)
         return archivers::kErrWrite;
     }
     if (!file->direct) {
-        if (int32_t placed = placeEntry(file->dir, file->tempName, file->finalName); placed != archivers::kOk) {
+        if (int32_t placed = placeEntry(file->dir, file->tempName, file->finalName, options.overwrite);
+            placed != archivers::kOk) {
             abandonFile(placed);
             return placed;
         }
@@ -190,26 +192,6 @@ void ExtractSink::Impl::abandonFile(int32_t code)
     fail(code);
 }
 
-// Moves a finished temporary entry to its name; without overwriting, a
-// name that appeared meanwhile is kept.
-int32_t ExtractSink::Impl::placeEntry(int dir, const std::string &from, const std::string &to)
-{
-    if (!options.overwrite) {
-        if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0)
-            return archivers::kOk;
-        if (errno == EEXIST)
-            return archivers::kErrExists;
-        if (errno != EINVAL && errno != ENOSYS)
-            return archivers::kErrWrite;
-        // The file system cannot refuse replacing by itself.
-        if (entryAt(dir, to) != 0)
-            return archivers::kErrExists;
-    }
-    if (::renameat(dir, from.c_str(), dir, to.c_str()) == 0)
-        return archivers::kOk;
-    return (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) ? archivers::kErrExists : archivers::kErrWrite;
-}
-
 // Names a file member made without a name, while it is still open: its
 // final name when nothing may be replaced (a name taken meanwhile is kept),
 // else a temporary name moved over the entry there as placeEntry() does.
@@ -228,7 +210,7 @@ int32_t ExtractSink::Impl::placeUnnamedFile()
         const std::string temp = platform::linkUnnamedFileAsTemporary(f.fd.get(), f.dir, "", "part");
         if (temp.empty())
             return archivers::kErrWrite;
-        if (int32_t placed = placeEntry(f.dir, temp, f.finalName); placed != archivers::kOk) {
+        if (int32_t placed = placeEntry(f.dir, temp, f.finalName, options.overwrite); placed != archivers::kOk) {
             ::unlinkat(f.dir, temp.c_str(), 0);
             return placed;
         }
@@ -238,29 +220,26 @@ int32_t ExtractSink::Impl::placeUnnamedFile()
     return archivers::kOk;
 }
 
-std::string ExtractSink::Impl::nextTempName(const char *suffix)
+// A small file whose data is good goes to the writer thread, which
+// creates it under its name.
+int32_t ExtractSink::Impl::handOver()
 {
-    char temp[64];
-    std::snprintf(temp, sizeof temp, ".qvo-%ld-%u.%s", static_cast<long>(::getpid()),
-                  tempCounter++, suffix);
-    return temp;
-}
-
-// What stands at a name: 0 nothing, else the st_mode of the entry.
-mode_t ExtractSink::Impl::entryAt(int dirFd, const std::string &name)
-{
-    struct stat st;
-    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return 0;
-    return st.st_mode;
-}
-
-// Whether what stands at `name` must stay: a folder is never replaced by
-// a file or a link, anything else only when overwriting is on.
-bool ExtractSink::Impl::nameIsKept(int dirFd, const std::string &name) const
-{
-    mode_t existing = entryAt(dirFd, name);
-    return existing != 0 && (S_ISDIR(existing) || !options.overwrite);
+    FileWriterThread::File f;
+    f.folder = std::move(file->folder);
+    f.name = file->finalName;
+    f.data = std::move(file->data);
+    f.mode = finalFileMode(file->info.unixMode);
+    if (file->info.mtimeSec)
+        f.mtime = toTimespec(*file->info.mtimeSec, file->info.mtimeNsec);
+    f.sequence = member;
+    file.reset();
+    if (!handOff.submit(std::move(f))) {
+        lastResult = archivers::kErrWrite;
+        fail(archivers::kErrWrite);
+        return archivers::kErrWrite;
+    }
+    lastResult = archivers::kOk;
+    return archivers::kOk;
 }
 
 } // namespace qvo::extract

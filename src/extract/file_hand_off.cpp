@@ -1,7 +1,6 @@
-// Small files of a private destination given to the writer thread: which
-// ones go, handing one over, and waiting until the thread is done.
-#include "extract/extract_sink_impl.h"
+#include "extract/file_hand_off.h"
 
+#include <sys/stat.h>
 #include <system_error>
 
 namespace qvo::extract {
@@ -13,74 +12,53 @@ constexpr uint64_t kWriterAfterMembers = 8;
 
 } // namespace
 
-// Whether this file member goes to the writer thread.
-bool ExtractSink::Impl::handsOver(const MemberInfo &m)
+FileHandOff::FileHandOff(bool privateDestination, mode_t umaskBits)
+    : privateDestination_(privateDestination), umaskBits_(umaskBits)
 {
-    if (!directCreate || member <= kWriterAfterMembers || !m.size || *m.size > FileWriterThread::kMaxFileSize
-        || (umaskBits & S_IRUSR) || writerUnavailable)
+}
+
+bool FileHandOff::takes(const MemberInfo &member, uint64_t memberNumber)
+{
+    if (!privateDestination_ || memberNumber <= kWriterAfterMembers || !member.size
+        || *member.size > FileWriterThread::kMaxFileSize || (umaskBits_ & S_IRUSR) || unavailable_)
         return false;
-    if (!writer) {
+    if (!writer_) {
         try {
             if (FileWriterThread::usable())
-                writer = std::make_unique<FileWriterThread>();
+                writer_ = std::make_unique<FileWriterThread>();
         } catch (const std::system_error &) {
         }
-        writerUnavailable = !writer;
+        unavailable_ = !writer_;
     }
-    return writer != nullptr;
+    return writer_ != nullptr;
 }
 
-std::shared_ptr<const base::UniqueFd> ExtractSink::Impl::heldFolder(const std::string &key) const
+bool FileHandOff::submit(FileWriterThread::File file)
 {
-    const auto held = heldFolders.find(key);
-    return held == heldFolders.end() ? nullptr : held->second.lock();
+    return writer_->submit(std::move(file));
 }
 
-// The folder of the file about to be handed over stays open while it
-// waits.  With kMaxHeldFolders folders held already, the sink waits until
-// the writer has let one go (it writes in order, so the oldest goes first).
-void ExtractSink::Impl::holdCachedFolder()
+void FileHandOff::waitForProgress()
 {
-    if (heldFolder(cachedFolderKey))
-        return; // files waiting there hold it already
-    for (;;) {
-        std::erase_if(heldFolders, [](const auto &entry) { return entry.second.expired(); });
-        if (heldFolders.size() < kMaxHeldFolders)
-            break;
-        writer->waitForProgress();
-    }
-    heldFolders[cachedFolderKey] = cachedFolder;
+    writer_->waitForProgress();
 }
 
-int32_t ExtractSink::Impl::handOver()
+std::vector<FileWriterThread::Failure> FileHandOff::flush()
 {
-    FileWriterThread::File f;
-    f.folder = std::move(file->folder);
-    f.name = file->finalName;
-    f.data = std::move(file->data);
-    f.mode = finalFileMode(file->info.unixMode);
-    if (file->info.mtimeSec)
-        f.mtime = toTimespec(*file->info.mtimeSec, file->info.mtimeNsec);
-    f.sequence = member;
-    file.reset();
-    if (!writer->submit(std::move(f))) {
-        lastResult = archivers::kErrWrite;
-        fail(archivers::kErrWrite);
-        return archivers::kErrWrite;
-    }
-    lastResult = archivers::kOk;
-    return archivers::kOk;
+    if (!writer_)
+        return {};
+    writer_->flush();
+    return writer_->takeFailures();
 }
 
-// Waits until every handed-over file is on disk or failed.
-void ExtractSink::Impl::flushWriter()
+bool FileHandOff::outOfSpace() const
 {
-    if (!writer)
-        return;
-    writer->flush();
-    for (const FileWriterThread::Failure &f : writer->takeFailures())
-        failAt(f.sequence, f.code);
-    stopped = stopped || writer->outOfSpace();
+    return writer_ && writer_->outOfSpace();
+}
+
+uint64_t FileHandOff::filesWritten() const
+{
+    return writer_ ? writer_->filesWritten() : 0;
 }
 
 } // namespace qvo::extract

@@ -1,49 +1,55 @@
-// Folder members are made at once; their modes and times, and the final
-// modes of folders made on the way, are applied by finish().
-#include "extract/extract_sink_impl.h"
+#include "extract/folder_attributes.h"
+
+#include "extract/disk_entries.h"
+#include "extract/folder_walk.h"
 
 #include <algorithm>
 #include <sys/stat.h>
+#include <vector>
 
 namespace qvo::extract {
 
-int32_t ExtractSink::Impl::beginFolder(const MemberInfo &m, const PathComponents &path)
+void FolderAttributes::made(const PathComponents &path)
 {
-    if (!options.restorePaths || path.empty())
-        return archivers::kOk; // flat mode makes no folders; "." is the destination
-    int32_t err;
-    base::UniqueFd fd = openFolder(path, path.size(), true, err);
-    if (!fd)
-        return err;
-    auto &state = folders[joinComponents(path)];
+    State &state = folders_[joinComponents(path)];
     state.path = path;
-    state.named = true;
-    state.mtimeSec = m.mtimeSec;
-    state.mtimeNsec = m.mtimeNsec;
-    state.unixMode = m.unixMode;
-    return archivers::kOk;
+    state.created = true;
 }
 
-// Folder modes and times last, deepest first: writing into a folder
-// changes its time, and a read-only parent would stop the children.
-void ExtractSink::Impl::applyFolderAttributes()
+void FolderAttributes::named(const PathComponents &path, const MemberInfo &member)
 {
-    std::vector<const FolderState *> order;
-    for (const auto &[key, state] : folders)
+    State &state = folders_[joinComponents(path)];
+    state.path = path;
+    state.named = true;
+    state.mtimeSec = member.mtimeSec;
+    state.mtimeNsec = member.mtimeNsec;
+    state.unixMode = member.unixMode;
+}
+
+mode_t FolderAttributes::finalMode(const std::optional<uint32_t> &mode) const
+{
+    mode_t bits = mode ? static_cast<mode_t>(*mode) & 0777 : 0777;
+    // Owner read and search stay: the folder's contents must be packable.
+    return (bits & ~umaskBits_) | S_IRUSR | S_IXUSR;
+}
+
+void FolderAttributes::apply(FolderWalk &walk) const
+{
+    std::vector<const State *> order;
+    for (const auto &[key, state] : folders_)
         order.push_back(&state);
     std::stable_sort(order.begin(), order.end(), [](const auto *a, const auto *b) {
         return a->path.size() > b->path.size();
     });
-    for (const FolderState *state : order) {
+    for (const State *state : order) {
         int32_t err;
-        base::UniqueFd fd = openFolder(state->path, state->path.size(), false, err);
+        base::UniqueFd fd = walk.open(state->path, state->path.size(), false, err);
         if (!fd)
             continue;
         if (state->created || (state->named && state->unixMode))
-            ::fchmod(fd.get(), finalFolderMode(state->named ? state->unixMode : std::nullopt));
+            ::fchmod(fd.get(), finalMode(state->named ? state->unixMode : std::nullopt));
         if (state->named && state->mtimeSec) {
-            timespec times[2] = {{0, UTIME_OMIT},
-                                 toTimespec(*state->mtimeSec, state->mtimeNsec)};
+            timespec times[2] = {{0, UTIME_OMIT}, toTimespec(*state->mtimeSec, state->mtimeNsec)};
             ::futimens(fd.get(), times);
         }
     }

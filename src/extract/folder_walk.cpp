@@ -1,8 +1,11 @@
-// The folder walk: every folder below the destination is reached one
-// component at a time, never through a link, and the folder of the member
-// being written stays open for the next one.
-#include "extract/extract_sink_impl.h"
+#include "extract/folder_walk.h"
 
+#include "archivers/include/qvo_archiver.h"
+#include "extract/extract_sink_space.h"
+#include "extract/folder_attributes.h"
+#include "extract/made_names.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,12 +32,21 @@ int32_t classifyOpenFailure(int dirFd, const std::string &name, int openErrno)
 
 } // namespace
 
-// Opens the folder made of the first `count` components below the
-// destination, one component at a time and never following a link.
-// With `create`, missing folders are made.  On failure `err` says why.
-base::UniqueFd ExtractSink::Impl::openFolder(const PathComponents &path, size_t count, bool create, int32_t &err)
+FolderWalk::FolderWalk(int root, mode_t umaskBits, const MadeNames &made, FolderAttributes &attributes,
+                       std::function<void()> waitForPendingFiles)
+    : root_(root), umaskBits_(umaskBits), made_(made), attributes_(attributes),
+      waitForPendingFiles_(std::move(waitForPendingFiles))
 {
-    base::UniqueFd cur(::fcntl(root.get(), F_DUPFD_CLOEXEC, 0));
+}
+
+mode_t FolderWalk::workingFolderMode() const
+{
+    return (0777 & ~umaskBits_) | S_IRWXU;
+}
+
+base::UniqueFd FolderWalk::open(const PathComponents &path, size_t count, bool create, int32_t &err)
+{
+    base::UniqueFd cur(::fcntl(root_, F_DUPFD_CLOEXEC, 0));
     if (!cur) {
         err = archivers::kErrInternal;
         return {};
@@ -42,23 +54,20 @@ base::UniqueFd ExtractSink::Impl::openFolder(const PathComponents &path, size_t 
     for (size_t i = 0; i < count; ++i) {
         const std::string &name = path[i];
         int fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
-        if (fd < 0 && errno == ENOENT && create && madeName(path, i + 1)) {
-            flushWriter(); // a file is about to appear there
+        if (fd < 0 && errno == ENOENT && create && made_.holds(path, i + 1)) {
+            waitForPendingFiles_(); // a file is about to appear there
             fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
         }
         if (fd < 0 && errno == ENOENT && create) {
             if (::mkdirat(cur.get(), name.c_str(), workingFolderMode()) == 0) {
-                PathComponents made(path.begin(), path.begin() + static_cast<long>(i) + 1);
-                auto &state = folders[joinComponents(made)];
-                state.path = std::move(made);
-                state.created = true;
+                attributes_.made(PathComponents(path.begin(), path.begin() + static_cast<long>(i) + 1));
             } else if (errno != EEXIST) {
-                stopped = stopped || isSpaceError(errno);
+                volumeFull_ = volumeFull_ || isSpaceError(errno);
                 err = archivers::kErrWrite;
                 return {};
             }
             fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
-            if (fd >= 0 && (umaskBits & S_IRWXU))
+            if (fd >= 0 && (umaskBits_ & S_IRWXU))
                 ::fchmod(fd, workingFolderMode());
         }
         if (fd < 0) {
@@ -71,24 +80,41 @@ base::UniqueFd ExtractSink::Impl::openFolder(const PathComponents &path, size_t 
     return cur;
 }
 
-// The folder holding a member, through the one-entry cache; the
-// descriptor stays owned by the cache and valid until the next call.
-int ExtractSink::Impl::parentFolder(const PathComponents &path, bool create, int32_t &err)
+int FolderWalk::parent(const PathComponents &path, bool create, int32_t &err)
 {
     size_t count = path.empty() ? 0 : path.size() - 1;
     std::string key = joinComponents(path, count);
-    if (!cachedFolder || key != cachedFolderKey) {
-        cachedFolder = heldFolder(key);
-        if (!cachedFolder) {
-            base::UniqueFd fd = openFolder(path, count, create, err);
+    if (!cached_ || key != cachedKey_) {
+        cached_ = heldFolder(key);
+        if (!cached_) {
+            base::UniqueFd fd = open(path, count, create, err);
             if (!fd)
                 return -1;
-            cachedFolder = std::make_shared<const base::UniqueFd>(std::move(fd));
+            cached_ = std::make_shared<const base::UniqueFd>(std::move(fd));
         }
-        cachedFolderKey = std::move(key);
+        cachedKey_ = std::move(key);
     }
     err = archivers::kOk;
-    return cachedFolder->get();
+    return cached_->get();
+}
+
+FolderWalk::Folder FolderWalk::heldFolder(const std::string &key) const
+{
+    const auto held = held_.find(key);
+    return held == held_.end() ? nullptr : held->second.lock();
+}
+
+void FolderWalk::holdParent(const std::function<void()> &waitForProgress)
+{
+    if (heldFolder(cachedKey_))
+        return; // files waiting there hold it already
+    for (;;) {
+        std::erase_if(held_, [](const auto &entry) { return entry.second.expired(); });
+        if (held_.size() < kMaxHeldFolders)
+            break;
+        waitForProgress();
+    }
+    held_[cachedKey_] = cached_;
 }
 
 } // namespace qvo::extract

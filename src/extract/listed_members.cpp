@@ -1,7 +1,4 @@
-// The members handed over, listed as they come (ExtractOptions::
-// listMembers): what a conversion's new archive must hold.  Kept beside the
-// extraction, so that checking a conversion never reads its source twice.
-#include "extract/extract_sink_impl.h"
+#include "extract/listed_members.h"
 
 #include "codecs/deflate/deflate_encoder.h"
 #include "extract/link_check.h"
@@ -10,13 +7,13 @@
 
 namespace qvo::extract {
 
-void ExtractSink::Impl::listMember(const MemberInfo &m)
+void ListedMembers::add(const MemberInfo &m)
 {
-    listedData.reset();
+    receivingData_.reset();
     PathComponents path;
     if (!splitMemberName(m.name, path) || path.empty())
         return; // refused, or the destination itself
-    const bool flat = !options.restorePaths && m.kind != MemberInfo::Kind::Directory;
+    const bool flat = !restorePaths_ && m.kind != MemberInfo::Kind::Directory;
     if (flat)
         path = {path.back()};
     ListedMember l;
@@ -26,8 +23,8 @@ void ExtractSink::Impl::listMember(const MemberInfo &m)
         l.kind = ListedMember::Kind::Folder;
         break;
     case MemberInfo::Kind::File:
-        listedData = listed.size();
-        listedFiles[l.name] = listed.size();
+        receivingData_ = listed_.size();
+        files_[l.name] = listed_.size();
         break;
     case MemberInfo::Kind::Symlink:
         l.kind = ListedMember::Kind::Link;
@@ -40,37 +37,35 @@ void ExtractSink::Impl::listMember(const MemberInfo &m)
         if (splitMemberName(m.linkTarget, source) && !source.empty()) {
             if (flat)
                 source = {source.back()};
-            if (auto earlier = listedFiles.find(joinComponents(source)); earlier != listedFiles.end()) {
-                l.size = listed[earlier->second].size;
-                l.crc32 = listed[earlier->second].crc32;
+            if (auto earlier = files_.find(joinComponents(source)); earlier != files_.end()) {
+                l.size = listed_[earlier->second].size;
+                l.crc32 = listed_[earlier->second].crc32;
             }
         }
-        listedFiles[l.name] = listed.size();
+        files_[l.name] = listed_.size();
         break;
     }
     }
-    listed.push_back(std::move(l));
+    listed_.push_back(std::move(l));
 }
 
-void ExtractSink::Impl::listData(const void *data, size_t size)
+void ListedMembers::addData(const void *data, size_t size)
 {
-    ListedMember &l = listed[*listedData];
+    if (!receivingData_)
+        return;
+    ListedMember &l = listed_[*receivingData_];
     l.crc32 = codecs::deflate::crc32(l.crc32, std::span(static_cast<const uint8_t *>(data), size));
     l.size += size;
 }
 
-// Links kept as data may lead anywhere; the list says which lead out, for
-// a target format that cannot hold them.
-void ExtractSink::Impl::markLinksLeadingOutside()
+void ListedMembers::markLinksLeadingOutside(int root)
 {
-    if (!keepsLinksAsData())
-        return; // a link leading out was refused
-    for (ListedMember &l : listed) {
+    for (ListedMember &l : listed_) {
         if (l.kind != ListedMember::Kind::Link)
             continue;
         PathComponents path;
         splitMemberName(l.name, path);
-        if (!linkStaysInside(root.get(), parentOf(path), l.linkTarget))
+        if (!linkStaysInside(root, parentOf(path), l.linkTarget))
             l.kind = ListedMember::Kind::LinkLeadingOutside;
     }
 }

@@ -36,4 +36,10 @@ inline std::string joinComponents(const PathComponents &c)
     return joinComponents(c, c.size());
 }
 
+// The components of the folder that holds `path` (which has one at least).
+inline PathComponents parentOf(const PathComponents &path)
+{
+    return PathComponents(path.begin(), path.end() - 1);
+}
+
 } // namespace qvo::extract
