@@ -24,7 +24,7 @@
 
 #include "codecs/lzx/lzx_compressor.h"
 
-#include "formats/cab/cab_entries.h"
+#include "formats/cab/cab_archive_writer.h"
 #include "archivers/cab32/create_options.h"
 #include "archivers/include/qvo_archiver.h"
 #include "create/atomic_output_file.h"

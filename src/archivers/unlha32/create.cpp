@@ -18,7 +18,7 @@
 #include "archivers/unlha32/create.h"
 
 #include "archivers/include/qvo_archiver.h"
-#include "formats/lha/lha_writer.h"
+#include "formats/lha/lha_archive_writer.h"
 
 #include <string_view>
 

@@ -1,10 +1,10 @@
-#include "codecs/lzx/lzx_huffman.h"
+#include "codecs/lz/prefix_code_builder.h"
 
 #include <algorithm>
 #include <cassert>
 #include <vector>
 
-namespace qvo::codecs::lzx {
+namespace qvo::codecs::lz {
 
 namespace {
 
@@ -96,4 +96,4 @@ void buildCodes(std::span<const uint8_t> lengths, std::span<uint16_t> codes)
         codes[s] = lengths[s] ? uint16_t(next[lengths[s]]++) : 0;
 }
 
-} // namespace qvo::codecs::lzx
+} // namespace qvo::codecs::lz

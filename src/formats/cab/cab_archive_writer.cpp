@@ -1,4 +1,4 @@
-#include "formats/cab/cab_entries.h"
+#include "formats/cab/cab_archive_writer.h"
 
 #include "archivers/include/qvo_archiver.h"
 #include "text/cp932.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-namespace qvo::codecs::lzx {
+namespace qvo::codecs::lz {
 
 // Fills `lengths` with code lengths for `freqs`, none above `maxLen`.  The
 // code is always complete, as every decoder requires: an unused alphabet
@@ -13,4 +13,4 @@ void buildCodeLengths(std::span<const uint32_t> freqs, unsigned maxLen, std::spa
 // Canonical codes (shorter codes first, then by symbol) for `lengths`.
 void buildCodes(std::span<const uint8_t> lengths, std::span<uint16_t> codes);
 
-} // namespace qvo::codecs::lzx
+} // namespace qvo::codecs::lz

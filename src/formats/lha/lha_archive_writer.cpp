@@ -1,4 +1,4 @@
-#include "formats/lha/lha_writer.h"
+#include "formats/lha/lha_archive_writer.h"
 
 #include "archivers/include/qvo_archiver.h"
 #include "create/atomic_output_file.h"
