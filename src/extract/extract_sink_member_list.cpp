@@ -3,7 +3,7 @@
 // extraction, so that checking a conversion never reads its source twice.
 #include "extract/extract_sink_impl.h"
 
-#include "codecs/deflate/deflate_encoder.h"
+#include "codecs/crc32.h"
 #include "extract/link_check.h"
 
 #include <algorithm>
@@ -55,7 +55,7 @@ void ExtractSink::Impl::listMember(const MemberInfo &m)
 void ExtractSink::Impl::listData(const void *data, size_t size)
 {
     ListedMember &l = listed[*listedData];
-    l.crc32 = codecs::deflate::crc32(l.crc32, std::span(static_cast<const uint8_t *>(data), size));
+    l.crc32 = codecs::crc32(l.crc32, std::span(static_cast<const uint8_t *>(data), size));
     l.size += size;
 }
 

@@ -31,6 +31,7 @@
 #include "create/composed_source_names.h"
 #include "create/source_tree.h"
 #include "formats/zip/member_compressor.h"
+#include "codecs/crc32.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
 #include "formats/zip/zip_writer.h"
@@ -144,7 +145,7 @@ int32_t writeFileEntry(formats::zip::ZipWriter &w, formats::zip::MemberCompresso
         formats::zip::CompressResult r = mc.take();
         if (r.error)
             return r.error;
-        info.crc = codecs::deflate::crc32Combine(info.crc, r.crc, r.length);
+        info.crc = codecs::crc32Combine(info.crc, r.crc, r.length);
         info.size += r.length;
         info.compressedSize += r.data.size();
         if (!w.appendData(r.data))
@@ -170,7 +171,7 @@ int32_t writeArchive(formats::zip::ZipWriter &w, const std::vector<PlannedEntry>
         if (meta.kind == formats::zip::EntryMeta::Kind::Symlink)
             data = std::span(reinterpret_cast<const uint8_t *>(p.source->linkTarget.data()),
                              p.source->linkTarget.size());
-        formats::zip::DataInfo info{formats::zip::kMethodStore, codecs::deflate::crc32(0, data), data.size(), data.size()};
+        formats::zip::DataInfo info{formats::zip::kMethodStore, codecs::crc32(0, data), data.size(), data.size()};
         if (!w.addEntry(meta, info, data))
             return w.tooLarge() ? kErrTooLarge : kErrWrite;
     }

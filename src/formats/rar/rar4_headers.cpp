@@ -1,10 +1,9 @@
 #include "formats/rar/rar4_headers.h"
 
 #include "base/endian.h"
+#include "codecs/crc32.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
-
-#include <zlib.h>
 
 #include <ctime>
 
@@ -52,7 +51,7 @@ private:
 
 uint16_t crc16Of(std::string_view bytes)
 {
-    uLong c = crc32(0L, reinterpret_cast<const Bytef *>(bytes.data()), static_cast<uInt>(bytes.size()));
+    uint32_t c = codecs::crc32(0, bytes.data(), bytes.size());
     return static_cast<uint16_t>(c & 0xFFFF);
 }
 

@@ -1,6 +1,7 @@
 #include "formats/zip/member_compressor.h"
 
 #include "archivers/include/qvo_archiver.h"
+#include "codecs/crc32.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
 #include "platform/file_reading.h"
@@ -67,7 +68,7 @@ void compressWhole(const CompressJob &job, codecs::deflate::Deflater *deflater, 
     // A file that shrank since the walk is packed as it is now.
     input.resize(static_cast<size_t>(n));
     r.length = input.size();
-    r.crc = codecs::deflate::crc32(0, input);
+    r.crc = codecs::crc32(0, input);
     if (deflater && deflater->compress(input, r.data)) {
         r.method = kMethodDeflate;
         return;
@@ -88,7 +89,7 @@ void compressChunk(const CompressJob &job, codecs::deflate::Deflater *deflater, 
         return;
     }
     r.length = job.length;
-    r.crc = codecs::deflate::crc32(0, input);
+    r.crc = codecs::crc32(0, input);
     if (!deflater) {
         r.method = kMethodStore;
         r.data = std::move(input);

@@ -1,3 +1,4 @@
+#include "codecs/crc32.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "codecs/deflate/deflate_layout.h"
 #include "formats/zip/zip_format.h"
@@ -74,7 +75,7 @@ std::vector<uint8_t> inflateRaw(const std::vector<uint8_t> &in, size_t expected)
 
 uint32_t crcOf(const std::vector<uint8_t> &v)
 {
-    return crc32(0, v);
+    return qvo::codecs::crc32(0, v);
 }
 
 // Three members, one written piece by piece past the output buffer so its
@@ -105,7 +106,7 @@ std::vector<uint8_t> sampleArchive(Zip64Thresholds limits, std::vector<uint8_t> 
     std::string target = "big.txt";
     EntryMeta link{"link", EntryMeta::Kind::Symlink, 1600000007, 0777};
     auto t = std::span(reinterpret_cast<const uint8_t *>(target.data()), target.size());
-    EXPECT_TRUE(w.addEntry(link, DataInfo{kMethodStore, crc32(0, t), t.size(), t.size()}, t));
+    EXPECT_TRUE(w.addEntry(link, DataInfo{kMethodStore, qvo::codecs::crc32(0, t), t.size(), t.size()}, t));
     EXPECT_TRUE(w.finish());
     EXPECT_EQ(w.entryCount(), 4u);
     return out.bytes;
@@ -195,7 +196,7 @@ TEST(ZipDeflate, IndependentChunksJoinIntoOneStream)
                 auto input = std::span(data).subspan(at, n);
                 d.compressChunk(input, at + n == total, out);
                 stream.insert(stream.end(), out.begin(), out.end());
-                crc = crc32Combine(crc, crc32(0, input), n);
+                crc = qvo::codecs::crc32Combine(crc, qvo::codecs::crc32(0, input), n);
             }
             std::vector<uint8_t> expect(data.begin(), data.begin() + static_cast<ptrdiff_t>(total));
             ASSERT_EQ(inflateRaw(stream, total), expect) << "level " << level << " chunk " << chunk;
