@@ -1,5 +1,7 @@
-// The LZX decoders accept only complete prefix codes within their length
-// limits; skewed statistics are where a builder breaks either rule.
+// The builder of the LHA and LZX codes: the LZX decoders accept only
+// complete prefix codes within their length limits, and lhasa takes
+// nothing longer than 16 bits; skewed statistics are where a builder breaks
+// either rule.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -25,7 +27,7 @@ uint64_t kraft(const std::vector<uint8_t> &lengths)
 TEST(PrefixCodeBuilder, SkewedFrequenciesStayCompleteWithinLimits)
 {
     for (unsigned maxLen : {7u, 10u, 16u}) {
-        for (size_t n : {8u, 20u, 249u, 656u}) {
+        for (size_t n : {8u, 20u, 40u, 249u, 656u}) {
             if ((size_t(1) << maxLen) < n)
                 continue;
             std::vector<uint32_t> freqs(n);
