@@ -76,7 +76,7 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
     X(kErrEncrypted, 0x8005, "encrypted")            /* encrypted member (no password support) */ \
     X(kErrUnsafeEntry, 0x8006, "unsafe entry refused") /* absolute path, "..", device, link outside, overlapping members */ \
     X(kErrExists, 0x8007, "file exists")             /* in the destination, and overwriting is off */ \
-    X(kErrWrite, 0x8008, "write error")              /* cannot create or write an output */ \
+    X(kErrWrite, 0x8008, "write error")              /* cannot create or write an output, or read what goes into it */ \
     X(kErrSpaceLimit, 0x8009, "space limit reached") /* stopped before the volume filled up */ \
     X(kErrNameClash, 0x800A, "name clash")           /* two members would get one name */ \
     X(kErrTooLarge, 0x800B, "too large for format")  /* input exceeds what the format can hold */ \

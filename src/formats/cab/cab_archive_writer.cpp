@@ -1,53 +1,103 @@
 #include "formats/cab/cab_archive_writer.h"
 
-#include "archivers/include/qvo_archiver.h"
+#include "codecs/deflate/mszip_compressor.h"
+#include "codecs/lzx/lzx_compressor.h"
+#include "create/source_tree.h"
+#include "formats/cab/cabinet_writer.h"
+#include "formats/cab/stored_compressor.h"
 #include "text/cp932.h"
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
+#include <ctime>
 #include <sys/stat.h>
 
 namespace qvo::formats::cab {
 
 namespace {
 
-bool isValidUtf8(const std::string &s)
+using create::WriteResult;
+using create::WriterEntry;
+using create::WriteStatus;
+
+constexpr int kMinLzxWindow = 15;
+constexpr int kMaxLzxWindow = 21;
+
+// The folder compressor of a method; empty for a method cabinets lack.
+CompressorFactory compressorFactory(const create::WriterMethod &method)
 {
-    size_t i = 0;
-    while (i < s.size()) {
-        uint8_t c = uint8_t(s[i]);
-        size_t extra;
-        uint32_t cp;
-        if (c < 0x80) {
-            ++i;
+    if (method.name == "mszip")
+        return [] { return codecs::deflate::makeMszipCompressor(); };
+    if (method.name == "stored")
+        return [] { return makeStoredCompressor(); };
+    if (method.name == "lzx" && method.level >= kMinLzxWindow && method.level <= kMaxLzxWindow)
+        return [w = method.level] { return codecs::lzx::makeLzxCompressor(w); };
+    return {};
+}
+
+std::string count(size_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Folders that no kept file lies in: a cabinet cannot hold them.
+size_t emptyFolders(const std::vector<WriterEntry> &entries, const std::vector<std::string> &keptNames)
+{
+    std::vector<std::string> kept = keptNames;
+    std::sort(kept.begin(), kept.end());
+    size_t n = 0;
+    for (const WriterEntry &e : entries) {
+        if (e.kind != WriterEntry::Kind::Folder)
             continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= s.size())
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            uint8_t cc = uint8_t(s[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                return false;
-            cp = cp << 6 | (cc & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF.
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
+        const std::string prefix = e.name + "/";
+        auto it = std::lower_bound(kept.begin(), kept.end(), prefix);
+        n += it == kept.end() || !it->starts_with(prefix);
     }
-    return true;
+    return n;
+}
+
+// The cabinet's file records, in the order of `entries`; what a cabinet
+// cannot hold goes into `result.leftOut`.
+WriteResult makeFileRecords(const std::vector<WriterEntry> &entries, bool cp932, std::vector<CabFileEntry> &files,
+                            WriteResult &result)
+{
+    std::vector<std::string> keptNames;
+    size_t linksLeftOut = 0;
+    for (const WriterEntry &source : entries) {
+        if (source.kind == WriterEntry::Kind::Folder)
+            continue;
+        WriterEntry e = source;
+        if (e.kind == WriterEntry::Kind::Link) {
+            // A link to nothing or to a folder has no content to keep.
+            if (!e.linkTargetIsFile) {
+                ++linksLeftOut;
+                continue;
+            }
+            std::string error;
+            if (!create::toLinkedFile(e, error))
+                return WriteResult::failure(WriteStatus::ReadError, error);
+        }
+        CabFileEntry f;
+        bool utf8 = false;
+        std::optional<std::string> name = cabName(e.name, cp932, utf8);
+        if (!name)
+            return WriteResult::failure(WriteStatus::NameEncoding, "no CP932 form for " + e.name);
+        f.name = std::move(*name);
+        f.size = e.size;
+        f.source = e.diskPath;
+        dosDateTime(e.mtime.sec, f.date, f.time);
+        f.attribs = kAttribArchive;
+        if (!(e.mode & S_IWUSR))
+            f.attribs |= kAttribReadOnly;
+        if (utf8)
+            f.attribs |= kAttribNameIsUtf8;
+        files.push_back(std::move(f));
+        keptNames.push_back(e.name);
+    }
+    if (linksLeftOut)
+        result.leftOut.push_back(count(linksLeftOut, "link", "links"));
+    if (size_t n = emptyFolders(entries, keptNames))
+        result.leftOut.push_back(count(n, "empty folder", "empty folders"));
+    return {};
 }
 
 } // namespace
@@ -60,16 +110,10 @@ std::optional<std::string> cabName(const std::string &name, bool cp932, bool &ut
         return std::nullopt;
     // No CP932 byte is '/' (trail bytes start at 0x40).
     std::string out = std::move(*bytes);
-    bool ascii = true;
-    for (char &c : out) {
-        if (c == '/')
-            c = '\\';
-        if (uint8_t(c) >= 0x80)
-            ascii = false;
-    }
+    std::replace(out.begin(), out.end(), '/', '\\');
     // Bytes that are not UTF-8 (a name in a legacy code page) are stored as
     // they are, without claiming UTF-8.
-    utf8 = !cp932 && !ascii && isValidUtf8(name);
+    utf8 = !cp932 && !text::isAscii(name) && text::isValidUtf8(name);
     return out;
 }
 
@@ -91,48 +135,26 @@ void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time)
     time = uint16_t(tm.tm_hour << 11 | tm.tm_min << 5 | tm.tm_sec / 2);
 }
 
-int32_t makeCabEntries(const std::vector<create::SourceEntry> &source, bool cp932Names,
-                       std::vector<CabFileEntry> &out, std::string &error)
+WriteResult writeCabArchive(const std::vector<WriterEntry> &entries, const create::WriterOptions &options,
+                            base::SeekableOutput &out)
 {
-    out.clear();
-    for (const auto &e : source) {
-        uint64_t size = e.size;
-        int64_t mtime = e.mtimeSec;
-        uint32_t mode = e.mode;
-        if (e.kind == create::SourceEntry::Kind::Directory)
-            continue;
-        if (e.kind == create::SourceEntry::Kind::Symlink) {
-            // A cabinet has no links: keep the linked file's content under
-            // the link's name.  A link to nothing or to a folder has no
-            // content to keep.
-            if (!e.linkTargetIsFile)
-                continue;
-            struct stat st;
-            if (stat(e.diskPath.c_str(), &st) != 0) {
-                error = "cannot examine " + e.diskPath.string() + ": " + std::strerror(errno);
-                return archivers::kErrWrite;
-            }
-            size = static_cast<uint64_t>(st.st_size);
-            mtime = st.st_mtim.tv_sec;
-            mode = st.st_mode & 07777;
-        }
-        CabFileEntry f;
-        bool utf8 = false;
-        std::optional<std::string> name = cabName(e.name, cp932Names, utf8);
-        if (!name)
-            return archivers::kErrNameEncoding;
-        f.name = std::move(*name);
-        f.size = size;
-        f.source = e.diskPath;
-        dosDateTime(mtime, f.date, f.time);
-        f.attribs = kAttribArchive;
-        if (!(mode & S_IWUSR))
-            f.attribs |= kAttribReadOnly;
-        if (utf8)
-            f.attribs |= kAttribNameIsUtf8;
-        out.push_back(std::move(f));
-    }
-    return archivers::kOk;
+    WriteResult result = create::resultBeforeWriting(entries, options, create::WriterHolds{});
+    if (!result.ok())
+        return result;
+    const CompressorFactory factory = compressorFactory(options.method);
+    if (!factory)
+        return WriteResult::failure(WriteStatus::NotSupported, "no cabinet method " + options.method.name + " " +
+                                                                   std::to_string(options.method.level));
+    std::vector<CabFileEntry> files;
+    if (WriteResult r = makeFileRecords(entries, options.names == create::NameEncoding::Cp932, files, result);
+        !r.ok())
+        return r;
+    CabLimits limits;
+    if (options.method.name == "lzx")
+        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxStreamLimit / codecs::kFrameSize);
+    if (WriteResult r = writeCabinet(files, factory, out, limits); !r.ok())
+        return r;
+    return result;
 }
 
 } // namespace qvo::formats::cab

@@ -1,11 +1,19 @@
-// Turns the walked source tree into cabinet file records: names, DOS times
-// and attributes.
+// Writes a cabinet: the CAB writer of create/archive_writer.h, making the
+// file records that cabinet_writer.h packs into folders.
+//
+// Methods "stored", "mszip", or "lzx" with its window (level 15 to 21
+// bits); LZX folders stay below 1 GiB, since decoders disagree on E8
+// translation past it.  A cabinet has no folder or link entries: files
+// keep their paths ('\'-separated), a link to a file inside the packed
+// folder is stored as that file's content, and what is lost (empty
+// folders, other links) is named in leftOut.  Names go in UTF-8 with the
+// UTF-8 attribute where they are not ASCII, or with NameEncoding::Cp932 in
+// CP932 without it.  Times are DOS times in local time; a file without
+// write permission is read-only.
 #pragma once
-#include "create/source_tree.h"
-#include "formats/cab/cabinet_writer.h"
+#include "create/archive_writer.h"
 
 #include <cstdint>
-#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,11 +30,7 @@ std::optional<std::string> cabName(const std::string &name, bool cp932, bool &ut
 // clamped to the range the fields can hold (1980 to 2107).
 void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time);
 
-// Cabinet records for the files and links to files in `source` (folders are
-// not entries in a cabinet; links whose target is no file are left out),
-// names in CP932 with `cp932Names`.  Returns kOk, kErrWrite with `error`
-// set when a linked file cannot be examined, or kErrNameEncoding.
-int32_t makeCabEntries(const std::vector<create::SourceEntry> &source, bool cp932Names,
-                       std::vector<CabFileEntry> &out, std::string &error);
+create::WriteResult writeCabArchive(const std::vector<create::WriterEntry> &entries,
+                                    const create::WriterOptions &options, base::SeekableOutput &out);
 
 } // namespace qvo::formats::cab

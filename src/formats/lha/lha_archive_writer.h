@@ -1,26 +1,22 @@
-// Writes an LHA archive (level-2 headers) of a folder's contents.
+// Writes an LHA archive with level-2 headers: the LHA writer of
+// create/archive_writer.h.
+//
+// Methods "lh0" (stored), "lh1", "lh5", "lh6" and "lh7"; a file that does
+// not shrink is stored, as LHA archivers do.  Names go in CP932 with code
+// page 932 when every name has an exact CP932 form, else in UTF-8 (see
+// lha_names.h); NameEncoding::Cp932 makes the first a must.  Folders are
+// entries; links are stored as Unix LHA stores them ("name|target", see
+// addLink).  Sizes are 32-bit: a file of 4 GiB or more is TooLarge.
+// Small files are compressed on worker threads ahead of the writer
+// (lha_packer.h), large ones streamed into the archive.
 #pragma once
-#include "codecs/lha/lha_method.h"
+#include "create/archive_writer.h"
 
-#include <cstdint>
-#include <filesystem>
+#include <vector>
 
 namespace qvo::formats::lha {
 
-struct LhaCreateOptions {
-    codecs::lha::LhaMethod method = codecs::lha::LhaMethod::Lh5;
-    bool keepPaths = true; // names relative to the folder; false: base names only
-    bool recurse = true;   // walk subfolders and store them as entries
-    // Every name in CP932, or the archive fails with kErrNameEncoding; by
-    // default names go in CP932 when they all can, else in UTF-8.
-    bool cp932Names = false;
-};
-
-// Packs everything in `folder` into `archive`, names composed to NFC
-// unless two would then be one.  The archive appears only when complete;
-// on failure nothing is left and an existing file of that name is
-// untouched.  Returns 0 or an ArchiverResult code.
-int32_t writeLhaArchive(const std::filesystem::path &archive, const std::filesystem::path &folder,
-                        const LhaCreateOptions &options);
+create::WriteResult writeLhaArchive(const std::vector<create::WriterEntry> &entries,
+                                    const create::WriterOptions &options, base::SeekableOutput &out);
 
 } // namespace qvo::formats::lha

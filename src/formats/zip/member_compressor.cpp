@@ -1,6 +1,5 @@
 #include "formats/zip/member_compressor.h"
 
-#include "archivers/include/qvo_archiver.h"
 #include "codecs/crc32.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
@@ -52,17 +51,13 @@ private:
     int fd_;
 };
 
-// A source file that cannot be read is a missing input: the archive would
-// lack it, so the whole call fails.
-constexpr int32_t kErrSourceRead = archivers::kErrNoFiles;
-
 void compressWhole(const CompressJob &job, codecs::deflate::Deflater *deflater, CompressResult &r)
 {
     FileHandle f(job.path);
     std::vector<uint8_t> input(job.length);
     int64_t n = f.fd() < 0 ? -1 : platform::readFullyAt(f.fd(), 0, input.data(), job.length);
     if (n < 0) {
-        r.error = kErrSourceRead;
+        r.status = create::WriteStatus::ReadError;
         return;
     }
     // A file that shrank since the walk is packed as it is now.
@@ -85,7 +80,7 @@ void compressChunk(const CompressJob &job, codecs::deflate::Deflater *deflater, 
     if (n < 0 || static_cast<uint64_t>(n) != job.length) {
         // The chunks of one member must line up with the size in its
         // header: a file that shrank while being packed cannot be stored.
-        r.error = kErrSourceRead;
+        r.status = create::WriteStatus::ReadError;
         return;
     }
     r.length = job.length;
@@ -157,7 +152,7 @@ CompressResult MemberCompressor::take()
         return std::move(workers_.take().out);
     } catch (...) {
         CompressResult r;
-        r.error = archivers::kErrInternal;
+        r.status = create::WriteStatus::Internal;
         return r;
     }
 }
