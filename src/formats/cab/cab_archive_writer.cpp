@@ -34,15 +34,14 @@ CompressorFactory compressorFactory(const create::WriterMethod &method)
     return {};
 }
 
-std::string count(size_t n, const char *one, const char *many)
+std::string counted(size_t n, const char *one, const char *many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // Folders that no kept file lies in: a cabinet cannot hold them.
-size_t emptyFolders(const std::vector<WriterEntry> &entries, const std::vector<std::string> &keptNames)
+size_t emptyFolders(const std::vector<WriterEntry> &entries, std::vector<std::string> kept)
 {
-    std::vector<std::string> kept = keptNames;
     std::sort(kept.begin(), kept.end());
     size_t n = 0;
     for (const WriterEntry &e : entries) {
@@ -94,9 +93,9 @@ WriteResult makeFileRecords(const std::vector<WriterEntry> &entries, bool cp932,
         keptNames.push_back(e.name);
     }
     if (linksLeftOut)
-        result.leftOut.push_back(count(linksLeftOut, "link", "links"));
-    if (size_t n = emptyFolders(entries, keptNames))
-        result.leftOut.push_back(count(n, "empty folder", "empty folders"));
+        result.leftOut.push_back(counted(linksLeftOut, "link", "links"));
+    if (size_t n = emptyFolders(entries, std::move(keptNames)))
+        result.leftOut.push_back(counted(n, "empty folder", "empty folders"));
     return {};
 }
 

@@ -5,8 +5,9 @@
 // not shrink is stored, as LHA archivers do.  Names go in CP932 with code
 // page 932 when every name has an exact CP932 form, else in UTF-8 (see
 // lha_names.h); NameEncoding::Cp932 makes the first a must.  Folders are
-// entries; links are stored as Unix LHA stores them ("name|target", see
-// addLink).  Sizes are 32-bit: a file of 4 GiB or more is TooLarge.
+// entries; links are stored as Unix LHA stores them, named "name|target"
+// with the link type in the permission header (a "|" in a link's own path
+// is NotSupported).  Sizes are 32-bit: a file of 4 GiB or more is TooLarge.
 // Small files are compressed on worker threads ahead of the writer
 // (lha_packer.h), large ones streamed into the archive.
 #pragma once
