@@ -318,7 +318,6 @@ struct ConversionEngine::Impl {
     void runOneRow(int row)
     {
         yield();
-        yield();
         RowReport report;
         report.row = row;
         try {

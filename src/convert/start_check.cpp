@@ -1,6 +1,5 @@
 #include "convert/start_check.h"
 
-#include "convert/conversion_engine.h"
 #include "platform/file_status.h"
 #include "platform/path_helpers.h"
 
@@ -47,35 +46,12 @@ std::optional<SpaceShortfall> workingSpaceShortfall(int64_t batchKB)
     return workingSpaceShortfall(platform::getDriveName(root), batchKB, platform::getDiskFreeSpace(root));
 }
 
-std::string workingSpaceMessage(const std::string &drive, int64_t batchKB, int64_t freeBytes)
-{
-    const std::optional<SpaceShortfall> shortfall = workingSpaceShortfall(drive, batchKB, freeBytes);
-    if (!shortfall)
-        return {};
-    return shortfall->drive + " の空き容量が不足しています。変換を行うことができません\r\nあと " + shortfall->missingKB +
-           " KBの空き容量が必要です";
-}
-
-std::string workingSpaceShortage(int64_t batchKB)
-{
-    const std::string root = platform::getTempFolderName();
-    return workingSpaceMessage(platform::getDriveName(root), batchKB, platform::getDiskFreeSpace(root));
-}
-
 std::optional<int64_t> singleFileBatchKB(const std::string &sourcePath)
 {
     const int64_t length = platform::regularFileLength(sourcePath);
     if (length < 0)
         return std::nullopt;
     return (length + 500) / 1000;
-}
-
-std::string singleFileStartMessage(const std::string &sourcePath)
-{
-    const std::optional<int64_t> size = singleFileBatchKB(sourcePath);
-    if (!size)
-        return kSourceMissingMessage;
-    return workingSpaceShortage(*size);
 }
 
 } // namespace qvo::convert
