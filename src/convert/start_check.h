@@ -6,10 +6,6 @@
 
 namespace qvo::convert {
 
-// A whole number in the "#,###" pattern: groups of three digits separated
-// by ",", and no digits at all for zero.
-std::string formatThousands(int64_t value);
-
 // The working-space check for a batch of `batchKB` (units of 1,000 bytes)
 // when `freeBytes` (-1: unknown) may be too little on `drive`: the
 // requirement is 3 x batch in bytes, in 64 bits.  Nothing when there is

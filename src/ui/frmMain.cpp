@@ -1,6 +1,7 @@
 #include "ui/frmMain.h"
 
 #include "backends/archive_properties.h"
+#include "base/digit_groups.h"
 #include "core/application.h"
 #include "core/globals.h"
 #include "platform/file_status.h"
@@ -117,7 +118,7 @@ std::string saveDriveShortageMessage(const std::string &drive, double figure)
 {
     return QCoreApplication::translate("Messages", "保存先の %1 の空き容量が不足しています。変換を行うことができません\r\n"
                                                    "あと %2 KBの空き容量が必要です")
-        .arg(QString::fromStdString(drive), QString::fromStdString(formatGrouped(figure)))
+        .arg(QString::fromStdString(drive), QString::fromStdString(base::groupedDigits(std::llround(figure))))
         .toStdString();
 }
 
@@ -469,7 +470,7 @@ void frmMain::listFile_MouseDown(Qt::MouseButton button, const QPoint &globalPos
 int32_t frmMain::calcAllFileSize()
 {
     const int64_t total = listFile->totalKB();
-    lblSumFileSize->setText(tr("合計サイズ: %1 KB").arg(QString::fromStdString(formatGrouped(static_cast<double>(total)))));
+    lblSumFileSize->setText(tr("合計サイズ: %1 KB").arg(QString::fromStdString(base::groupedDigits(total))));
     return static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
 }
 

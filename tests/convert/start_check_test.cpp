@@ -19,16 +19,6 @@ std::string missing(int64_t batchKB, int64_t freeBytes)
 }
 } // namespace
 
-TEST(StartCheck, ThousandsPattern)
-{
-    EXPECT_EQ(formatThousands(0), "");
-    EXPECT_EQ(formatThousands(7), "7");
-    EXPECT_EQ(formatThousands(999), "999");
-    EXPECT_EQ(formatThousands(1000), "1,000");
-    EXPECT_EQ(formatThousands(1234567), "1,234,567");
-    EXPECT_EQ(formatThousands(2400000000), "2,400,000,000");
-}
-
 TEST(StartCheck, WorkingSpaceNeedsThreeTimesTheBatch)
 {
     EXPECT_EQ(missing(100, 300000), "room");
