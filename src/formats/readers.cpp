@@ -1,5 +1,6 @@
 #include "formats/readers.h"
 
+#include "formats/arj/arj_reader.h"
 #include "formats/cab/cab_reader.h"
 #include "formats/lha/lha_reader.h"
 #include "formats/libarchive/libarchive_reader.h"
@@ -98,6 +99,11 @@ int32_t readCab(Probe &p, ExtractSink &sink)
     return readCabArchive(p.archive, p.chosenCharset, sink);
 }
 
+int32_t readArj(Probe &p, ExtractSink &sink)
+{
+    return formats::arj::readArjArchive(p.archive, p.chosenCharset, sink);
+}
+
 int32_t readZipOwn(Probe &p, ExtractSink &sink)
 {
     return readZipWithOwnDecoders(p.archive, p.chosenCharset, sink);
@@ -126,6 +132,7 @@ struct Reader {
 constexpr Reader kReaders[] = {
     {ArchiveFamily::Lha, "LHA: lhasa, and our decoders for lh2 and lh3", always, readLha},
     {ArchiveFamily::Cab, "CAB: libmspack", always, readCab},
+    {ArchiveFamily::Arj, "ARJ: our reader", always, readArj},
     {ArchiveFamily::Rar, "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
     {ArchiveFamily::Rar, "RAR 5: libarchive", always, readLibarchive},
     {ArchiveFamily::Zip, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},

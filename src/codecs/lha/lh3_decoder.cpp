@@ -20,13 +20,7 @@ constexpr unsigned kLowPositionBits = 6;
 constexpr unsigned kMatchBase = 256 - 3;   // symbol 256 is a 3-byte match
 constexpr uint8_t kHistoryFill = ' ';      // LHA windows start filled with spaces
 
-// A block's code: a prefix code, or a single symbol that takes no bits.
-struct BlockCode {
-    lz::MsbPrefixCode code;
-    int single = -1;
-
-    int decode(lz::MsbBitReader &in) const { return single >= 0 ? single : code.decode(in); }
-};
+using BlockCode = lz::MsbBlockCode;
 
 // Literal/length code: a flag and 4-bit length less one per symbol.  Three
 // leading lengths of 1 (impossible in a real code) mark a one-symbol code
