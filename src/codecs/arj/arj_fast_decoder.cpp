@@ -16,23 +16,31 @@ constexpr size_t kWindowSize = 16 * 1024;
 constexpr unsigned kMinMatch = 3;
 // A length is up to 7 one bits, each adding a group of twice the width of
 // the one before (1, 2, 4, ...), a 0 unless all 7 came, then as many bits
-// as there were ones.  0 is a literal.
+// as there were ones.  0 (a single 0 bit) is a literal.
 constexpr unsigned kLengthGroups = 7;
 // A distance starts with 9 bits and gains a group for each of up to 4 one
 // bits (512, 1024, 2048, 4096).
 constexpr unsigned kDistanceFirstBits = 9;
 constexpr unsigned kDistanceGroups = 4;
+constexpr uint32_t kItemsBetweenEndChecks = 64;
 
-// One value of the scheme: the run of ones is counted from a 16-bit peek.
+// One value of the scheme, taken from one 16-bit peek when it fits (every
+// length does), else in two steps.
 uint32_t readValue(lz::MsbBitReader &in, unsigned firstBits, unsigned maxGroups)
 {
-    const auto ahead = static_cast<uint16_t>(in.peek16());
-    const unsigned ones = std::min<unsigned>(static_cast<unsigned>(std::countl_one(ahead)), maxGroups);
-    in.skip(ones < maxGroups ? ones + 1 : ones);
+    const uint32_t ahead = in.peek16();
+    const auto run = static_cast<unsigned>(std::countl_one(static_cast<uint16_t>(ahead)));
+    const unsigned ones = std::min(run, maxGroups);
+    const unsigned prefix = ones < maxGroups ? ones + 1 : ones; // the ones and the 0 ending them
     const unsigned width = firstBits + ones;
     // Each one bit added the size of its group: 2^first + ... + 2^(width-1).
     const uint32_t base = (1u << width) - (1u << firstBits);
-    return base + (width > 0 ? in.bits(width) : 0);
+    if (prefix + width <= 16) {
+        in.skip(prefix + width);
+        return base + ((ahead >> (16 - prefix - width)) & ((1u << width) - 1));
+    }
+    in.skip(prefix);
+    return base + in.bits(width);
 }
 
 } // namespace
@@ -42,16 +50,20 @@ DecodeStatus decodeArjFast(base::ByteSource &source, uint64_t size, base::ByteSi
     lz::MsbBitReader in(source);
     lz::SizedOutput window(out, kWindowSize, size, lz::SizedOutput::kRefuseBeforeStart);
     DecodeStatus status = DecodeStatus::Ok;
-    while (!window.full() && !window.stopped()) {
-        if (in.overran()) {
+    for (uint32_t items = 0; !window.full() && !window.stopped(); ++items) {
+        // Data that ran out reads as zero bits, which decode on: a look now
+        // and then bounds what that makes.
+        if (items % kItemsBetweenEndChecks == 0 && in.overran()) {
             status = DecodeStatus::Truncated;
             break;
         }
-        const uint32_t length = readValue(in, 0, kLengthGroups);
-        if (length == 0) {
-            window.put(static_cast<uint8_t>(in.bits(8)));
+        // A 0 bit, then the literal's eight bits.
+        if (const uint32_t ahead = in.peek16(); (ahead & 0x8000) == 0) {
+            in.skip(9);
+            window.put(static_cast<uint8_t>(ahead >> 7));
             continue;
         }
+        const uint32_t length = readValue(in, 0, kLengthGroups);
         const uint32_t distance = readValue(in, kDistanceFirstBits, kDistanceGroups);
         if (!window.copy(distance + 1, length - 1 + kMinMatch)) {
             status = DecodeStatus::Corrupt;

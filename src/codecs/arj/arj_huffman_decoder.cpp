@@ -32,6 +32,7 @@ constexpr unsigned kZerosAfterThird = 3; // two bits of zero lengths follow the 
 constexpr unsigned kPositionSymbols = 17;
 constexpr unsigned kPositionCountBits = 5;
 constexpr unsigned kNoZeroRun = 0;
+constexpr uint32_t kSymbolsBetweenEndChecks = 64;
 
 // The length and position codes: a count of lengths, each three bits, 7
 // continued by one more for every further 1 bit.  A count of 0 means the
@@ -121,7 +122,9 @@ DecodeStatus decodeArjHuffman(base::ByteSource &source, uint64_t size, base::Byt
     uint32_t blockLeft = 0;
     DecodeStatus status = DecodeStatus::Ok;
     while (!window.full() && !window.stopped()) {
-        if (in.overran()) {
+        // Data that ran out reads as zero bits, which decode on: a look now
+        // and then bounds what that makes.
+        if (blockLeft % kSymbolsBetweenEndChecks == 0 && in.overran()) {
             status = DecodeStatus::Truncated;
             break;
         }
