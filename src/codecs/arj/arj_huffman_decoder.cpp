@@ -129,9 +129,7 @@ DecodeStatus decodeArjHuffman(base::ByteSource &source, uint64_t size, base::Byt
             break;
         }
         if (blockLeft == 0) {
-            blockLeft = in.bits(16);
-            if (blockLeft == 0)
-                blockLeft = 0x10000; // a 16-bit count that wrapped
+            blockLeft = lz::readBlockSymbolCount(in);
             if (!codes.read(in)) {
                 status = DecodeStatus::Corrupt;
                 break;

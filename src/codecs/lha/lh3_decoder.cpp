@@ -81,9 +81,7 @@ DecodeStatus decodeLh3(base::ByteSource &source, uint64_t size, base::ByteSink &
             break;
         }
         if (blockLeft == 0) {
-            blockLeft = in.bits(16);
-            if (blockLeft == 0)
-                blockLeft = 0x10000; // a 16-bit count that wrapped
+            blockLeft = lz::readBlockSymbolCount(in);
             if (!readCodeTree(in, codes)) {
                 status = DecodeStatus::Corrupt;
                 break;

@@ -92,4 +92,12 @@ struct MsbBlockCode {
     int decode(MsbBitReader &in) const { return single >= 0 ? single : code.decode(in); }
 };
 
+// The count of symbols that opens each block of those methods: 16 bits,
+// where 0 stands for 65,536.
+inline uint32_t readBlockSymbolCount(MsbBitReader &in)
+{
+    const uint32_t count = in.bits(16);
+    return count == 0 ? 0x10000 : count;
+}
+
 } // namespace qvo::codecs::lz

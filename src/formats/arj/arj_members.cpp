@@ -88,7 +88,7 @@ int32_t readArjCatalogue(const std::filesystem::path &first, ArjCatalogue &out)
         if ((h.flags & kFlagVolume) && out.members.back().failure == kOk)
             open = out.members.size() - 1;
     }
-    if (open)
+    if (open) // the walk ended before the member did
         out.members[*open].failure = out.failure == kErrMissingVolume ? kErrMissingVolume : kErrCorrupt;
     return kOk;
 }

@@ -32,15 +32,31 @@ bool allDigits(std::string_view s)
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Three digits for `n`.
+// Three digits for `n` (below 1000).
 std::string threeDigits(unsigned n)
 {
-    std::string s = std::to_string(n);
-    return std::string(3 - std::min<size_t>(3, s.size()), '0') + s;
+    const std::string s = std::to_string(n);
+    return std::string(3 - s.size(), '0') + s;
 }
 
-// Whether an extension is one ARJ gives volumes after the first: a letter
-// (any character) and two digits, or three digits.
+// A file name split at its last dot (a leading dot starts no extension).
+struct NameParts {
+    std::string stem;
+    std::string ext; // without the dot; empty with no dot
+
+    explicit NameParts(const std::string &name)
+    {
+        const size_t dot = name.rfind('.');
+        stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+        ext = stem.size() == name.size() ? std::string() : name.substr(dot + 1);
+    }
+    std::string dottedExt() const { return ext.empty() ? std::string() : "." + ext; }
+    // Alternative naming: the volume number at the end of the stem.
+    bool stemNumbered() const { return stem.size() >= 3 && allDigits(stem.substr(stem.size() - 3)); }
+};
+
+// Whether an extension is one ARJ gives volumes after the first: any
+// character and two digits, or three digits.
 bool isVolumeExtension(std::string_view ext)
 {
     return ext.size() == 3 && allDigits(ext.substr(1));
@@ -50,37 +66,28 @@ bool isVolumeExtension(std::string_view ext)
 // "x.a01", "x" -> "x.e01" (a self-extractor without its ".exe").
 std::string nextByExtension(const std::string &name)
 {
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0)
-        return name + ".e01";
-    const std::string stem = name.substr(0, dot);
-    const std::string ext = name.substr(dot + 1);
-    if (isVolumeExtension(ext)) {
-        const unsigned n = allDigits(ext) ? static_cast<unsigned>(std::stoul(ext))
-                                          : static_cast<unsigned>(std::stoul(ext.substr(1)));
-        if (n >= kLastVolumeNumber)
-            return {};
-        if (!allDigits(ext) && n < 99)
-            return stem + "." + ext[0] + threeDigits(n + 1).substr(1);
-        return stem + "." + threeDigits(n + 1);
-    }
-    if (ext.empty())
-        return stem + ".e01";
-    return stem + "." + ext[0] + "01";
+    const NameParts parts(name);
+    const std::string &ext = parts.ext;
+    if (!isVolumeExtension(ext))
+        return parts.stem + "." + (ext.empty() ? 'e' : ext[0]) + "01";
+    const bool lettered = !allDigits(ext);
+    const auto n = static_cast<unsigned>(std::stoul(lettered ? ext.substr(1) : ext));
+    if (n >= kLastVolumeNumber)
+        return {};
+    if (lettered && n < 99)
+        return parts.stem + "." + ext[0] + threeDigits(n + 1).substr(1);
+    return parts.stem + "." + threeDigits(n + 1);
 }
 
 // "archive.arj" -> "arch001.arj", "arch001.arj" -> "arch002.arj".
 std::string nextByStem(const std::string &name)
 {
-    const size_t dot = name.rfind('.');
-    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-    const std::string ext = stem.size() == name.size() ? std::string() : name.substr(dot);
-    const std::string digits = stem.size() >= 3 ? stem.substr(stem.size() - 3) : std::string();
-    const std::string lead = stem.substr(0, stem.size() - std::min<size_t>(3, stem.size()));
-    if (!allDigits(digits))
-        return lead + "001" + ext;
-    const unsigned n = static_cast<unsigned>(std::stoul(digits));
-    return n >= kLastVolumeNumber ? std::string() : lead + threeDigits(n + 1) + ext;
+    const NameParts parts(name);
+    const std::string lead = parts.stem.substr(0, parts.stem.size() - std::min<size_t>(3, parts.stem.size()));
+    if (!parts.stemNumbered())
+        return lead + "001" + parts.dottedExt();
+    const auto n = static_cast<unsigned>(std::stoul(parts.stem.substr(lead.size())));
+    return n >= kLastVolumeNumber ? std::string() : lead + threeDigits(n + 1) + parts.dottedExt();
 }
 
 // `name` in `folder`, or a file there whose name differs only in case.
@@ -177,34 +184,29 @@ ArjVolumeSet findArjVolumes(const fs::path &first)
 fs::path firstArjVolume(const fs::path &part)
 {
     const std::string name = part.filename().string();
-    const size_t dot = name.rfind('.');
-    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
-    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    const NameParts parts(name);
     // Files that may start the set: the same stem with another extension,
     // or (alternative naming) the same extension and the stem's start.
-    std::string byExtension, byStem;
-    if (isVolumeExtension(ext))
-        byExtension = base::asciiLower(stem);
-    if (stem.size() >= 3 && allDigits(stem.substr(stem.size() - 3)))
-        byStem = base::asciiLower(stem.substr(0, stem.size() - 3));
-    if (byExtension.empty() && byStem.empty())
+    const bool byExtension = isVolumeExtension(parts.ext);
+    const bool byStem = parts.stemNumbered();
+    if (!byExtension && !byStem)
         return {};
+    const std::string stem = base::asciiLower(parts.stem);
+    const std::string stemLead = byStem ? stem.substr(0, stem.size() - 3) : std::string();
 
     std::vector<fs::path> candidates;
     std::error_code ec;
     for (auto it = fs::directory_iterator(folderOf(part), ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
-        const std::string other = it->path().filename().string();
-        if (other == name || !it->is_regular_file(ec))
+        const std::string otherName = it->path().filename().string();
+        if (otherName == name || !it->is_regular_file(ec))
             continue;
-        const size_t otherDot = other.rfind('.');
-        const std::string otherStem = base::asciiLower(otherDot == std::string::npos ? other : other.substr(0, otherDot));
-        const std::string otherExt = otherDot == std::string::npos ? std::string() : other.substr(otherDot + 1);
-        const bool sameStem = !byExtension.empty() && otherStem == byExtension &&
-                              (!isVolumeExtension(otherExt) || otherExt == "001");
-        const bool stemStart = !byStem.empty() && base::asciiEqualsIgnoringCase(otherExt, ext) &&
-                               otherStem.compare(0, byStem.size(), byStem) == 0 &&
-                               !(otherStem.size() >= 3 && allDigits(otherStem.substr(otherStem.size() - 3)));
+        const NameParts other(otherName);
+        const std::string otherStem = base::asciiLower(other.stem);
+        const bool sameStem = byExtension && otherStem == stem &&
+                              (!isVolumeExtension(other.ext) || other.ext == "001");
+        const bool stemStart = byStem && base::asciiEqualsIgnoringCase(other.ext, parts.ext) &&
+                               otherStem.compare(0, stemLead.size(), stemLead) == 0 && !other.stemNumbered();
         if (sameStem || stemStart)
             candidates.push_back(it->path());
     }
