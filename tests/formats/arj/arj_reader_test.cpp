@@ -287,6 +287,18 @@ TEST(ArjReader, DamagedAndTruncatedArchivesFailCleanly)
         TempDir out;
         EXPECT_NE(extractArj(archive, out.path()), kOk) << "byte " << at;
     }
+    // Sizes that lie, larger or smaller than the data: the member fails,
+    // and nothing near the claimed 4 GiB is made.
+    for (uint32_t claimed : {0xFFFFFFF0u, 3u}) {
+        Entry lying;
+        lying.name = "lying.bin";
+        lying.data = "twelve bytes";
+        lying.claimedSize = claimed;
+        writeFile(work / "lying.arj", buildArj({lying}));
+        TempDir out;
+        EXPECT_EQ(extractArj(work / "lying.arj", out.path()), kErrCorrupt) << claimed;
+        EXPECT_TRUE(fs::is_empty(out.path()));
+    }
     // Labels are no members.
     Entry label;
     label.name = "DISK1";

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ struct Entry {
     uint8_t flags = 0;
     uint32_t modified = 0x5A8C6000; // 2025-04-12 12:00:00 as DOS time
     uint16_t mode = 0x20;           // DOS "archive" attribute
+    std::optional<uint32_t> claimedSize; // an original size other than the data's
 };
 
 inline std::string crcLe(std::string_view bytes)
@@ -81,7 +83,7 @@ inline std::string fixedFields(const Entry &e, uint8_t type, uint32_t packed, ui
     f[6] = static_cast<char>(type);
     base::storeLe32(f.data() + 8, e.modified);
     base::storeLe32(f.data() + 12, packed);
-    base::storeLe32(f.data() + 16, static_cast<uint32_t>(e.data.size()));
+    base::storeLe32(f.data() + 16, e.claimedSize.value_or(static_cast<uint32_t>(e.data.size())));
     base::storeLe32(f.data() + 20, crc);
     base::storeLe16(f.data() + 26, e.mode);
     return f;
