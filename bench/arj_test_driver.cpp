@@ -42,7 +42,7 @@ bool testArchive(const char *path)
         for (const ArjPart &part : m.parts) {
             uint64_t size = 0;
             qvo::base::UniqueFd fd = qvo::platform::openRegularFile(catalogue.volumes[part.volume].string(), size);
-            qvo::archivers::FileRangeSource in(fd.get(), part.dataOffset, part.compressedSize);
+            qvo::extract::FileRangeSource in(fd.get(), part.dataOffset, part.compressedSize);
             CrcSink out;
             const auto status = qvo::codecs::arj::decodeArj(part.method, in, part.originalSize, out);
             if (status != qvo::base::DecodeStatus::Ok || out.total != part.originalSize || out.crc != part.crc) {

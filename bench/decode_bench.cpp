@@ -137,7 +137,7 @@ std::vector<Member> zipMembers(const fs::path &file)
         m.name = file.filename().string() + ":" + raw.substr(p + 30, loadLe16(at(raw, p + 26)));
         m.packed = raw.substr(start, packed);
         p = start + packed;
-        if (qvo::codecs::zip::isLegacyMethod(m.method))
+        if (qvo::codecs::zip_legacy::isLegacyMethod(m.method))
             out.push_back(std::move(m));
     }
     return out;
@@ -248,7 +248,7 @@ void BM_ZipLegacy(benchmark::State &state, const char *archive)
     const std::vector<Member> members = zipMembers(gCorpus / "zip" / archive);
     decodePasses(state, members, CountingSink::Crc::Zip,
                  memberPass([](const Member &m, MemorySource &in, CountingSink &out) {
-                     return qvo::codecs::zip::decodeLegacyMember(m.method, m.flags, in, m.size, out);
+                     return qvo::codecs::zip_legacy::decodeLegacyMember(m.method, m.flags, in, m.size, out);
                  }));
 }
 

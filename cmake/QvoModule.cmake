@@ -1,12 +1,53 @@
+# qvo_layer_modules(OUT): the modules of the layers that the calling folder's
+# layer may use, from its line of src/layers.txt (the same table
+# scripts/check_layers.py checks the includes against).  A folder's layer is
+# its first folder below src/ (archivers/include is one of its own); a
+# layer's module is qvo_<layer>.
+function(qvo_layer_modules out)
+  set(table ${CMAKE_SOURCE_DIR}/src/layers.txt)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${table})
+  file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  if(rel MATCHES "^archivers/include(/|$)")
+    set(layer archivers/include)
+  else()
+    string(REGEX REPLACE "/.*" "" layer "${rel}")
+  endif()
+  file(STRINGS ${table} lines)
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "#.*" "" line "${line}")
+    string(REGEX REPLACE "[ \t]+" ";" words "${line}")
+    list(REMOVE_ITEM words "")
+    if(NOT words)
+      continue()
+    endif()
+    list(POP_FRONT words name)
+    if(name STREQUAL layer)
+      set(modules "")
+      foreach(used IN LISTS words)
+        if(used STREQUAL "archivers/include")
+          list(APPEND modules qvo_archiver_interface)
+        else()
+          list(APPEND modules qvo_${used})
+        endif()
+      endforeach()
+      set(${out} ${modules} PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  message(FATAL_ERROR "src/${rel}: layer '${layer}' has no line in src/layers.txt")
+endfunction()
+
 # qvo_module(NAME [QT] [FLAT] [DEPS ...]): a static library made of every
 # source file in the calling folder (recursively, or only the folder itself
-# with FLAT, when its subfolders are modules of their own), with the modules
-# and libraries it may use.  Modules own their folders, so adding a file needs no edit of
-# a shared list; scripts/check_layers.py checks that the includes of each
-# folder stay within the layers below it.  QT runs moc on the module's
-# headers (window classes).
+# with FLAT, when its subfolders are modules of their own), linked to the
+# modules of the layers below it (qvo_layer_modules) and to DEPS: outside
+# libraries and modules of its own layer.  Modules own their folders, so
+# adding a file needs no edit of a shared list; scripts/check_layers.py
+# checks that the includes of each folder stay within its layer's line.
+# QT runs moc on the module's headers (window classes).
 function(qvo_module name)
   cmake_parse_arguments(M "QT;FLAT" "" "DEPS" ${ARGN})
+  qvo_layer_modules(layer_modules)
   if(M_FLAT)
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   else()
@@ -16,11 +57,11 @@ function(qvo_module name)
   if(NOT srcs)
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE ${M_DEPS})
+    target_link_libraries(${name} INTERFACE ${layer_modules} ${M_DEPS})
   else()
     add_library(${name} STATIC ${srcs})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${M_DEPS})
+    target_link_libraries(${name} PUBLIC ${layer_modules} ${M_DEPS})
     if(M_QT)
       file(GLOB_RECURSE hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
       target_sources(${name} PRIVATE ${hdrs})

@@ -69,11 +69,11 @@ inline int32_t fuzzCommandLine(const Scratch &scratch, const ArchiverCommands &l
     std::string line(reinterpret_cast<const char *>(data + 1), size - 1);
     line = line.substr(0, line.find('\0'));
 
-    std::vector<archivers::Token> tokens;
-    if (!archivers::tokenizeCommandLine(line, tokens) || !fn)
+    std::vector<archivers::command::Token> tokens;
+    if (!archivers::command::tokenizeCommandLine(line, tokens) || !fn)
         return 0;
     for (const auto &t : tokens)
-        if (!archivers::isSwitch(t) && !isContainedPath(t.text))
+        if (!archivers::command::isSwitch(t) && !isContainedPath(t.text))
             return 0;
 
     scratch.clear();

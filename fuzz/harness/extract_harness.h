@@ -12,7 +12,7 @@
 
 namespace qvo::fuzz {
 
-using ExtractFormat = archivers::ArchiveFamily;
+using ExtractFormat = formats::shared::ArchiveFamily;
 
 inline const char *extensionOf(ExtractFormat f)
 {
@@ -27,10 +27,10 @@ inline const char *extensionOf(ExtractFormat f)
     return "in.bin";
 }
 
-inline archivers::ArchiveReader readerOf(ExtractFormat f)
+inline archivers::command::ArchiveReader readerOf(ExtractFormat f)
 {
-    return [f](const fs::path &a, const std::string &names, archivers::ExtractSink &s) {
-        return archivers::readArchive(f, a, names, s);
+    return [f](const fs::path &a, const std::string &names, extract::ExtractSink &s) {
+        return formats::readArchive(f, a, names, s);
     };
 }
 
@@ -57,12 +57,12 @@ inline int32_t fuzzExtract(const Scratch &scratch, ExtractFormat f, const uint8_
         std::ofstream(dest / "existing") << "existing";
     }
 
-    archivers::ExtractRequest request;
+    archivers::command::ExtractRequest request;
     request.archive = archive;
     request.destination = dest;
     request.restorePaths = (size & 1) == 0;
     request.overwrite = (size & 2) != 0;
-    int32_t rc = archivers::runExtract(request, readerOf(f));
+    int32_t rc = archivers::command::runExtract(request, readerOf(f));
 
     checkTree(scratch.root(), {archive.filename().string(), "dest", "outside"}, dest);
     std::error_code ec;

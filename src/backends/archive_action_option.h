@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 class clsArchiveActionOption {
 public:
@@ -68,4 +68,4 @@ private:
     bool cp932Names_ = false;
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -3,7 +3,7 @@
 #include "archivers/include/qvo_archiver.h"
 #include "backends/name_charsets.h"
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 std::string dialogFilterPatterns(const clsArchiveProperties &properties)
 {
@@ -82,4 +82,4 @@ clsArchiveBackEndBase::clsArchiveBackEndBase(int32_t supportMode, const std::str
     properties_->setName(name);
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

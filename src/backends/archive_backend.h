@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 // Result of a request that cannot be carried out (no target key, a format
 // that cannot be created, a path a command line cannot carry).
@@ -87,4 +87,4 @@ protected:
     std::shared_ptr<clsArchiveProperties> properties_;
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -2,7 +2,7 @@
 
 #include "backends/current_directory.h"
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 clsArchiveCAB::clsArchiveCAB() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "cab", "CAB")
 {
@@ -70,4 +70,4 @@ int32_t clsArchiveCAB::extract(clsArchiveActionOption &option)
     return cab_.command(extractCommand(option));
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

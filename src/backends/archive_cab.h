@@ -3,7 +3,7 @@
 #include "backends/archive_backend.h"
 #include "backends/archiver_library.h"
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 class clsArchiveCAB : public clsArchiveBackEndBase {
 public:
@@ -26,4 +26,4 @@ private:
     ArchiverLibrary cab_{qvo_cab32};
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends

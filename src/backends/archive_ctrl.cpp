@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 namespace {
 
@@ -163,4 +163,4 @@ bool clsArchiveCtrl::isValid(const std::string &key) const
     return backEnd && backEnd->GetProperties()->getValid();
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 // What the controller makes of a file.
 struct ArchiveCheck {
@@ -66,4 +66,4 @@ private:
     std::vector<std::pair<std::string, std::shared_ptr<clsArchiveBackEnd>>> registry_;
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 class ArchiveError : public std::runtime_error {
 public:
@@ -49,4 +49,4 @@ private:
     int errorNumber_;
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends

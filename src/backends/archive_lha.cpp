@@ -1,6 +1,6 @@
 #include "backends/archive_lha.h"
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 clsArchiveLHA::clsArchiveLHA() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "lzh", "LHA")
 {
@@ -62,4 +62,4 @@ int32_t clsArchiveLHA::extract(clsArchiveActionOption &option)
     return unlha_.command(extractCommand(option));
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

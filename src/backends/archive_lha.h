@@ -3,7 +3,7 @@
 #include "backends/archive_backend.h"
 #include "backends/archiver_library.h"
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 class clsArchiveLHA : public clsArchiveBackEndBase {
 public:
@@ -22,4 +22,4 @@ private:
     ArchiverLibrary unlha_{qvo_unlha32};
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 // Bits of a support mode.
 inline constexpr int32_t SUPPORT_COMPRESS = 1; // the format can be a conversion target
@@ -50,4 +50,4 @@ private:
     std::string keyID_;
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -1,6 +1,6 @@
 #include "backends/archive_rar.h"
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 clsArchiveRAR::clsArchiveRAR() : clsArchiveBackEndBase(SUPPORT_EXTRACT, "rar", "RAR")
 {
@@ -47,4 +47,4 @@ int32_t clsArchiveRAR::extract(clsArchiveActionOption &option)
     return unrar_.command(extractCommand(option));
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -3,7 +3,7 @@
 #include "backends/archive_errors.h"
 #include "backends/current_directory.h"
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 namespace {
 
@@ -109,4 +109,4 @@ int32_t clsArchiveZIP::extractBySevenZip(clsArchiveActionOption &option)
     return sevenZip_.command(sevenZipExtractCommand(option));
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -4,7 +4,7 @@
 #include "backends/archive_backend.h"
 #include "backends/archiver_library.h"
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 class clsArchiveZIP : public clsArchiveBackEndBase {
 public:
@@ -38,4 +38,4 @@ private:
     bool useSevenZip_ = false;
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends

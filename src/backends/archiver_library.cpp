@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 std::filesystem::path archiverLibraryFolder()
 {
@@ -53,9 +53,9 @@ int32_t ArchiverLibrary::command(const std::string &cmdLine)
     return command_(nullptr, cmdLine.c_str(), nullptr, 0);
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 int32_t probeLibraryVersion(ArchiverLibrary &library)
 {
@@ -66,4 +66,4 @@ int32_t probeLibraryVersion(ArchiverLibrary &library)
     }
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 using ArchiverLibraryName = QvoArchiverName;
 
@@ -41,12 +41,12 @@ private:
     QvoCommandFunction *command_ = nullptr;
 };
 
-} // namespace qvo::archive
+} // namespace qvo::backends
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 // The version query as the back-ends probe it: the library's version,
 // -3 when the library file is missing, 0 when it is there but unusable.
 int32_t probeLibraryVersion(ArchiverLibrary &library);
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 namespace {
 
@@ -37,4 +37,4 @@ std::string workingFolderOf(const std::string &path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

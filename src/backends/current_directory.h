@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 class CurrentDirectoryScope {
 public:
@@ -31,4 +31,4 @@ private:
 // "/", or empty text when there is none.
 std::string workingFolderOf(const std::string &path);
 
-} // namespace qvo::archive
+} // namespace qvo::backends

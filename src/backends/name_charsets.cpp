@@ -6,7 +6,7 @@
 #include <cctype>
 #include <utility>
 
-namespace qvo::archive {
+namespace qvo::backends {
 namespace {
 
 bool sameLetters(std::string_view a, std::string_view b)
@@ -52,4 +52,4 @@ std::optional<std::string> nameCharsetNamed(std::string_view text)
     return std::nullopt;
 }
 
-} // namespace qvo::archive
+} // namespace qvo::backends

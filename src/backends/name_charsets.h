@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvo::archive {
+namespace qvo::backends {
 
 // What the settings store and the command line takes for "judge per archive".
 inline constexpr const char *kNameCharsetAuto = "auto";
@@ -23,4 +23,4 @@ bool isNameCharset(std::string_view name);
 // nullopt for anything else (also for "auto").
 std::optional<std::string> nameCharsetNamed(std::string_view text);
 
-} // namespace qvo::archive
+} // namespace qvo::backends

@@ -23,7 +23,7 @@ std::string absolutePath(const std::string &path)
 
 } // namespace
 
-void InputList::add(const std::string &path, const archive::clsArchiveCtrl &controller, bool recursive)
+void InputList::add(const std::string &path, const backends::clsArchiveCtrl &controller, bool recursive)
 {
     std::string full = absolutePath(path);
     std::error_code ec;
@@ -33,7 +33,7 @@ void InputList::add(const std::string &path, const archive::clsArchiveCtrl &cont
         addFolder(full, controller, recursive);
         return;
     }
-    const archive::ArchiveCheck check = controller.identifyArchive(full, archive::SUPPORT_EXTRACT);
+    const backends::ArchiveCheck check = controller.identifyArchive(full, backends::SUPPORT_EXTRACT);
     if (check.laterVolume) {
         passedOver_.push_back({path, "a later volume of a multi-volume set: its first volume converts the set"});
         return;
@@ -54,7 +54,7 @@ void InputList::addFile(const std::string &absolutePath, const std::string &type
     rows_.push_back({absolutePath.substr(slash + 1), absolutePath.substr(0, slash + 1), typeKey});
 }
 
-void InputList::addFolder(const std::string &folder, const archive::clsArchiveCtrl &controller, bool recursive)
+void InputList::addFolder(const std::string &folder, const backends::clsArchiveCtrl &controller, bool recursive)
 {
     std::vector<std::pair<std::string, std::string>> files; // path, type key
     std::vector<std::string> folders;
@@ -66,7 +66,7 @@ void InputList::addFolder(const std::string &folder, const archive::clsArchiveCt
         if (it->is_directory(typeError) && !it->is_symlink(typeError)) {
             folders.push_back(path);
         } else if (it->is_regular_file(typeError)) {
-            std::string key = controller.checkScannedFile(path, archive::SUPPORT_EXTRACT);
+            std::string key = controller.checkScannedFile(path, backends::SUPPORT_EXTRACT);
             if (!key.empty())
                 files.emplace_back(path, std::move(key));
         }

@@ -30,7 +30,7 @@ public:
     // takes them (its sub-folders too when `recursive`), in name order.
     // Each file is listed once.  A later volume of a set is passed over:
     // its first volume converts the set.
-    void add(const std::string &path, const archive::clsArchiveCtrl &controller, bool recursive);
+    void add(const std::string &path, const backends::clsArchiveCtrl &controller, bool recursive);
 
     const std::vector<RejectedInput> &rejected() const { return rejected_; }
     // Named later volumes, with the word why they were passed over.
@@ -47,7 +47,7 @@ public:
 
 private:
     void addFile(const std::string &absolutePath, const std::string &typeKey);
-    void addFolder(const std::string &folder, const archive::clsArchiveCtrl &controller, bool recursive);
+    void addFolder(const std::string &folder, const backends::clsArchiveCtrl &controller, bool recursive);
 
     std::vector<InputRow> rows_;
     std::unordered_set<std::string> seen_;

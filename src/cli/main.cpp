@@ -42,13 +42,13 @@ constexpr const char *kNoSettingsFile = "/dev/null/qvo3.ini";
 
 // The controller and the back-ends, registered in the order start-up uses:
 // it decides which back-end identifies a file.
-std::unique_ptr<archive::clsArchiveCtrl> makeController()
+std::unique_ptr<qvo::backends::clsArchiveCtrl> makeController()
 {
-    auto controller = std::make_unique<archive::clsArchiveCtrl>();
-    controller->addArchive(std::make_shared<archive::clsArchiveLHA>());
-    controller->addArchive(std::make_shared<archive::clsArchiveZIP>());
-    controller->addArchive(std::make_shared<archive::clsArchiveCAB>());
-    controller->addArchive(std::make_shared<archive::clsArchiveRAR>());
+    auto controller = std::make_unique<qvo::backends::clsArchiveCtrl>();
+    controller->addArchive(std::make_shared<qvo::backends::clsArchiveLHA>());
+    controller->addArchive(std::make_shared<qvo::backends::clsArchiveZIP>());
+    controller->addArchive(std::make_shared<qvo::backends::clsArchiveCAB>());
+    controller->addArchive(std::make_shared<qvo::backends::clsArchiveRAR>());
     return controller;
 }
 
@@ -102,7 +102,7 @@ int run(const cli::Options &options)
 {
     settings::clsQvoSettings settings(kNoSettingsFile);
     applyOptions(options, settings);
-    std::unique_ptr<archive::clsArchiveCtrl> controller = makeController();
+    std::unique_ptr<qvo::backends::clsArchiveCtrl> controller = makeController();
 
     const convert::TargetFormat format = convert::targetFormat(settings, settings.convType);
     if (!controller->isValid(format.key)) {

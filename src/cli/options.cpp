@@ -31,14 +31,14 @@ bool parseNamesOption(const std::vector<std::string> &args, size_t &k, const std
         error = "--names needs a value";
         return false;
     }
-    if (text == archive::kNameCharsetAuto) {
+    if (text == backends::kNameCharsetAuto) {
         options.nameCharset.clear();
         return true;
     }
-    std::optional<std::string> named = archive::nameCharsetNamed(text);
+    std::optional<std::string> named = backends::nameCharsetNamed(text);
     if (!named) {
         std::string offered;
-        for (const std::string &charset : archive::nameCharsets())
+        for (const std::string &charset : backends::nameCharsets())
             offered += (offered.empty() ? "" : ", ") + charset;
         error = "unknown name encoding '" + text + "' (auto, " + offered + ")";
         return false;

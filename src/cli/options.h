@@ -22,7 +22,7 @@ struct Options {
     bool quiet = false;
     bool help = false;
     bool version = false;
-    std::string nameCharset; // --names: empty for auto, else one of archive::nameCharsets()
+    std::string nameCharset; // --names: empty for auto, else one of backends::nameCharsets()
     std::vector<std::string> inputs; // archives and folders
 };
 

@@ -33,7 +33,7 @@ constexpr int kProgressIntervalMs = 100;
 constexpr auto kReportGathering = std::chrono::milliseconds(1);
 
 // The body of a worker: the rows its channel hands over, until it closes.
-int workerBody(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller, InputList &rows,
+int workerBody(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller, InputList &rows,
                platform::MessageChannel &channel)
 {
     convert::ConversionEngine engine(settings, controller, &rows);
@@ -74,7 +74,7 @@ struct Worker {
 
 class Batch {
 public:
-    Batch(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller, InputList &rows,
+    Batch(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller, InputList &rows,
           const WorkerBatchCallbacks &callbacks)
         : settings_(settings), controller_(controller), rows_(rows), callbacks_(callbacks),
           dependencies_(rowFiles()), reports_(size_t(rows.rowCount())), started_(size_t(rows.rowCount()), false)
@@ -267,7 +267,7 @@ public:
 
 private:
     settings::clsQvoSettings &settings_;
-    archive::clsArchiveCtrl &controller_;
+    backends::clsArchiveCtrl &controller_;
     InputList &rows_;
     const WorkerBatchCallbacks &callbacks_;
     convert::RowDependencies dependencies_;
@@ -282,7 +282,7 @@ private:
 
 } // namespace
 
-int convertWithWorkers(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller, InputList &rows,
+int convertWithWorkers(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller, InputList &rows,
                        unsigned jobs, const WorkerBatchCallbacks &callbacks)
 {
     if (rows.rowCount() == 0)

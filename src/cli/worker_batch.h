@@ -30,7 +30,7 @@ struct WorkerBatchCallbacks {
 // and their working folders are gone, rows done have been passed on (in
 // list order, with gaps where rows were not done) and the others keep
 // their status.
-int convertWithWorkers(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller, InputList &rows,
+int convertWithWorkers(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller, InputList &rows,
                        unsigned jobs, const WorkerBatchCallbacks &callbacks);
 
 // A row's report as a worker sends it, and back.

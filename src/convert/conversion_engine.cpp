@@ -34,14 +34,14 @@ std::string codeText(int32_t code)
 {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(code));
-    return std::to_string(code) + " (" + buf + ", " + archive::resultDescription(code) + ")";
+    return std::to_string(code) + " (" + buf + ", " + backends::resultDescription(code) + ")";
 }
 
 // Why packing `folder` failed; a name without a CP932 form is named.
 std::string compressionFailure(int32_t code, const std::string &folder)
 {
     std::string detail = "compression failed: " + codeText(code);
-    if (archive::failedOnNameEncoding(code)) {
+    if (backends::failedOnNameEncoding(code)) {
         const std::string name = firstNameWithoutCp932(folder);
         if (!name.empty())
             detail += ": \"" + name + "\" cannot be written in CP932";
@@ -132,10 +132,10 @@ struct ConversionEngine::Impl {
             e.yield_();
     }
 
-    archive::clsArchiveActionOption newOption(const std::string &before, const std::string &after,
+    backends::clsArchiveActionOption newOption(const std::string &before, const std::string &after,
                                               const std::string &workingFolder, const TargetFormat &format)
     {
-        archive::clsArchiveActionOption option;
+        backends::clsArchiveActionOption option;
         option.beforeFileName(before);
         option.afterFileName(after);
         option.targetPathName(workingFolder);
@@ -156,15 +156,15 @@ struct ConversionEngine::Impl {
     // the members it holds with those the source handed over: a member the
     // extraction or the writer lost shows, whatever the working folder
     // held.  Only a verified archive lets its source go.
-    bool verify(const archive::clsArchiveActionOption &packed, const MemberList &source, const std::string &base,
+    bool verify(const backends::clsArchiveActionOption &packed, const MemberList &source, const std::string &base,
                 std::string &detail)
     {
-        if (e.controller_.checkArchive(packed.afterFileName(), archive::SUPPORT_EXTRACT).empty()) {
+        if (e.controller_.checkArchive(packed.afterFileName(), backends::SUPPORT_EXTRACT).empty()) {
             detail = "the new archive cannot be read back to verify it";
             return false;
         }
         std::unique_ptr<WorkingFolder> readBack = workingFolderFor(base);
-        archive::clsArchiveActionOption option = packed;
+        backends::clsArchiveActionOption option = packed;
         option.beforeFileName(packed.afterFileName());
         option.targetPathName(readBack->path());
         option.nameCharset(""); // the user's encoding was for the source; ours marks its names
@@ -189,7 +189,7 @@ struct ConversionEngine::Impl {
         return same;
     }
 
-    void setCurrent(const std::optional<archive::clsArchiveActionOption> &option)
+    void setCurrent(const std::optional<backends::clsArchiveActionOption> &option)
     {
         std::lock_guard<std::mutex> guard(e.currentLock_);
         e.current_ = option;
@@ -208,7 +208,7 @@ struct ConversionEngine::Impl {
     {
         if (format.extension.empty())
             return false;
-        const std::string key = e.controller_.checkArchive(source, archive::SUPPORT_EXTRACT);
+        const std::string key = e.controller_.checkArchive(source, backends::SUPPORT_EXTRACT);
         if (!key.empty())
             return asciiLower(key) == asciiLower(format.key);
         return source.size() >= 3 && asciiLower(source.substr(source.size() - 3)) == asciiLower(format.extension);
@@ -253,13 +253,13 @@ struct ConversionEngine::Impl {
         yield();
         // The controller "extracts" a file of no known format by doing
         // nothing and reporting success; such a file is no conversion.
-        if (e.controller_.checkArchive(before, archive::SUPPORT_EXTRACT).empty()) {
+        if (e.controller_.checkArchive(before, backends::SUPPORT_EXTRACT).empty()) {
             report.detail = "not an archive of a readable format";
             return;
         }
         const std::string base = workingBaseName(fileName);
         std::unique_ptr<WorkingFolder> working = workingFolderFor(base);
-        archive::clsArchiveActionOption option = newOption(before, after, working->path(), format);
+        backends::clsArchiveActionOption option = newOption(before, after, working->path(), format);
         // A source that may be deleted lists its members as they are
         // extracted: the new archive is checked against them.  So does a
         // source for a cabinet, which leaves out links (the row says so).
@@ -360,7 +360,7 @@ struct ConversionEngine::Impl {
         e.singleTarget_ = after;
         if (!platform::fileExists(before))
             return SingleFileOutcome::SourceMissing;
-        if (e.controller_.checkArchive(before, archive::SUPPORT_EXTRACT).empty()) {
+        if (e.controller_.checkArchive(before, backends::SUPPORT_EXTRACT).empty()) {
             e.singleDetail_ = "not an archive of a readable format";
             return SingleFileOutcome::Failed;
         }
@@ -371,7 +371,7 @@ struct ConversionEngine::Impl {
         }
         const std::string name = fileNamePart(before);
         WorkingFolder working(s.tempFolderName, singleWorkingName(name), workingBaseName(name));
-        archive::clsArchiveActionOption option = newOption(before, after, working.path(), format);
+        backends::clsArchiveActionOption option = newOption(before, after, working.path(), format);
         setCurrent(option);
 
         e.counters_.doneCount = 1;
@@ -414,7 +414,7 @@ struct ConversionEngine::Impl {
     }
 };
 
-ConversionEngine::ConversionEngine(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller,
+ConversionEngine::ConversionEngine(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller,
                                    ConversionRows *rows, std::function<void()> yield)
     : settings_(settings), controller_(controller), rows_(rows), yield_(std::move(yield))
 {

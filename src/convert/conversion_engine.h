@@ -85,7 +85,7 @@ public:
     // `rows` is used in multiple-file mode (settings.mode == 1) and may be
     // null in single-file mode.  `yield` is called wherever the run lets
     // the event loop breathe; it may be empty.
-    ConversionEngine(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller,
+    ConversionEngine(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller,
                      ConversionRows *rows, std::function<void()> yield = {});
     ~ConversionEngine();
 
@@ -109,7 +109,7 @@ public:
     const std::string &singleFileTarget() const { return singleTarget_; }
     // The action option of the archive being converted; nothing between
     // archives.  A copy: the run may replace it at any moment.
-    std::optional<archive::clsArchiveActionOption> currentOption() const
+    std::optional<backends::clsArchiveActionOption> currentOption() const
     {
         std::lock_guard<std::mutex> guard(currentLock_);
         return current_;
@@ -120,7 +120,7 @@ public:
 private:
     struct Impl;
     settings::clsQvoSettings &settings_;
-    archive::clsArchiveCtrl &controller_;
+    backends::clsArchiveCtrl &controller_;
     ConversionRows *rows_;
     std::function<void()> yield_;
     std::function<void(const RowReport &)> rowFinished_;
@@ -129,7 +129,7 @@ private:
     std::string singleTarget_;
     std::string singleDetail_;
     mutable std::mutex currentLock_;
-    std::optional<archive::clsArchiveActionOption> current_;
+    std::optional<backends::clsArchiveActionOption> current_;
 };
 
 // The free-space check made before a run is shown: the volume holding the

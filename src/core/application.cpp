@@ -27,11 +27,11 @@ void createGlobalObjects()
     // The controller, then the back-ends in this order (each probes its
     // library while it is built), registered in the same order: it is the
     // order of identification and of the file dialog's filter.
-    archiveCtrl = std::make_unique<archive::clsArchiveCtrl>();
-    archiveLHA = std::make_shared<archive::clsArchiveLHA>();
-    archiveZIP = std::make_shared<archive::clsArchiveZIP>();
-    archiveCAB = std::make_shared<archive::clsArchiveCAB>();
-    archiveRAR = std::make_shared<archive::clsArchiveRAR>();
+    archiveCtrl = std::make_unique<backends::clsArchiveCtrl>();
+    archiveLHA = std::make_shared<backends::clsArchiveLHA>();
+    archiveZIP = std::make_shared<backends::clsArchiveZIP>();
+    archiveCAB = std::make_shared<backends::clsArchiveCAB>();
+    archiveRAR = std::make_shared<backends::clsArchiveRAR>();
     archiveCtrl->addArchive(archiveLHA);
     archiveCtrl->addArchive(archiveZIP);
     archiveCtrl->addArchive(archiveCAB);

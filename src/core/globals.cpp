@@ -4,10 +4,10 @@ namespace qvo::core {
 
 std::unique_ptr<settings::clsQvoSettings> appSettings;
 
-std::unique_ptr<archive::clsArchiveCtrl> archiveCtrl;
-std::shared_ptr<archive::clsArchiveLHA> archiveLHA;
-std::shared_ptr<archive::clsArchiveZIP> archiveZIP;
-std::shared_ptr<archive::clsArchiveCAB> archiveCAB;
-std::shared_ptr<archive::clsArchiveRAR> archiveRAR;
+std::unique_ptr<backends::clsArchiveCtrl> archiveCtrl;
+std::shared_ptr<backends::clsArchiveLHA> archiveLHA;
+std::shared_ptr<backends::clsArchiveZIP> archiveZIP;
+std::shared_ptr<backends::clsArchiveCAB> archiveCAB;
+std::shared_ptr<backends::clsArchiveRAR> archiveRAR;
 
 } // namespace qvo::core

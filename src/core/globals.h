@@ -16,10 +16,10 @@ extern std::unique_ptr<settings::clsQvoSettings> appSettings;
 
 // The archive controller and the four back-ends.  The back-ends are shared:
 // the controller's registry holds them as well.
-extern std::unique_ptr<archive::clsArchiveCtrl> archiveCtrl;
-extern std::shared_ptr<archive::clsArchiveLHA> archiveLHA;
-extern std::shared_ptr<archive::clsArchiveZIP> archiveZIP;
-extern std::shared_ptr<archive::clsArchiveCAB> archiveCAB;
-extern std::shared_ptr<archive::clsArchiveRAR> archiveRAR;
+extern std::unique_ptr<backends::clsArchiveCtrl> archiveCtrl;
+extern std::shared_ptr<backends::clsArchiveLHA> archiveLHA;
+extern std::shared_ptr<backends::clsArchiveZIP> archiveZIP;
+extern std::shared_ptr<backends::clsArchiveCAB> archiveCAB;
+extern std::shared_ptr<backends::clsArchiveRAR> archiveRAR;
 
 } // namespace qvo::core

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 namespace {
 
 // Longest member name or link target taken: nothing longer can be reached
@@ -67,8 +67,8 @@ bool isPrivateEmptyFolder(int fd)
 int32_t ExtractSink::Impl::claimName(const PathComponents &path)
 {
     if (madeNames.insert(joinComponents(path)).second)
-        return kOk;
-    return options.overwrite || !options.restorePaths ? kErrNameClash : kErrExists;
+        return archivers::kOk;
+    return options.overwrite || !options.restorePaths ? archivers::kErrNameClash : archivers::kErrExists;
 }
 
 // The folder (from the cache) where a new file or link at `path` is made,
@@ -79,27 +79,27 @@ int ExtractSink::Impl::folderForNewEntry(const PathComponents &path, int32_t &er
     if (dir < 0)
         return -1;
     err = claimName(path);
-    return err == kOk ? dir : -1;
+    return err == archivers::kOk ? dir : -1;
 }
 
 int32_t ExtractSink::Impl::begin(const MemberInfo &m)
 {
     if (isStopped())
-        return kErrSpaceLimit;
+        return archivers::kErrSpaceLimit;
     if (m.isDeviceOrFifo)
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     PathComponents path;
     if (!splitMemberName(m.name, path))
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     if (m.name.size() > kMaxNameBytes || m.linkTarget.size() > kMaxNameBytes)
-        return kErrWrite;
+        return archivers::kErrWrite;
     switch (m.kind) {
     case MemberInfo::Kind::Directory: return beginFolder(m, path);
     case MemberInfo::Kind::File: return beginFile(m, std::move(path));
     case MemberInfo::Kind::Symlink: return beginLink(m, std::move(path));
     case MemberInfo::Kind::Hardlink: return makeHardlink(m, std::move(path));
     }
-    return kErrInternal;
+    return archivers::kErrInternal;
 }
 
 ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>(std::move(options)))
@@ -108,7 +108,7 @@ ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>(
     impl_->root.reset(::open(impl_->options.destination.c_str(),
                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!impl_->root)
-        impl_->fail(kErrWrite);
+        impl_->fail(archivers::kErrWrite);
     else
         impl_->directCreate = isPrivateEmptyFolder(impl_->root.get());
 }
@@ -116,26 +116,26 @@ ExtractSink::ExtractSink(ExtractOptions options) : impl_(std::make_unique<Impl>(
 ExtractSink::~ExtractSink()
 {
     if (impl_)
-        impl_->abandonFile(kErrInternal);
+        impl_->abandonFile(archivers::kErrInternal);
 }
 
 int32_t ExtractSink::beginMember(const MemberInfo &member)
 {
     Impl &d = *impl_;
     if (d.file)
-        d.abandonFile(kErrInternal); // the reader never ended the last one
+        d.abandonFile(archivers::kErrInternal); // the reader never ended the last one
     d.lastWasLink = false;
     ++d.member;
     if (d.options.listMembers)
         d.listMember(member);
     int32_t r;
     if (!d.root)
-        r = kErrWrite;
+        r = archivers::kErrWrite;
     else if (d.finished)
-        r = kErrInternal;
+        r = archivers::kErrInternal;
     else
         r = d.begin(member);
-    d.lastWasLink = r == kOk && member.kind == MemberInfo::Kind::Symlink;
+    d.lastWasLink = r == archivers::kOk && member.kind == MemberInfo::Kind::Symlink;
     d.lastResult = r;
     d.fail(r);
     return r;
@@ -157,7 +157,7 @@ int32_t ExtractSink::finish()
 {
     Impl &d = *impl_;
     if (d.file)
-        d.abandonFile(kErrInternal);
+        d.abandonFile(archivers::kErrInternal);
     d.flushWriter();
     if (!d.finished && d.root) {
         d.finished = true;
@@ -172,7 +172,7 @@ int32_t ExtractSink::finish()
 
 void ExtractSink::recordFailure(int32_t code)
 {
-    impl_->fail(code == kOk ? kErrInternal : code);
+    impl_->fail(code == archivers::kOk ? archivers::kErrInternal : code);
 }
 
 bool ExtractSink::stopped() const
@@ -190,4 +190,4 @@ uint64_t ExtractSink::filesFromWriterThread() const
     return impl_->writer ? impl_->writer->filesWritten() : 0;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

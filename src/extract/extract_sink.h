@@ -45,7 +45,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 struct ExtractOptions {
     std::filesystem::path destination; // must exist; created files go below it
@@ -120,7 +120,7 @@ public:
     // count differs from a declared `size` fails as kErrCorrupt; otherwise
     // it gets its mode and time and appears under its name.  May be called
     // after any beginMember(), refused or not; returns the member's result.
-    int32_t endMember(bool dataOk, int32_t failure = kErrCorrupt);
+    int32_t endMember(bool dataOk, int32_t failure = archivers::kErrCorrupt);
     // Creates deferred links, applies folder times, and returns kOk when
     // every member succeeded, otherwise the earliest member's failure.
     int32_t finish();
@@ -143,4 +143,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

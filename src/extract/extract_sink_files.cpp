@@ -3,7 +3,7 @@
 // with their mode and time once the reader says the data was good.
 #include "extract/extract_sink_impl.h"
 
-#include "extract/temporary_file.h"
+#include "platform/temporary_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,12 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
 {
     if (path.empty())
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     if (!options.restorePaths)
         path = {path.back()};
     int32_t err;
@@ -34,7 +34,7 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
         f.folder = cachedFolder;
         f.data.reserve(static_cast<size_t>(*m.size));
         file = std::move(f);
-        return kOk;
+        return archivers::kOk;
     }
     if (directCreate) {
         // Nobody else sees this folder: the file can carry its final
@@ -50,54 +50,54 @@ int32_t ExtractSink::Impl::beginFile(const MemberInfo &m, PathComponents path)
             f.direct = true;
             f.modeSet = modeSet;
             file = std::move(f);
-            return kOk;
+            return archivers::kOk;
         }
         if (errno != EEXIST) {
             stopped = stopped || isSpaceError(errno);
-            return kErrWrite;
+            return archivers::kErrWrite;
         }
         // Taken by a folder of this call: refused below like anywhere else.
     }
     if (nameIsKept(dir, name))
-        return kErrExists;
+        return archivers::kErrExists;
 
     // Without a name until the data is good (or hidden and locked where the
     // file system cannot do that): a killed run leaves nothing here.
-    TemporaryFile temp = createTemporaryFile(dir, "", "part", 0600);
+    platform::TemporaryFile temp = platform::createTemporaryFile(dir, "", "part", 0600);
     if (!temp.fd) {
         stopped = stopped || isSpaceError(errno);
-        return kErrWrite;
+        return archivers::kErrWrite;
     }
     f.fd = std::move(temp.fd);
     f.tempName = std::move(temp.name);
     file = std::move(f);
-    return kOk;
+    return archivers::kOk;
 }
 
 int32_t ExtractSink::Impl::write(const void *data, size_t size)
 {
     if (!file)
-        return lastResult != kOk ? lastResult : (size == 0 ? kOk : kErrInternal);
+        return lastResult != archivers::kOk ? lastResult : (size == 0 ? archivers::kOk : archivers::kErrInternal);
     if (size == 0)
-        return kOk;
+        return archivers::kOk;
     // A handed-over file has no descriptor yet; the destination's stands
     // for its volume.
     if (!space.roomFor(file->handed ? root.get() : file->fd.get(), size)) {
         stopped = true;
-        abandonFile(kErrSpaceLimit);
-        return kErrSpaceLimit;
+        abandonFile(archivers::kErrSpaceLimit);
+        return archivers::kErrSpaceLimit;
     }
     const char *p = static_cast<const char *>(data);
     if (file->handed) {
         // More than declared fails the member anyway: no need to hold it.
         if (file->data.size() + size > *file->info.size) {
-            abandonFile(kErrCorrupt);
-            return kErrCorrupt;
+            abandonFile(archivers::kErrCorrupt);
+            return archivers::kErrCorrupt;
         }
         file->data.insert(file->data.end(), p, p + size);
         file->written += size;
         space.wrote(size);
-        return kOk;
+        return archivers::kOk;
     }
     size_t left = size;
     while (left > 0) {
@@ -107,26 +107,26 @@ int32_t ExtractSink::Impl::write(const void *data, size_t size)
                 continue;
             if (isSpaceError(errno))
                 stopped = true;
-            abandonFile(kErrWrite);
-            return kErrWrite;
+            abandonFile(archivers::kErrWrite);
+            return archivers::kErrWrite;
         }
         p += n;
         left -= static_cast<size_t>(n);
     }
     file->written += size;
     space.wrote(size);
-    return kOk;
+    return archivers::kOk;
 }
 
 int32_t ExtractSink::Impl::end(bool dataOk, int32_t failure)
 {
-    if (failure == kOk)
-        failure = kErrCorrupt;
+    if (failure == archivers::kOk)
+        failure = archivers::kErrCorrupt;
     if (!file) {
         // Folders and links are done at beginMember(); a refused member
         // keeps its refusal.  A reader reporting bad data for a link
         // cancels that link.
-        if (lastResult == kOk && !dataOk) {
+        if (lastResult == archivers::kOk && !dataOk) {
             if (!links.empty() && lastWasLink)
                 links.pop_back();
             lastResult = failure;
@@ -139,8 +139,8 @@ int32_t ExtractSink::Impl::end(bool dataOk, int32_t failure)
         return failure;
     }
     if (file->info.size && *file->info.size != file->written) {
-        abandonFile(kErrCorrupt);
-        return kErrCorrupt;
+        abandonFile(archivers::kErrCorrupt);
+        return archivers::kErrCorrupt;
     }
     if (file->handed)
         return handOver();
@@ -153,7 +153,7 @@ int32_t ExtractSink::Impl::end(bool dataOk, int32_t failure)
         ::futimens(fd, times);
     }
     if (!file->direct && file->tempName.empty()) {
-        if (int32_t placed = placeUnnamedFile(); placed != kOk) {
+        if (int32_t placed = placeUnnamedFile(); placed != archivers::kOk) {
             abandonFile(placed);
             return placed;
         }
@@ -161,18 +161,18 @@ int32_t ExtractSink::Impl::end(bool dataOk, int32_t failure)
     if (::close(file->fd.release()) != 0) {
         if (isSpaceError(errno))
             stopped = true;
-        abandonFile(kErrWrite);
-        return kErrWrite;
+        abandonFile(archivers::kErrWrite);
+        return archivers::kErrWrite;
     }
     if (!file->direct) {
-        if (int32_t placed = placeEntry(file->dir, file->tempName, file->finalName); placed != kOk) {
+        if (int32_t placed = placeEntry(file->dir, file->tempName, file->finalName); placed != archivers::kOk) {
             abandonFile(placed);
             return placed;
         }
     }
     file.reset();
-    lastResult = kOk;
-    return kOk;
+    lastResult = archivers::kOk;
+    return archivers::kOk;
 }
 
 // Drops the open file member: its temporary file goes, nothing remains.
@@ -196,18 +196,18 @@ int32_t ExtractSink::Impl::placeEntry(int dir, const std::string &from, const st
 {
     if (!options.overwrite) {
         if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0)
-            return kOk;
+            return archivers::kOk;
         if (errno == EEXIST)
-            return kErrExists;
+            return archivers::kErrExists;
         if (errno != EINVAL && errno != ENOSYS)
-            return kErrWrite;
+            return archivers::kErrWrite;
         // The file system cannot refuse replacing by itself.
         if (entryAt(dir, to) != 0)
-            return kErrExists;
+            return archivers::kErrExists;
     }
     if (::renameat(dir, from.c_str(), dir, to.c_str()) == 0)
-        return kOk;
-    return (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) ? kErrExists : kErrWrite;
+        return archivers::kOk;
+    return (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) ? archivers::kErrExists : archivers::kErrWrite;
 }
 
 // Names a file member made without a name, while it is still open: its
@@ -218,24 +218,24 @@ int32_t ExtractSink::Impl::placeUnnamedFile()
 {
     OpenFile &f = *file;
     if (!options.overwrite) {
-        if (!linkUnnamedFile(f.fd.get(), f.dir, f.finalName)) {
+        if (!platform::linkUnnamedFile(f.fd.get(), f.dir, f.finalName)) {
             if (errno == EEXIST)
-                return kErrExists;
+                return archivers::kErrExists;
             stopped = stopped || isSpaceError(errno);
-            return kErrWrite;
+            return archivers::kErrWrite;
         }
     } else {
-        const std::string temp = linkUnnamedFileAsTemporary(f.fd.get(), f.dir, "", "part");
+        const std::string temp = platform::linkUnnamedFileAsTemporary(f.fd.get(), f.dir, "", "part");
         if (temp.empty())
-            return kErrWrite;
-        if (int32_t placed = placeEntry(f.dir, temp, f.finalName); placed != kOk) {
+            return archivers::kErrWrite;
+        if (int32_t placed = placeEntry(f.dir, temp, f.finalName); placed != archivers::kOk) {
             ::unlinkat(f.dir, temp.c_str(), 0);
             return placed;
         }
     }
     f.tempName = f.finalName;
     f.direct = true;
-    return kOk;
+    return archivers::kOk;
 }
 
 std::string ExtractSink::Impl::nextTempName(const char *suffix)
@@ -263,4 +263,4 @@ bool ExtractSink::Impl::nameIsKept(int dirFd, const std::string &name) const
     return existing != 0 && (S_ISDIR(existing) || !options.overwrite);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <sys/stat.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 int32_t ExtractSink::Impl::beginFolder(const MemberInfo &m, const PathComponents &path)
 {
     if (!options.restorePaths || path.empty())
-        return kOk; // flat mode makes no folders; "." is the destination
+        return archivers::kOk; // flat mode makes no folders; "." is the destination
     int32_t err;
     base::UniqueFd fd = openFolder(path, path.size(), true, err);
     if (!fd)
@@ -21,7 +21,7 @@ int32_t ExtractSink::Impl::beginFolder(const MemberInfo &m, const PathComponents
     state.mtimeSec = m.mtimeSec;
     state.mtimeNsec = m.mtimeNsec;
     state.unixMode = m.unixMode;
-    return kOk;
+    return archivers::kOk;
 }
 
 // Folder modes and times last, deepest first: writing into a folder
@@ -49,4 +49,4 @@ void ExtractSink::Impl::applyFolderAttributes()
     }
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

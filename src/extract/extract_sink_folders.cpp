@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 namespace {
 
 constexpr int kDirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -20,11 +20,11 @@ int32_t classifyOpenFailure(int dirFd, const std::string &name, int openErrno)
     struct stat st;
     if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISLNK(st.st_mode))
-            return kErrUnsafeEntry; // never write through a link
+            return archivers::kErrUnsafeEntry; // never write through a link
         if (!S_ISDIR(st.st_mode))
-            return kErrExists; // a folder is wanted where something else is
+            return archivers::kErrExists; // a folder is wanted where something else is
     }
-    return openErrno == ELOOP ? kErrUnsafeEntry : kErrWrite;
+    return openErrno == ELOOP ? archivers::kErrUnsafeEntry : archivers::kErrWrite;
 }
 
 } // namespace
@@ -36,7 +36,7 @@ base::UniqueFd ExtractSink::Impl::openFolder(const PathComponents &path, size_t 
 {
     base::UniqueFd cur(::fcntl(root.get(), F_DUPFD_CLOEXEC, 0));
     if (!cur) {
-        err = kErrInternal;
+        err = archivers::kErrInternal;
         return {};
     }
     for (size_t i = 0; i < count; ++i) {
@@ -54,7 +54,7 @@ base::UniqueFd ExtractSink::Impl::openFolder(const PathComponents &path, size_t 
                 state.created = true;
             } else if (errno != EEXIST) {
                 stopped = stopped || isSpaceError(errno);
-                err = kErrWrite;
+                err = archivers::kErrWrite;
                 return {};
             }
             fd = ::openat(cur.get(), name.c_str(), kDirOpenFlags);
@@ -67,7 +67,7 @@ base::UniqueFd ExtractSink::Impl::openFolder(const PathComponents &path, size_t 
         }
         cur.reset(fd);
     }
-    err = kOk;
+    err = archivers::kOk;
     return cur;
 }
 
@@ -87,8 +87,8 @@ int ExtractSink::Impl::parentFolder(const PathComponents &path, bool create, int
         }
         cachedFolderKey = std::move(key);
     }
-    err = kOk;
+    err = archivers::kOk;
     return cachedFolder->get();
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 namespace {
 
 // Files are handed to a writer thread once an extraction has shown this
@@ -64,12 +64,12 @@ int32_t ExtractSink::Impl::handOver()
     f.sequence = member;
     file.reset();
     if (!writer->submit(std::move(f))) {
-        lastResult = kErrWrite;
-        fail(kErrWrite);
-        return kErrWrite;
+        lastResult = archivers::kErrWrite;
+        fail(archivers::kErrWrite);
+        return archivers::kErrWrite;
     }
-    lastResult = kOk;
-    return kOk;
+    lastResult = archivers::kOk;
+    return archivers::kOk;
 }
 
 // Waits until every handed-over file is on disk or failed.
@@ -83,4 +83,4 @@ void ExtractSink::Impl::flushWriter()
     stopped = stopped || writer->outOfSpace();
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 inline timespec toTimespec(int64_t sec, uint32_t nsec)
 {
@@ -41,10 +41,10 @@ struct ExtractSink::Impl {
     ExtractOptions options;
     mode_t umaskBits = 022;
     base::UniqueFd root;
-    int32_t firstFailure = kOk;
+    int32_t firstFailure = archivers::kOk;
     uint64_t firstFailureMember = UINT64_MAX;
     uint64_t member = 0; // sequence number of the member begun last
-    int32_t lastResult = kOk; // of the member begun last
+    int32_t lastResult = archivers::kOk; // of the member begun last
     bool lastWasLink = false; // ... and it was a link, now pending
     bool stopped = false;
     bool finished = false;
@@ -60,7 +60,7 @@ struct ExtractSink::Impl {
     void fail(int32_t code) { failAt(member, code); }
     void failAt(uint64_t memberNumber, int32_t code)
     {
-        if (code != kOk && memberNumber < firstFailureMember) {
+        if (code != archivers::kOk && memberNumber < firstFailureMember) {
             firstFailure = code;
             firstFailureMember = memberNumber;
         }
@@ -210,4 +210,4 @@ struct ExtractSink::Impl {
     SpaceGuard space;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

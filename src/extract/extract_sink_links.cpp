@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 namespace {
 
 // Rounds of checking the made links again (see makeLinks).
@@ -22,7 +22,7 @@ constexpr int kMaxLinkRechecks = 16;
 int32_t ExtractSink::Impl::beginLink(const MemberInfo &m, PathComponents path)
 {
     if (path.empty())
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     flushWriter();
     if (!options.restorePaths)
         path = {path.back()};
@@ -30,17 +30,17 @@ int32_t ExtractSink::Impl::beginLink(const MemberInfo &m, PathComponents path)
     PathComponents resolved;
     if (keepsLinksAsData() ? !isLinkText(m.linkTarget)
                            : !resolveLinkTargetLexically(base, m.linkTarget, resolved))
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     int32_t err;
     const int dir = folderForNewEntry(path, err);
     if (dir < 0)
         return err;
     if (nameIsKept(dir, path.back()))
-        return kErrExists;
+        return archivers::kErrExists;
     std::string target = m.linkTarget;
     std::replace(target.begin(), target.end(), '\\', '/');
     links.push_back({std::move(path), std::move(target), m.mtimeSec, m.mtimeNsec});
-    return kOk;
+    return archivers::kOk;
 }
 
 // A hard link names a file extracted before; it gets a second name here
@@ -48,11 +48,11 @@ int32_t ExtractSink::Impl::beginLink(const MemberInfo &m, PathComponents path)
 int32_t ExtractSink::Impl::makeHardlink(const MemberInfo &m, PathComponents path)
 {
     if (path.empty())
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     flushWriter(); // the file it names may still be waiting
     PathComponents source;
     if (!splitMemberName(m.linkTarget, source) || source.empty())
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     if (!options.restorePaths) {
         path = {path.back()};
         source = {source.back()};
@@ -60,22 +60,22 @@ int32_t ExtractSink::Impl::makeHardlink(const MemberInfo &m, PathComponents path
     int32_t err;
     base::UniqueFd sourceDir = openFolder(source, source.size() - 1, false, err);
     if (!sourceDir)
-        return err == kErrUnsafeEntry ? err : kErrCorrupt;
+        return err == archivers::kErrUnsafeEntry ? err : archivers::kErrCorrupt;
     mode_t kind = entryAt(sourceDir.get(), source.back());
     if (kind == 0)
-        return kErrCorrupt; // the archive names a member it does not hold
+        return archivers::kErrCorrupt; // the archive names a member it does not hold
     if (!S_ISREG(kind))
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     const int dir = folderForNewEntry(path, err);
     if (dir < 0)
         return err;
     if (nameIsKept(dir, path.back()))
-        return kErrExists;
+        return archivers::kErrExists;
     std::string temp = nextTempName("link");
     if (::linkat(sourceDir.get(), source.back().c_str(), dir, temp.c_str(), 0) != 0)
-        return kErrWrite;
+        return archivers::kErrWrite;
     int32_t placed = placeEntry(dir, temp, path.back());
-    if (placed != kOk)
+    if (placed != archivers::kOk)
         ::unlinkat(dir, temp.c_str(), 0);
     return placed;
 }
@@ -83,7 +83,7 @@ int32_t ExtractSink::Impl::makeHardlink(const MemberInfo &m, PathComponents path
 int32_t ExtractSink::Impl::makeLink(const PendingLink &link)
 {
     if (!keepsLinksAsData() && !linkStaysInside(root.get(), parentOf(link.path), link.target))
-        return kErrUnsafeEntry;
+        return archivers::kErrUnsafeEntry;
     int32_t err;
     base::UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
     if (!dir)
@@ -91,24 +91,24 @@ int32_t ExtractSink::Impl::makeLink(const PendingLink &link)
     const std::string &name = link.path.back();
     mode_t existing = entryAt(dir.get(), name);
     if (existing != 0 && (S_ISDIR(existing) || !options.overwrite))
-        return kErrExists;
+        return archivers::kErrExists;
     if (existing == 0) {
         if (::symlinkat(link.target.c_str(), dir.get(), name.c_str()) != 0)
-            return errno == EEXIST ? kErrExists : kErrWrite;
+            return errno == EEXIST ? archivers::kErrExists : archivers::kErrWrite;
     } else {
         std::string temp = nextTempName("symlink");
         if (::symlinkat(link.target.c_str(), dir.get(), temp.c_str()) != 0)
-            return kErrWrite;
+            return archivers::kErrWrite;
         if (::renameat(dir.get(), temp.c_str(), dir.get(), name.c_str()) != 0) {
             ::unlinkat(dir.get(), temp.c_str(), 0);
-            return kErrWrite;
+            return archivers::kErrWrite;
         }
     }
     if (link.mtimeSec) {
         timespec times[2] = {{0, UTIME_OMIT}, toTimespec(*link.mtimeSec, link.mtimeNsec)};
         ::utimensat(dir.get(), name.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
-    return kOk;
+    return archivers::kOk;
 }
 
 void ExtractSink::Impl::makeLinks()
@@ -116,7 +116,7 @@ void ExtractSink::Impl::makeLinks()
     std::vector<const PendingLink *> made;
     for (const PendingLink &link : links) {
         int32_t r = makeLink(link);
-        if (r == kOk)
+        if (r == archivers::kOk)
             made.push_back(&link);
         else
             fail(r);
@@ -150,7 +150,7 @@ void ExtractSink::Impl::removeLink(const PendingLink &link)
     base::UniqueFd dir = openFolder(link.path, link.path.size() - 1, false, err);
     if (dir)
         ::unlinkat(dir.get(), link.path.back().c_str(), 0);
-    fail(kErrUnsafeEntry);
+    fail(archivers::kErrUnsafeEntry);
 }
 
 PathComponents ExtractSink::Impl::parentOf(const PathComponents &path)
@@ -158,4 +158,4 @@ PathComponents ExtractSink::Impl::parentOf(const PathComponents &path)
     return PathComponents(path.begin(), path.end() - 1);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 void ExtractSink::Impl::listMember(const MemberInfo &m)
 {
@@ -75,4 +75,4 @@ void ExtractSink::Impl::markLinksLeadingOutside()
     }
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sys/statvfs.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 namespace {
 
 constexpr uint64_t kMiB = 1024 * 1024;
@@ -40,4 +40,4 @@ bool SpaceGuard::roomFor(int fd, uint64_t size)
     return true;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

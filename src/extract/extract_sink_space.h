@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 class SpaceGuard {
 public:
@@ -39,4 +39,4 @@ inline bool isSpaceError(int err)
     return err == ENOSPC || err == EDQUOT;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <unistd.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 class FileRangeSource : public base::ByteSource {
 public:
@@ -39,4 +39,4 @@ private:
     uint64_t left_;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

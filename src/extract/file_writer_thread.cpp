@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 bool FileWriterThread::usable()
 {
@@ -99,7 +99,7 @@ void FileWriterThread::run()
         busy_ = false;
         ++filesDone_;
         queuedBytes_ -= size;
-        if (result != kOk)
+        if (result != archivers::kOk)
             failures_.push_back({sequence, result});
         else
             ++filesWritten_;
@@ -115,7 +115,7 @@ int32_t FileWriterThread::write(const File &file, bool &outOfSpace)
     base::UniqueFd fd(::openat(dir, file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, file.mode));
     if (!fd) {
         outOfSpace = errno == ENOSPC || errno == EDQUOT;
-        return errno == EEXIST ? kErrExists : kErrWrite;
+        return errno == EEXIST ? archivers::kErrExists : archivers::kErrWrite;
     }
     const uint8_t *p = file.data.data();
     size_t left = file.data.size();
@@ -143,9 +143,9 @@ int32_t FileWriterThread::write(const File &file, bool &outOfSpace)
     if (!ok) {
         fd.reset();
         ::unlinkat(dir, file.name.c_str(), 0);
-        return kErrWrite;
+        return archivers::kErrWrite;
     }
-    return kOk;
+    return archivers::kOk;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

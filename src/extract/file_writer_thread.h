@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 class FileWriterThread {
 public:
@@ -90,4 +90,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

@@ -8,7 +8,7 @@
 #include <string>
 #include <sys/stat.h>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 namespace {
 
 // Links followed before giving up (the kernel's own limit).
@@ -97,4 +97,4 @@ bool linkStaysInside(int rootFd, const PathComponents &base, std::string_view ta
     return true;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

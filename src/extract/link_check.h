@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 // Follows `target` from the folder `base` (components below the folder open
 // as `rootFd`) the way the kernel would, through the links that exist now.
@@ -14,4 +14,4 @@ namespace qvo::archivers {
 // text climbs back to a known folder, the walk looks at the disk again.
 bool linkStaysInside(int rootFd, const PathComponents &base, std::string_view target);
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

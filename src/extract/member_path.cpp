@@ -1,6 +1,6 @@
 #include "extract/member_path.h"
 
-namespace qvo::archivers {
+namespace qvo::extract {
 namespace {
 
 bool isSeparator(char c)
@@ -87,4 +87,4 @@ std::string joinComponents(const PathComponents &c, size_t count)
     return out;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

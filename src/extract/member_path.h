@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::extract {
 
 using PathComponents = std::vector<std::string>;
 
@@ -36,4 +36,4 @@ inline std::string joinComponents(const PathComponents &c)
     return joinComponents(c, c.size());
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::extract

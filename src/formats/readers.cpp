@@ -3,7 +3,7 @@
 #include "formats/arj/arj_reader.h"
 #include "formats/cab/cab_reader.h"
 #include "formats/lha/lha_reader.h"
-#include "formats/libarchive/libarchive_reader.h"
+#include "formats/shared/libarchive_adapter.h"
 #include "formats/rar/rar4_reader.h"
 #include "formats/zip/zip_name_markers.h"
 #include "formats/zip/zip_walker.h"
@@ -13,32 +13,32 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::archivers {
+namespace qvo::formats {
 namespace {
 
 // What the readers look at to decide, read once per archive.
 class Probe {
 public:
-    Probe(ArchiveFamily asked, const std::filesystem::path &path, const std::string &charset)
+    Probe(shared::ArchiveFamily asked, const std::filesystem::path &path, const std::string &charset)
         : family(asked), archive(path), chosenCharset(charset)
     {
     }
 
-    const ArchiveFamily family;
+    const shared::ArchiveFamily family;
     const std::filesystem::path &archive;
     const std::string &chosenCharset;
 
     // The ZIP central directory's name markers; the libarchive path decodes
     // names with them too.
-    const ZipNameMarkers &zipNameMarkers()
+    const zip::ZipNameMarkers &zipNameMarkers()
     {
         if (!zipMarkers_)
-            zipMarkers_ = readZipNameMarkers(archive, chosenCharset);
+            zipMarkers_ = zip::readZipNameMarkers(archive, chosenCharset);
         return *zipMarkers_;
     }
 
 private:
-    std::optional<ZipNameMarkers> zipMarkers_;
+    std::optional<zip::ZipNameMarkers> zipMarkers_;
 };
 
 bool always(Probe &)
@@ -65,9 +65,9 @@ bool startsAsOtherFormat(const std::filesystem::path &path)
 // whole, so one path decides every member.
 bool zipNeedsOwnReader(Probe &p)
 {
-    const ZipNameMarkers &markers = p.zipNameMarkers();
+    const zip::ZipNameMarkers &markers = p.zipNameMarkers();
     return markers.parsed && (markers.legacyMethods || markers.nulInNames) &&
-           (p.family == ArchiveFamily::Zip || !startsAsOtherFormat(p.archive));
+           (p.family == shared::ArchiveFamily::Zip || !startsAsOtherFormat(p.archive));
 }
 
 // Members that share bytes (see ZipNameMarkers::overlapping) are refused
@@ -76,71 +76,72 @@ bool zipNeedsOwnReader(Probe &p)
 // record says: the entries it does hold overlap all the same.
 bool zipMembersOverlap(Probe &p)
 {
-    return p.zipNameMarkers().overlapping && (p.family == ArchiveFamily::Zip || !startsAsOtherFormat(p.archive));
+    return p.zipNameMarkers().overlapping
+           && (p.family == shared::ArchiveFamily::Zip || !startsAsOtherFormat(p.archive));
 }
 
-int32_t refuseOverlapping(Probe &, ExtractSink &)
+int32_t refuseOverlapping(Probe &, extract::ExtractSink &)
 {
-    return kErrUnsafeEntry;
+    return archivers::kErrUnsafeEntry;
 }
 
 bool rar4Handles(Probe &p)
 {
-    return rar4ReaderHandles(p.archive);
+    return rar::rar4ReaderHandles(p.archive);
 }
 
-int32_t readLha(Probe &p, ExtractSink &sink)
+int32_t readLha(Probe &p, extract::ExtractSink &sink)
 {
-    return readLhaArchive(p.archive, p.chosenCharset, sink);
+    return lha::readLhaArchive(p.archive, p.chosenCharset, sink);
 }
 
-int32_t readCab(Probe &p, ExtractSink &sink)
+int32_t readCab(Probe &p, extract::ExtractSink &sink)
 {
-    return readCabArchive(p.archive, p.chosenCharset, sink);
+    return cab::readCabArchive(p.archive, p.chosenCharset, sink);
 }
 
-int32_t readArj(Probe &p, ExtractSink &sink)
+int32_t readArj(Probe &p, extract::ExtractSink &sink)
 {
-    return formats::arj::readArjArchive(p.archive, p.chosenCharset, sink);
+    return arj::readArjArchive(p.archive, p.chosenCharset, sink);
 }
 
-int32_t readZipOwn(Probe &p, ExtractSink &sink)
+int32_t readZipOwn(Probe &p, extract::ExtractSink &sink)
 {
-    return readZipWithOwnDecoders(p.archive, p.chosenCharset, sink);
+    return zip::readZipWithOwnDecoders(p.archive, p.chosenCharset, sink);
 }
 
-int32_t readRar4Own(Probe &p, ExtractSink &sink)
+int32_t readRar4Own(Probe &p, extract::ExtractSink &sink)
 {
-    return readRar4(p.archive, p.chosenCharset, sink);
+    return rar::readRar4(p.archive, p.chosenCharset, sink);
 }
 
-int32_t readLibarchive(Probe &p, ExtractSink &sink)
+int32_t readLibarchive(Probe &p, extract::ExtractSink &sink)
 {
-    const ZipNameMarkers *markers = p.family == ArchiveFamily::Rar ? nullptr : &p.zipNameMarkers();
-    return readWithLibarchive(p.archive, p.family, markers, p.chosenCharset, sink);
+    const zip::ZipNameMarkers *markers = p.family == shared::ArchiveFamily::Rar ? nullptr : &p.zipNameMarkers();
+    return shared::readWithLibarchive(p.archive, p.family, markers, p.chosenCharset, sink);
 }
 
 struct Reader {
-    ArchiveFamily family;
+    shared::ArchiveFamily family;
     const char *name;
     bool (*takes)(Probe &);
-    int32_t (*read)(Probe &, ExtractSink &);
+    int32_t (*read)(Probe &, extract::ExtractSink &);
 };
 
 // Asked in order; the first whose `takes` says yes reads the archive, and
 // the last of each family takes what is left.
 constexpr Reader kReaders[] = {
-    {ArchiveFamily::Lha, "LHA: lhasa, and our decoders for lh2 and lh3", always, readLha},
-    {ArchiveFamily::Cab, "CAB: libmspack", always, readCab},
-    {ArchiveFamily::Arj, "ARJ: our reader", always, readArj},
-    {ArchiveFamily::Rar, "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
-    {ArchiveFamily::Rar, "RAR 5: libarchive", always, readLibarchive},
-    {ArchiveFamily::Zip, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
-    {ArchiveFamily::Zip, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
-    {ArchiveFamily::Zip, "ZIP: libarchive", always, readLibarchive},
-    {ArchiveFamily::Many, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
-    {ArchiveFamily::Many, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
-    {ArchiveFamily::Many, "ZIP, 7z, RAR, tar: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Lha, "LHA: lhasa, and our decoders for lh2 and lh3", always, readLha},
+    {shared::ArchiveFamily::Cab, "CAB: libmspack", always, readCab},
+    {shared::ArchiveFamily::Arj, "ARJ: our reader", always, readArj},
+    {shared::ArchiveFamily::Rar, "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
+    {shared::ArchiveFamily::Rar, "RAR 5: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Zip, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
+    {shared::ArchiveFamily::Zip, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
+    {shared::ArchiveFamily::Zip, "ZIP: libarchive", always, readLibarchive},
+    {shared::ArchiveFamily::Many, "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},
+    {shared::ArchiveFamily::Many, "ZIP with old methods or NUL in names: our reader", zipNeedsOwnReader, readZipOwn},
+    {shared::ArchiveFamily::Many, "ZIP, 7z, RAR, tar: libarchive", always, readLibarchive},
 };
 
 const Reader *choose(Probe &probe)
@@ -154,15 +155,15 @@ const Reader *choose(Probe &probe)
 
 } // namespace
 
-int32_t readArchive(ArchiveFamily family, const std::filesystem::path &archive, const std::string &chosenCharset,
-                    ExtractSink &sink)
+int32_t readArchive(shared::ArchiveFamily family, const std::filesystem::path &archive,
+                    const std::string &chosenCharset, extract::ExtractSink &sink)
 {
     Probe probe(family, archive, chosenCharset);
     const Reader *reader = choose(probe);
-    return reader ? reader->read(probe, sink) : kErrOpenArchive;
+    return reader ? reader->read(probe, sink) : archivers::kErrOpenArchive;
 }
 
-const char *readerName(ArchiveFamily family, const std::filesystem::path &archive)
+const char *readerName(shared::ArchiveFamily family, const std::filesystem::path &archive)
 {
     const std::string guessed;
     Probe probe(family, archive, guessed);
@@ -170,4 +171,4 @@ const char *readerName(ArchiveFamily family, const std::filesystem::path &archiv
     return reader ? reader->name : "none";
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats

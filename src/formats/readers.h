@@ -7,23 +7,23 @@
 // one place.  Every reader writes through the same ExtractSink.
 #pragma once
 #include "extract/extract_sink.h"
-#include "formats/archive_family.h"
+#include "formats/shared/archive_family.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats {
 
 // Reads `archive` with the first reader of the table that takes it for
 // `family` and hands every member to `sink`.  Returns kOk or the failure
 // that stopped the reader (the sink keeps member failures itself).
 // `chosenCharset`: the encoding (an iconv name) the user named for member
 // names the archive does not mark, or empty to judge it per archive.
-int32_t readArchive(ArchiveFamily family, const std::filesystem::path &archive, const std::string &chosenCharset,
-                    ExtractSink &sink);
+int32_t readArchive(shared::ArchiveFamily family, const std::filesystem::path &archive,
+                    const std::string &chosenCharset, extract::ExtractSink &sink);
 
 // The name of the reader readArchive would choose, for tests and logs.
-const char *readerName(ArchiveFamily family, const std::filesystem::path &archive);
+const char *readerName(shared::ArchiveFamily family, const std::filesystem::path &archive);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats

@@ -171,14 +171,14 @@ bool clsQvoSettings::WriteINIFile()
 // archive.
 void clsQvoSettings::readArchiveNameCharset(const clsINICtrl &ini)
 {
-    std::optional<std::string> named = archive::nameCharsetNamed(ini.getString(namesSection, archiveNameCharsetKey));
+    std::optional<std::string> named = backends::nameCharsetNamed(ini.getString(namesSection, archiveNameCharsetKey));
     archiveNameCharset = named ? *named : std::string();
 }
 
 void clsQvoSettings::writeArchiveNameCharset(clsINICtrl &ini) const
 {
     ini.setString(namesSection, archiveNameCharsetKey,
-                  archiveNameCharset.empty() ? archive::kNameCharsetAuto : archiveNameCharset);
+                  archiveNameCharset.empty() ? backends::kNameCharsetAuto : archiveNameCharset);
 }
 
 } // namespace qvo::settings

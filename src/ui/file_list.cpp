@@ -65,7 +65,7 @@ bool FileList::addFileToList(const std::string &path)
 {
     if (!core::archiveCtrl)
         return false;
-    const std::string key = core::archiveCtrl->checkArchive(path, archive::SUPPORT_EXTRACT);
+    const std::string key = core::archiveCtrl->checkArchive(path, backends::SUPPORT_EXTRACT);
     if (key.empty())
         return false;
     const size_t slash = path.rfind('/');

@@ -135,7 +135,7 @@ void frmConfig::buildNameCharsetRow(QFrame *page)
     lblNameCharset = place(new QLabel(tr("書庫内のファイル名の文字コード :"), page), 480, 3960, 4095, 180);
     cmbNameCharset = new QComboBox(page);
     cmbNameCharset->addItem(tr("自動判別"), QString());
-    for (const std::string &charset : archive::nameCharsets()) {
+    for (const std::string &charset : backends::nameCharsets()) {
         QString label = QString::fromStdString(charset);
         for (const auto &[name, text] : kLabels)
             if (charset == name)

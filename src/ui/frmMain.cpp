@@ -412,7 +412,7 @@ bool frmMain::addFileToList(const std::string &path)
 void frmMain::addFileFromDialog()
 {
     const std::string filter =
-        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(archive::SUPPORT_EXTRACT, "") : std::string();
+        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(backends::SUPPORT_EXTRACT, "") : std::string();
     const std::string chosen = askOpenFileName(this, filter);
     if (!chosen.empty())
         addFileToList(chosen);
@@ -438,7 +438,7 @@ void frmMain::addFilesInFolder(const std::string &folder)
         // scan takes is the controller's word, shared with qvo-convert:
         // archives, self-extractors, never documents that are ZIP inside.
         if (platform::regularFileLength(path) >= 0 && core::archiveCtrl &&
-            !core::archiveCtrl->checkScannedFile(path, archive::SUPPORT_EXTRACT).empty())
+            !core::archiveCtrl->checkScannedFile(path, backends::SUPPORT_EXTRACT).empty())
             files.push_back(path);
     }
     for (const std::string &path : files)

@@ -61,7 +61,7 @@ public:
     // Shows the window modally and converts what the settings (and, in
     // multiple-file mode, `rows`) name; returns when the window has closed.
     // The rows are read before the run and updated on this thread.
-    static void showModal(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller,
+    static void showModal(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller,
                           convert::ConversionRows *rows);
 
     // Starts the run once; later calls do nothing.  Activation calls it.

@@ -16,7 +16,7 @@ public:
 
 class EngineJob : public ProgressJob {
 public:
-    EngineJob(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller, convert::ConversionRows *rows)
+    EngineJob(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller, convert::ConversionRows *rows)
         : settings_(settings)
     {
         if (settings.mode == 1)
@@ -45,7 +45,7 @@ private:
 
 } // namespace
 
-void frmProgress::showModal(settings::clsQvoSettings &settings, archive::clsArchiveCtrl &controller,
+void frmProgress::showModal(settings::clsQvoSettings &settings, backends::clsArchiveCtrl &controller,
                             convert::ConversionRows *rows)
 {
     EngineJob job(settings, controller, rows);

@@ -174,7 +174,7 @@ void frmSingleFileMode::takeSourceFile(const std::string &path)
 void frmSingleFileMode::cmdArchiveFileDlg_Click()
 {
     const std::string filter =
-        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(archive::SUPPORT_EXTRACT, "") : std::string();
+        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(backends::SUPPORT_EXTRACT, "") : std::string();
     const std::string chosen = askOpenFileName(this, filter);
     if (chosen.empty())
         return;
@@ -185,7 +185,7 @@ void frmSingleFileMode::cmdArchiveFileDlg_Click()
 void frmSingleFileMode::cmdConvToFileDlg_Click()
 {
     const std::string filter =
-        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(archive::SUPPORT_COMPRESS, "") : std::string();
+        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(backends::SUPPORT_COMPRESS, "") : std::string();
     const std::string chosen = askSaveFileName(this, filter);
     if (chosen.empty())
         return;
@@ -219,7 +219,8 @@ void frmSingleFileMode::convertSingleFile()
         showMessage(this, kSourceMissing);
         return;
     }
-    if (!core::archiveCtrl || core::archiveCtrl->checkArchive(s.singleBeforeFileName, archive::SUPPORT_EXTRACT).empty()) {
+    if (!core::archiveCtrl
+        || core::archiveCtrl->checkArchive(s.singleBeforeFileName, backends::SUPPORT_EXTRACT).empty()) {
         showMessage(this, kSourceUnsupported);
         return;
     }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace qvo::archivers;
+using namespace qvo::archivers::command;
 
 TEST(CommandLine, QuotedPathsKeepSpacesAndJapanese)
 {

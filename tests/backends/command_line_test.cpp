@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace qvo::archive;
+using namespace qvo::backends;
 using qvo::test::FakeArchivers;
 
 namespace {

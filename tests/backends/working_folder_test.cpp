@@ -11,7 +11,7 @@
 #include <functional>
 #include <unistd.h>
 
-using namespace qvo::archive;
+using namespace qvo::backends;
 using qvo::test::FakeArchivers;
 
 namespace {

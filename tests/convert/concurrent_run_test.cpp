@@ -21,7 +21,7 @@ TEST_F(RunTest, TwoRunsAtOnceBothSucceed)
     std::mutex lock;
     std::condition_variable changed;
     bool firstInside = false, secondDone = false;
-    fakes.zip->state.onCompress = [&](const archive::clsArchiveActionOption &) {
+    fakes.zip->state.onCompress = [&](const qvo::backends::clsArchiveActionOption &) {
         std::unique_lock<std::mutex> guard(lock);
         firstInside = true;
         changed.notify_all();

@@ -21,23 +21,23 @@ namespace {
 
 struct RealArchiveLayer {
     ScopedEnv libraries{"QVO_LIBRARY_DIR", QVO_LIBRARY_DIR};
-    archive::clsArchiveCtrl controller;
+    qvo::backends::clsArchiveCtrl controller;
     RealArchiveLayer()
     {
-        controller.addArchive(std::make_shared<archive::clsArchiveLHA>());
-        controller.addArchive(std::make_shared<archive::clsArchiveZIP>());
-        controller.addArchive(std::make_shared<archive::clsArchiveCAB>());
-        controller.addArchive(std::make_shared<archive::clsArchiveRAR>());
+        controller.addArchive(std::make_shared<qvo::backends::clsArchiveLHA>());
+        controller.addArchive(std::make_shared<qvo::backends::clsArchiveZIP>());
+        controller.addArchive(std::make_shared<qvo::backends::clsArchiveCAB>());
+        controller.addArchive(std::make_shared<qvo::backends::clsArchiveRAR>());
     }
 };
 
 // The library's answer to packing a one-file folder: a writer that cannot
 // even do that fails the test at once, with its own result.
-int32_t probeWriter(archive::clsArchiveCtrl &controller, const std::string &key, const std::string &ext)
+int32_t probeWriter(qvo::backends::clsArchiveCtrl &controller, const std::string &key, const std::string &ext)
 {
     TempDir dir;
     writeFile(dir / "in" / "a.txt", "probe");
-    archive::clsArchiveActionOption option;
+    qvo::backends::clsArchiveActionOption option;
     option.convTypeKey(key);
     option.targetPathName((dir / "in").string() + "/");
     option.afterFileName((dir / ("probe." + ext)).string());
@@ -45,7 +45,7 @@ int32_t probeWriter(archive::clsArchiveCtrl &controller, const std::string &key,
     option.compressLevel(key == "CAB" ? 10 : key == "ZIP" ? 6 : 2);
     try {
         return controller.compress(option);
-    } catch (const archive::ArchiveError &) {
+    } catch (const qvo::backends::ArchiveError &) {
         return -1;
     }
 }

@@ -89,15 +89,15 @@ inline std::string fakeMemberList(const std::map<std::string, std::string> &entr
 
 struct FakeBackEndState {
     std::mutex lock;
-    std::vector<archive::clsArchiveActionOption> extracts, compresses;
+    std::vector<backends::clsArchiveActionOption> extracts, compresses;
     std::optional<int32_t> extractResult, compressResult; // returned without doing anything
     bool throwOnExtract = false, throwOnCompress = false;
     bool dropOneFileOnCompress = false; // a faulty writer
     bool dropOneFileOnExtract = false;  // a faulty extraction that still lists every member
-    std::function<void(const archive::clsArchiveActionOption &)> onExtract, onCompress;
+    std::function<void(const backends::clsArchiveActionOption &)> onExtract, onCompress;
 };
 
-class FakeBackEnd : public archive::clsArchiveBackEndBase {
+class FakeBackEnd : public backends::clsArchiveBackEndBase {
 public:
     FakeBackEnd(const std::string &name, const std::string &extension, int32_t supportMode, bool valid = true)
         : clsArchiveBackEndBase(supportMode, extension, name)
@@ -109,7 +109,7 @@ public:
     int32_t getLibVersion() override { return 1; }
     std::string getLibVersionString() override { return "fake"; }
 
-    int32_t extract(archive::clsArchiveActionOption &option) override
+    int32_t extract(backends::clsArchiveActionOption &option) override
     {
         {
             std::lock_guard<std::mutex> guard(state.lock);
@@ -118,7 +118,7 @@ public:
         if (state.onExtract)
             state.onExtract(option);
         if (state.throwOnExtract)
-            throw archive::ArchiverUnavailable(archive::ArchiverUnavailable::Reason::NotFound, "fake.so",
+            throw backends::ArchiverUnavailable(backends::ArchiverUnavailable::Reason::NotFound, "fake.so",
                                                "not installed");
         if (state.extractResult)
             return *state.extractResult;
@@ -142,7 +142,7 @@ public:
         return 0;
     }
 
-    int32_t compress(archive::clsArchiveActionOption &option) override
+    int32_t compress(backends::clsArchiveActionOption &option) override
     {
         {
             std::lock_guard<std::mutex> guard(state.lock);
@@ -151,12 +151,12 @@ public:
         if (state.onCompress)
             state.onCompress(option);
         if (state.throwOnCompress)
-            throw archive::ArchiverUnavailable(archive::ArchiverUnavailable::Reason::NotFound, "fake.so",
+            throw backends::ArchiverUnavailable(backends::ArchiverUnavailable::Reason::NotFound, "fake.so",
                                                "not installed");
         if (state.compressResult)
             return *state.compressResult;
-        if (!(properties_->getSupportMode() & archive::SUPPORT_COMPRESS))
-            return archive::kRequestRefused;
+        if (!(properties_->getSupportMode() & backends::SUPPORT_COMPRESS))
+            return backends::kRequestRefused;
         std::map<std::string, std::string> entries;
         const std::filesystem::path root(option.targetPathName());
         std::error_code ec;
@@ -199,7 +199,7 @@ struct FakeArchiveLayer {
     std::shared_ptr<FakeBackEnd> zip = std::make_shared<FakeBackEnd>("ZIP", "zip", 3);
     std::shared_ptr<FakeBackEnd> cab = std::make_shared<FakeBackEnd>("CAB", "cab", 3);
     std::shared_ptr<FakeBackEnd> rar = std::make_shared<FakeBackEnd>("RAR", "rar", 2);
-    archive::clsArchiveCtrl controller;
+    backends::clsArchiveCtrl controller;
 
     FakeArchiveLayer()
     {

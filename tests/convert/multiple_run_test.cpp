@@ -189,7 +189,7 @@ TEST_F(RunTest, ArchiveThatDoesNotMatchOrCannotBeReadKeepsItsSource)
 
     // A target format that nothing here can read back: never verified.
     FakeArchiveLayer writeOnly;
-    writeOnly.zip->GetProperties()->setSupportMode(archive::SUPPORT_COMPRESS);
+    writeOnly.zip->GetProperties()->setSupportMode(qvo::backends::SUPPORT_COMPRESS);
     settings.overWrite = true;
     convert::ConversionEngine engine(settings, writeOnly.controller, &rows);
     engine.run();
@@ -254,7 +254,7 @@ TEST_F(RunTest, WorkingFoldersHaveTheBaseNShapeAndAreDistinct)
     for (int k = 0; k < 6; ++k)
         source("in" + std::to_string(k) + "/photos.lzh");
     std::vector<std::string> folders;
-    fakes.lha->state.onExtract = [&](const archive::clsArchiveActionOption &option) {
+    fakes.lha->state.onExtract = [&](const qvo::backends::clsArchiveActionOption &option) {
         folders.push_back(option.targetPathName());
         // In use: locked against the clean-up of other runs.
         const int fd = ::open(option.targetPathName().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -287,7 +287,7 @@ TEST_F(RunTest, ReusedWorkingFoldersStartEmptyAndLocked)
     source("in/c.lzh", "third");
     settings.deleteBeforeFile = true; // a read-back folder for each archive too
     size_t folders = 0;
-    auto check = [&](const archive::clsArchiveActionOption &option) {
+    auto check = [&](const qvo::backends::clsArchiveActionOption &option) {
         ++folders;
         const std::string folder = option.targetPathName();
         EXPECT_TRUE(fs::is_empty(folder)) << folder;

@@ -17,10 +17,10 @@ class RealLibraryRun : public RunTest {
 protected:
     RealLibraryRun()
     {
-        controller.addArchive(std::make_shared<archive::clsArchiveLHA>());
-        controller.addArchive(std::make_shared<archive::clsArchiveZIP>());
-        controller.addArchive(std::make_shared<archive::clsArchiveCAB>());
-        controller.addArchive(std::make_shared<archive::clsArchiveRAR>());
+        controller.addArchive(std::make_shared<qvo::backends::clsArchiveLHA>());
+        controller.addArchive(std::make_shared<qvo::backends::clsArchiveZIP>());
+        controller.addArchive(std::make_shared<qvo::backends::clsArchiveCAB>());
+        controller.addArchive(std::make_shared<qvo::backends::clsArchiveRAR>());
     }
 
     // An LZH of a.txt and sub/b.txt, from the corpus-independent jlha.
@@ -42,7 +42,7 @@ protected:
     }
 
     ScopedEnv libraries{"QVO_LIBRARY_DIR", QVO_LIBRARY_DIR};
-    archive::clsArchiveCtrl controller;
+    qvo::backends::clsArchiveCtrl controller;
     convert::SingleFileOutcome outcome = convert::SingleFileOutcome::NotRun;
 };
 

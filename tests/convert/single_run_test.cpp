@@ -45,7 +45,7 @@ protected:
 TEST_F(SingleRunTest, ConvertsInFourStepsIntoTheNamedTarget)
 {
     std::string folder;
-    fakes.lha->state.onExtract = [&](const archive::clsArchiveActionOption &o) { folder = o.targetPathName(); };
+    fakes.lha->state.onExtract = [&](const qvo::backends::clsArchiveActionOption &o) { folder = o.targetPathName(); };
     EXPECT_EQ(runSingle(), SingleFileOutcome::Succeeded);
     EXPECT_EQ(target, path("out/new.zip").string());
     EXPECT_TRUE(readFakeArchive(path("out/new.zip")));
@@ -122,7 +122,7 @@ TEST_F(SingleRunTest, BusyWorkingFolderNameFallsBackToBaseN)
     convert::WorkingFolder other(workingRoot().string(), "photos", "photos");
     ASSERT_EQ(other.path(), (workingRoot() / "photos").string() + "/");
     std::string folder;
-    fakes.lha->state.onExtract = [&](const archive::clsArchiveActionOption &o) { folder = o.targetPathName(); };
+    fakes.lha->state.onExtract = [&](const qvo::backends::clsArchiveActionOption &o) { folder = o.targetPathName(); };
     EXPECT_EQ(runSingle(), SingleFileOutcome::Succeeded);
     EXPECT_NE(folder, other.path());
     EXPECT_EQ(folder.rfind((workingRoot() / "photos_").string(), 0), 0u) << folder;

@@ -14,6 +14,7 @@
 
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
+using namespace qvo::extract;
 using qvo::test::readFile;
 using qvo::test::ScopedEnv;
 using qvo::test::TempDir;

@@ -14,6 +14,7 @@
 
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
+using namespace qvo::extract;
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Writers killed in the middle (SIGKILL: no destructor, no clean-up of
 // their own) must not leave partial files in the folders they write to.
-#include "extract/atomic_output_file.h"
+#include "create/atomic_output_file.h"
 #include "extract/extract_sink.h"
 #include "test_support.h"
 
@@ -14,6 +14,8 @@
 
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
+using namespace qvo::create;
+using namespace qvo::extract;
 using qvo::test::readFile;
 using qvo::test::ScopedEnv;
 using qvo::test::TempDir;

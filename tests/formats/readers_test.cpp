@@ -9,8 +9,8 @@
 #include <string>
 
 namespace fs = std::filesystem;
-using qvo::archivers::ArchiveFamily;
-using qvo::archivers::readerName;
+using qvo::formats::shared::ArchiveFamily;
+using qvo::formats::readerName;
 
 namespace {
 

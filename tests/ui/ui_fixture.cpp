@@ -75,10 +75,10 @@ void UiTest::TearDown()
 
 void UiTest::makeGlobals(bool zipValid)
 {
-    using archive::SUPPORT_COMPRESS;
-    using archive::SUPPORT_EXTRACT;
+    using backends::SUPPORT_COMPRESS;
+    using backends::SUPPORT_EXTRACT;
     core::appSettings = std::make_unique<settings::clsQvoSettings>(iniPath());
-    core::archiveCtrl = std::make_unique<archive::clsArchiveCtrl>();
+    core::archiveCtrl = std::make_unique<backends::clsArchiveCtrl>();
     using identify::ArchiveKind;
     core::archiveCtrl->addArchive(
         std::make_shared<StubBackEnd>(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "lzh", "LHA", true, ArchiveKind::Lha));

@@ -19,7 +19,7 @@
 namespace qvo::test {
 
 // A format back-end whose validity the test decides; it never runs.
-class StubBackEnd : public archive::clsArchiveBackEndBase {
+class StubBackEnd : public backends::clsArchiveBackEndBase {
 public:
     // Each stands for its format's back-end, content included.
     StubBackEnd(int32_t mode, const std::string &extension, const std::string &name, bool valid,
@@ -31,8 +31,8 @@ public:
     }
     int32_t getLibVersion() override { return 1; }
     std::string getLibVersionString() override { return {}; }
-    int32_t compress(archive::clsArchiveActionOption &) override { return 0; }
-    int32_t extract(archive::clsArchiveActionOption &) override { return 0; }
+    int32_t compress(backends::clsArchiveActionOption &) override { return 0; }
+    int32_t extract(backends::clsArchiveActionOption &) override { return 0; }
 };
 
 struct PromptLog {

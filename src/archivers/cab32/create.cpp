@@ -27,9 +27,9 @@
 #include "formats/cab/cab_entries.h"
 #include "archivers/cab32/create_options.h"
 #include "archivers/include/qvo_archiver.h"
-#include "extract/atomic_output_file.h"
-#include "extract/composed_source_names.h"
-#include "extract/source_tree.h"
+#include "create/atomic_output_file.h"
+#include "create/composed_source_names.h"
+#include "create/source_tree.h"
 #include "formats/cab/cabinet_writer.h"
 #include "codecs/deflate/mszip_compressor.h"
 #include "formats/cab/stored_compressor.h"
@@ -68,7 +68,7 @@ int32_t resultCode(formats::cab::CabWriteResult::Status status)
 
 } // namespace
 
-int32_t runCreate(const std::vector<Token> &tokens)
+int32_t runCreate(const std::vector<command::Token> &tokens)
 {
     CreateOptions options;
     if (int32_t rc = parseCreateCommand(tokens, options); rc != kOk)
@@ -77,21 +77,21 @@ int32_t runCreate(const std::vector<Token> &tokens)
     if (!factory)
         return kErrNotSupported;
 
-    AtomicOutputFile file;
+    create::AtomicOutputFile file;
     std::string error;
     if (!file.open(options.archive, error))
         return kErrWrite;
 
-    SourceWalkOptions walk;
+    create::SourceWalkOptions walk;
     walk.recurse = options.recurse;
     walk.keepPaths = true;
     walk.exclude = {file.target(), file.tempPath()};
-    std::vector<SourceEntry> source;
-    if (!collectSourceTree(".", walk, source, error))
+    std::vector<create::SourceEntry> source;
+    if (!create::collectSourceTree(".", walk, source, error))
         return kErrNoFiles;
-    composeSourceNames(source);
+    create::composeSourceNames(source);
     std::vector<formats::cab::CabFileEntry> entries;
-    if (int32_t rc = makeCabEntries(source, options.cp932Names, entries, error); rc != kOk)
+    if (int32_t rc = formats::cab::makeCabEntries(source, options.cp932Names, entries, error); rc != kOk)
         return rc;
 
     // Decoders disagree on E8 translation past 1 GiB of an LZX folder, so

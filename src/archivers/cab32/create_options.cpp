@@ -21,14 +21,14 @@ bool parseLzxWindow(std::string_view digits, int &bits)
 
 } // namespace
 
-int32_t parseCreateCommand(const std::vector<Token> &tokens, CreateOptions &options)
+int32_t parseCreateCommand(const std::vector<command::Token> &tokens, CreateOptions &options)
 {
     options = CreateOptions();
-    if (tokens.empty() || !isSwitch(tokens[0]) || tokens[0].text != "-a")
+    if (tokens.empty() || !command::isSwitch(tokens[0]) || tokens[0].text != "-a")
         return kErrCommandLine;
     bool haveMethod = false;
     size_t i = 1;
-    for (; i < tokens.size() && isSwitch(tokens[i]); ++i) {
+    for (; i < tokens.size() && command::isSwitch(tokens[i]); ++i) {
         const std::string &s = tokens[i].text;
         if (s == "-r") {
             options.recurse = true;

@@ -20,6 +20,6 @@ struct CreateOptions {
 
 // Parses `-a [-r] [-i] (-ml:N | -mz | -ms) [--cp932-names] "ARCHIVE" *.*`.  Returns kOk or
 // kErrCommandLine.
-int32_t parseCreateCommand(const std::vector<Token> &tokens, CreateOptions &options);
+int32_t parseCreateCommand(const std::vector<command::Token> &tokens, CreateOptions &options);
 
 } // namespace qvo::archivers::cab32

@@ -13,16 +13,18 @@
 
 namespace qvo::archivers::cab32 {
 
-int32_t runExtract(const std::vector<Token> &tokens)
+int32_t runExtract(const std::vector<command::Token> &tokens)
 {
-    static const ExtractGrammar grammar{
+    static const command::ExtractGrammar grammar{
         {{"-x", true}},
         {"-j"},
         {"-o"},
         {"-i"},
     };
-    return runExtractCommand(tokens, grammar, [](const std::filesystem::path &archive, const std::string &names, ExtractSink &sink) {
-        return readArchive(ArchiveFamily::Cab, archive, names, sink);
+    return command::runExtractCommand(tokens, grammar,
+                                      [](const std::filesystem::path &archive, const std::string &names,
+                                         extract::ExtractSink &sink) {
+        return formats::readArchive(formats::shared::ArchiveFamily::Cab, archive, names, sink);
     });
 }
 

@@ -8,6 +8,6 @@
 namespace qvo::archivers::cab32 {
 
 // Carries out a "-x" command; `tokens` is the whole tokenized line.
-int32_t runExtract(const std::vector<Token> &tokens);
+int32_t runExtract(const std::vector<command::Token> &tokens);
 
 } // namespace qvo::archivers::cab32

@@ -1,6 +1,6 @@
 #include "archivers/command/command_line.h"
 
-namespace qvo::archivers {
+namespace qvo::archivers::command {
 
 bool tokenizeCommandLine(std::string_view line, std::vector<Token> &out)
 {
@@ -30,4 +30,4 @@ bool tokenizeCommandLine(std::string_view line, std::vector<Token> &out)
     return true;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::archivers::command

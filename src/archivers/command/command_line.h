@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::archivers::command {
 
 struct Token {
     std::string text;
@@ -26,4 +26,4 @@ inline bool isSwitch(const Token &t)
     return !t.quoted && t.text.size() > 1 && t.text[0] == '-';
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::archivers::command

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::archivers::command {
 
 // Version numbers the libraries report: major * 100 + minor, as the
 // libraries they stand in for did.
@@ -42,4 +42,4 @@ int32_t answerCommand(const char *cmdLine, char *output, uint32_t outputSize, Fn
     return guardedCommand(cmdLine, std::forward<Fn>(run));
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::archivers::command

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace qvo::archivers {
+namespace qvo::archivers::command {
 namespace {
 
 bool contains(const std::vector<std::string> &list, const std::string &s)
@@ -107,7 +107,7 @@ int32_t runExtract(const ExtractRequest &request, const ArchiveReader &reader)
     if (request.destination.empty() || !std::filesystem::is_directory(request.destination, ec))
         return kErrWrite;
 
-    ExtractOptions options;
+    extract::ExtractOptions options;
     options.destination = request.destination;
     options.restorePaths = request.restorePaths;
     options.overwrite = request.overwrite;
@@ -115,7 +115,7 @@ int32_t runExtract(const ExtractRequest &request, const ArchiveReader &reader)
     options.linksAsData = request.linksAsData;
     options.listMembers = !request.memberList.empty();
 
-    ExtractSink sink(options);
+    extract::ExtractSink sink(options);
     int32_t readerResult = reader(request.archive, request.nameCharset, sink);
     if (readerResult != kOk)
         sink.recordFailure(readerResult);
@@ -136,4 +136,4 @@ int32_t runExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar
     return runExtract(request, reader);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::archivers::command

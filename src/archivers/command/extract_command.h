@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::archivers::command {
 
 struct ExtractGrammar {
     // Accepted first tokens with whether each keeps folders.  An empty
@@ -62,7 +62,7 @@ bool parseExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar 
 // archive).  Returns kOk or the failure that stopped the walk (the sink
 // keeps member failures itself).
 using ArchiveReader = std::function<int32_t(const std::filesystem::path &archive, const std::string &nameCharset,
-                                            ExtractSink &sink)>;
+                                            extract::ExtractSink &sink)>;
 
 // Checks the paths, sets up the sink and runs `reader`.  The result is the
 // reader's failure if it had one, otherwise the sink's.
@@ -72,4 +72,4 @@ int32_t runExtract(const ExtractRequest &request, const ArchiveReader &reader);
 int32_t runExtractCommand(const std::vector<Token> &tokens, const ExtractGrammar &grammar,
                           const ArchiveReader &reader);
 
-} // namespace qvo::archivers
+} // namespace qvo::archivers::command

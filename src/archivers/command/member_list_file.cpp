@@ -4,16 +4,16 @@
 #include <fstream>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::archivers::command {
 namespace {
 
-const char *kindField(ListedMember::Kind kind)
+const char *kindField(extract::ListedMember::Kind kind)
 {
     switch (kind) {
-    case ListedMember::Kind::File: return "F";
-    case ListedMember::Kind::Folder: return "D";
-    case ListedMember::Kind::Link: return "L";
-    case ListedMember::Kind::LinkLeadingOutside: return "X";
+    case extract::ListedMember::Kind::File: return "F";
+    case extract::ListedMember::Kind::Folder: return "D";
+    case extract::ListedMember::Kind::Link: return "L";
+    case extract::ListedMember::Kind::LinkLeadingOutside: return "X";
     }
     return "?";
 }
@@ -26,10 +26,10 @@ void addField(std::string &out, const std::string &field)
 
 } // namespace
 
-bool writeMemberList(const std::filesystem::path &path, const std::vector<ListedMember> &members)
+bool writeMemberList(const std::filesystem::path &path, const std::vector<extract::ListedMember> &members)
 {
     std::string out;
-    for (const ListedMember &m : members) {
+    for (const extract::ListedMember &m : members) {
         char crc[9];
         std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(m.crc32));
         addField(out, kindField(m.kind));
@@ -44,4 +44,4 @@ bool writeMemberList(const std::filesystem::path &path, const std::vector<Listed
     return static_cast<bool>(file);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::archivers::command

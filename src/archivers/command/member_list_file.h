@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::archivers::command {
 
 // Writes `members` to `path` (created or replaced); false when it cannot.
-bool writeMemberList(const std::filesystem::path &path, const std::vector<ListedMember> &members);
+bool writeMemberList(const std::filesystem::path &path, const std::vector<extract::ListedMember> &members);
 
-} // namespace qvo::archivers
+} // namespace qvo::archivers::command

@@ -9,7 +9,10 @@
 #include "archivers/command/entry_point.h"
 #include "formats/readers.h"
 
-using namespace qvo::archivers;
+using namespace qvo::archivers::command;
+using namespace qvo::extract;
+using namespace qvo::formats;
+using namespace qvo::formats::shared;
 
 QVO_ARCHIVER_EXPORT int32_t SevenZipGetVersion(void)
 {

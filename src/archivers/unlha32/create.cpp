@@ -48,18 +48,18 @@ bool parseLevel(std::string_view s, long &level)
 
 } // namespace
 
-int32_t runCreate(const std::vector<Token> &tokens)
+int32_t runCreate(const std::vector<command::Token> &tokens)
 {
     static constexpr LhaMethod kMethods[] = {LhaMethod::Lh0, LhaMethod::Lh1, LhaMethod::Lh5,
                                              LhaMethod::Lh6, LhaMethod::Lh7};
-    LhaCreateOptions options;
+    formats::lha::LhaCreateOptions options;
     options.keepPaths = false;
     options.recurse = false;
     long level = 2;
     std::vector<std::string> paths;
     for (size_t i = 1; i < tokens.size(); ++i) {
-        const Token &t = tokens[i];
-        if (!isSwitch(t)) {
+        const command::Token &t = tokens[i];
+        if (!command::isSwitch(t)) {
             paths.push_back(t.text);
             continue;
         }
@@ -83,7 +83,7 @@ int32_t runCreate(const std::vector<Token> &tokens)
     if (level < 0 || level > 4)
         return kErrNotSupported;
     options.method = kMethods[level];
-    return writeLhaArchive(paths[0], paths[1], options);
+    return formats::lha::writeLhaArchive(paths[0], paths[1], options);
 }
 
 } // namespace qvo::archivers::unlha32

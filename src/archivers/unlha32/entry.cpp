@@ -6,6 +6,7 @@
 #include "archivers/unlha32/extract.h"
 
 using namespace qvo::archivers;
+using namespace qvo::archivers::command;
 
 QVO_ARCHIVER_EXPORT int32_t UnlhaGetVersion(void)
 {

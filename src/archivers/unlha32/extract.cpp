@@ -14,16 +14,18 @@
 
 namespace qvo::archivers::unlha32 {
 
-int32_t runExtract(const std::vector<Token> &tokens)
+int32_t runExtract(const std::vector<command::Token> &tokens)
 {
-    static const ExtractGrammar grammar{
+    static const command::ExtractGrammar grammar{
         {{"x", true}, {"e", false}},
         {},
         {"-jyo"},
         {"-n"},
     };
-    return runExtractCommand(tokens, grammar, [](const std::filesystem::path &archive, const std::string &names, ExtractSink &sink) {
-        return readArchive(ArchiveFamily::Lha, archive, names, sink);
+    return command::runExtractCommand(tokens, grammar,
+                                      [](const std::filesystem::path &archive, const std::string &names,
+                                         extract::ExtractSink &sink) {
+        return formats::readArchive(formats::shared::ArchiveFamily::Lha, archive, names, sink);
     });
 }
 

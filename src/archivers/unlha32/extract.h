@@ -8,6 +8,6 @@
 namespace qvo::archivers::unlha32 {
 
 // Carries out an "x" or "e" command; `tokens` is the whole tokenized line.
-int32_t runExtract(const std::vector<Token> &tokens);
+int32_t runExtract(const std::vector<command::Token> &tokens);
 
 } // namespace qvo::archivers::unlha32

@@ -27,9 +27,9 @@
 #include "archivers/zip32j/create.h"
 
 #include "archivers/include/qvo_archiver.h"
-#include "extract/atomic_output_file.h"
-#include "extract/composed_source_names.h"
-#include "extract/source_tree.h"
+#include "create/atomic_output_file.h"
+#include "create/composed_source_names.h"
+#include "create/source_tree.h"
 #include "formats/zip/member_compressor.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
@@ -54,12 +54,12 @@ struct CreateOptions {
     fs::path archive;
 };
 
-std::optional<CreateOptions> parseCommand(const std::vector<Token> &tokens)
+std::optional<CreateOptions> parseCommand(const std::vector<command::Token> &tokens)
 {
     CreateOptions o;
     bool haveMode = false, haveQuiet = false, haveLevel = false, haveCp932 = false;
     size_t i = 0;
-    for (; i < tokens.size() && isSwitch(tokens[i]); ++i) {
+    for (; i < tokens.size() && command::isSwitch(tokens[i]); ++i) {
         const std::string &s = tokens[i].text;
         if (s == "-r" || s == "-j") {
             if (haveMode)
@@ -92,7 +92,7 @@ std::optional<CreateOptions> parseCommand(const std::vector<Token> &tokens)
     return o;
 }
 
-formats::zip::EntryMeta metaOf(const SourceEntry &e, bool asFile, const CreateOptions &o)
+formats::zip::EntryMeta metaOf(const create::SourceEntry &e, bool asFile, const CreateOptions &o)
 {
     formats::zip::EntryMeta m;
     m.name = e.name;
@@ -101,9 +101,9 @@ formats::zip::EntryMeta metaOf(const SourceEntry &e, bool asFile, const CreateOp
     m.mode = e.mode;
     if (asFile)
         m.kind = formats::zip::EntryMeta::Kind::File;
-    else if (e.kind == SourceEntry::Kind::Directory)
+    else if (e.kind == create::SourceEntry::Kind::Directory)
         m.kind = formats::zip::EntryMeta::Kind::Directory;
-    else if (e.kind == SourceEntry::Kind::Symlink)
+    else if (e.kind == create::SourceEntry::Kind::Symlink)
         m.kind = formats::zip::EntryMeta::Kind::Symlink;
     return m;
 }
@@ -111,20 +111,20 @@ formats::zip::EntryMeta metaOf(const SourceEntry &e, bool asFile, const CreateOp
 // One archive entry: a source entry and whether its data comes from the
 // compressor (files, and links stored as their file's content).
 struct PlannedEntry {
-    const SourceEntry *source;
+    const create::SourceEntry *source;
     bool hasData;
     size_t firstJob;
     size_t jobCount;
 };
 
-int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const PlannedEntry &p,
+int32_t writeFileEntry(formats::zip::ZipWriter &w, formats::zip::MemberCompressor &mc, const PlannedEntry &p,
                        const CreateOptions &o)
 {
     const int level = o.level;
     formats::zip::EntryMeta meta = metaOf(*p.source, true, o);
     uint16_t flags = level > 0 ? formats::zip::ZipWriter::deflateFlags(level) : 0;
     if (p.jobCount == 1) {
-        CompressResult r = mc.take();
+        formats::zip::CompressResult r = mc.take();
         if (r.error)
             return r.error;
         formats::zip::DataInfo info{r.method, r.crc, r.data.size(), r.length};
@@ -141,7 +141,7 @@ int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const P
         return w.tooLarge() ? kErrTooLarge : kErrWrite;
     formats::zip::DataInfo info{method, 0, 0, 0};
     for (size_t j = 0; j < p.jobCount; ++j) {
-        CompressResult r = mc.take();
+        formats::zip::CompressResult r = mc.take();
         if (r.error)
             return r.error;
         info.crc = codecs::deflate::crc32Combine(info.crc, r.crc, r.length);
@@ -156,9 +156,9 @@ int32_t writeFileEntry(formats::zip::ZipWriter &w, MemberCompressor &mc, const P
 }
 
 int32_t writeArchive(formats::zip::ZipWriter &w, const std::vector<PlannedEntry> &plan,
-                     std::vector<CompressJob> jobs, const CreateOptions &o)
+                     std::vector<formats::zip::CompressJob> jobs, const CreateOptions &o)
 {
-    MemberCompressor mc(o.level, std::move(jobs));
+    formats::zip::MemberCompressor mc(o.level, std::move(jobs));
     for (const PlannedEntry &p : plan) {
         if (p.hasData) {
             if (int32_t rc = writeFileEntry(w, mc, p, o))
@@ -178,9 +178,9 @@ int32_t writeArchive(formats::zip::ZipWriter &w, const std::vector<PlannedEntry>
 }
 
 // Names and link targets in CP932; false when one has no exact CP932 form.
-bool namesToCp932(std::vector<SourceEntry> &entries)
+bool namesToCp932(std::vector<create::SourceEntry> &entries)
 {
-    for (SourceEntry &e : entries) {
+    for (create::SourceEntry &e : entries) {
         std::optional<std::string> name = text::nameInCp932(e.name);
         std::optional<std::string> target = text::nameInCp932(e.linkTarget);
         if (!name || !target)
@@ -191,9 +191,9 @@ bool namesToCp932(std::vector<SourceEntry> &entries)
     return true;
 }
 
-bool isOutputFile(const SourceEntry &e, std::initializer_list<fs::path> outputs)
+bool isOutputFile(const create::SourceEntry &e, std::initializer_list<fs::path> outputs)
 {
-    if (e.kind != SourceEntry::Kind::File)
+    if (e.kind != create::SourceEntry::Kind::File)
         return false;
     std::string base = e.diskPath.filename().string();
     for (const fs::path &p : outputs) {
@@ -206,7 +206,7 @@ bool isOutputFile(const SourceEntry &e, std::initializer_list<fs::path> outputs)
 
 } // namespace
 
-int32_t runCreate(const std::vector<Token> &tokens)
+int32_t runCreate(const std::vector<command::Token> &tokens)
 {
     std::optional<CreateOptions> opt = parseCommand(tokens);
     if (!opt)
@@ -216,42 +216,42 @@ int32_t runCreate(const std::vector<Token> &tokens)
     if (ec || fs::is_directory(target, ec))
         return kErrWrite;
 
-    AtomicOutputFile out;
+    create::AtomicOutputFile out;
     std::string error;
     if (!out.open(target, error))
         return kErrWrite;
 
-    SourceWalkOptions walk;
+    create::SourceWalkOptions walk;
     walk.recurse = true;
     walk.keepPaths = opt->keepPaths;
-    std::vector<SourceEntry> entries;
-    if (!collectSourceTree(".", walk, entries, error))
+    std::vector<create::SourceEntry> entries;
+    if (!create::collectSourceTree(".", walk, entries, error))
         return kErrNoFiles;
     // The archive and its temporary file may lie inside the packed folder.
     // Only entries of the same base name can be them, so only those are
     // checked (a walk-wide exclude list costs two stats per entry).
-    std::erase_if(entries, [&](const SourceEntry &e) {
+    std::erase_if(entries, [&](const create::SourceEntry &e) {
         return isOutputFile(e, {target, out.tempPath()});
     });
-    composeSourceNames(entries);
+    create::composeSourceNames(entries);
     if (opt->cp932Names && !namesToCp932(entries))
         return kErrNameEncoding;
 
     std::vector<PlannedEntry> plan;
-    std::vector<CompressJob> jobs;
+    std::vector<formats::zip::CompressJob> jobs;
     std::unordered_set<std::string> names;
-    for (const SourceEntry &e : entries) {
+    for (const create::SourceEntry &e : entries) {
         if (!opt->keepPaths) {
-            if (e.kind == SourceEntry::Kind::Directory)
+            if (e.kind == create::SourceEntry::Kind::Directory)
                 continue;
             if (!names.insert(e.name).second)
                 return kErrNameClash;
         }
-        bool hasData = e.kind == SourceEntry::Kind::File ||
-                       (!opt->keepPaths && e.kind == SourceEntry::Kind::Symlink && e.linkTargetIsFile);
+        bool hasData = e.kind == create::SourceEntry::Kind::File ||
+                       (!opt->keepPaths && e.kind == create::SourceEntry::Kind::Symlink && e.linkTargetIsFile);
         PlannedEntry p{&e, hasData, jobs.size(), 0};
         if (hasData) {
-            appendJobs(e.diskPath, e.size, jobs);
+            formats::zip::appendJobs(e.diskPath, e.size, jobs);
             p.jobCount = jobs.size() - p.firstJob;
         }
         plan.push_back(p);

@@ -9,6 +9,6 @@ namespace qvo::archivers::zip32j {
 
 // Carries out a create command; `tokens` is the whole tokenized command
 // line.  Returns 0 on success or an ArchiverResult code.
-int32_t runCreate(const std::vector<Token> &tokens);
+int32_t runCreate(const std::vector<command::Token> &tokens);
 
 } // namespace qvo::archivers::zip32j

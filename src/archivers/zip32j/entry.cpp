@@ -6,6 +6,7 @@
 #include "archivers/zip32j/create.h"
 
 using namespace qvo::archivers;
+using namespace qvo::archivers::command;
 
 QVO_ARCHIVER_EXPORT int32_t ZipGetVersion(void)
 {

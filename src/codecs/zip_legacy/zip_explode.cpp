@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::zip_legacy {
 
 using base::ByteSink;
 using base::ByteSource;
@@ -92,4 +92,4 @@ DecodeStatus explode(ByteSource &source, uint16_t flags, uint64_t size, ByteSink
     return window.finish(status, in.overran());
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::zip_legacy

@@ -4,8 +4,8 @@
 #pragma once
 #include "codecs/zip_legacy/zip_legacy_decoder.h"
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::zip_legacy {
 
 base::DecodeStatus explode(base::ByteSource &in, uint16_t flags, uint64_t size, base::ByteSink &out);
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::zip_legacy

@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::zip_legacy {
 
 using base::ByteSink;
 using base::ByteSource;
@@ -190,4 +190,4 @@ DecodeStatus inflate64(ByteSource &in, uint64_t size, ByteSink &out)
     return Inflater(in, size, out).run();
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::zip_legacy

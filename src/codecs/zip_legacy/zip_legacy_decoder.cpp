@@ -5,7 +5,7 @@
 #include "codecs/zip_legacy/zip_unreduce.h"
 #include "codecs/zip_legacy/zip_unshrink.h"
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::zip_legacy {
 
 using base::DecodeStatus;
 
@@ -29,4 +29,4 @@ DecodeStatus decodeLegacyMember(uint16_t method, uint16_t flags, base::ByteSourc
     return DecodeStatus::Corrupt;
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::zip_legacy

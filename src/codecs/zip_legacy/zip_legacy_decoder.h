@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::zip_legacy {
 
 constexpr uint16_t kMethodShrink = 1;
 constexpr uint16_t kMethodReduceFirst = 2; // compression factor 1
@@ -29,4 +29,4 @@ bool isLegacyMethod(uint16_t method);
 base::DecodeStatus decodeLegacyMember(uint16_t method, uint16_t flags, base::ByteSource &in, uint64_t size,
                                       base::ByteSink &out);
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::zip_legacy

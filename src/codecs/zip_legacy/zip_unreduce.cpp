@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <array>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::zip_legacy {
 
 using base::ByteSink;
 using base::ByteSource;
@@ -135,4 +135,4 @@ DecodeStatus unreduce(ByteSource &in, unsigned factor, uint64_t size, ByteSink &
     return Unreducer(in, factor, size, out).run();
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::zip_legacy

@@ -5,8 +5,8 @@
 #pragma once
 #include "codecs/zip_legacy/zip_legacy_decoder.h"
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::zip_legacy {
 
 base::DecodeStatus unreduce(base::ByteSource &in, unsigned factor, uint64_t size, base::ByteSink &out);
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::zip_legacy

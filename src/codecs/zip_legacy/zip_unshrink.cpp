@@ -7,7 +7,7 @@
 #include <array>
 #include <vector>
 
-namespace qvo::codecs::zip {
+namespace qvo::codecs::zip_legacy {
 
 using base::ByteSink;
 using base::ByteSource;
@@ -173,4 +173,4 @@ DecodeStatus unshrink(ByteSource &in, uint64_t size, ByteSink &out)
     return Unshrinker(in, size, out).run();
 }
 
-} // namespace qvo::codecs::zip
+} // namespace qvo::codecs::zip_legacy

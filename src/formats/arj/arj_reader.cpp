@@ -23,8 +23,8 @@ using archivers::kErrMissingVolume;
 using archivers::kErrNotSupported;
 using archivers::kErrEncrypted;
 
-using archivers::ExtractSink;
-using archivers::MemberInfo;
+using extract::ExtractSink;
+using extract::MemberInfo;
 using base::DecodeStatus;
 
 constexpr uint16_t kUnixPermissions = 07777;
@@ -166,7 +166,7 @@ int32_t writeParts(const ArjMember &m, VolumeFiles &files, ExtractSink &sink)
         const int fd = files.fd(part.volume);
         if (fd < 0)
             return kErrMissingVolume; // gone since the headers were read
-        archivers::FileRangeSource source(fd, part.dataOffset, part.compressedSize);
+        extract::FileRangeSource source(fd, part.dataOffset, part.compressedSize);
         PartOutput out(sink);
         const DecodeStatus status = codecs::arj::decodeArj(part.method, source, part.originalSize, out);
         if (status == DecodeStatus::OutputStopped)

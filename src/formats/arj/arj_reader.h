@@ -16,6 +16,6 @@ namespace qvo::formats::arj {
 // `chosenCharset`: the encoding the user named for member names, or empty
 // to guess it from them (DOS code pages first; UTF-8 from Unix hosts).
 int32_t readArjArchive(const std::filesystem::path &archive, const std::string &chosenCharset,
-                       archivers::ExtractSink &sink);
+                       extract::ExtractSink &sink);
 
 } // namespace qvo::formats::arj

@@ -7,8 +7,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
-namespace qvo::archivers::cab32 {
-namespace cab = formats::cab;
+namespace qvo::formats::cab {
 
 namespace {
 
@@ -92,17 +91,17 @@ void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time)
     time = uint16_t(tm.tm_hour << 11 | tm.tm_min << 5 | tm.tm_sec / 2);
 }
 
-int32_t makeCabEntries(const std::vector<SourceEntry> &source, bool cp932Names,
-                       std::vector<formats::cab::CabFileEntry> &out, std::string &error)
+int32_t makeCabEntries(const std::vector<create::SourceEntry> &source, bool cp932Names,
+                       std::vector<CabFileEntry> &out, std::string &error)
 {
     out.clear();
     for (const auto &e : source) {
         uint64_t size = e.size;
         int64_t mtime = e.mtimeSec;
         uint32_t mode = e.mode;
-        if (e.kind == SourceEntry::Kind::Directory)
+        if (e.kind == create::SourceEntry::Kind::Directory)
             continue;
-        if (e.kind == SourceEntry::Kind::Symlink) {
+        if (e.kind == create::SourceEntry::Kind::Symlink) {
             // A cabinet has no links: keep the linked file's content under
             // the link's name.  A link to nothing or to a folder has no
             // content to keep.
@@ -111,29 +110,29 @@ int32_t makeCabEntries(const std::vector<SourceEntry> &source, bool cp932Names,
             struct stat st;
             if (stat(e.diskPath.c_str(), &st) != 0) {
                 error = "cannot examine " + e.diskPath.string() + ": " + std::strerror(errno);
-                return kErrWrite;
+                return archivers::kErrWrite;
             }
             size = static_cast<uint64_t>(st.st_size);
             mtime = st.st_mtim.tv_sec;
             mode = st.st_mode & 07777;
         }
-        formats::cab::CabFileEntry f;
+        CabFileEntry f;
         bool utf8 = false;
         std::optional<std::string> name = cabName(e.name, cp932Names, utf8);
         if (!name)
-            return kErrNameEncoding;
+            return archivers::kErrNameEncoding;
         f.name = std::move(*name);
         f.size = size;
         f.source = e.diskPath;
         dosDateTime(mtime, f.date, f.time);
-        f.attribs = formats::cab::kAttribArchive;
+        f.attribs = kAttribArchive;
         if (!(mode & S_IWUSR))
-            f.attribs |= formats::cab::kAttribReadOnly;
+            f.attribs |= kAttribReadOnly;
         if (utf8)
-            f.attribs |= formats::cab::kAttribNameIsUtf8;
+            f.attribs |= kAttribNameIsUtf8;
         out.push_back(std::move(f));
     }
-    return kOk;
+    return archivers::kOk;
 }
 
-} // namespace qvo::archivers::cab32
+} // namespace qvo::formats::cab

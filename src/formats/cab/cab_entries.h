@@ -1,7 +1,7 @@
 // Turns the walked source tree into cabinet file records: names, DOS times
 // and attributes.
 #pragma once
-#include "extract/source_tree.h"
+#include "create/source_tree.h"
 #include "formats/cab/cabinet_writer.h"
 
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archivers::cab32 {
+namespace qvo::formats::cab {
 
 // The stored name: '/' becomes '\'.  `utf8` tells whether the name needs the
 // UTF-8 attribute (valid UTF-8 that is not plain ASCII).  With `cp932` the
@@ -26,7 +26,7 @@ void dosDateTime(int64_t unixSeconds, uint16_t &date, uint16_t &time);
 // not entries in a cabinet; links whose target is no file are left out),
 // names in CP932 with `cp932Names`.  Returns kOk, kErrWrite with `error`
 // set when a linked file cannot be examined, or kErrNameEncoding.
-int32_t makeCabEntries(const std::vector<SourceEntry> &source, bool cp932Names,
-                       std::vector<formats::cab::CabFileEntry> &out, std::string &error);
+int32_t makeCabEntries(const std::vector<create::SourceEntry> &source, bool cp932Names,
+                       std::vector<CabFileEntry> &out, std::string &error);
 
-} // namespace qvo::archivers::cab32
+} // namespace qvo::formats::cab

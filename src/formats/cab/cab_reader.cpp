@@ -19,7 +19,7 @@ extern "C" {
 #include <mspack.h>
 }
 
-namespace qvo::archivers {
+namespace qvo::formats::cab {
 namespace {
 
 // libmspack opens every file through our mspack_system: cabinets by their
@@ -29,13 +29,13 @@ constexpr char kSinkName[] = "\x01qvo-sink";
 
 struct CabFile {
     int fd = -1;            // a cabinet opened for reading
-    ExtractSink *sink = nullptr;
-    int32_t writeFailure = kOk;
+    extract::ExtractSink *sink = nullptr;
+    int32_t writeFailure = archivers::kOk;
 };
 
 struct CabSystem {
     mspack_system sys; // first: libmspack passes this pointer back to us
-    ExtractSink *sink;
+    extract::ExtractSink *sink;
     CabFile *output = nullptr;
 };
 
@@ -108,7 +108,7 @@ int sysWrite(mspack_file *file, void *buffer, int bytes)
     if (!f || !f->sink || bytes < 0)
         return -1;
     int32_t r = f->sink->write(buffer, static_cast<size_t>(bytes));
-    if (r != kOk) {
+    if (r != archivers::kOk) {
         f->writeFailure = r;
         return -1;
     }
@@ -176,22 +176,22 @@ int32_t mapError(int err)
 {
     switch (err) {
     case MSPACK_ERR_OK:
-        return kOk;
+        return archivers::kOk;
     case MSPACK_ERR_OPEN:
     case MSPACK_ERR_SIGNATURE:
-        return kErrOpenArchive;
+        return archivers::kErrOpenArchive;
     case MSPACK_ERR_NOMEMORY:
-        return kErrInternal;
+        return archivers::kErrInternal;
     case MSPACK_ERR_WRITE:
-        return kErrWrite;
+        return archivers::kErrWrite;
     default:
-        return kErrCorrupt;
+        return archivers::kErrCorrupt;
     }
 }
 
-MemberInfo describe(const mscabd_file *f, const text::ArchiveNameCharset &names)
+extract::MemberInfo describe(const mscabd_file *f, const text::ArchiveNameCharset &names)
 {
-    MemberInfo m;
+    extract::MemberInfo m;
     std::string_view raw(f->filename ? f->filename : "");
     m.name = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? text::archiveNameToUtf8(raw, text::NameEncoding::Utf8)
                                                   : names.decode(raw, text::NameOrigin::Unknown);
@@ -216,7 +216,7 @@ MemberInfo describe(const mscabd_file *f, const text::ArchiveNameCharset &names)
 
 class CabSession {
 public:
-    CabSession(ExtractSink &sink, const std::string &chosenCharset) : names_(chosenCharset)
+    CabSession(extract::ExtractSink &sink, const std::string &chosenCharset) : names_(chosenCharset)
     {
         cs_.sys = mspack_system{sysOpen, sysClose, sysRead,  sysWrite, sysSeek, sysTell,
                                 sysMessage, sysAlloc, sysFree, sysCopy, nullptr};
@@ -236,10 +236,10 @@ public:
     CabSession(const CabSession &) = delete;
     CabSession &operator=(const CabSession &) = delete;
 
-    int32_t run(const std::filesystem::path &archive, ExtractSink &sink)
+    int32_t run(const std::filesystem::path &archive, extract::ExtractSink &sink)
     {
         if (!cabd_)
-            return kErrInternal;
+            return archivers::kErrInternal;
         // A cabinet file holds one cabinet at its start.  Only when it does
         // not (self-extracting installers, damaged starts) search for embedded ones: a
         // search in an ordinary cabinet would also find cabinets stored
@@ -249,18 +249,18 @@ public:
             searched_ = cabd_->search(cabd_, archive.c_str());
         if (!searched_) {
             int err = cabd_->last_error(cabd_);
-            return err == MSPACK_ERR_OK ? kErrOpenArchive : mapError(err);
+            return err == MSPACK_ERR_OK ? archivers::kErrOpenArchive : mapError(err);
         }
         std::filesystem::path folder = archive.parent_path();
         if (folder.empty())
             folder = ".";
-        int32_t result = kOk;
+        int32_t result = archivers::kOk;
         std::vector<mscabd_cabinet *> heads;
         for (mscabd_cabinet *cab = searched_; cab; cab = cab->next) {
             if (cab->prevcab || cab->nextcab)
                 continue; // already joined into a set found earlier
             int32_t r = joinSet(cab, folder);
-            if (r != kOk && result == kOk)
+            if (r != archivers::kOk && result == archivers::kOk)
                 result = r;
             mscabd_cabinet *head = cab;
             while (head->prevcab)
@@ -287,13 +287,13 @@ public:
 private:
     int32_t joinSet(mscabd_cabinet *cab, const std::filesystem::path &folder)
     {
-        int32_t result = kOk;
+        int32_t result = archivers::kOk;
         for (mscabd_cabinet *c = cab; c && (c->flags & MSCAB_HDR_PREVCAB) && !c->prevcab; c = c->prevcab) {
             mscabd_cabinet *other = openNeighbour(folder, c->prevname);
             if (!other || cabd_->prepend(cabd_, c, other) != MSPACK_ERR_OK) {
                 if (other)
                     cabd_->close(cabd_, other);
-                result = kErrMissingVolume;
+                result = archivers::kErrMissingVolume;
                 break;
             }
         }
@@ -302,7 +302,7 @@ private:
             if (!other || cabd_->append(cabd_, c, other) != MSPACK_ERR_OK) {
                 if (other)
                     cabd_->close(cabd_, other);
-                result = kErrMissingVolume;
+                result = archivers::kErrMissingVolume;
                 break;
             }
         }
@@ -319,20 +319,21 @@ private:
         return cabd_->open(cabd_, cabinetPaths_.back().c_str());
     }
 
-    void extractFile(mscabd_file *f, ExtractSink &sink)
+    void extractFile(mscabd_file *f, extract::ExtractSink &sink)
     {
-        if (sink.beginMember(describe(f, names_)) != kOk)
+        if (sink.beginMember(describe(f, names_)) != archivers::kOk)
             return;
         cs_.output = nullptr;
         int err = cabd_->extract(cabd_, f, kSinkName);
         int32_t failure = mapError(err);
         if (cs_.output) {
-            if (cs_.output->writeFailure != kOk)
+            if (cs_.output->writeFailure != archivers::kOk)
                 failure = cs_.output->writeFailure;
             delete cs_.output;
             cs_.output = nullptr;
         }
-        sink.endMember(err == MSPACK_ERR_OK && failure == kOk, failure == kOk ? kErrCorrupt : failure);
+        sink.endMember(err == MSPACK_ERR_OK && failure == archivers::kOk,
+                       failure == archivers::kOk ? archivers::kErrCorrupt : failure);
     }
 
     static constexpr size_t kMaxCabinets = 1000; // a set's index is 16-bit; loops end here
@@ -345,10 +346,11 @@ private:
 
 } // namespace
 
-int32_t readCabArchive(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink)
+int32_t readCabArchive(const std::filesystem::path &archive, const std::string &chosenCharset,
+                       extract::ExtractSink &sink)
 {
     CabSession session(sink, chosenCharset);
     return session.run(archive, sink);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::cab

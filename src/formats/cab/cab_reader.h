@@ -8,10 +8,11 @@
 #include <filesystem>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats::cab {
 
 // `chosenCharset`: the encoding the user named for names without the
 // UTF-8 attribute, or empty to guess it from them.
-int32_t readCabArchive(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink);
+int32_t readCabArchive(const std::filesystem::path &archive, const std::string &chosenCharset,
+                       extract::ExtractSink &sink);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::cab

@@ -1,16 +1,16 @@
 #include "formats/lha/lha_ahead_queue.h"
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 
-bool LhaAheadQueue::takes(const char *method, uint64_t length, const MemberInfo &info, bool mac,
+bool LhaAheadQueue::takes(const char *method, uint64_t length, const extract::MemberInfo &info, bool mac,
                           size_t members) const
 {
-    return members > kStartAfter && ahead_.available() && info.kind == MemberInfo::Kind::File && !mac
+    return members > kStartAfter && ahead_.available() && info.kind == extract::MemberInfo::Kind::File && !mac
         && LhaDecodeAhead::suits(method, length);
 }
 
-void LhaAheadQueue::add(const MemberInfo &info, const char *method, uint64_t dataOffset, uint64_t compressedLength,
-                        uint64_t length, uint16_t crc, ExtractSink &sink)
+void LhaAheadQueue::add(const extract::MemberInfo &info, const char *method, uint64_t dataOffset,
+                        uint64_t compressedLength, uint64_t length, uint16_t crc, extract::ExtractSink &sink)
 {
     ahead_.submit(method, dataOffset, compressedLength, length, crc);
     pending_.push_back({info, true, length});
@@ -19,25 +19,26 @@ void LhaAheadQueue::add(const MemberInfo &info, const char *method, uint64_t dat
         finishFront(sink);
 }
 
-bool LhaAheadQueue::queuesWithoutData(const MemberInfo &info) const
+bool LhaAheadQueue::queuesWithoutData(const extract::MemberInfo &info) const
 {
-    return !pending_.empty() && (info.kind == MemberInfo::Kind::Directory || info.kind == MemberInfo::Kind::Symlink);
+    return !pending_.empty()
+           && (info.kind == extract::MemberInfo::Kind::Directory || info.kind == extract::MemberInfo::Kind::Symlink);
 }
 
-void LhaAheadQueue::addWithoutData(const MemberInfo &info, ExtractSink &sink)
+void LhaAheadQueue::addWithoutData(const extract::MemberInfo &info, extract::ExtractSink &sink)
 {
     pending_.push_back({info, false, 0});
     if (pending_.size() > LhaDecodeAhead::kMaxAheadMembers)
         finishFront(sink);
 }
 
-void LhaAheadQueue::drain(ExtractSink &sink)
+void LhaAheadQueue::drain(extract::ExtractSink &sink)
 {
     while (!pending_.empty())
         finishFront(sink);
 }
 
-void LhaAheadQueue::finishFront(ExtractSink &sink)
+void LhaAheadQueue::finishFront(extract::ExtractSink &sink)
 {
     Pending p = std::move(pending_.front());
     pending_.pop_front();
@@ -52,17 +53,17 @@ void LhaAheadQueue::finishFront(ExtractSink &sink)
     if (sink.stopped())
         return;
     LhaDecodeAhead::Member member = ahead_.take();
-    if (sink.beginMember(p.info) == kOk) {
+    if (sink.beginMember(p.info) == archivers::kOk) {
         if (!member.ok) {
-            sink.endMember(false, kErrCorrupt);
+            sink.endMember(false, archivers::kErrCorrupt);
         } else {
             int32_t w = member.length == 0
-                ? kOk
+                ? archivers::kOk
                 : sink.write(reinterpret_cast<const char *>(member.data.get()), static_cast<size_t>(member.length));
-            sink.endMember(w == kOk, w == kOk ? kErrCorrupt : w);
+            sink.endMember(w == archivers::kOk, w == archivers::kOk ? archivers::kErrCorrupt : w);
         }
     }
     ahead_.recycle(member);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <deque>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 
 class LhaAheadQueue {
 public:
@@ -22,32 +22,32 @@ public:
 
     // Whether a member (the `members`th of this walk) is decoded ahead.  The
     // reader still checks that its data lies where the header says.
-    bool takes(const char *method, uint64_t length, const MemberInfo &info, bool mac, size_t members) const;
+    bool takes(const char *method, uint64_t length, const extract::MemberInfo &info, bool mac, size_t members) const;
 
-    void add(const MemberInfo &info, const char *method, uint64_t dataOffset, uint64_t compressedLength,
-             uint64_t length, uint16_t crc, ExtractSink &sink);
+    void add(const extract::MemberInfo &info, const char *method, uint64_t dataOffset, uint64_t compressedLength,
+             uint64_t length, uint16_t crc, extract::ExtractSink &sink);
 
     // A folder or link member (no data to decode) while members wait: it
     // keeps its place in line instead of waiting for them all, so that the
     // workers keep going across folders.
-    bool queuesWithoutData(const MemberInfo &info) const;
-    void addWithoutData(const MemberInfo &info, ExtractSink &sink);
+    bool queuesWithoutData(const extract::MemberInfo &info) const;
+    void addWithoutData(const extract::MemberInfo &info, extract::ExtractSink &sink);
 
     // Hands every waiting member to the sink, in order.
-    void drain(ExtractSink &sink);
+    void drain(extract::ExtractSink &sink);
 
 private:
     struct Pending {
-        MemberInfo info;
+        extract::MemberInfo info;
         bool decoded; // false: a folder or link
         uint64_t length;
     };
 
-    void finishFront(ExtractSink &sink);
+    void finishFront(extract::ExtractSink &sink);
 
     LhaDecodeAhead ahead_;
     std::deque<Pending> pending_;
     uint64_t bytes_ = 0;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

@@ -13,7 +13,7 @@ extern "C" {
 #include <lhasa.h>
 }
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 namespace {
 
 constexpr unsigned kMaxWorkers = 4;
@@ -199,4 +199,4 @@ void LhaDecodeAhead::decode(Member &member, unsigned slot)
     lha_decoder_free(decoder);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

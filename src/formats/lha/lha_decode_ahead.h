@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 
 class LhaDecodeAhead {
 public:
@@ -69,4 +69,4 @@ private:
     base::OrderedWorkers<Member> workers_;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

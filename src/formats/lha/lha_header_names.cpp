@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 namespace {
 
 constexpr uint8_t kExtFileName = 0x01;
@@ -138,4 +138,4 @@ std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId, const text:
     return text::joinLhaPath(dir, file);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 
 struct LhaHeaderNames {
     std::optional<std::string> fileName;    // bytes of the base name or header 0x01
@@ -39,4 +39,4 @@ void addLhaNames(const LhaHeaderNames &names, uint8_t osId, text::ArchiveNameCha
 // made on `osId`; unmarked fields are read as `charset` says.
 std::string decodeLhaName(const LhaHeaderNames &names, uint8_t osId, const text::ArchiveNameCharset &charset);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

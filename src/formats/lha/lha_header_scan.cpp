@@ -8,7 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 namespace {
 
 constexpr size_t kMethodAt = 2;
@@ -73,4 +73,4 @@ NamelessEntry namelessEntryAt(int fd, uint64_t offset)
     return e;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 
 // Offsets of headers that pass the checks, in file order, at most
 // `maxCount` of them, from the first `scanLimit` bytes: the same search
@@ -38,4 +38,4 @@ NamelessEntry namelessEntryAt(int fd, uint64_t offset);
 // where lhasa stopped, that is a member it could not read, not the end.
 using identify::lhaHeaderAt;
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

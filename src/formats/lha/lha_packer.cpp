@@ -4,15 +4,15 @@
 #include "formats/lha/mapped_file.h"
 #include "codecs/lha/lha_crc16.h"
 
-namespace qvo::archivers::unlha32 {
+namespace qvo::formats::lha {
 
 using namespace qvo::codecs::lha;
 
-PackedMember packFileInMemory(const SourceEntry &entry, LhaMethod method)
+PackedMember packFileInMemory(const create::SourceEntry &entry, LhaMethod method)
 {
     PackedMember m;
     MappedFile in;
-    if ((m.error = in.open(entry.diskPath)) != kOk)
+    if ((m.error = in.open(entry.diskPath)) != archivers::kOk)
         return m;
     m.originalSize = uint32_t(in.size());
     m.crc = crc16Update(0, in.data(), in.size());
@@ -30,7 +30,7 @@ PackedMember packFileInMemory(const SourceEntry &entry, LhaMethod method)
     return m;
 }
 
-ParallelPacker::ParallelPacker(const std::vector<SourceEntry> &entries, LhaMethod method)
+ParallelPacker::ParallelPacker(const std::vector<create::SourceEntry> &entries, LhaMethod method)
     : handled_(entries.size(), false),
       workers_({.threads = base::hardwareWorkers(4), .maxJobsAhead = kMaxJobsAhead, .maxBytesAhead = base::shareOfBudget(kMaxBytesAhead)},
                [&entries, method](Job &job, unsigned) { job.packed = packFileInMemory(entries[job.entry], method); })
@@ -38,7 +38,7 @@ ParallelPacker::ParallelPacker(const std::vector<SourceEntry> &entries, LhaMetho
     if (workers_.threads() == 0)
         return; // the writer packs everything itself, streaming
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].kind == SourceEntry::Kind::File && entries[i].size <= kMaxParallelFile) {
+        if (entries[i].kind == create::SourceEntry::Kind::File && entries[i].size <= kMaxParallelFile) {
             handled_[i] = true;
             workers_.submit(Job{i, {}}, entries[i].size);
         }
@@ -52,9 +52,9 @@ PackedMember ParallelPacker::take()
     } catch (...) {
         // The writer reports it as the member's failure.
         PackedMember m;
-        m.error = kErrInternal;
+        m.error = archivers::kErrInternal;
         return m;
     }
 }
 
-} // namespace qvo::archivers::unlha32
+} // namespace qvo::formats::lha

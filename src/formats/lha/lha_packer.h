@@ -5,12 +5,12 @@
 #pragma once
 #include "base/ordered_workers.h"
 #include "codecs/lha/lha_method.h"
-#include "extract/source_tree.h"
+#include "create/source_tree.h"
 
 #include <cstdint>
 #include <vector>
 
-namespace qvo::archivers::unlha32 {
+namespace qvo::formats::lha {
 
 // One packed member: what goes into the archive after its header.
 struct PackedMember {
@@ -22,7 +22,7 @@ struct PackedMember {
 };
 
 // Packs one file into memory (any size the caller accepts).
-PackedMember packFileInMemory(const SourceEntry &entry, codecs::lha::LhaMethod method);
+PackedMember packFileInMemory(const create::SourceEntry &entry, codecs::lha::LhaMethod method);
 
 class ParallelPacker {
 public:
@@ -30,7 +30,7 @@ public:
     // streamed by the writer itself.
     static constexpr uint64_t kMaxParallelFile = 8u << 20;
 
-    ParallelPacker(const std::vector<SourceEntry> &entries, codecs::lha::LhaMethod method);
+    ParallelPacker(const std::vector<create::SourceEntry> &entries, codecs::lha::LhaMethod method);
 
     // True when entry `index` is packed by the workers.
     bool handles(size_t index) const { return handled_[index]; }
@@ -50,4 +50,4 @@ private:
     base::OrderedWorkers<Job> workers_;
 };
 
-} // namespace qvo::archivers::unlha32
+} // namespace qvo::formats::lha

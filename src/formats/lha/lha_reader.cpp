@@ -23,7 +23,7 @@ extern "C" {
 #include <lhasa.h>
 }
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 using codecs::lha::crc16Update;
 namespace {
 
@@ -124,9 +124,9 @@ LhaHeaderNames headerNames(const LHAFileHeader *h)
     return parseLhaHeaderNames(raw, h->header_level);
 }
 
-MemberInfo describe(const LHAFileHeader *h, const text::ArchiveNameCharset &names)
+extract::MemberInfo describe(const LHAFileHeader *h, const text::ArchiveNameCharset &names)
 {
-    MemberInfo m;
+    extract::MemberInfo m;
     std::string name = decodeLhaName(headerNames(h), h->os_type, names);
 
     bool isDir = std::strcmp(h->compress_method, kDirMethod) == 0;
@@ -134,7 +134,7 @@ MemberInfo describe(const LHAFileHeader *h, const text::ArchiveNameCharset &name
         // Stored as "name|target"; split after decoding, as '|' (0x7C) can
         // be the second byte of a CP932 character.
         size_t bar = name.find('|');
-        m.kind = MemberInfo::Kind::Symlink;
+        m.kind = extract::MemberInfo::Kind::Symlink;
         if (bar != std::string::npos) {
             m.linkTarget = name.substr(bar + 1);
             name.resize(bar);
@@ -142,7 +142,7 @@ MemberInfo describe(const LHAFileHeader *h, const text::ArchiveNameCharset &name
             m.linkTarget = h->symlink_target;
         }
     } else if (isDir) {
-        m.kind = MemberInfo::Kind::Directory;
+        m.kind = extract::MemberInfo::Kind::Directory;
     } else {
         m.size = h->length;
     }
@@ -169,11 +169,11 @@ MemberInfo describe(const LHAFileHeader *h, const text::ArchiveNameCharset &name
 }
 
 // Ends the member: a good one still has the MacBinary filter's tail to write.
-void endMember(MacBinaryFilter &filter, ExtractSink &sink, bool ok, int32_t failure)
+void endMember(MacBinaryFilter &filter, extract::ExtractSink &sink, bool ok, int32_t failure)
 {
     if (ok) {
         int32_t w = filter.finish(sink);
-        if (w != kOk) {
+        if (w != archivers::kOk) {
             ok = false;
             failure = w;
         }
@@ -182,12 +182,12 @@ void endMember(MacBinaryFilter &filter, ExtractSink &sink, bool ok, int32_t fail
 }
 
 // Streams the current member's data into the sink, checking length and CRC.
-void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &filter, ExtractSink &sink,
+void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &filter, extract::ExtractSink &sink,
                  std::vector<char> &buf)
 {
     uint16_t crc = 0;
     uint64_t total = 0;
-    int32_t failure = kErrCorrupt;
+    int32_t failure = archivers::kErrCorrupt;
     bool ok = true;
     for (;;) {
         size_t n = lha_reader_read(reader, buf.data(), buf.size());
@@ -200,7 +200,7 @@ void extractData(LHAReader *reader, const LHAFileHeader *h, MacBinaryFilter &fil
         }
         crc = crc16Update(crc, buf.data(), n);
         int32_t w = filter.write(sink, buf.data(), n);
-        if (w != kOk) {
+        if (w != archivers::kOk) {
             ok = false;
             failure = w;
             break;
@@ -218,24 +218,24 @@ bool isOwnMethod(const LHAFileHeader *h)
 // Counts the CRC and passes data through the MacBinary filter.
 class LhaOwnOutput : public base::ByteSink {
 public:
-    LhaOwnOutput(ExtractSink &sink, MacBinaryFilter &filter) : sink_(sink), filter_(filter) {}
+    LhaOwnOutput(extract::ExtractSink &sink, MacBinaryFilter &filter) : sink_(sink), filter_(filter) {}
     bool write(const uint8_t *data, size_t size) override
     {
         crc_ = crc16Update(crc_, data, size);
         total_ += size;
         result_ = filter_.write(sink_, reinterpret_cast<const char *>(data), size);
-        return result_ == kOk;
+        return result_ == archivers::kOk;
     }
     uint16_t crc() const { return crc_; }
     uint64_t total() const { return total_; }
     int32_t result() const { return result_; }
 
 private:
-    ExtractSink &sink_;
+    extract::ExtractSink &sink_;
     MacBinaryFilter &filter_;
     uint16_t crc_ = 0;
     uint64_t total_ = 0;
-    int32_t result_ = kOk;
+    int32_t result_ = archivers::kOk;
 };
 
 // Decodes the current member ourselves from `headerStart` on, where its
@@ -253,18 +253,18 @@ bool headerPlaced(int fd, uint64_t headerStart, const LHAFileHeader *h)
 }
 
 void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBinaryFilter &filter,
-                    ExtractSink &sink)
+                    extract::ExtractSink &sink)
 {
     if (!headerPlaced(fd, headerStart, h)) {
-        sink.endMember(false, kErrCorrupt);
+        sink.endMember(false, archivers::kErrCorrupt);
         return;
     }
-    FileRangeSource source(fd, headerStart + h->raw_data_len, h->compressed_length);
+    extract::FileRangeSource source(fd, headerStart + h->raw_data_len, h->compressed_length);
     LhaOwnOutput out(sink, filter);
     auto status = std::strcmp(h->compress_method, "-lh2-") == 0 ? codecs::lha::decodeLh2(source, h->length, out)
                                                                 : codecs::lha::decodeLh3(source, h->length, out);
     bool ok = status == base::DecodeStatus::Ok && out.total() == h->length && out.crc() == h->crc;
-    int32_t failure = status == base::DecodeStatus::OutputStopped ? out.result() : kErrCorrupt;
+    int32_t failure = status == base::DecodeStatus::OutputStopped ? out.result() : archivers::kErrCorrupt;
     endMember(filter, sink, ok, failure);
 }
 
@@ -272,7 +272,7 @@ void extractOwnData(int fd, uint64_t headerStart, const LHAFileHeader *h, MacBin
 // every header's names to `collect` (lhasa seeks past the data), or the
 // extraction into `sink` with names read as `names` says.
 struct LhaWalk {
-    ExtractSink &sink;
+    extract::ExtractSink &sink;
     const text::ArchiveNameCharset &names;
     text::ArchiveNameCharset *collect = nullptr;
 };
@@ -282,18 +282,18 @@ struct LhaWalk {
 // start (only a guess when lhasa skipped a self-extractor's program).
 int32_t readFrom(int fd, off_t offset, const LhaWalk &walk, size_t &members, uint64_t &next)
 {
-    ExtractSink &sink = walk.sink;
+    extract::ExtractSink &sink = walk.sink;
     next = static_cast<uint64_t>(offset);
     if (::lseek(fd, offset, SEEK_SET) != offset)
-        return kErrOpenArchive;
+        return archivers::kErrOpenArchive;
     FdStream fdStream{fd};
     LHAInputStream *stream = lha_input_stream_new(&kStreamType, &fdStream);
     if (!stream)
-        return kErrInternal;
+        return archivers::kErrInternal;
     LHAReader *reader = lha_reader_new(stream);
     if (!reader) {
         lha_input_stream_free(stream);
-        return kErrInternal;
+        return archivers::kErrInternal;
     }
     // Folders come once, in archive order; the sink sets folder times last.
     lha_reader_set_dir_policy(reader, LHA_READER_DIR_PLAIN);
@@ -310,7 +310,7 @@ int32_t readFrom(int fd, off_t offset, const LhaWalk &walk, size_t &members, uin
             addLhaNames(headerNames(h), h->os_type, *walk.collect);
             continue;
         }
-        MemberInfo info = describe(h, walk.names);
+        extract::MemberInfo info = describe(h, walk.names);
         // lhasa's own MacBinary stripping would hide the stored data from
         // our length and CRC checks: it is switched off and done here.
         bool mac = h->os_type == LHA_OS_TYPE_MACOS;
@@ -335,7 +335,7 @@ int32_t readFrom(int fd, off_t offset, const LhaWalk &walk, size_t &members, uin
         if (sink.stopped())
             break;
         int32_t begin = sink.beginMember(info);
-        if (begin == kOk && info.kind == MemberInfo::Kind::File) {
+        if (begin == archivers::kOk && info.kind == extract::MemberInfo::Kind::File) {
             MacBinaryFilter filter(mac, h->filename ? h->filename : "", h->length);
             if (isOwnMethod(h))
                 extractOwnData(fd, headerStart, h, filter, sink);
@@ -346,7 +346,7 @@ int32_t readFrom(int fd, off_t offset, const LhaWalk &walk, size_t &members, uin
             break;
     }
     ahead.drain(sink);
-    int32_t result = fdStream.truncated && !sink.stopped() ? kErrCorrupt : kOk;
+    int32_t result = fdStream.truncated && !sink.stopped() ? archivers::kErrCorrupt : archivers::kOk;
     lha_reader_free(reader);
     lha_input_stream_free(stream);
     return result;
@@ -356,14 +356,14 @@ int32_t readFrom(int fd, off_t offset, const LhaWalk &walk, size_t &members, uin
 // refuses, or from where a self-extractor holds it.
 int32_t walkArchive(int fd, const struct stat &st, const LhaWalk &walk)
 {
-    ExtractSink &sink = walk.sink;
+    extract::ExtractSink &sink = walk.sink;
     size_t members = 0;
     uint64_t next = 0;
     int32_t result = readFrom(fd, 0, walk, members, next);
     // lhasa ends the archive at folder entries without a name (see
     // namelessEntryAt): such an entry is made from its folder field if it
     // has one, and reading goes on behind it.
-    for (size_t resumed = 0; result == kOk && !sink.stopped() && resumed < kMaxResumes; ++resumed) {
+    for (size_t resumed = 0; result == archivers::kOk && !sink.stopped() && resumed < kMaxResumes; ++resumed) {
         NamelessEntry entry = namelessEntryAt(fd, next);
         if (entry.size == 0)
             break;
@@ -373,8 +373,8 @@ int32_t walkArchive(int fd, const struct stat &st, const LhaWalk &walk)
         std::string path = decodeLhaName(entryNames, entry.osId, walk.names);
         size_t lead = path.find_first_not_of('/');
         if (lead != std::string::npos && !walk.collect) {
-            MemberInfo folder;
-            folder.kind = MemberInfo::Kind::Directory;
+            extract::MemberInfo folder;
+            folder.kind = extract::MemberInfo::Kind::Directory;
             folder.name = path.substr(lead);
             sink.beginMember(folder);
         }
@@ -383,9 +383,9 @@ int32_t walkArchive(int fd, const struct stat &st, const LhaWalk &walk)
     }
     // lhasa also ends the archive silently at other headers it refuses;
     // a sound header there is a member lost, not the end.
-    if (result == kOk && members > 0 && !sink.stopped() && lhaHeaderAt(fd, next))
-        result = kErrCorrupt;
-    if (members == 0 && result != kErrInternal) {
+    if (result == archivers::kOk && members > 0 && !sink.stopped() && lhaHeaderAt(fd, next))
+        result = archivers::kErrCorrupt;
+    if (members == 0 && result != archivers::kErrInternal) {
         // Nothing found where lhasa looks: a self-extractor may hold the
         // archive further on.  Each candidate header is tried until one
         // gives members.
@@ -402,21 +402,22 @@ int32_t walkArchive(int fd, const struct stat &st, const LhaWalk &walk)
             }
         }
     }
-    if (members == 0 && st.st_size > 1 && result == kOk)
-        result = kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
+    if (members == 0 && st.st_size > 1 && result == archivers::kOk)
+        result = archivers::kErrOpenArchive; // not an LHA archive (an empty one is a single 0 byte)
     return result;
 }
 
 } // namespace
 
-int32_t readLhaArchive(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink)
+int32_t readLhaArchive(const std::filesystem::path &archive, const std::string &chosenCharset,
+                       extract::ExtractSink &sink)
 {
     Fd file{::open(archive.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0)
-        return kErrOpenArchive;
+        return archivers::kErrOpenArchive;
     struct stat st {};
     if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return kErrOpenArchive;
+        return archivers::kErrOpenArchive;
 
     // The names pass reads headers only, so that every unmarked name is
     // known before the first member goes out.
@@ -428,4 +429,4 @@ int32_t readLhaArchive(const std::filesystem::path &archive, const std::string &
     return walkArchive(file.fd, st, LhaWalk{sink, names});
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

@@ -6,10 +6,11 @@
 #include <filesystem>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 
 // `chosenCharset`: the encoding the user named for names without Unicode
 // or code-page headers, or empty to guess it from all of them first.
-int32_t readLhaArchive(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink);
+int32_t readLhaArchive(const std::filesystem::path &archive, const std::string &chosenCharset,
+                       extract::ExtractSink &sink);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

@@ -1,9 +1,9 @@
 #include "formats/lha/lha_writer.h"
 
 #include "archivers/include/qvo_archiver.h"
-#include "extract/atomic_output_file.h"
-#include "extract/composed_source_names.h"
-#include "extract/source_tree.h"
+#include "create/atomic_output_file.h"
+#include "create/composed_source_names.h"
+#include "create/source_tree.h"
 #include "formats/lha/lha_packer.h"
 #include "formats/lha/mapped_file.h"
 #include "codecs/lha/lha_crc16.h"
@@ -15,7 +15,7 @@
 #include <set>
 #include <unistd.h>
 
-namespace qvo::archivers::unlha32 {
+namespace qvo::formats::lha {
 namespace fs = std::filesystem;
 using namespace qvo::codecs::lha;
 using namespace qvo::formats::lha;
@@ -33,10 +33,10 @@ uint32_t headerTime(int64_t t)
 
 // True when every name of the archive, and the target of every link, can
 // go out in CP932 (see lha_names.h).
-bool allNamesFitCp932(const std::vector<SourceEntry> &entries)
+bool allNamesFitCp932(const std::vector<create::SourceEntry> &entries)
 {
-    for (const SourceEntry &e : entries) {
-        const bool link = e.kind == SourceEntry::Kind::Symlink;
+    for (const create::SourceEntry &e : entries) {
+        const bool link = e.kind == create::SourceEntry::Kind::Symlink;
         if (!lhaNameFitsCp932(e.name, link) || (link && !lhaNameFitsCp932(e.linkTarget, true)))
             return false;
     }
@@ -45,24 +45,24 @@ bool allNamesFitCp932(const std::vector<SourceEntry> &entries)
 
 class ArchiveBuilder {
 public:
-    ArchiveBuilder(AtomicOutputFile &out, LhaMethod method, ParallelPacker &packer, LhaNameBytes nameBytes)
+    ArchiveBuilder(create::AtomicOutputFile &out, LhaMethod method, ParallelPacker &packer, LhaNameBytes nameBytes)
         : out_(out), method_(method), packer_(packer), nameBytes_(nameBytes)
     {
     }
 
-    int32_t add(size_t index, const SourceEntry &e)
+    int32_t add(size_t index, const create::SourceEntry &e)
     {
         if (packer_.handles(index))
             return addPacked(e, packer_.take());
         switch (e.kind) {
-        case SourceEntry::Kind::Directory:
+        case create::SourceEntry::Kind::Directory:
             return addFolder(e);
-        case SourceEntry::Kind::Symlink:
+        case create::SourceEntry::Kind::Symlink:
             return addLink(e);
-        case SourceEntry::Kind::File:
+        case create::SourceEntry::Kind::File:
             return addFile(e);
         }
-        return kErrInternal;
+        return archivers::kErrInternal;
     }
 
     // The end mark (a zero byte), then the file is cut there: a member
@@ -75,11 +75,11 @@ public:
 
 private:
     // Header fields every entry shares.
-    int32_t commonHeader(const SourceEntry &e, bool isFolder, uint16_t type, LhaMemberHeader &h)
+    int32_t commonHeader(const create::SourceEntry &e, bool isFolder, uint16_t type, LhaMemberHeader &h)
     {
         auto name = storedLhaName(e.name, isFolder, nameBytes_);
         if (!name)
-            return kErrNotSupported;
+            return archivers::kErrNotSupported;
         h.fileName = name->fileName;
         h.dirName = name->dirName;
         h.codePage = name->codePage;
@@ -93,32 +93,32 @@ private:
         const uint16_t usual = type == kModeDir ? 0755 : 0644;
         if ((e.mode & 07777) != usual)
             h.unixMode = uint16_t(type | (e.mode & 07777));
-        return kOk;
+        return archivers::kOk;
     }
 
     int32_t writeHeader(const LhaMemberHeader &h, uint64_t at, size_t *size = nullptr)
     {
         std::vector<uint8_t> bytes = buildLevel2Header(h);
         if (bytes.empty())
-            return kErrTooLarge; // path too long for a 64 KiB header
+            return archivers::kErrTooLarge; // path too long for a 64 KiB header
         if (!out_.writeAt(at, bytes.data(), bytes.size()))
-            return kErrWrite;
+            return archivers::kErrWrite;
         if (size)
             *size = bytes.size();
-        return kOk;
+        return archivers::kOk;
     }
 
-    int32_t addFolder(const SourceEntry &e)
+    int32_t addFolder(const create::SourceEntry &e)
     {
         LhaMemberHeader h;
-        if (int32_t r = commonHeader(e, true, kModeDir, h); r != kOk)
+        if (int32_t r = commonHeader(e, true, kModeDir, h); r != archivers::kOk)
             return r;
         std::memcpy(h.method, "-lhd-", 5);
         size_t n = 0;
-        if (int32_t r = writeHeader(h, pos_, &n); r != kOk)
+        if (int32_t r = writeHeader(h, pos_, &n); r != archivers::kOk)
             return r;
         pos_ += n;
-        return kOk;
+        return archivers::kOk;
     }
 
     // Unix LHA stores a link as a "-lhd-" entry named "name|target" with
@@ -126,16 +126,16 @@ private:
     // restore it as a link.  They end the name at the first "|" (libarchive
     // in the whole path, folders included), so a link whose path holds one
     // cannot be stored: it would come back as another link.
-    int32_t addLink(const SourceEntry &e)
+    int32_t addLink(const create::SourceEntry &e)
     {
         if (e.name.find('|') != std::string::npos)
-            return kErrNotSupported;
+            return archivers::kErrNotSupported;
         LhaMemberHeader h;
-        if (int32_t r = commonHeader(e, false, kModeLink, h); r != kOk)
+        if (int32_t r = commonHeader(e, false, kModeLink, h); r != archivers::kOk)
             return r;
         const std::optional<std::string> target = lhaNameBytes(e.linkTarget, nameBytes_);
         if (e.linkTarget.empty() || e.linkTarget.find('\xFF') != std::string::npos || !target)
-            return kErrNotSupported;
+            return archivers::kErrNotSupported;
         h.fileName += '|';
         h.fileName += *target;
         if (!h.utf16FileName.empty())
@@ -143,42 +143,42 @@ private:
         h.unixMode = uint16_t(kModeLink | 0777);
         std::memcpy(h.method, "-lhd-", 5);
         size_t n = 0;
-        if (int32_t r = writeHeader(h, pos_, &n); r != kOk)
+        if (int32_t r = writeHeader(h, pos_, &n); r != archivers::kOk)
             return r;
         pos_ += n;
-        return kOk;
+        return archivers::kOk;
     }
 
     // A file the workers packed in memory.
-    int32_t addPacked(const SourceEntry &e, const PackedMember &m)
+    int32_t addPacked(const create::SourceEntry &e, const PackedMember &m)
     {
-        if (m.error != kOk)
+        if (m.error != archivers::kOk)
             return m.error;
         LhaMemberHeader h;
-        if (int32_t r = commonHeader(e, false, kModeFile, h); r != kOk)
+        if (int32_t r = commonHeader(e, false, kModeFile, h); r != archivers::kOk)
             return r;
         std::memcpy(h.method, lhaMethodId(m.method), 5);
         h.originalSize = m.originalSize;
         h.compressedSize = uint32_t(m.bytes.size());
         h.dataCrc = m.crc;
         size_t n = 0;
-        if (int32_t r = writeHeader(h, pos_, &n); r != kOk)
+        if (int32_t r = writeHeader(h, pos_, &n); r != archivers::kOk)
             return r;
         pos_ += n;
         if (!m.bytes.empty() && !out_.writeAt(pos_, m.bytes.data(), m.bytes.size()))
-            return kErrWrite;
+            return archivers::kErrWrite;
         pos_ += m.bytes.size();
-        return kOk;
+        return archivers::kOk;
     }
 
     // A large file, compressed straight into the archive.
-    int32_t addFile(const SourceEntry &e)
+    int32_t addFile(const create::SourceEntry &e)
     {
         LhaMemberHeader h;
-        if (int32_t r = commonHeader(e, false, kModeFile, h); r != kOk)
+        if (int32_t r = commonHeader(e, false, kModeFile, h); r != archivers::kOk)
             return r;
         MappedFile in;
-        if (int32_t r = in.open(e.diskPath); r != kOk)
+        if (int32_t r = in.open(e.diskPath); r != archivers::kOk)
             return r;
         h.originalSize = uint32_t(in.size());
         h.dataCrc = crc16Update(0, in.data(), in.size());
@@ -187,7 +187,7 @@ private:
         // the data can follow a provisional header that is patched last.
         const uint64_t headerAt = pos_;
         size_t headerSize = 0;
-        if (int32_t r = writeHeader(h, headerAt, &headerSize); r != kOk)
+        if (int32_t r = writeHeader(h, headerAt, &headerSize); r != archivers::kOk)
             return r;
         const uint64_t dataAt = headerAt + headerSize;
 
@@ -203,7 +203,7 @@ private:
             };
             EncodeResult res = encodeLhaMember(used, in.data(), in.size(), sink);
             if (res.status == EncodeStatus::SinkFailed)
-                return kErrWrite;
+                return archivers::kErrWrite;
             if (res.status == EncodeStatus::Ok)
                 packed = res.compressedSize;
             else
@@ -211,18 +211,18 @@ private:
         }
         if (used == LhaMethod::Lh0) {
             if (in.size() && !out_.writeAt(dataAt, in.data(), in.size()))
-                return kErrWrite;
+                return archivers::kErrWrite;
             packed = in.size();
         }
         std::memcpy(h.method, lhaMethodId(used), 5);
         h.compressedSize = uint32_t(packed);
-        if (int32_t r = writeHeader(h, headerAt); r != kOk)
+        if (int32_t r = writeHeader(h, headerAt); r != archivers::kOk)
             return r;
         pos_ = dataAt + packed;
-        return kOk;
+        return archivers::kOk;
     }
 
-    AtomicOutputFile &out_;
+    create::AtomicOutputFile &out_;
     LhaMethod method_;
     ParallelPacker &packer_;
     LhaNameBytes nameBytes_;
@@ -236,46 +236,47 @@ int32_t writeLhaArchive(const fs::path &archive, const fs::path &folder,
 {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
-        return kErrNoFiles;
+        return archivers::kErrNoFiles;
     if (fs::is_directory(archive, ec))
-        return kErrWrite;
+        return archivers::kErrWrite;
 
-    AtomicOutputFile out;
+    create::AtomicOutputFile out;
     std::string error;
     if (!out.open(archive, error))
-        return kErrWrite;
+        return archivers::kErrWrite;
 
-    SourceWalkOptions walk;
+    create::SourceWalkOptions walk;
     walk.recurse = options.recurse;
     walk.keepPaths = options.keepPaths;
     walk.exclude = {archive, out.tempPath()};
-    std::vector<SourceEntry> entries;
-    if (!collectSourceTree(folder, walk, entries, error))
-        return kErrNoFiles;
-    composeSourceNames(entries);
+    std::vector<create::SourceEntry> entries;
+    if (!create::collectSourceTree(folder, walk, entries, error))
+        return archivers::kErrNoFiles;
+    create::composeSourceNames(entries);
     if (!options.keepPaths) {
         // Without paths, folders have nowhere to go, and two files of one
         // name would overwrite each other on extraction.
-        std::erase_if(entries, [](const SourceEntry &e) { return e.kind == SourceEntry::Kind::Directory; });
+        std::erase_if(entries,
+                      [](const create::SourceEntry &e) { return e.kind == create::SourceEntry::Kind::Directory; });
         std::set<std::string> seen;
         for (const auto &e : entries)
             if (!seen.insert(e.name).second)
-                return kErrNameClash;
+                return archivers::kErrNameClash;
     }
     if (entries.empty())
-        return kErrNoFiles;
+        return archivers::kErrNoFiles;
     const bool cp932 = allNamesFitCp932(entries);
     if (options.cp932Names && !cp932)
-        return kErrNameEncoding;
+        return archivers::kErrNameEncoding;
 
     ParallelPacker packer(entries, options.method);
     ArchiveBuilder builder(out, options.method, packer, cp932 ? LhaNameBytes::Cp932 : LhaNameBytes::Utf8);
     for (size_t i = 0; i < entries.size(); ++i)
-        if (int32_t r = builder.add(i, entries[i]); r != kOk)
+        if (int32_t r = builder.add(i, entries[i]); r != archivers::kOk)
             return r;
     if (!builder.finish() || !out.commit(error))
-        return kErrWrite;
-    return kOk;
+        return archivers::kErrWrite;
+    return archivers::kOk;
 }
 
-} // namespace qvo::archivers::unlha32
+} // namespace qvo::formats::lha

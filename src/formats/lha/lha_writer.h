@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 
-namespace qvo::archivers::unlha32 {
+namespace qvo::formats::lha {
 
 struct LhaCreateOptions {
     codecs::lha::LhaMethod method = codecs::lha::LhaMethod::Lh5;
@@ -23,4 +23,4 @@ struct LhaCreateOptions {
 int32_t writeLhaArchive(const std::filesystem::path &archive, const std::filesystem::path &folder,
                         const LhaCreateOptions &options);
 
-} // namespace qvo::archivers::unlha32
+} // namespace qvo::formats::lha

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 namespace {
 
 uint32_t be32(const std::string &b, size_t at)
@@ -15,7 +15,7 @@ uint32_t be32(const std::string &b, size_t at)
 
 } // namespace
 
-int32_t MacBinaryFilter::write(ExtractSink &sink, const char *data, size_t n)
+int32_t MacBinaryFilter::write(extract::ExtractSink &sink, const char *data, size_t n)
 {
     if (!enabled_)
         return sink.write(data, n);
@@ -25,12 +25,12 @@ int32_t MacBinaryFilter::write(ExtractSink &sink, const char *data, size_t n)
         data += take;
         n -= take;
         if (head_.size() < kHeaderSize)
-            return kOk;
+            return archivers::kOk;
         decided_ = true;
         if (!isMacLhaHeader()) {
             enabled_ = false;
             int32_t r = sink.write(head_.data(), head_.size());
-            return r != kOk ? r : sink.write(data, n);
+            return r != archivers::kOk ? r : sink.write(data, n);
         }
         offset_ = kHeaderSize;
     }
@@ -38,14 +38,14 @@ int32_t MacBinaryFilter::write(ExtractSink &sink, const char *data, size_t n)
     uint64_t end = kHeaderSize + dataFork_;
     size_t keep = offset_ >= end ? 0 : static_cast<size_t>(std::min<uint64_t>(n, end - offset_));
     offset_ += n;
-    return keep ? sink.write(data, keep) : kOk;
+    return keep ? sink.write(data, keep) : archivers::kOk;
 }
 
-int32_t MacBinaryFilter::finish(ExtractSink &sink)
+int32_t MacBinaryFilter::finish(extract::ExtractSink &sink)
 {
     if (enabled_ && !decided_ && !head_.empty())
         return sink.write(head_.data(), head_.size());
-    return kOk;
+    return archivers::kOk;
 }
 
 bool MacBinaryFilter::zero(size_t from, size_t to) const
@@ -75,4 +75,4 @@ bool MacBinaryFilter::isMacLhaHeader()
     return true;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats::lha {
 
 class MacBinaryFilter {
 public:
@@ -23,10 +23,10 @@ public:
 
     // Passes `data` on to the sink, less the wrapper.  Returns the sink's
     // result.
-    int32_t write(ExtractSink &sink, const char *data, size_t n);
+    int32_t write(extract::ExtractSink &sink, const char *data, size_t n);
 
     // A member shorter than the header was passed on as it came.
-    int32_t finish(ExtractSink &sink);
+    int32_t finish(extract::ExtractSink &sink);
 
 private:
     bool zero(size_t from, size_t to) const;
@@ -41,4 +41,4 @@ private:
     uint64_t dataFork_ = 0;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::lha

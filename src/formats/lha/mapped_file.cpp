@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qvo::archivers::unlha32 {
+namespace qvo::formats::lha {
 
 MappedFile::~MappedFile()
 {
@@ -22,18 +22,18 @@ int32_t MappedFile::open(const std::filesystem::path &p)
     fd_ = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd_ < 0 || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
-        return kErrInternal;
+        return archivers::kErrInternal;
     if (uint64_t(st.st_size) > 0xFFFFFFFFull)
-        return kErrTooLarge;
+        return archivers::kErrTooLarge;
     size_ = size_t(st.st_size);
     if (size_ == 0)
-        return kOk;
+        return archivers::kOk;
     void *m = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
     if (m == MAP_FAILED)
-        return kErrInternal;
+        return archivers::kErrInternal;
     data_ = m;
     madvise(data_, size_, MADV_SEQUENTIAL);
-    return kOk;
+    return archivers::kOk;
 }
 
-} // namespace qvo::archivers::unlha32
+} // namespace qvo::formats::lha

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 
-namespace qvo::archivers::unlha32 {
+namespace qvo::formats::lha {
 
 class MappedFile {
 public:
@@ -25,4 +25,4 @@ private:
     size_t size_ = 0;
 };
 
-} // namespace qvo::archivers::unlha32
+} // namespace qvo::formats::lha

@@ -7,7 +7,7 @@
 
 #include <zlib.h>
 
-namespace qvo::archivers::rar4 {
+namespace qvo::formats::rar::rar4 {
 namespace {
 
 // Offsets inside a file header, after the 7 fixed bytes.
@@ -279,4 +279,4 @@ std::string decodeUnicodeName(std::string_view plain, std::string_view encoded)
     return out;
 }
 
-} // namespace qvo::archivers::rar4
+} // namespace qvo::formats::rar::rar4

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::archivers::rar4 {
+namespace qvo::formats::rar::rar4 {
 
 inline constexpr char kSignature[] = "Rar!\x1a\x07\x00";
 inline constexpr size_t kSignatureSize = 7;
@@ -108,4 +108,4 @@ std::optional<FileHeader> parseFileHeader(std::string_view header);
 // byte after the plain name.  Returns UTF-16LE bytes.
 std::string decodeUnicodeName(std::string_view plain, std::string_view encoded);
 
-} // namespace qvo::archivers::rar4
+} // namespace qvo::formats::rar::rar4

@@ -14,10 +14,10 @@
 #include <memory>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 namespace {
 
-using namespace rar4;
+using namespace qvo::formats::rar::rar4;
 using codecs::rar::Rar4Unpacker;
 using base::DecodeStatus;
 
@@ -30,16 +30,16 @@ public:
     int32_t open(const std::filesystem::path &first)
     {
         int32_t r = current_.open(first.string());
-        if (r != kOk)
+        if (r != archivers::kOk)
             return r;
         names_ = {first.string()};
         if (current_.mainFlags() & kMainVolume) {
             RarVolumeInfo info = readRarVolumeInfo(first);
             if (!info.isFirstVolume)
-                return kErrMissingVolume;
+                return archivers::kErrMissingVolume;
             names_ = findRarVolumes(first);
         }
-        return kOk;
+        return archivers::kOk;
     }
 
     Volume &volume() { return current_; }
@@ -50,10 +50,10 @@ public:
     int32_t advance()
     {
         if (index_ + 1 >= names_.size())
-            return kErrMissingVolume;
+            return archivers::kErrMissingVolume;
         ++index_;
         int32_t r = current_.open(names_[index_]);
-        return r == kErrOpenArchive ? kErrCorrupt : r;
+        return r == archivers::kErrOpenArchive ? archivers::kErrCorrupt : r;
     }
 
     // Whether the set says another volume follows the current one.
@@ -91,7 +91,7 @@ public:
             if (!header_.splitAfter())
                 return 0;
             if (partCrc_ != header_.crc) {
-                failure_ = kErrCorrupt;
+                failure_ = archivers::kErrCorrupt;
                 return -1;
             }
             if (!nextPart())
@@ -100,7 +100,7 @@ public:
         size_t want = static_cast<size_t>(std::min<uint64_t>(n, left_));
         int64_t got = walk_.volume().readAt(offset_, dst, want);
         if (got <= 0) {
-            failure_ = kErrCorrupt; // cut off by the end of the file
+            failure_ = archivers::kErrCorrupt; // cut off by the end of the file
             return -1;
         }
         partCrc_ = static_cast<uint32_t>(crc32(partCrc_, dst, static_cast<uInt>(got)));
@@ -112,11 +112,11 @@ public:
     // Skips what was not read, into the volume that holds the last part.
     bool finish()
     {
-        while (header_.splitAfter() && failure_ == kOk) {
+        while (header_.splitAfter() && failure_ == archivers::kOk) {
             if (!nextPart())
                 return false;
         }
-        if (failure_ != kOk)
+        if (failure_ != archivers::kOk)
             return false;
         walk_.volume().skipData();
         return true;
@@ -134,18 +134,18 @@ private:
         Volume::Step step = walk_.volume().next(block, raw);
         // The rest of this volume holds nothing but the end block.
         if (step == Volume::Step::Block || step == Volume::Step::Corrupt) {
-            failure_ = kErrCorrupt;
+            failure_ = archivers::kErrCorrupt;
             return false;
         }
         int32_t r = walk_.advance();
-        if (r != kOk) {
+        if (r != archivers::kOk) {
             failure_ = r;
             return false;
         }
         for (;;) {
             step = walk_.volume().next(block, raw);
             if (step != Volume::Step::Block) {
-                failure_ = kErrCorrupt;
+                failure_ = archivers::kErrCorrupt;
                 return false;
             }
             if (block.type == kFileBlock)
@@ -154,7 +154,7 @@ private:
         }
         auto h = parseFileHeader(raw);
         if (!h || !h->splitBefore()) {
-            failure_ = kErrCorrupt;
+            failure_ = archivers::kErrCorrupt;
             return false;
         }
         header_ = *h;
@@ -169,13 +169,13 @@ private:
     uint64_t offset_;
     uint64_t left_;
     uint32_t partCrc_ = 0;
-    int32_t failure_ = kOk;
+    int32_t failure_ = archivers::kOk;
 };
 
 // Passes unpacked bytes on, counting them and their CRC.
 class CrcOutput : public base::ByteSink {
 public:
-    explicit CrcOutput(ExtractSink *sink, std::string *collect = nullptr) : sink_(sink), collect_(collect) {}
+    explicit CrcOutput(extract::ExtractSink *sink, std::string *collect = nullptr) : sink_(sink), collect_(collect) {}
 
     bool write(const uint8_t *data, size_t size) override
     {
@@ -186,7 +186,7 @@ public:
                 return false;
             collect_->append(reinterpret_cast<const char *>(data), size);
         }
-        if (sink_ && sinkResult_ == kOk)
+        if (sink_ && sinkResult_ == archivers::kOk)
             sinkResult_ = sink_->write(data, size);
         return true;
     }
@@ -196,35 +196,35 @@ public:
     int32_t sinkResult() const { return sinkResult_; }
 
 private:
-    ExtractSink *sink_;
+    extract::ExtractSink *sink_;
     std::string *collect_;
     uint32_t crc_ = 0;
     uint64_t count_ = 0;
-    int32_t sinkResult_ = kOk;
+    int32_t sinkResult_ = archivers::kOk;
 };
 
 int32_t unpackFailure(DecodeStatus r, const MemberData &data)
 {
-    if (data.failure() != kOk)
+    if (data.failure() != archivers::kOk)
         return data.failure();
     switch (r) {
     case DecodeStatus::Ok:
-        return kOk;
+        return archivers::kOk;
     case DecodeStatus::Unsupported:
-        return kErrNotSupported;
+        return archivers::kErrNotSupported;
     default:
-        return kErrCorrupt;
+        return archivers::kErrCorrupt;
     }
 }
 
 class Rar4Extraction {
 public:
-    Rar4Extraction(ExtractSink &sink, const text::ArchiveNameCharset &names) : sink_(sink), names_(names) {}
+    Rar4Extraction(extract::ExtractSink &sink, const text::ArchiveNameCharset &names) : sink_(sink), names_(names) {}
 
     int32_t run(const std::filesystem::path &archive)
     {
         int32_t r = walk_.open(archive);
-        if (r != kOk)
+        if (r != archivers::kOk)
             return r;
         walk_.rememberMainFlags();
         for (;;) {
@@ -232,12 +232,12 @@ public:
             std::string raw;
             Volume::Step step = walk_.volume().next(block, raw);
             if (step == Volume::Step::Corrupt)
-                return kErrCorrupt;
+                return archivers::kErrCorrupt;
             if (step == Volume::Step::End) {
                 if (!walk_.moreVolumes())
-                    return kOk;
+                    return archivers::kOk;
                 r = walk_.advance();
-                if (r != kOk)
+                if (r != archivers::kOk)
                     return r;
                 continue;
             }
@@ -247,16 +247,16 @@ public:
             }
             auto h = parseFileHeader(raw);
             if (!h)
-                return kErrCorrupt;
+                return archivers::kErrCorrupt;
             if (h->splitBefore()) {
                 walk_.volume().skipData(); // the rest of a member that failed earlier
                 continue;
             }
             r = member(*h);
-            if (r != kOk)
+            if (r != archivers::kOk)
                 return r;
             if (sink_.stopped())
-                return kOk;
+                return archivers::kOk;
         }
     }
 
@@ -278,13 +278,13 @@ private:
             ++compressedSeen_;
         MemberData data(walk_, h);
         if (h.encrypted()) {
-            sink_.recordFailure(kErrEncrypted);
+            sink_.recordFailure(archivers::kErrEncrypted);
             if (compressed)
-                brokenBy_ = kErrEncrypted;
-            return data.finish() ? kOk : data.failure();
+                brokenBy_ = archivers::kErrEncrypted;
+            return data.finish() ? archivers::kOk : data.failure();
         }
 
-        MemberInfo info;
+        extract::MemberInfo info;
         // Unmarked names are in the packing system's code page; valid UTF-8
         // is taken as UTF-8, as most Unix systems write it.
         info.name = h.nameIsUnicode ? h.name : names_.decode(h.rawName, text::NameOrigin::Utf8IfValid);
@@ -292,17 +292,17 @@ private:
         info.mtimeNsec = h.mtimeNsec;
         info.unixMode = h.unixMode();
         if (h.isDirectory()) {
-            info.kind = MemberInfo::Kind::Directory;
+            info.kind = extract::MemberInfo::Kind::Directory;
             sink_.beginMember(info);
-            return data.finish() ? kOk : data.failure();
+            return data.finish() ? archivers::kOk : data.failure();
         }
 
         if (compressed && !solid)
-            brokenBy_ = kOk; // a fresh start
-        if (solid && brokenBy_ != kOk) {
+            brokenBy_ = archivers::kOk; // a fresh start
+        if (solid && brokenBy_ != archivers::kOk) {
             // The state this member builds on was never decoded.
             sink_.recordFailure(brokenBy_);
-            return data.finish() ? kOk : data.failure();
+            return data.finish() ? archivers::kOk : data.failure();
         }
 
         std::string linkTarget;
@@ -310,32 +310,32 @@ private:
         bool accepted = false;
         if (!isLink) {
             info.size = h.unpSize;
-            accepted = sink_.beginMember(info) == kOk;
+            accepted = sink_.beginMember(info) == archivers::kOk;
             // In a solid archive later members build on this one's data.
             if (!accepted && !(compressed && (walk_.firstMainFlags() & kMainSolid)))
-                return data.finish() ? kOk : data.failure();
+                return data.finish() ? archivers::kOk : data.failure();
         }
         CrcOutput out(accepted ? &sink_ : nullptr, isLink ? &linkTarget : nullptr);
         int32_t failure = decode(h, solid, data, out);
-        if (failure == kOk && out.crc() != data.finalCrc())
-            failure = kErrCorrupt;
-        if (failure != kOk && compressed)
+        if (failure == archivers::kOk && out.crc() != data.finalCrc())
+            failure = archivers::kErrCorrupt;
+        if (failure != archivers::kOk && compressed)
             brokenBy_ = failure;
-        int32_t walkFailure = data.finish() ? kOk : data.failure();
+        int32_t walkFailure = data.finish() ? archivers::kOk : data.failure();
 
         if (isLink) {
-            if (failure != kOk) {
+            if (failure != archivers::kOk) {
                 sink_.recordFailure(failure);
             } else {
-                info.kind = MemberInfo::Kind::Symlink;
+                info.kind = extract::MemberInfo::Kind::Symlink;
                 info.linkTarget = names_.decode(linkTarget, text::NameOrigin::Utf8IfValid);
                 sink_.beginMember(info);
             }
         } else if (accepted) {
-            if (out.sinkResult() != kOk)
+            if (out.sinkResult() != archivers::kOk)
                 sink_.endMember(false, out.sinkResult());
             else
-                sink_.endMember(failure == kOk, failure);
+                sink_.endMember(failure == archivers::kOk, failure);
         }
         return walkFailure;
     }
@@ -347,29 +347,29 @@ private:
             for (;;) {
                 int64_t n = data.read(buf.data(), buf.size());
                 if (n < 0)
-                    return data.failure() != kOk ? data.failure() : kErrCorrupt;
+                    return data.failure() != archivers::kOk ? data.failure() : archivers::kErrCorrupt;
                 if (n == 0)
-                    return kOk;
+                    return archivers::kOk;
                 if (!out.write(buf.data(), static_cast<size_t>(n)))
-                    return kErrCorrupt; // link target too long
+                    return archivers::kErrCorrupt; // link target too long
             }
         }
         if (!Rar4Unpacker::supportsVersion(h.unpVersion))
-            return kErrNotSupported;
+            return archivers::kErrNotSupported;
         if (h.unpSize == 0 && h.packSize == 0 && !h.splitAfter())
-            return kOk; // nothing to decode, and no state to carry
+            return archivers::kOk; // nothing to decode, and no state to carry
         DecodeStatus r = unpacker_.unpack(h.unpVersion, solid, data, h.unpSize, out);
         if (r == DecodeStatus::Ok && out.count() != h.unpSize)
-            return kErrCorrupt;
+            return archivers::kErrCorrupt;
         return unpackFailure(r, data);
     }
 
-    ExtractSink &sink_;
+    extract::ExtractSink &sink_;
     const text::ArchiveNameCharset &names_;
     VolumeWalk walk_;
     Rar4Unpacker unpacker_;
     size_t compressedSeen_ = 0;
-    int32_t brokenBy_ = kOk;
+    int32_t brokenBy_ = archivers::kOk;
 };
 
 } // namespace
@@ -379,8 +379,8 @@ bool rar4ReaderHandles(const std::filesystem::path &archive)
     Volume v;
     // A damaged RAR 4 archive is ours to report too.
     int32_t opened = v.open(archive.string());
-    if (opened != kOk)
-        return opened != kErrOpenArchive;
+    if (opened != archivers::kOk)
+        return opened != archivers::kErrOpenArchive;
     for (;;) {
         BlockHeader block;
         std::string raw;
@@ -400,7 +400,7 @@ bool rar4ReaderHandles(const std::filesystem::path &archive)
 void collectRar4Names(const std::filesystem::path &archive, text::ArchiveNameCharset &names)
 {
     Volume v;
-    if (v.open(archive.string()) != kOk)
+    if (v.open(archive.string()) != archivers::kOk)
         return;
     for (;;) {
         BlockHeader block;
@@ -416,7 +416,7 @@ void collectRar4Names(const std::filesystem::path &archive, text::ArchiveNameCha
     }
 }
 
-int32_t readRar4(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink)
+int32_t readRar4(const std::filesystem::path &archive, const std::string &chosenCharset, extract::ExtractSink &sink)
 {
     text::ArchiveNameCharset names(chosenCharset);
     if (chosenCharset.empty()) {
@@ -427,4 +427,4 @@ int32_t readRar4(const std::filesystem::path &archive, const std::string &chosen
     return extraction.run(archive);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 
 // Whether `archive` is a RAR 1.5-4.x archive (also behind a self-extractor
 // stub, also damaged or with encrypted headers) whose members, as far as the
@@ -18,6 +18,6 @@ bool rar4ReaderHandles(const std::filesystem::path &archive);
 // outside the members (the sink keeps the members' own failures).
 // `chosenCharset`: the encoding the user named for names that are not
 // Unicode, or empty to guess it from those of the first volume.
-int32_t readRar4(const std::filesystem::path &archive, const std::string &chosenCharset, ExtractSink &sink);
+int32_t readRar4(const std::filesystem::path &archive, const std::string &chosenCharset, extract::ExtractSink &sink);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

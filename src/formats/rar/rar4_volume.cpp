@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-namespace qvo::archivers::rar4 {
+namespace qvo::formats::rar::rar4 {
 namespace {
 
 constexpr uint64_t kSfxSearchLimit = 1024 * 1024;
@@ -83,7 +83,7 @@ int32_t Volume::open(const std::string &path)
         Piece piece{base::UniqueFd(::open(name.c_str(), O_RDONLY | O_CLOEXEC)), 0};
         struct stat st{};
         if (!piece.fd || ::fstat(piece.fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-            return pieces_.empty() ? kErrOpenArchive : kErrCorrupt;
+            return pieces_.empty() ? archivers::kErrOpenArchive : archivers::kErrCorrupt;
         piece.size = static_cast<uint64_t>(st.st_size);
         size_ += piece.size;
         pieces_.push_back(std::move(piece));
@@ -91,17 +91,17 @@ int32_t Volume::open(const std::string &path)
     // The signature lies in the first piece.
     auto sig = findSignature(pieces_.front().fd.get(), pieces_.front().size);
     if (!sig)
-        return kErrOpenArchive;
+        return archivers::kErrOpenArchive;
     std::string header;
     BlockHeader main;
     uint64_t at = *sig + kSignatureSize;
     if (!readHeader(at, header, main) || main.type != kMainBlock)
-        return kErrCorrupt;
+        return archivers::kErrCorrupt;
     mainFlags_ = main.flags;
     if (mainFlags_ & kMainEncryptedHeaders)
-        return kErrEncrypted;
+        return archivers::kErrEncrypted;
     pos_ = at + main.headSize;
-    return kOk;
+    return archivers::kOk;
 }
 
 bool Volume::readHeader(uint64_t at, std::string &header, BlockHeader &block)
@@ -186,4 +186,4 @@ int64_t Volume::readAt(uint64_t offset, uint8_t *dst, size_t n) const
     return static_cast<int64_t>(n);
 }
 
-} // namespace qvo::archivers::rar4
+} // namespace qvo::formats::rar::rar4

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archivers::rar4 {
+namespace qvo::formats::rar::rar4 {
 
 class Volume {
 public:
@@ -58,4 +58,4 @@ private:
 // Offset of the signature within the first MiB of the file, if any.
 std::optional<uint64_t> findSignature(int fd, uint64_t fileSize);
 
-} // namespace qvo::archivers::rar4
+} // namespace qvo::formats::rar::rar4

@@ -4,7 +4,7 @@
 
 #include <zlib.h>
 
-namespace qvo::archivers::rar5 {
+namespace qvo::formats::rar::rar5 {
 
 bool readVint(const std::string &b, size_t &at, uint64_t &v)
 {
@@ -76,4 +76,4 @@ bool readBlock(std::ifstream &in, uint64_t offset, Block &block)
     return true;
 }
 
-} // namespace qvo::archivers::rar5
+} // namespace qvo::formats::rar::rar5

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-namespace qvo::archivers::rar5 {
+namespace qvo::formats::rar::rar5 {
 
 inline constexpr char kMarker[] = "Rar!\x1a\x07\x01\x00";
 inline constexpr size_t kMarkerSize = 8;
@@ -54,4 +54,4 @@ bool readBlock(std::ifstream &in, uint64_t offset, Block &block);
 // True when the file starts with the RAR 5 marker.
 bool startsWithMarker(std::ifstream &in, uint64_t at = 0);
 
-} // namespace qvo::archivers::rar5
+} // namespace qvo::formats::rar::rar5

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 namespace {
 
 constexpr int kMaxBlocks = 1000000;
@@ -103,4 +103,4 @@ std::optional<uint32_t> Rar5Checksums::next(const std::string &name)
     return crc;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

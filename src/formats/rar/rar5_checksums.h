@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 
 class Rar5Checksums {
 public:
@@ -28,4 +28,4 @@ private:
     std::map<std::string, std::deque<std::optional<uint32_t>>> byName_;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

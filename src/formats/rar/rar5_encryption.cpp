@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 namespace {
 
 constexpr uint64_t kExtraEncryption = 0x01;
@@ -58,4 +58,4 @@ bool rar5HasEncryption(const std::filesystem::path &path)
     return false;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

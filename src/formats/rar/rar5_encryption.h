@@ -6,8 +6,8 @@
 #pragma once
 #include <filesystem>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 
 bool rar5HasEncryption(const std::filesystem::path &path);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <system_error>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 namespace {
 
 constexpr int kMaxBlocks = 1000000;
@@ -125,4 +125,4 @@ std::vector<ArchivePiece> rar5CleanLayout(const std::filesystem::path &path)
     return pieces;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 
 // A stretch of the file (offset, size) or, when bytes is not empty,
 // bytes that take the place of a header.
@@ -28,4 +28,4 @@ struct ArchivePiece {
 // set, encrypted headers and anything that does not start as RAR 5.
 std::vector<ArchivePiece> rar5CleanLayout(const std::filesystem::path &path);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::rar

@@ -2,6 +2,7 @@
 
 #include "base/ascii.h"
 #include "base/endian.h"
+#include "identify/archive_identify.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include <regex>
 #include <system_error>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 namespace {
 
 constexpr size_t kMaxVolumes = 10000;
@@ -105,4 +106,14 @@ std::vector<std::string> findRarVolumes(const std::filesystem::path &first)
     return out;
 }
 
-} // namespace qvo::archivers
+uint64_t rarSelfExtractorStart(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string head(identify::kHeadScanLimit, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    const size_t at = identify::findRarArchive(head);
+    return at == std::string::npos ? 0 : at;
+}
+
+} // namespace qvo::formats::rar

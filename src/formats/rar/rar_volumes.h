@@ -2,11 +2,12 @@
 #pragma once
 #include "identify/rar_main_header.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::rar {
 
 using identify::RarVolumeInfo;
 
@@ -22,4 +23,9 @@ bool rarVolumeHasNext(const std::filesystem::path &path);
 // "name.r01"...  Always starts with `first`.
 std::vector<std::string> findRarVolumes(const std::filesystem::path &first);
 
-} // namespace qvo::archivers
+// Where a RAR archive starts behind a self-extractor's stub; 0 when it
+// starts the file or is not found.  libarchive finds it only behind the
+// program headers it knows, not behind other stubs (or zeros).
+uint64_t rarSelfExtractorStart(const std::filesystem::path &path);
+
+} // namespace qvo::formats::rar

@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace qvo::archivers::zip32j {
+namespace qvo::formats::zip {
 
 namespace {
 
@@ -53,7 +53,7 @@ private:
 
 // A source file that cannot be read is a missing input: the archive would
 // lack it, so the whole call fails.
-constexpr int32_t kErrSourceRead = kErrNoFiles;
+constexpr int32_t kErrSourceRead = archivers::kErrNoFiles;
 
 void compressWhole(const CompressJob &job, codecs::deflate::Deflater *deflater, CompressResult &r)
 {
@@ -69,10 +69,10 @@ void compressWhole(const CompressJob &job, codecs::deflate::Deflater *deflater, 
     r.length = input.size();
     r.crc = codecs::deflate::crc32(0, input);
     if (deflater && deflater->compress(input, r.data)) {
-        r.method = formats::zip::kMethodDeflate;
+        r.method = kMethodDeflate;
         return;
     }
-    r.method = formats::zip::kMethodStore;
+    r.method = kMethodStore;
     r.data = std::move(input);
 }
 
@@ -90,11 +90,11 @@ void compressChunk(const CompressJob &job, codecs::deflate::Deflater *deflater, 
     r.length = job.length;
     r.crc = codecs::deflate::crc32(0, input);
     if (!deflater) {
-        r.method = formats::zip::kMethodStore;
+        r.method = kMethodStore;
         r.data = std::move(input);
         return;
     }
-    r.method = formats::zip::kMethodDeflate;
+    r.method = kMethodDeflate;
     deflater->compressChunk(input, job.lastChunk, r.data);
 }
 
@@ -156,9 +156,9 @@ CompressResult MemberCompressor::take()
         return std::move(workers_.take().out);
     } catch (...) {
         CompressResult r;
-        r.error = kErrInternal;
+        r.error = archivers::kErrInternal;
         return r;
     }
 }
 
-} // namespace qvo::archivers::zip32j
+} // namespace qvo::formats::zip

@@ -21,7 +21,7 @@ namespace qvo::codecs::deflate {
 class Deflater;
 }
 
-namespace qvo::archivers::zip32j {
+namespace qvo::formats::zip {
 
 struct CompressJob {
     std::filesystem::path path;
@@ -66,4 +66,4 @@ private:
     base::OrderedWorkers<Job> workers_;
 };
 
-} // namespace qvo::archivers::zip32j
+} // namespace qvo::formats::zip

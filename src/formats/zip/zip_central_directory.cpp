@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace qvo::archivers {
+namespace qvo::formats::zip {
 namespace {
 
 constexpr uint32_t kEndSignature = 0x06054b50;
@@ -147,4 +147,4 @@ size_t parseZipCentralRecord(std::string_view cd, size_t at, ZipCentralRecord &r
     return next;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::zip

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvo::archivers {
+namespace qvo::formats::zip {
 
 struct ZipCentralDirectory {
     bool found = false;         // an end record was found and its directory read
@@ -46,4 +46,4 @@ size_t parseZipCentralRecord(std::string_view cd, size_t at, ZipCentralRecord &r
 // The body of the first extra field `id` in `extra`, or empty.
 std::string_view findZipExtra(std::string_view extra, uint16_t id);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::zip

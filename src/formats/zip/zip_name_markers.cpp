@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::zip {
 namespace {
 
 constexpr uint16_t kFlagUtf8 = 0x0800;
@@ -84,7 +84,7 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive, const st
         ++entries;
         records.emplace_back(r.localOffset,
                              kLocalRecordSize + std::min(r.compressedSize, UINT64_MAX - kLocalRecordSize));
-        if (codecs::zip::isLegacyMethod(r.method))
+        if (codecs::zip_legacy::isLegacyMethod(r.method))
             out.legacyMethods = true;
         if (r.name.find('\0') != std::string::npos)
             out.nulInNames = true;
@@ -110,4 +110,4 @@ ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive, const st
     return out;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::zip

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <unordered_set>
 
-namespace qvo::archivers {
+namespace qvo::formats::zip {
 
 struct ZipNameMarkers {
     // A central directory was found, read whole, and holds as many entries
@@ -80,4 +80,4 @@ text::NameOrigin zipNameOrigin(uint8_t host);
 // then also covers the unmarked UTF-8 of Unix hosts; empty to guess.
 ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive, const std::string &chosenCharset);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::zip

@@ -20,10 +20,10 @@
 #include <vector>
 #include <zlib.h>
 
-namespace qvo::archivers {
+namespace qvo::formats::zip {
 namespace {
 
-namespace zc = codecs::zip;
+namespace zc = codecs::zip_legacy;
 
 constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr size_t kLocalHeaderSize = 30;
@@ -47,7 +47,7 @@ constexpr uint64_t kFileTimeEpochOffset = 11644473600ULL; // 1601 -> 1970, secon
 // bytes and the CRC on the way.
 class CheckedOutput : public base::ByteSink {
 public:
-    CheckedOutput(ExtractSink &sink, std::string *collect) : sink_(sink), collect_(collect) {}
+    CheckedOutput(extract::ExtractSink &sink, std::string *collect) : sink_(sink), collect_(collect) {}
 
     bool write(const uint8_t *data, size_t size) override
     {
@@ -60,18 +60,18 @@ public:
             return true;
         }
         sinkResult_ = sink_.write(data, size);
-        return sinkResult_ == kOk;
+        return sinkResult_ == archivers::kOk;
     }
     uint32_t crc() const { return static_cast<uint32_t>(crc_); }
     uint64_t total() const { return total_; }
     int32_t sinkResult() const { return sinkResult_; }
 
 private:
-    ExtractSink &sink_;
+    extract::ExtractSink &sink_;
     std::string *collect_;
     uLong crc_ = crc32(0, nullptr, 0);
     uint64_t total_ = 0;
-    int32_t sinkResult_ = kOk;
+    int32_t sinkResult_ = archivers::kOk;
 };
 
 base::DecodeStatus copyStored(base::ByteSource &in, uint64_t size, base::ByteSink &out)
@@ -150,7 +150,7 @@ std::optional<int64_t> dosTime(uint16_t date, uint16_t time)
 }
 
 // Modification time: Info-ZIP's UT field, else the NTFS field, else DOS.
-void setTime(const ZipCentralRecord &r, MemberInfo &m)
+void setTime(const ZipCentralRecord &r, extract::MemberInfo &m)
 {
     std::string_view ut = findZipExtra(r.extra, kExtraTimestamp);
     if (ut.size() >= 5 && (ut[0] & 0x01)) {
@@ -219,19 +219,19 @@ std::string decodeName(const ZipCentralRecord &r, const std::filesystem::path &a
     return name;
 }
 
-MemberInfo describe(const ZipCentralRecord &r, const std::filesystem::path &archive, bool &isLink,
+extract::MemberInfo describe(const ZipCentralRecord &r, const std::filesystem::path &archive, bool &isLink,
                     const text::ArchiveNameCharset &names, std::string &charset)
 {
-    MemberInfo m;
+    extract::MemberInfo m;
     m.name = decodeName(r, archive, names, charset);
     uint32_t unixMode = r.host == kZipHostUnix || r.host == kZipHostOsX ? r.externalAttributes >> 16 : 0;
     bool dir = (!r.name.empty() && (r.name.back() == '/' || r.name.back() == '\\'))
         || (unixMode & kTypeMask) == kTypeDirectory || (!unixMode && (r.externalAttributes & kDosDirectory));
     isLink = !dir && (unixMode & kTypeMask) == kTypeLink;
     if (dir)
-        m.kind = MemberInfo::Kind::Directory;
+        m.kind = extract::MemberInfo::Kind::Directory;
     else if (isLink)
-        m.kind = MemberInfo::Kind::Symlink;
+        m.kind = extract::MemberInfo::Kind::Symlink;
     else
         m.size = r.size;
     if (unixMode & 07777)
@@ -275,17 +275,17 @@ uint64_t dataStart(int fd, const ZipCentralRecord &r, const ZipCentralDirectory 
 } // namespace
 
 int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, const std::string &chosenCharset,
-                               ExtractSink &sink)
+                               extract::ExtractSink &sink)
 {
     std::ifstream in(archive, std::ios::binary);
     if (!in)
-        return kErrOpenArchive;
+        return archivers::kErrOpenArchive;
     ZipCentralDirectory dir = loadZipCentralDirectory(in);
     if (!dir.found)
-        return kErrOpenArchive;
+        return archivers::kErrOpenArchive;
     base::UniqueFd fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
-        return kErrOpenArchive;
+        return archivers::kErrOpenArchive;
 
     // Every unmarked name is known before the first member goes out.
     text::ArchiveNameCharset names(chosenCharset, true);
@@ -298,7 +298,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, const std::
     }
     names.decide();
 
-    int32_t result = kOk;
+    int32_t result = archivers::kOk;
     uint64_t entries = 0;
     at = 0;
     while (size_t next = parseZipCentralRecord(dir.bytes, at, r)) {
@@ -306,42 +306,42 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, const std::
         ++entries;
         bool isLink = false;
         std::string charset;
-        MemberInfo info = describe(r, archive, isLink, names, charset);
+        extract::MemberInfo info = describe(r, archive, isLink, names, charset);
         if (r.flags & kFlagEncrypted) {
-            sink.recordFailure(kErrEncrypted);
+            sink.recordFailure(archivers::kErrEncrypted);
             continue;
         }
-        uint64_t start = info.kind == MemberInfo::Kind::Directory ? 0 : dataStart(fd.get(), r, dir);
-        if (info.kind != MemberInfo::Kind::Directory && start == 0) {
+        uint64_t start = info.kind == extract::MemberInfo::Kind::Directory ? 0 : dataStart(fd.get(), r, dir);
+        if (info.kind != extract::MemberInfo::Kind::Directory && start == 0) {
             sink.beginMember(info);
-            sink.endMember(false, kErrCorrupt);
+            sink.endMember(false, archivers::kErrCorrupt);
             continue;
         }
         std::string target;
         if (isLink) {
-            FileRangeSource src(fd.get(), start, r.compressedSize);
+            extract::FileRangeSource src(fd.get(), start, r.compressedSize);
             CheckedOutput out(sink, &target);
             bool ok = decode(r, src, out) == base::DecodeStatus::Ok && out.crc() == r.crc;
             if (!ok) {
                 sink.beginMember(info);
-                sink.endMember(false, kErrCorrupt);
+                sink.endMember(false, archivers::kErrCorrupt);
                 continue;
             }
             info.linkTarget = decodeText(target, charset);
         }
-        if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File) {
-            FileRangeSource src(fd.get(), start, r.compressedSize);
+        if (sink.beginMember(info) == archivers::kOk && info.kind == extract::MemberInfo::Kind::File) {
+            extract::FileRangeSource src(fd.get(), start, r.compressedSize);
             CheckedOutput out(sink, nullptr);
             base::DecodeStatus s = decode(r, src, out);
             bool ok = s == base::DecodeStatus::Ok && out.total() == r.size && out.crc() == r.crc;
-            sink.endMember(ok, s == base::DecodeStatus::OutputStopped ? out.sinkResult() : kErrCorrupt);
+            sink.endMember(ok, s == base::DecodeStatus::OutputStopped ? out.sinkResult() : archivers::kErrCorrupt);
         }
         if (sink.stopped())
             break;
     }
     if (entries != dir.count && !sink.stopped())
-        result = kErrCorrupt; // the directory does not hold what its end record says
+        result = archivers::kErrCorrupt; // the directory does not hold what its end record says
     return result;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::zip

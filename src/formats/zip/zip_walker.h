@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats::zip {
 
 // `chosenCharset`: the encoding the user named for unmarked names, or
 // empty to guess it from them.
 int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, const std::string &chosenCharset,
-                               ExtractSink &sink);
+                               extract::ExtractSink &sink);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::zip

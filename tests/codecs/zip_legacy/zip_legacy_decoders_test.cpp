@@ -13,7 +13,7 @@
 #include <cstring>
 #include <random>
 
-using namespace qvo::codecs::zip;
+using namespace qvo::codecs::zip_legacy;
 using qvo::base::ByteSink;
 using qvo::base::DecodeStatus;
 using qvo::base::MemorySource;

@@ -33,9 +33,9 @@ inline void runArj(const fs::path &dir, const std::string &args)
 // sink's overall result.
 inline int32_t extractArj(const fs::path &archive, const fs::path &dest, const std::string &charset = {})
 {
-    archivers::ExtractOptions o;
+    extract::ExtractOptions o;
     o.destination = dest;
-    archivers::ExtractSink sink(o);
+    extract::ExtractSink sink(o);
     const int32_t r = formats::arj::readArjArchive(archive, charset, sink);
     if (r != archivers::kOk)
         sink.recordFailure(r);

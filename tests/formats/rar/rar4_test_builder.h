@@ -13,7 +13,7 @@
 
 namespace qvo::test::rar4build {
 
-namespace rar4 = qvo::archivers::rar4;
+namespace rar4 = formats::rar::rar4;
 
 inline uint32_t crcOf(const std::string &s)
 {

@@ -12,6 +12,8 @@
 
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
+using namespace qvo::extract;
+using namespace qvo::formats::rar;
 using namespace qvo::test;
 using namespace qvo::test::rar4build;
 

@@ -4,7 +4,7 @@
 #include "archivers/include/qvo_archiver.h"
 #include "base/endian.h"
 #include "extract/extract_sink.h"
-#include "formats/libarchive/libarchive_reader.h"
+#include "formats/shared/libarchive_adapter.h"
 #include "formats/rar/rar5_blocks.h"
 #include "formats/rar/rar5_header_cleanup.h"
 #include "test_support.h"
@@ -14,6 +14,9 @@
 
 namespace fs = std::filesystem;
 using namespace qvo::archivers;
+using namespace qvo::extract;
+using namespace qvo::formats::rar;
+using namespace qvo::formats::shared;
 using namespace qvo::test;
 
 namespace {

@@ -1,4 +1,4 @@
-#include "extract/source_tree.h"
+#include "create/source_tree.h"
 
 #include "base/unique_fd.h"
 #include "extract/link_check.h"
@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qvo::archivers {
+namespace qvo::create {
 namespace fs = std::filesystem;
 
 namespace {
@@ -66,14 +66,14 @@ void fillTimes(SourceEntry &e, const struct stat &st)
 // A link's content can stand in for it only when the link leads to a file
 // inside the folder being packed: nothing outside it is read, wherever an
 // archive's link pointed (a conversion keeps such links as data).
-bool linksToFileInside(int rootFd, const PathComponents &folder, const SourceEntry &link, struct stat &target)
+bool linksToFileInside(int rootFd, const extract::PathComponents &folder, const SourceEntry &link, struct stat &target)
 {
-    return linkStaysInside(rootFd, folder, link.linkTarget) && stat(link.diskPath.c_str(), &target) == 0 &&
+    return extract::linkStaysInside(rootFd, folder, link.linkTarget) && stat(link.diskPath.c_str(), &target) == 0 &&
            S_ISREG(target.st_mode);
 }
 
 // `folder` holds the components of `dir` below the root open as `rootFd`.
-bool walk(int rootFd, const fs::path &dir, PathComponents &folder, const std::string &prefix,
+bool walk(int rootFd, const fs::path &dir, extract::PathComponents &folder, const std::string &prefix,
           const SourceWalkOptions &opt, const ExcludedFiles &excluded, std::vector<SourceEntry> &out,
           std::string &error)
 {
@@ -140,8 +140,8 @@ bool collectSourceTree(const fs::path &root, const SourceWalkOptions &options,
         return false;
     }
     ExcludedFiles excluded(options);
-    PathComponents folder;
+    extract::PathComponents folder;
     return walk(rootFd.get(), root, folder, "", options, excluded, out, error);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::create

@@ -1,7 +1,7 @@
-#include "extract/atomic_output_file.h"
+#include "create/atomic_output_file.h"
 
 #include "base/unique_fd.h"
-#include "extract/temporary_file.h"
+#include "platform/temporary_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace qvo::archivers {
+namespace qvo::create {
 namespace fs = std::filesystem;
 
 namespace {
@@ -34,7 +34,8 @@ bool AtomicOutputFile::open(const fs::path &target, std::string &error)
     discard();
     target_ = target;
     const fs::path dir = folderOf(target);
-    TemporaryFile file = createTemporaryFile(AT_FDCWD, dir.string(), target.filename().string(), 0666);
+    platform::TemporaryFile file =
+        platform::createTemporaryFile(AT_FDCWD, dir.string(), target.filename().string(), 0666);
     if (!file.fd) {
         error = "cannot create a file in " + dir.string() + ": " + std::strerror(errno);
         return false;
@@ -89,7 +90,7 @@ bool AtomicOutputFile::commit(std::string &error)
     bool replacing = ::stat(target_.c_str(), &st) == 0;
     if (unnamed && !replacing) {
         // A new name leads straight to the file, unless it was taken meanwhile.
-        if (linkUnnamedFile(fd_, AT_FDCWD, target_.string())) {
+        if (platform::linkUnnamedFile(fd_, AT_FDCWD, target_.string())) {
             if (::close(std::exchange(fd_, -1)) == 0)
                 return true;
             const int closeError = errno; // a late write error: the new name goes again
@@ -108,7 +109,7 @@ bool AtomicOutputFile::commit(std::string &error)
         return fail("cannot write " + target_.string(), error);
     if (unnamed) {
         const fs::path dir = folderOf(target_);
-        temp_ = linkUnnamedFileAsTemporary(fd_, AT_FDCWD, dir.string(), target_.filename().string());
+        temp_ = platform::linkUnnamedFileAsTemporary(fd_, AT_FDCWD, dir.string(), target_.filename().string());
         if (temp_.empty())
             return fail("cannot create a file in " + dir.string(), error);
     }
@@ -145,4 +146,4 @@ void AtomicOutputFile::discard()
     }
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::create

@@ -3,14 +3,14 @@
 // formats/readers.cpp decides which archives come here.
 #pragma once
 #include "extract/extract_sink.h"
-#include "formats/archive_family.h"
+#include "formats/shared/archive_family.h"
 #include "formats/zip/zip_name_markers.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::formats::shared {
 
 // `family` (Zip, Rar or Many) chooses the formats libarchive may take.
 // `zipNameMarkers`, read from the archive's central directory, tells the
@@ -18,7 +18,7 @@ namespace qvo::archivers {
 // null for RAR.  `chosenCharset`: the encoding the user named for unmarked
 // names of other formats, or empty.
 int32_t readWithLibarchive(const std::filesystem::path &archive, ArchiveFamily family,
-                           const ZipNameMarkers *zipNameMarkers, const std::string &chosenCharset,
-                           ExtractSink &sink);
+                           const zip::ZipNameMarkers *zipNameMarkers, const std::string &chosenCharset,
+                           extract::ExtractSink &sink);
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::shared

@@ -1,5 +1,5 @@
-#include "extract/atomic_output_file.h"
-#include "extract/source_tree.h"
+#include "create/atomic_output_file.h"
+#include "create/source_tree.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using namespace qvo::archivers;
+using namespace qvo::create;
 
 namespace {
 

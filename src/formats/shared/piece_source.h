@@ -10,7 +10,7 @@
 
 struct archive;
 
-namespace qvo::archivers {
+namespace qvo::formats::shared {
 
 class PieceSource {
 public:
@@ -20,7 +20,7 @@ public:
 
     // Opens `a` on the pieces; libarchive's result code.  The source must
     // outlive the archive handle.
-    int open(archive *a, const std::filesystem::path &path, std::vector<ArchivePiece> pieces);
+    int open(archive *a, const std::filesystem::path &path, std::vector<rar::ArchivePiece> pieces);
 
     // The callbacks' work, in positions of the pieced-together stream.
     int64_t read(const void **buffer);
@@ -28,11 +28,11 @@ public:
 
 private:
     base::UniqueFd fd_;
-    std::vector<ArchivePiece> pieces_;
+    std::vector<rar::ArchivePiece> pieces_;
     std::vector<uint64_t> starts_; // stream position of each piece
     uint64_t total_ = 0;
     uint64_t pos_ = 0;
     std::vector<char> buffer_;
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::shared

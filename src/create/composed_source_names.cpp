@@ -1,8 +1,8 @@
-#include "extract/composed_source_names.h"
+#include "create/composed_source_names.h"
 
 #include "text/composed_names.h"
 
-namespace qvo::archivers {
+namespace qvo::create {
 
 bool composeSourceNames(std::vector<SourceEntry> &entries)
 {
@@ -23,4 +23,4 @@ bool composeSourceNames(std::vector<SourceEntry> &entries)
     return true;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::create

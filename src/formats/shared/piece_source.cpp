@@ -1,4 +1,4 @@
-#include "formats/libarchive/libarchive_piece_source.h"
+#include "formats/shared/piece_source.h"
 
 #include <archive.h>
 
@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace qvo::archivers {
+namespace qvo::formats::shared {
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
@@ -33,7 +33,7 @@ la_int64_t seekCallback(archive *, void *data, la_int64_t offset, int whence)
 
 } // namespace
 
-int PieceSource::open(archive *a, const std::filesystem::path &path, std::vector<ArchivePiece> pieces)
+int PieceSource::open(archive *a, const std::filesystem::path &path, std::vector<rar::ArchivePiece> pieces)
 {
     fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd_)
@@ -41,7 +41,7 @@ int PieceSource::open(archive *a, const std::filesystem::path &path, std::vector
     pieces_ = std::move(pieces);
     starts_.clear();
     total_ = 0;
-    for (const ArchivePiece &p : pieces_) {
+    for (const rar::ArchivePiece &p : pieces_) {
         starts_.push_back(total_);
         total_ += p.size;
     }
@@ -60,7 +60,7 @@ int64_t PieceSource::read(const void **buffer)
     if (pos_ >= total_)
         return 0;
     size_t i = static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), pos_) - starts_.begin()) - 1;
-    const ArchivePiece &p = pieces_[i];
+    const rar::ArchivePiece &p = pieces_[i];
     uint64_t within = pos_ - starts_[i];
     size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, p.size - within));
     if (!p.bytes.empty()) {
@@ -90,4 +90,4 @@ int64_t PieceSource::seek(int64_t offset, int whence)
     return static_cast<int64_t>(pos_);
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::shared

@@ -13,7 +13,7 @@
 #include <vector>
 #include <sys/types.h>
 
-namespace qvo::archivers {
+namespace qvo::create {
 
 struct SourceEntry {
     enum class Kind { File, Directory, Symlink };
@@ -45,4 +45,4 @@ struct SourceWalkOptions {
 bool collectSourceTree(const std::filesystem::path &root, const SourceWalkOptions &options,
                        std::vector<SourceEntry> &out, std::string &error);
 
-} // namespace qvo::archivers
+} // namespace qvo::create

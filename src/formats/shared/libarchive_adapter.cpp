@@ -1,14 +1,12 @@
-#include "formats/libarchive/libarchive_reader.h"
+#include "formats/shared/libarchive_adapter.h"
 
-#include "formats/libarchive/libarchive_piece_source.h"
+#include "formats/shared/piece_source.h"
 #include "formats/rar/rar5_checksums.h"
 #include "formats/rar/rar5_encryption.h"
 #include "formats/rar/rar5_header_cleanup.h"
 #include "formats/rar/rar_volumes.h"
 #include "formats/zip/zip_name_markers.h"
 #include "text/archive_name_charset.h"
-#include "identify/archive_identify.h"
-#include "identify/rar_main_header.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
 
@@ -18,14 +16,13 @@
 
 #include <clocale>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <locale.h>
 #include <vector>
 
-namespace qvo::archivers {
+namespace qvo::formats::shared {
 namespace {
 
 constexpr size_t kBlockSize = 64 * 1024;
@@ -103,7 +100,7 @@ void enableFormats(archive *a, ArchiveFamily family)
 // taken as UTF-8 (RAR 4 Unicode names; an old CP932 name is seldom valid
 // UTF-8).  Raw names are read in the encoding `names` holds for them.
 struct NameDecoder {
-    const ZipNameMarkers *zip = nullptr;
+    const zip::ZipNameMarkers *zip = nullptr;
     const text::ArchiveNameCharset *names = nullptr;
 
     bool marked(const char *name) const
@@ -119,18 +116,18 @@ struct NameDecoder {
     }
 };
 
-MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
+extract::MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
 {
-    MemberInfo m;
+    extract::MemberInfo m;
     const char *name = archive_entry_pathname(e);
     bool utf8 = entryName.marked(name);
     m.name = entryName.decode(name, utf8);
     switch (archive_entry_filetype(e)) {
     case AE_IFDIR:
-        m.kind = MemberInfo::Kind::Directory;
+        m.kind = extract::MemberInfo::Kind::Directory;
         break;
     case AE_IFLNK:
-        m.kind = MemberInfo::Kind::Symlink;
+        m.kind = extract::MemberInfo::Kind::Symlink;
         // A link target is written like its member's name.
         m.linkTarget = entryName.decode(archive_entry_symlink(e), utf8);
         break;
@@ -140,7 +137,7 @@ MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
         m.isDeviceOrFifo = true;
         break;
     }
-    if (m.kind == MemberInfo::Kind::File && archive_entry_size_is_set(e) && archive_entry_size(e) >= 0)
+    if (m.kind == extract::MemberInfo::Kind::File && archive_entry_size_is_set(e) && archive_entry_size(e) >= 0)
         m.size = static_cast<uint64_t>(archive_entry_size(e));
     if (archive_entry_mtime_is_set(e)) {
         m.mtimeSec = static_cast<int64_t>(archive_entry_mtime(e));
@@ -153,8 +150,8 @@ MemberInfo describe(archive_entry *e, const NameDecoder &entryName)
 
 // Returns false when the member's data failed: a read error, more or less
 // data than the header declares, or a CRC-32 that differs from `expectedCrc`.
-bool extractData(archive *a, const MemberInfo &info, std::optional<uint32_t> expectedCrc, ExtractSink &sink,
-                 std::vector<char> &buf)
+bool extractData(archive *a, const extract::MemberInfo &info, std::optional<uint32_t> expectedCrc,
+                 extract::ExtractSink &sink, std::vector<char> &buf)
 {
     uint64_t total = 0;
     uLong crc = crc32(0L, Z_NULL, 0);
@@ -165,34 +162,21 @@ bool extractData(archive *a, const MemberInfo &info, std::optional<uint32_t> exp
         if (n < 0 || (info.size && total + static_cast<uint64_t>(n) > *info.size)) {
             // Includes CRC mismatches, truncation and unsupported methods;
             // a decoder that runs past the declared size may never stop.
-            sink.endMember(false, kErrCorrupt);
+            sink.endMember(false, archivers::kErrCorrupt);
             return false;
         }
         total += static_cast<uint64_t>(n);
         if (expectedCrc)
             crc = crc32_z(crc, reinterpret_cast<const Bytef *>(buf.data()), static_cast<size_t>(n));
         int32_t w = sink.write(buf.data(), static_cast<size_t>(n));
-        if (w != kOk) {
+        if (w != archivers::kOk) {
             sink.endMember(false, w);
-            return w != kErrSpaceLimit && w != kErrWrite;
+            return w != archivers::kErrSpaceLimit && w != archivers::kErrWrite;
         }
     }
     bool ok = (!info.size || *info.size == total) && (!expectedCrc || static_cast<uint32_t>(crc) == *expectedCrc);
-    sink.endMember(ok, kErrCorrupt);
+    sink.endMember(ok, archivers::kErrCorrupt);
     return ok;
-}
-
-// Where a RAR archive starts behind a self-extractor's stub; 0 when it
-// starts the file or is not found.  libarchive finds it only behind the
-// program headers it knows, not behind other stubs (or zeros).
-uint64_t rarSelfExtractorStart(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string head(identify::kHeadScanLimit, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    const size_t at = identify::findRarArchive(head);
-    return at == std::string::npos ? 0 : at;
 }
 
 int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily family, bool &isRarSet,
@@ -201,44 +185,45 @@ int32_t openArchive(archive *a, const std::filesystem::path &path, ArchiveFamily
     isRarSet = false;
     rarStart = 0;
     if (family == ArchiveFamily::Rar || family == ArchiveFamily::Many) {
-        RarVolumeInfo vol = readRarVolumeInfo(path);
+        rar::RarVolumeInfo vol = rar::readRarVolumeInfo(path);
         if (vol.isVolume) {
             if (!vol.isFirstVolume)
-                return kErrMissingVolume; // a later volume alone cannot be read
+                return archivers::kErrMissingVolume; // a later volume alone cannot be read
             isRarSet = true;
-            std::vector<std::string> volumes = findRarVolumes(path);
+            std::vector<std::string> volumes = rar::findRarVolumes(path);
             lastVolume = volumes.back();
             std::vector<const char *> names;
             for (const std::string &v : volumes)
                 names.push_back(v.c_str());
             names.push_back(nullptr);
             if (archive_read_open_filenames(a, names.data(), kBlockSize) != ARCHIVE_OK)
-                return kErrOpenArchive;
-            return kOk;
+                return archivers::kErrOpenArchive;
+            return archivers::kOk;
         }
-        std::vector<ArchivePiece> cleaned = rar5CleanLayout(path);
+        std::vector<rar::ArchivePiece> cleaned = rar::rar5CleanLayout(path);
         if (!cleaned.empty())
-            return pieces.open(a, path, std::move(cleaned)) == ARCHIVE_OK ? kOk : kErrOpenArchive;
+            return pieces.open(a, path, std::move(cleaned)) == ARCHIVE_OK ? archivers::kOk : archivers::kErrOpenArchive;
         std::error_code ec;
         const uint64_t size = std::filesystem::file_size(path, ec);
-        if (family == ArchiveFamily::Rar && !ec && (rarStart = rarSelfExtractorStart(path)) > 0) {
-            std::vector<ArchivePiece> archiveOnly{{rarStart, size - rarStart, {}}};
-            return pieces.open(a, path, std::move(archiveOnly)) == ARCHIVE_OK ? kOk : kErrOpenArchive;
+        if (family == ArchiveFamily::Rar && !ec && (rarStart = rar::rarSelfExtractorStart(path)) > 0) {
+            std::vector<rar::ArchivePiece> archiveOnly{{rarStart, size - rarStart, {}}};
+            return pieces.open(a, path, std::move(archiveOnly)) == ARCHIVE_OK ? archivers::kOk
+                                                                              : archivers::kErrOpenArchive;
         }
     }
     if (archive_read_open_filename(a, path.c_str(), kBlockSize) != ARCHIVE_OK)
-        return kErrOpenArchive;
-    return kOk;
+        return archivers::kErrOpenArchive;
+    return archivers::kOk;
 }
 
 } // namespace
 
 int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFamily family,
-                           const ZipNameMarkers *zipNameMarkers, const std::string &chosenCharset,
-                           ExtractSink &sink)
+                           const zip::ZipNameMarkers *zipNameMarkers, const std::string &chosenCharset,
+                           extract::ExtractSink &sink)
 {
-    static const ZipNameMarkers kNoMarkers;
-    const ZipNameMarkers &zipMarkers = zipNameMarkers ? *zipNameMarkers : kNoMarkers;
+    static const zip::ZipNameMarkers kNoMarkers;
+    const zip::ZipNameMarkers &zipMarkers = zipNameMarkers ? *zipNameMarkers : kNoMarkers;
     // Other formats are read as a stream: their raw names cannot all be
     // seen before the first member, so they stay CP932 unless chosen.
     const text::ArchiveNameCharset streamedNames(chosenCharset);
@@ -247,23 +232,23 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
     PieceSource pieces; // outlives the handle that reads from it
     ArchiveHandle h;
     if (!h.a)
-        return kErrInternal;
+        return archivers::kErrInternal;
     enableFormats(h.a, family);
 
     bool isRarSet = false;
     std::string lastVolume;
     uint64_t rarStart = 0;
     int32_t opened = openArchive(h.a, archivePath, family, isRarSet, lastVolume, pieces, rarStart);
-    if (opened != kOk)
+    if (opened != archivers::kOk)
         return opened;
 
     std::vector<char> buf(kBufferSize);
-    int32_t result = kOk;
+    int32_t result = archivers::kOk;
     int retries = 0;
     size_t members = 0;
     bool dataFailed = false;
     bool zipMarkersChecked = false;
-    std::optional<Rar5Checksums> rar5Crcs; // read when the first RAR 5 member shows up
+    std::optional<rar::Rar5Checksums> rar5Crcs; // read when the first RAR 5 member shows up
     for (;;) {
         archive_entry *e = nullptr;
         int r = archive_read_next_header(h.a, &e);
@@ -273,11 +258,11 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
             continue;
         if (r == ARCHIVE_RETRY || r < ARCHIVE_WARN || !e) {
             if (archive_read_has_encrypted_entries(h.a) > 0)
-                result = kErrEncrypted;
-            else if (isRarSet && rarVolumeHasNext(lastVolume))
-                result = kErrMissingVolume;
+                result = archivers::kErrEncrypted;
+            else if (isRarSet && rar::rarVolumeHasNext(lastVolume))
+                result = archivers::kErrMissingVolume;
             else
-                result = members == 0 ? kErrOpenArchive : kErrCorrupt;
+                result = members == 0 ? archivers::kErrOpenArchive : archivers::kErrCorrupt;
             break;
         }
         retries = 0;
@@ -288,46 +273,46 @@ int32_t readWithLibarchive(const std::filesystem::path &archivePath, ArchiveFami
             if (zipMarkers.parsed)
                 entryName = {&zipMarkers, &zipMarkers.names};
         }
-        MemberInfo info = describe(e, entryName);
+        extract::MemberInfo info = describe(e, entryName);
         if (const char *target = archive_entry_hardlink(e)) {
             // Another name for a file extracted earlier; the sink links or
             // copies it.
-            info.kind = MemberInfo::Kind::Hardlink;
+            info.kind = extract::MemberInfo::Kind::Hardlink;
             info.linkTarget = entryName.decode(target, entryName.marked(target));
             info.size.reset();
         }
         std::optional<uint32_t> expectedCrc;
-        if (archive_format(h.a) == ARCHIVE_FORMAT_RAR_V5 && info.kind != MemberInfo::Kind::Directory) {
+        if (archive_format(h.a) == ARCHIVE_FORMAT_RAR_V5 && info.kind != extract::MemberInfo::Kind::Directory) {
             if (!rar5Crcs)
-                rar5Crcs = Rar5Checksums::read(isRarSet ? findRarVolumes(archivePath)
+                rar5Crcs = rar::Rar5Checksums::read(isRarSet ? rar::findRarVolumes(archivePath)
                                                         : std::vector<std::string>{archivePath.string()},
                                                rarStart);
             const char *raw = archive_entry_pathname(e);
             expectedCrc = rar5Crcs->next(raw ? raw : "");
         }
         if (archive_entry_is_encrypted(e)) {
-            sink.recordFailure(kErrEncrypted);
+            sink.recordFailure(archivers::kErrEncrypted);
             continue;
         }
-        if (sink.beginMember(info) == kOk && info.kind == MemberInfo::Kind::File
+        if (sink.beginMember(info) == archivers::kOk && info.kind == extract::MemberInfo::Kind::File
             && !extractData(h.a, info, expectedCrc, sink, buf))
             dataFailed = true;
         if (sink.stopped())
             break;
     }
     // RAR 5 encryption shows only as members that fail to decode.
-    if ((result != kOk || dataFailed) && result != kErrEncrypted && family != ArchiveFamily::Zip
-        && rar5HasEncryption(archivePath))
-        return kErrEncrypted;
+    if ((result != archivers::kOk || dataFailed) && result != archivers::kErrEncrypted && family != ArchiveFamily::Zip
+        && rar::rar5HasEncryption(archivePath))
+        return archivers::kErrEncrypted;
     // A member cut off at the end of the last volume found means the set
     // goes on in a volume that is not there.
-    if (result == kOk && dataFailed && isRarSet && rarVolumeHasNext(lastVolume))
-        result = kErrMissingVolume;
-    if (result == kOk && zipMarkersChecked && !zipMarkers.parsed && !zipMarkers.tooLarge)
-        result = kErrCorrupt; // no readable central directory: members may be missing
-    if (result == kOk && members == 0 && zipMarkers.emptyWithData)
-        result = kErrCorrupt; // "empty", after data that is no member
+    if (result == archivers::kOk && dataFailed && isRarSet && rar::rarVolumeHasNext(lastVolume))
+        result = archivers::kErrMissingVolume;
+    if (result == archivers::kOk && zipMarkersChecked && !zipMarkers.parsed && !zipMarkers.tooLarge)
+        result = archivers::kErrCorrupt; // no readable central directory: members may be missing
+    if (result == archivers::kOk && members == 0 && zipMarkers.emptyWithData)
+        result = archivers::kErrCorrupt; // "empty", after data that is no member
     return result;
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::shared

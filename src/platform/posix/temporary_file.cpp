@@ -1,4 +1,4 @@
-#include "extract/temporary_file.h"
+#include "platform/temporary_file.h"
 
 #include "platform/file_status.h"
 
@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <unordered_set>
 
-namespace qvo::archivers {
+namespace qvo::platform {
 namespace {
 
 constexpr std::string_view kMarker = ".qvo-";
@@ -107,7 +107,7 @@ void removeLeftOversOnce(int dirFd, const std::string &folder)
     base::UniqueFd dir(::openat(dirFd, where, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir)
         return;
-    for (const std::string &name : platform::folderEntryNames(dir.get()))
+    for (const std::string &name : folderEntryNames(dir.get()))
         if (isTemporaryName(name))
             removeIfLeftOver(dir.get(), name);
 }
@@ -172,4 +172,4 @@ std::string linkUnnamedFileAsTemporary(int fd, int dirFd, const std::string &fol
     return {};
 }
 
-} // namespace qvo::archivers
+} // namespace qvo::platform

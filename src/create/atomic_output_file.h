@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <string>
 
-namespace qvo::archivers {
+namespace qvo::create {
 
 class AtomicOutputFile final : public base::SeekableOutput {
 public:
@@ -56,4 +56,4 @@ private:
     std::filesystem::path temp_; // empty while the file has no name
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::create

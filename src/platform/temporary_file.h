@@ -21,7 +21,7 @@
 #include <string>
 #include <sys/types.h>
 
-namespace qvo::archivers {
+namespace qvo::platform {
 
 struct TemporaryFile {
     base::UniqueFd fd; // open for reading and writing
@@ -48,4 +48,4 @@ bool linkUnnamedFile(int fd, int dirFd, const std::string &name);
 // with errno set.
 std::string linkUnnamedFileAsTemporary(int fd, int dirFd, const std::string &folder, const std::string &stem);
 
-} // namespace qvo::archivers
+} // namespace qvo::platform

@@ -1,7 +1,7 @@
 // The kinds of archive a library asks to have read.
 #pragma once
 
-namespace qvo::archivers {
+namespace qvo::formats::shared {
 
 enum class ArchiveFamily {
     Lha,  // LHA and its relatives (unlha32)
@@ -12,4 +12,4 @@ enum class ArchiveFamily {
     Arj,  // ARJ archives and sets of volumes
 };
 
-} // namespace qvo::archivers
+} // namespace qvo::formats::shared
