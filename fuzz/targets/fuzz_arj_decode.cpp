@@ -1,7 +1,7 @@
 // Raw ARJ member data through our decoders, with no headers in the way, so
 // the fuzzer reaches deep into the Huffman blocks and the fast method's
 // codes directly.  Byte 0 picks the method (0 to 4; 5 is refused), the next
-// four the declared size (up to 1 MiB); the rest is packed data.  Whatever
+// four the declared size (up to 256 KiB); the rest is packed data.  Whatever
 // comes, the output stays within the declared size, and a decoder that
 // says Ok gave exactly that many bytes.
 #include "base/byte_stream.h"
@@ -16,7 +16,7 @@ namespace {
 
 using qvo::base::DecodeStatus;
 
-constexpr uint64_t kMaxDeclared = 1u << 20;
+constexpr uint64_t kMaxDeclared = 256u << 10;
 constexpr size_t kPiece = 4096; // small pieces, as a volume's file ends them
 
 } // namespace
