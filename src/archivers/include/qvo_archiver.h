@@ -147,6 +147,24 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
 
 namespace qvo::archivers {
 
+// The six libraries by id, in the order above.
+#define QVO_ARCHIVER_ID(id, file, version, command) id,
+enum class ArchiverId { QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_ID) };
+#undef QVO_ARCHIVER_ID
+
+// How a loader finds the library `id` (what qvo_<id> says, as a value).
+constexpr QvoArchiverName archiverName(ArchiverId id)
+{
+#define QVO_ARCHIVER_NAME_OF(id, file, version, command) \
+    case ArchiverId::id:                                  \
+        return {file ".so", #version, #command};
+    switch (id) {
+        QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_NAME_OF)
+    }
+#undef QVO_ARCHIVER_NAME_OF
+    return {};
+}
+
 #define QVO_ARCHIVER_RESULT_VALUE(name, value, description) name = value,
 enum ArchiverResult : int32_t { QVO_ARCHIVER_RESULTS(QVO_ARCHIVER_RESULT_VALUE) };
 #undef QVO_ARCHIVER_RESULT_VALUE

@@ -79,6 +79,7 @@ void enableFormats(archive *a, ArchiveFamily family)
         break;
     case ArchiveFamily::Lha:
     case ArchiveFamily::Cab:
+    case ArchiveFamily::Arj:
         break; // read by their own readers
     case ArchiveFamily::Many:
         archive_read_support_format_zip(a); // central directory first, local headers as fallback
