@@ -1,11 +1,10 @@
 #include "formats/arj/arj_header.h"
 
 #include "base/endian.h"
+#include "codecs/crc32.h"
 #include "formats/arj/arj_format.h"
 #include "identify/arj_headers.h"
 #include "platform/file_reading.h"
-
-#include <zlib.h>
 
 #include <string_view>
 
@@ -84,8 +83,7 @@ HeaderRead readArjHeader(int fd, uint64_t offset, uint64_t fileSize, ArjHeader &
             break;
         if (!readAt(fd, at, buf, extended + kCrcSize))
             return HeaderRead::Truncated;
-        const auto *bytes = reinterpret_cast<const Bytef *>(buf.data());
-        if (crc32(0, bytes, static_cast<uInt>(extended)) != base::loadLe32(buf.data() + extended))
+        if (codecs::crc32(0, buf.data(), extended) != base::loadLe32(buf.data() + extended))
             return HeaderRead::Damaged;
         if (buf[0] == kUnixSpecialTag)
             out.unixSpecial.assign(buf, 1, extended - 1);

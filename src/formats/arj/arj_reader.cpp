@@ -2,14 +2,13 @@
 
 #include "base/endian.h"
 #include "codecs/arj/arj_decoder.h"
+#include "codecs/crc32.h"
 #include "extract/file_range_source.h"
 #include "formats/arj/arj_format.h"
 #include "formats/arj/arj_members.h"
 #include "platform/file_reading.h"
 #include "platform/local_time.h"
 #include "text/archive_name_charset.h"
-
-#include <zlib.h>
 
 #include <optional>
 #include <string_view>
@@ -143,7 +142,7 @@ public:
     explicit PartOutput(ExtractSink &sink) : sink_(sink) {}
     bool write(const uint8_t *data, size_t size) override
     {
-        crc_ = static_cast<uint32_t>(crc32(crc_, data, static_cast<uInt>(size)));
+        crc_ = codecs::crc32(crc_, data, size);
         total_ += size;
         result_ = sink_.write(data, size);
         return result_ == kOk;
