@@ -24,7 +24,8 @@ JOBS=${FUZZ_JOBS:-2}
 BUILD=${FUZZ_BUILD:-build-fuzz}
 OUT=$ROOT/${FUZZ_OUT:-fuzz-out}
 ALL=(fuzz_extract_lha fuzz_extract_cab fuzz_extract_zip fuzz_extract_rar fuzz_cmdline
-     fuzz_ini fuzz_lha_roundtrip fuzz_lzx_roundtrip fuzz_lha_header fuzz_cab_writer fuzz_rar_unpack)
+     fuzz_ini fuzz_lha_roundtrip fuzz_lzx_roundtrip fuzz_lha_header fuzz_cab_writer fuzz_rar_unpack
+     fuzz_extract_arj fuzz_arj_decode)
 [[ $# -gt 0 ]] && TARGETS=("$@") || TARGETS=("${ALL[@]}")
 
 cmake -S fuzz -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVO_WERROR="${FUZZ_WERROR:-OFF}" \

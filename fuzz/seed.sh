@@ -13,7 +13,8 @@ MAX_SEED=${FUZZ_MAX_SEED_BYTES:-262144}
 C=$OUT/corpus
 mkdir -p "$C" "$OUT/archives"
 for t in fuzz_extract_lha fuzz_extract_cab fuzz_extract_zip fuzz_extract_rar fuzz_cmdline \
-         fuzz_ini fuzz_lha_roundtrip fuzz_lzx_roundtrip fuzz_lha_header fuzz_cab_writer fuzz_rar_unpack; do
+         fuzz_ini fuzz_lha_roundtrip fuzz_lzx_roundtrip fuzz_lha_header fuzz_cab_writer fuzz_rar_unpack \
+         fuzz_extract_arj fuzz_arj_decode; do
     mkdir -p "$C/$t"
 done
 
@@ -68,6 +69,55 @@ for path in sys.stdin.buffer.read().split(b"\0"):
                 open(os.path.join(out, name), "wb").write(seed)
         at += hsize + add
 ' "$C/fuzz_rar_unpack"
+fi
+
+# ARJ archives as arj makes them (every method, folders, a Unix link, a
+# volume of a set, a garbled member), and their members' packed data behind
+# the method byte and declared size that fuzz_arj_decode takes.
+if command -v arj >/dev/null; then
+    arjsrc=$(mktemp -d)
+    mkdir -p "$arjsrc/tree/sub" "$arjsrc/out"
+    seq 1 3000 > "$arjsrc/tree/numbers.txt"
+    head -c 3000 /dev/urandom > "$arjsrc/tree/sub/random.bin"
+    printf 'small\n' > "$arjsrc/tree/sub/small.txt"
+    ln -s numbers.txt "$arjsrc/tree/link"
+    for m in 0 1 2 3 4; do
+        (cd "$arjsrc/tree" && arj a -m$m -r -a1 -y "$arjsrc/out/m$m.arj" '*' >/dev/null)
+    done
+    head -c 25000 /dev/urandom > "$arjsrc/big.bin"
+    (cd "$arjsrc" && arj a -m1 -v10k -y "$arjsrc/out/vol.arj" big.bin >/dev/null)
+    (cd "$arjsrc/tree" && arj a -gsecret -y "$arjsrc/out/garbled.arj" sub/small.txt >/dev/null)
+    for f in "$arjsrc"/out/*.arj "$arjsrc"/out/*.a0?; do
+        if [[ -f $f ]]; then cp "$f" "$C/fuzz_extract_arj/arj_$(basename "$f")"; fi
+    done
+    python3 - "$arjsrc/out" "$C/fuzz_arj_decode" <<'PY'
+import os, struct, sys, zlib
+src, out = sys.argv[1], sys.argv[2]
+for name in sorted(os.listdir(src)):
+    data = open(os.path.join(src, name), "rb").read()
+    at, first = 0, True
+    while at + 4 <= len(data) and data[at:at + 2] == b"\x60\xea":
+        size = struct.unpack_from("<H", data, at + 2)[0]
+        if size == 0:
+            break
+        basic = data[at + 4:at + 4 + size]
+        at += 4 + size + 4
+        while at + 2 <= len(data):
+            ext = struct.unpack_from("<H", data, at)[0]
+            at += 2
+            if ext == 0:
+                break
+            at += ext + 4
+        if first:
+            first = False
+            continue
+        method, packed, original = basic[5], *struct.unpack_from("<II", basic, 12)
+        if packed and not basic[4] & 1:
+            seed = bytes([method]) + struct.pack("<I", original) + data[at:at + packed]
+            open(os.path.join(out, "%s_%08x" % (name, zlib.crc32(seed))), "wb").write(seed)
+        at += packed
+PY
+    rm -rf "$arjsrc"
 fi
 
 # Archives of our writers.

@@ -34,8 +34,11 @@ SYSTEM_HEADERS = [
     (re.compile(r"^lhasa\.h$"), {"formats"}, "lhasa is wrapped in formats/"),
     (re.compile(r"^mspack\.h$"), {"formats"}, "libmspack is wrapped in formats/"),
     (re.compile(r"^archive(_entry)?\.h$"), {"formats"}, "libarchive is wrapped in formats/"),
-    (re.compile(r"^(zlib|libdeflate)\.h$"), {"codecs", "formats"},
+    (re.compile(r"^libdeflate\.h$"), {"codecs", "formats"},
      "compression libraries belong to codecs/ and formats/"),
+    # identify checks ARJ header CRCs with zlib's CRC-32.
+    (re.compile(r"^zlib\.h$"), {"codecs", "formats", "identify"},
+     "zlib belongs to codecs/, formats/ and identify/ (CRC-32)"),
     (re.compile(r"^iconv\.h$"), {"text"}, "iconv belongs to text/"),
     (re.compile(r"^utf8proc\.h$"), {"text"}, "utf8proc belongs to text/"),
     (_POSIX, {"platform", "base", "extract", "create", "formats"},

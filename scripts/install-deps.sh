@@ -15,6 +15,8 @@ PACKAGES=(
   shared-mime-info dpkg-dev
   # independent readers the tests use as oracles
   lhasa libarchive-tools 7zip cabextract unar unzip zip gcab
+  # makes the ARJ archives (methods, volumes, self-extractors) the tests read
+  arj
   # desktop tests and screenshots
   xvfb xauth xdotool fonts-noto-cjk
   # fuzzing (libFuzzer runtime and symbolizer)

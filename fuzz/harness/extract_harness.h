@@ -22,6 +22,7 @@ inline const char *extensionOf(ExtractFormat f)
     case ExtractFormat::Zip: return "in.zip";
     case ExtractFormat::Rar: return "in.rar";
     case ExtractFormat::Many: return "in.7z";
+    case ExtractFormat::Arj: return "in.arj";
     }
     return "in.bin";
 }

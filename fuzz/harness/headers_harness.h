@@ -149,15 +149,15 @@ inline void fuzzCabWriter(const Scratch &scratch, const uint8_t *data, size_t si
     default: factory = [] { return codecs::lzx::makeLzxCompressor(15); }; break;
     }
     MemoryCabOutput out;
-    formats::cab::CabWriteResult result = formats::cab::writeCabinet(files, factory, out, limits);
+    create::WriteResult result = formats::cab::writeCabinet(files, factory, out, limits);
     bool fits = true;
     for (const auto &f : files)
         if (f.size > content.size() || f.name.empty() || f.name.size() > 255 ||
             f.name.find('\0') != std::string::npos)
             fits = false;
     if (!result.ok()) {
-        if (fits && !(flags & 0x04) && result.status != formats::cab::CabWriteResult::Status::TooLarge)
-            fail("cabinet writer failed on a cabinet it can hold: " + result.message);
+        if (fits && !(flags & 0x04) && result.status != create::WriteStatus::TooLarge)
+            fail("cabinet writer failed on a cabinet it can hold: " + result.detail);
         return;
     }
     if (!fits)

@@ -6,6 +6,7 @@
 // in half between the members when there are two.
 #include "byte_reader.h"
 #include "codecs/rar/rar_unpacker.h"
+#include "counting_sink.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,7 +14,6 @@
 namespace {
 
 using namespace qvo::codecs::rar;
-using qvo::base::ByteSink;
 using qvo::base::ByteSource;
 
 constexpr int kVersions[] = {15, 20, 26, 29, 36};
@@ -37,22 +37,6 @@ private:
     size_t n_;
 };
 
-class CountingSink final : public ByteSink {
-public:
-    bool write(const uint8_t *data, size_t size) override
-    {
-        // Touch what came out, so that the sanitizers see every byte.
-        for (size_t i = 0; i < size; i += 4096)
-            sum_ += data[i];
-        total_ += size;
-        return total_ <= kMaxOutput;
-    }
-
-private:
-    uint64_t total_ = 0;
-    unsigned sum_ = 0;
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -64,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const size_t first = twoMembers ? in.restSize() / 2 : in.restSize();
 
     Rar4Unpacker unpacker;
-    CountingSink sink;
+    qvo::fuzz::CountingSink sink(kMaxOutput);
     MemorySource a(in.rest(), first);
     unpacker.unpack(version, false, a, kMaxOutput, sink);
     if (twoMembers) {

@@ -2,21 +2,55 @@
 
 #include "archivers/include/qvo_archiver.h"
 #include "backends/name_charsets.h"
+#include "backends/target_formats.h"
+
+#include <stdexcept>
 
 namespace qvo::backends {
 
-std::string dialogFilterPatterns(const clsArchiveProperties &properties)
+namespace {
+
+std::string joined(const std::vector<std::string> &patterns)
 {
-    std::string patterns = "*." + properties.getExtension();
+    std::string text;
+    for (const std::string &pattern : patterns)
+        text += (text.empty() ? "" : ";") + pattern;
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> dialogFilterPatterns(const clsArchiveProperties &properties)
+{
+    std::vector<std::string> patterns{"*." + properties.getExtension()};
     for (const std::string &other : properties.getOtherExtensions())
-        patterns += ";*." + other;
+        patterns.push_back("*." + other);
     return patterns;
 }
 
 std::string dialogFilterEntry(const clsArchiveProperties &properties)
 {
-    const std::string patterns = dialogFilterPatterns(properties);
+    const std::string patterns = joined(dialogFilterPatterns(properties));
     return properties.getName() + "形式書庫ファイル (" + patterns + ")|" + patterns;
+}
+
+std::vector<std::string> DialogFilter::allPatterns() const
+{
+    std::vector<std::string> all;
+    for (const Format &format : formats)
+        all.insert(all.end(), format.patterns.begin(), format.patterns.end());
+    return all;
+}
+
+std::string dialogFilterText(const DialogFilter &filter)
+{
+    const std::string all = joined(filter.allPatterns());
+    std::string text = "対応するすべての形式書庫ファイル(" + all + ")|" + all;
+    for (const DialogFilter::Format &format : filter.formats) {
+        const std::string patterns = joined(format.patterns);
+        text += "|" + format.name + "形式書庫ファイル (" + patterns + ")|" + patterns;
+    }
+    return text + "|すべてのファイル(*.*)|*.*";
 }
 
 bool fitsCommandLine(std::string_view path)
@@ -80,6 +114,18 @@ clsArchiveBackEndBase::clsArchiveBackEndBase(int32_t supportMode, const std::str
     properties_->setSupportMode(supportMode);
     properties_->setExtension(extension);
     properties_->setName(name);
+}
+
+clsArchiveBackEndBase::clsArchiveBackEndBase(std::string_view targetKey)
+    : properties_(std::make_shared<clsArchiveProperties>())
+{
+    const TargetFormat *row = targetFormatByKey(targetKey);
+    if (!row)
+        throw std::logic_error("no target format " + std::string(targetKey));
+    properties_->setSupportMode(SUPPORT_COMPRESS | SUPPORT_EXTRACT);
+    properties_->setExtension(std::string(row->extension()));
+    properties_->setName(std::string(row->key));
+    properties_->setOtherExtensions({row->extensions.begin() + 1, row->extensions.end()});
 }
 
 } // namespace qvo::backends

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qvo::backends {
 
@@ -37,10 +38,28 @@ public:
     virtual std::string getDialogFilter() const = 0;
 };
 
-// "*.<ext>", then ";*.<other>" for each further extension.
-std::string dialogFilterPatterns(const clsArchiveProperties &properties);
-// "<name>形式書庫ファイル (<patterns>)|<patterns>"
+// "*.<ext>", then "*.<other>" for each further extension.
+std::vector<std::string> dialogFilterPatterns(const clsArchiveProperties &properties);
+// "<name>形式書庫ファイル (<patterns>)|<patterns>", the patterns joined by ";".
 std::string dialogFilterEntry(const clsArchiveProperties &properties);
+
+// A file dialog's filter as the controller offers it to the windows, which
+// word it in their language: first every pattern of the formats together,
+// then each format (its name and patterns), then all files.
+struct DialogFilter {
+    struct Format {
+        std::string name; // the format record's name: "LHA"
+        std::vector<std::string> patterns;
+    };
+    std::vector<Format> formats;
+
+    // The patterns of every format, in order.
+    std::vector<std::string> allPatterns() const;
+};
+// The filter in the controller's text form: "対応するすべての形式書庫ファイル(
+// <all patterns>)|<all patterns>", each format's entry after a "|", and
+// "|すべてのファイル(*.*)|*.*"; patterns joined by ";".
+std::string dialogFilterText(const DialogFilter &filter);
 
 // Double-quoted path for a command line.  The libraries' command lines have
 // no escape character, so a path holding '"' (or NUL) could smuggle in
@@ -82,6 +101,10 @@ protected:
     // extension, then the name (which also sets the key).  The derived
     // constructor probes its library and calls setValidFromProbe.
     clsArchiveBackEndBase(int32_t supportMode, const std::string &extension, const std::string &name);
+    // The record of a target format, from its row of the target table:
+    // created and extracted, named by its key, with its extensions.
+    // Throws std::logic_error for a key the table has no row for.
+    explicit clsArchiveBackEndBase(std::string_view targetKey);
     void setValidFromProbe(int32_t libVersion) { properties_->setValid(libVersion != kLibraryNotFound); }
 
     std::shared_ptr<clsArchiveProperties> properties_;

@@ -4,7 +4,7 @@
 
 namespace qvo::backends {
 
-clsArchiveCAB::clsArchiveCAB() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "cab", "CAB")
+clsArchiveCAB::clsArchiveCAB() : clsArchiveBackEndBase("CAB")
 {
     properties_->setContentKind(identify::ArchiveKind::Cab);
     setValidFromProbe(getLibVersion());

@@ -124,19 +124,18 @@ std::string clsArchiveCtrl::getDialogFilter(int32_t mode, const std::string &key
         const clsArchiveBackEnd *backEnd = find(key);
         return backEnd ? backEnd->getDialogFilter() : std::string();
     }
-    std::string entries;
-    std::string patterns;
+    return dialogFilterText(dialogFilter(mode));
+}
+
+DialogFilter clsArchiveCtrl::dialogFilter(int32_t mode) const
+{
+    DialogFilter filter;
     for (const auto &entry : registry_) {
         const auto record = entry.second->GetProperties();
-        if (!qualifies(*record, mode))
-            continue;
-        entries += "|" + entry.second->getDialogFilter();
-        patterns += dialogFilterPatterns(*record) + ";";
+        if (qualifies(*record, mode))
+            filter.formats.push_back({record->getName(), dialogFilterPatterns(*record)});
     }
-    if (!patterns.empty() && patterns.back() == ';')
-        patterns.pop_back();
-    return "対応するすべての形式書庫ファイル(" + patterns + ")|" + patterns + entries +
-           "|すべてのファイル(*.*)|*.*";
+    return filter;
 }
 
 int32_t clsArchiveCtrl::compress(clsArchiveActionOption &option)

@@ -45,8 +45,12 @@ public:
     static std::string getExtensionFromFileName(const std::string &fileName);
     // With a key: that back-end's own entry (mode and validity ignored;
     // empty text for an unknown key).  Without: one "all supported" entry,
-    // the entries of the valid back-ends that fit `mode`, and "all files".
+    // the entries of the valid back-ends that fit `mode`, and "all files"
+    // (dialogFilterText of dialogFilter).
     std::string getDialogFilter(int32_t mode, const std::string &key) const;
+    // The filter of the valid back-ends that fit `mode`, in registration
+    // order, for a window to word.
+    DialogFilter dialogFilter(int32_t mode) const;
     // Routed by convTypeKey; kRequestRefused when it is empty or unknown.
     int32_t compress(clsArchiveActionOption &option);
     // Routed by identifyArchive of beforeFileName; 0 without doing anything

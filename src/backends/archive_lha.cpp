@@ -2,11 +2,8 @@
 
 namespace qvo::backends {
 
-clsArchiveLHA::clsArchiveLHA() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "lzh", "LHA")
+clsArchiveLHA::clsArchiveLHA() : clsArchiveBackEndBase("LHA")
 {
-    // .lha on the Amiga and download sites, LArc's .lzs, PMarc's .pma:
-    // all read by the same library.
-    properties_->setOtherExtensions({"lha", "lzs", "pma"});
     properties_->setContentKind(identify::ArchiveKind::Lha);
     setValidFromProbe(getLibVersion());
 }

@@ -18,9 +18,8 @@ void probeInto(ArchiverLibrary &library, int32_t &version)
 
 } // namespace
 
-clsArchiveZIP::clsArchiveZIP() : clsArchiveBackEndBase(SUPPORT_COMPRESS | SUPPORT_EXTRACT, "zip", "ZIP")
+clsArchiveZIP::clsArchiveZIP() : clsArchiveBackEndBase("ZIP")
 {
-    properties_->setOtherExtensions({"zipx"});
     properties_->setContentKind(identify::ArchiveKind::Zip);
     setValidFromProbe(getLibVersion());
 }

@@ -1,12 +1,8 @@
 // qvo-convert: converts archives from the command line with the same engine
 // and settings semantics as the windows.  It reads and writes no settings
 // file: every option comes from the command line.
-#include "backends/archive_cab.h"
+#include "backends/format_backends.h"
 #include "platform/file_status.h"
-#include "backends/archive_ctrl.h"
-#include "backends/archive_lha.h"
-#include "backends/archive_rar.h"
-#include "backends/archive_zip.h"
 #include "cli/input_list.h"
 #include "cli/options.h"
 #include "cli/progress_bar.h"
@@ -40,26 +36,12 @@ constexpr int kExitUsage = 2;
 // write one even by mistake.
 constexpr const char *kNoSettingsFile = "/dev/null/qvo3.ini";
 
-// The controller and the back-ends, registered in the order start-up uses:
-// it decides which back-end identifies a file.
-std::unique_ptr<qvo::backends::clsArchiveCtrl> makeController()
-{
-    auto controller = std::make_unique<qvo::backends::clsArchiveCtrl>();
-    controller->addArchive(std::make_shared<qvo::backends::clsArchiveLHA>());
-    controller->addArchive(std::make_shared<qvo::backends::clsArchiveZIP>());
-    controller->addArchive(std::make_shared<qvo::backends::clsArchiveCAB>());
-    controller->addArchive(std::make_shared<qvo::backends::clsArchiveRAR>());
-    return controller;
-}
-
 void applyOptions(const cli::Options &options, settings::clsQvoSettings &settings)
 {
     settings.mode = 1;
     settings.convType = options.convType;
-    if (options.compressLevel) {
-        int32_t *levels[] = {&settings.lhaCompressLevel, &settings.zipCompressLevel, &settings.cabCompressLevel};
-        *levels[options.convType] = *options.compressLevel;
-    }
+    if (options.compressLevel)
+        *settings.compressLevel(options.convType) = *options.compressLevel;
     // Absolute: the ZIP and CAB back-ends pack from inside the working
     // folder, where a relative target would land.
     if (!options.outFolder.empty()) {
@@ -102,9 +84,10 @@ int run(const cli::Options &options)
 {
     settings::clsQvoSettings settings(kNoSettingsFile);
     applyOptions(options, settings);
-    std::unique_ptr<qvo::backends::clsArchiveCtrl> controller = makeController();
+    auto controller = std::make_unique<backends::clsArchiveCtrl>();
+    backends::registerFormatBackEnds(*controller);
 
-    const convert::TargetFormat format = convert::targetFormat(settings, settings.convType);
+    const convert::ChosenTarget format = convert::chosenTarget(settings, settings.convType);
     if (!controller->isValid(format.key)) {
         std::fprintf(stderr, "qvo-convert: the %s archiver library is not available\n", format.key.c_str());
         return kExitNotAll;
@@ -197,7 +180,7 @@ int main(int argc, char **argv)
         return kExitUsage;
     }
     if (options.help) {
-        std::fputs(cli::usageText(), stdout);
+        std::fputs(cli::usageText().c_str(), stdout);
         return kExitConverted;
     }
     if (options.version) {

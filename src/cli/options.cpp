@@ -1,20 +1,89 @@
 #include "cli/options.h"
 
 #include "backends/name_charsets.h"
+#include "backends/target_formats.h"
+
+#include <cctype>
 
 namespace qvo::cli {
 
 namespace {
 
-std::optional<int32_t> parseFormat(const std::string &text)
+// "lzh|zip|cab": the target formats by their extensions.
+std::string targetNames(const char *separator)
 {
-    if (text == "lzh" || text == "lha")
-        return 0;
-    if (text == "zip")
-        return 1;
-    if (text == "cab")
-        return 2;
-    return std::nullopt;
+    std::string names;
+    for (const backends::TargetFormat &format : backends::targetFormats())
+        names += (names.empty() ? "" : separator) + std::string(format.extension());
+    return names;
+}
+
+// A name's trailing number ("lzx:15" -> 15); -1 for a name without one.
+int trailingNumber(std::string_view name)
+{
+    size_t digits = name.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])))
+        --digits;
+    if (digits == name.size() || name.size() - digits > 4)
+        return -1;
+    return std::stoi(std::string(name.substr(digits)));
+}
+
+// Whether `next` follows `name` in a numbered series: "lzx:16" after "lzx:15".
+bool follows(std::string_view name, std::string_view next)
+{
+    const int number = trailingNumber(name);
+    return number >= 0 && trailingNumber(next) == number + 1 &&
+           name.substr(0, name.find_last_not_of("0123456789") + 1) ==
+               next.substr(0, next.find_last_not_of("0123456789") + 1);
+}
+
+// The levels of `format` for people: "lh0, lh1, lh5, lh6, lh7", with a
+// numbered series of four or more as its ends ("0 to 9").
+std::string levelChoices(const backends::TargetFormat &format)
+{
+    std::string text;
+    const auto &levels = format.levels;
+    for (size_t k = 0; k < levels.size();) {
+        size_t end = k + 1;
+        while (end < levels.size() && follows(levels[end - 1].name, levels[end].name))
+            ++end;
+        if (!text.empty())
+            text += ", ";
+        if (end - k >= 4) {
+            text += std::string(levels[k].name) + " to " + std::string(levels[end - 1].name);
+        } else {
+            end = k + 1;
+            text += levels[k].name;
+        }
+        k = end;
+    }
+    return text;
+}
+
+// `text` broken into lines of at most `width` characters, the first
+// starting where the caller left off (`column`), the others indented.
+std::string wrapped(const std::string &text, size_t column, size_t indent, size_t width)
+{
+    std::string out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const size_t word = end - start;
+        if (column > indent && column + 1 + word > width) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+        } else if (column > indent) {
+            out += ' ';
+            ++column;
+        }
+        out += text.substr(start, word);
+        column += word;
+        start = end + 1;
+    }
+    return out;
 }
 
 // --names auto|ENCODING (also --names=...): the encoding of member names
@@ -64,33 +133,11 @@ std::optional<unsigned> parseJobs(const std::string &text)
 
 std::optional<int32_t> parseLevel(int32_t convType, const std::string &text)
 {
-    switch (convType) {
-    case 0: {
-        static const char *const methods[] = {"lh0", "lh1", "lh5", "lh6", "lh7"};
-        for (int32_t k = 0; k < 5; ++k)
-            if (text == methods[k])
-                return k;
+    const backends::TargetFormat *format = backends::targetFormatAt(convType);
+    const backends::NamedLevel *level = format ? backends::levelNamed(*format, text) : nullptr;
+    if (!level)
         return std::nullopt;
-    }
-    case 1:
-        if (text.size() == 1 && text[0] >= '0' && text[0] <= '9')
-            return text[0] - '0';
-        return std::nullopt;
-    case 2:
-        if (text == "mszip")
-            return 10;
-        if (text == "none")
-            return 20;
-        if (text.size() == 6 && text.compare(0, 4, "lzx:") == 0 && text[4] >= '1' && text[4] <= '2' &&
-            text[5] >= '0' && text[5] <= '9') {
-            const int32_t window = (text[4] - '0') * 10 + (text[5] - '0');
-            if (window >= 15 && window <= 21)
-                return window - 15;
-        }
-        return std::nullopt;
-    default:
-        return std::nullopt;
-    }
+    return level->value;
 }
 
 bool parseOptions(const std::vector<std::string> &args, Options &options, std::string &error)
@@ -133,12 +180,12 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
             return false;
         }
         if (name == "--to") {
-            const std::optional<int32_t> format = parseFormat(*value);
+            const backends::TargetFormat *format = backends::targetFormatNamed(*value);
             if (!format) {
-                error = "unknown target format '" + *value + "' (lzh, zip or cab)";
+                error = "unknown target format '" + *value + "' (" + targetNames(", ") + ")";
                 return false;
             }
-            options.convType = *format;
+            options.convType = format->index;
         } else if (name == "--level") {
             levelText = *value;
             levelGiven = true;
@@ -188,15 +235,14 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
     if (options.help || options.version)
         return true;
     if (options.convType < 0) {
-        error = "--to lzh|zip|cab is required";
+        error = "--to " + targetNames("|") + " is required";
         return false;
     }
     if (levelGiven) {
         options.compressLevel = parseLevel(options.convType, levelText);
         if (!options.compressLevel) {
-            static const char *const accepted[] = {"lh0, lh1, lh5, lh6 or lh7", "0 to 9",
-                                                   "lzx:15 to lzx:21, mszip or none"};
-            error = "level '" + levelText + "' does not fit this format (" + accepted[options.convType] + ")";
+            error = "level '" + levelText + "' does not fit this format (" +
+                    levelChoices(*backends::targetFormatAt(options.convType)) + ")";
             return false;
         }
     }
@@ -211,14 +257,24 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
     return true;
 }
 
-const char *usageText()
+std::string usageText()
 {
+    constexpr size_t kIndent = 21; // where the options' descriptions start
+    std::string levels;
+    for (const backends::TargetFormat &format : backends::targetFormats())
+        levels += (levels.empty() ? "" : "; ") + std::string(format.extension()) + ": " + levelChoices(format) +
+                  " (default " + std::string(backends::levelName(format, format.defaultLevel)) + ")";
+    std::string keys;
+    for (const backends::TargetFormat &format : backends::targetFormats())
+        keys += (keys.empty() ? "" : ", ") + std::string(format.key);
+    if (const size_t last = keys.rfind(", "); last != std::string::npos)
+        keys.replace(last, 2, " or ");
+    const std::string to = "  --to " + targetNames("|");
     return "Usage: qvo-convert [options] ARCHIVE|FOLDER...\n"
-           "Converts LHA, ZIP, CAB and RAR archives to LHA, ZIP or CAB.\n"
-           "\n"
-           "  --to lzh|zip|cab   target format (required)\n"
-           "  --level LEVEL      lzh: lh0 lh1 lh5 lh6 lh7 (default lh5); zip: 0 to 9 (default 6);\n"
-           "                     cab: lzx:15 to lzx:21, mszip, none (default mszip)\n"
+           "Converts LHA, ZIP, CAB and RAR archives to " + keys + ".\n"
+           "\n" +
+           to + std::string(to.size() < kIndent ? kIndent - to.size() : 1, ' ') + "target format (required)\n" +
+           "  --level LEVEL      " + wrapped(levels, kIndent, kIndent, 90) + "\n" +
            "  --out DIR          write the new archives into DIR (created when missing)\n"
            "  --same-folder      write each new archive next to its source\n"
            "  --name-encoding auto|cp932\n"

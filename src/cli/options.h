@@ -8,7 +8,7 @@
 namespace qvo::cli {
 
 struct Options {
-    int32_t convType = -1;                // 0 LHA, 1 ZIP, 2 CAB
+    int32_t convType = -1;                // --to: the target format's index
     std::optional<int32_t> compressLevel; // as stored in the settings for that format
     std::string outFolder;
     bool sameFolder = false;
@@ -29,10 +29,11 @@ struct Options {
 // Parses argv[1..]; false with `error` set on a usage error.
 bool parseOptions(const std::vector<std::string> &args, Options &options, std::string &error);
 
-// A level in the format's own terms as the settings store it:
-// lh0 lh1 lh5 lh6 lh7 (LHA), 0..9 (ZIP), lzx:15..lzx:21, mszip, none (CAB).
+// A level named as the target table names the format's levels ("lh5",
+// "lzx:21"), as the settings store it.
 std::optional<int32_t> parseLevel(int32_t convType, const std::string &text);
 
-const char *usageText();
+// --help: the options, with the target formats and levels of the table.
+std::string usageText();
 
 } // namespace qvo::cli

@@ -18,7 +18,6 @@
 
 namespace qvo::convert {
 using base::asciiLower;
-using base::asciiUpper;
 
 namespace {
 
@@ -55,16 +54,17 @@ void addNote(std::string &note, const std::string &more)
         note += (note.empty() ? "" : "; ") + more;
 }
 
-// What a cabinet made from `source` leaves out that the user may miss:
-// links leading outside the archive (the others it keeps as their
-// files' content, or has nothing to keep of).
-std::string cabinetNote(const MemberList &source)
+// What an archive of a format without links (`key`) made from `source`
+// leaves out that the user may miss: links leading outside the archive
+// (the others its writer keeps as their files' content, or has nothing to
+// keep of).
+std::string linksNote(const MemberList &source, const std::string &key)
 {
     const size_t out = linksLeadingOutside(source);
     if (out == 0)
         return {};
     return std::to_string(out) + (out == 1 ? " symbolic link" : " symbolic links") +
-           " leading outside the archive left out: a cabinet holds no links";
+           " leading outside the archive left out: a " + key + " archive holds no links";
 }
 
 // The two paths name one file (the same path, or links to one file).
@@ -133,7 +133,7 @@ struct ConversionEngine::Impl {
     }
 
     backends::clsArchiveActionOption newOption(const std::string &before, const std::string &after,
-                                              const std::string &workingFolder, const TargetFormat &format)
+                                              const std::string &workingFolder, const ChosenTarget &format)
     {
         backends::clsArchiveActionOption option;
         option.beforeFileName(before);
@@ -156,8 +156,8 @@ struct ConversionEngine::Impl {
     // the members it holds with those the source handed over: a member the
     // extraction or the writer lost shows, whatever the working folder
     // held.  Only a verified archive lets its source go.
-    bool verify(const backends::clsArchiveActionOption &packed, const MemberList &source, const std::string &base,
-                std::string &detail)
+    bool verify(const backends::clsArchiveActionOption &packed, const backends::TargetHolds &holds,
+                const MemberList &source, const std::string &base, std::string &detail)
     {
         if (e.controller_.checkArchive(packed.afterFileName(), backends::SUPPORT_EXTRACT).empty()) {
             detail = "the new archive cannot be read back to verify it";
@@ -179,12 +179,10 @@ struct ConversionEngine::Impl {
             detail = "the members of the new archive could not be listed";
             return false;
         }
-        // A cabinet has no entries for folders or links.
-        const bool cab = asciiUpper(packed.convTypeKey()) == "CAB";
-        bool same = sameMembers(source, *copy, TargetHolds{!cab, !cab}, detail);
+        bool same = sameMembers(source, *copy, holds, detail);
         // The writers compose decomposed names (unless two would then be one).
         if (const std::optional<MemberList> composed = same ? std::nullopt : withComposedNames(source))
-            same = sameMembers(*composed, *copy, TargetHolds{!cab, !cab}, detail);
+            same = sameMembers(*composed, *copy, holds, detail);
         release(std::move(readBack), packed.afterFileName());
         return same;
     }
@@ -204,14 +202,15 @@ struct ConversionEngine::Impl {
     // Whether the source already is in the target format: by its format
     // as the controller finds it (x.lha is LHA as much as x.lzh is), or by
     // its extension when no back-end takes it.
-    bool alreadyInFormat(const std::string &source, const TargetFormat &format) const
+    bool alreadyInFormat(const std::string &source, const ChosenTarget &format) const
     {
         if (format.extension.empty())
             return false;
         const std::string key = e.controller_.checkArchive(source, backends::SUPPORT_EXTRACT);
         if (!key.empty())
             return asciiLower(key) == asciiLower(format.key);
-        return source.size() >= 3 && asciiLower(source.substr(source.size() - 3)) == asciiLower(format.extension);
+        const size_t length = format.extension.size();
+        return source.size() >= length && asciiLower(source.substr(source.size() - length)) == asciiLower(format.extension);
     }
 
     // One row of a multiple-file run; the status is written here, the
@@ -228,9 +227,11 @@ struct ConversionEngine::Impl {
             report.outcome = RowOutcome::SourceMissing;
             return;
         }
-        TargetFormat format = targetFormat(s, s.convType);
-        if (s.useUpperExtension)
-            format.extension = asciiUpper(format.extension);
+        const ChosenTarget format = chosenTarget(s, s.convType);
+        if (!format.format) {
+            report.detail = "the settings name no target format";
+            return;
+        }
         const std::string after = multipleRunTarget(s, fileName, folder);
         report.target = after;
 
@@ -262,9 +263,10 @@ struct ConversionEngine::Impl {
         backends::clsArchiveActionOption option = newOption(before, after, working->path(), format);
         // A source that may be deleted lists its members as they are
         // extracted: the new archive is checked against them.  So does a
-        // source for a cabinet, which leaves out links (the row says so).
-        const bool cabinet = format.key == "CAB";
-        const bool listed = s.deleteBeforeFile || cabinet;
+        // source for a format without links, which leaves them out (the
+        // row says so).
+        const backends::TargetHolds &holds = format.format->holds;
+        const bool listed = s.deleteBeforeFile || !holds.links;
         if (listed)
             option.memberListFile(listFile("source"));
         setCurrent(option);
@@ -281,21 +283,22 @@ struct ConversionEngine::Impl {
             return;
         }
         yield();
-        if (cabinet)
-            report.note = cabinetNote(*sourceMembers);
+        if (!holds.links)
+            report.note = linksNote(*sourceMembers, format.key);
         addNote(report.note, keptDecomposedNote(working->path()));
         // The old target stays until the new archive replaces it whole:
         // the libraries write under a temporary name and rename.
         result = e.controller_.compress(option);
         if (result != 0) {
-            // A cabinet of links alone has nothing to hold: the note says why.
+            // Links alone leave a format without links nothing to hold: the
+            // note says why.
             report.detail = compressionFailure(result, working->path());
             if (!report.note.empty())
                 report.detail += "; " + report.note;
             return;
         }
         const bool sourceIsTarget = sameFile(before, after);
-        if (s.deleteBeforeFile && !sourceIsTarget && !verify(option, *sourceMembers, base, report.detail))
+        if (s.deleteBeforeFile && !sourceIsTarget && !verify(option, holds, *sourceMembers, base, report.detail))
             return;
         yield();
         release(std::move(working), before);
@@ -314,7 +317,6 @@ struct ConversionEngine::Impl {
 
     void runOneRow(int row)
     {
-        yield();
         yield();
         RowReport report;
         report.row = row;
@@ -353,9 +355,7 @@ struct ConversionEngine::Impl {
     {
         const settings::clsQvoSettings &s = e.settings_;
         const std::string before = s.singleBeforeFileName;
-        TargetFormat format = targetFormat(s, s.singleConvType);
-        if (s.useUpperExtension)
-            format.extension = asciiUpper(format.extension);
+        const ChosenTarget format = chosenTarget(s, s.singleConvType);
         const std::string after = singleRunTarget(s);
         e.singleTarget_ = after;
         if (!platform::fileExists(before))

@@ -132,18 +132,4 @@ private:
     std::optional<backends::clsArchiveActionOption> current_;
 };
 
-// The free-space check made before a run is shown: the volume holding the
-// working root must have three times the batch free.  `batchKB` is in
-// units of 1,000 bytes.  Returns the Japanese message to show, or an empty
-// text when there is room.
-std::string workingSpaceShortage(int64_t batchKB);
-
-// Size of a single-file batch: the source's length in units of 1,000 bytes,
-// halves rounded up; nothing when the file does not exist.
-std::optional<int64_t> singleFileBatchKB(const std::string &sourcePath);
-
-// What the window shows instead of starting a single-file run: the missing
-// source message, the working-space message, or "" to go ahead.
-std::string singleFileStartMessage(const std::string &sourcePath);
-
 } // namespace qvo::convert

@@ -118,7 +118,8 @@ bool sameFile(const ListedMember &a, const ListedMember &b)
 }
 
 // Whether `copy` holds what the source member `m` held.
-bool holdsTheSame(const Index &source, const ListedMember &m, const ListedMember &copy, TargetHolds holds)
+bool holdsTheSame(const Index &source, const ListedMember &m, const ListedMember &copy,
+                  const backends::TargetHolds &holds)
 {
     switch (m.kind) {
     case ListedMember::Kind::File:
@@ -166,7 +167,8 @@ std::optional<MemberList> readMemberList(const std::string &path)
     return out;
 }
 
-bool sameMembers(const MemberList &source, const MemberList &copy, TargetHolds holds, std::string &difference)
+bool sameMembers(const MemberList &source, const MemberList &copy, const backends::TargetHolds &holds,
+                 std::string &difference)
 {
     Index a, b;
     if (!indexMembers(source, a, difference)) {

@@ -2,6 +2,8 @@
 // (QVO_SWITCH_MEMBER_LIST in archivers/include/qvo_archiver.h), and the
 // check that a new archive holds, member for member, what its source held.
 #pragma once
+#include "backends/target_formats.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,20 +26,15 @@ using MemberList = std::vector<ListedMember>;
 // well-formed list.
 std::optional<MemberList> readMemberList(const std::string &path);
 
-// What the target format can hold.  A cabinet has no entries for folders
-// or links: its empty folders are missing, and a link is missing or holds
-// the content of the file it names.
-struct TargetHolds {
-    bool folders = true;
-    bool links = true;
-};
-
 // True when `copy` (read back from the new archive) holds every member of
 // `source` with the same kind, size, CRC-32 and link target, and nothing
-// more; folders implied by the members' paths count as listed.  A name
+// more; folders implied by the members' paths count as listed.  A format
+// without folders (`holds`) may lack the empty ones; one without links
+// may lack a link or hold the content of the file it names instead.  A name
 // listed twice in the source (but for a folder) can never be held, so it
 // fails too.  `difference` names the first mismatch.
-bool sameMembers(const MemberList &source, const MemberList &copy, TargetHolds holds, std::string &difference);
+bool sameMembers(const MemberList &source, const MemberList &copy, const backends::TargetHolds &holds,
+                 std::string &difference);
 
 // The symbolic links of `list` that lead outside the archive's folder.
 size_t linksLeadingOutside(const MemberList &list);

@@ -1,28 +1,12 @@
 #include "convert/start_check.h"
 
-#include "convert/conversion_engine.h"
+#include "base/digit_groups.h"
 #include "platform/file_status.h"
 #include "platform/path_helpers.h"
 
 #include <limits>
 
 namespace qvo::convert {
-
-std::string formatThousands(int64_t value)
-{
-    if (value == 0)
-        return {};
-    const bool negative = value < 0;
-    // Through unsigned so that the most negative value has a magnitude.
-    uint64_t magnitude = negative ? 0 - uint64_t(value) : uint64_t(value);
-    std::string digits = std::to_string(magnitude);
-    std::string out;
-    const size_t lead = digits.size() % 3 == 0 ? 3 : digits.size() % 3;
-    out = digits.substr(0, lead);
-    for (size_t k = lead; k < digits.size(); k += 3)
-        out += "," + digits.substr(k, 3);
-    return negative ? "-" + out : out;
-}
 
 std::optional<SpaceShortfall> workingSpaceShortfall(const std::string &drive, int64_t batchKB, int64_t freeBytes)
 {
@@ -38,7 +22,7 @@ std::optional<SpaceShortfall> workingSpaceShortfall(const std::string &drive, in
     // with halves away from zero.
     const int64_t missing = required - available;
     const int64_t shortfall = missing / 1000 + (missing % 1000 >= 500 ? 1 : 0);
-    return SpaceShortfall{drive, formatThousands(shortfall)};
+    return SpaceShortfall{drive, base::groupedDigits(shortfall)};
 }
 
 std::optional<SpaceShortfall> workingSpaceShortfall(int64_t batchKB)
@@ -47,35 +31,12 @@ std::optional<SpaceShortfall> workingSpaceShortfall(int64_t batchKB)
     return workingSpaceShortfall(platform::getDriveName(root), batchKB, platform::getDiskFreeSpace(root));
 }
 
-std::string workingSpaceMessage(const std::string &drive, int64_t batchKB, int64_t freeBytes)
-{
-    const std::optional<SpaceShortfall> shortfall = workingSpaceShortfall(drive, batchKB, freeBytes);
-    if (!shortfall)
-        return {};
-    return shortfall->drive + " の空き容量が不足しています。変換を行うことができません\r\nあと " + shortfall->missingKB +
-           " KBの空き容量が必要です";
-}
-
-std::string workingSpaceShortage(int64_t batchKB)
-{
-    const std::string root = platform::getTempFolderName();
-    return workingSpaceMessage(platform::getDriveName(root), batchKB, platform::getDiskFreeSpace(root));
-}
-
 std::optional<int64_t> singleFileBatchKB(const std::string &sourcePath)
 {
     const int64_t length = platform::regularFileLength(sourcePath);
     if (length < 0)
         return std::nullopt;
     return (length + 500) / 1000;
-}
-
-std::string singleFileStartMessage(const std::string &sourcePath)
-{
-    const std::optional<int64_t> size = singleFileBatchKB(sourcePath);
-    if (!size)
-        return kSourceMissingMessage;
-    return workingSpaceShortage(*size);
 }
 
 } // namespace qvo::convert

@@ -5,18 +5,15 @@
 
 namespace qvo::convert {
 
-TargetFormat targetFormat(const settings::clsQvoSettings &settings, int32_t index)
+ChosenTarget chosenTarget(const settings::clsQvoSettings &settings, int32_t index)
 {
-    switch (index) {
-    case 0:
-        return {"LHA", "lzh", settings.lhaCompressLevel};
-    case 1:
-        return {"ZIP", "zip", settings.zipCompressLevel};
-    case 2:
-        return {"CAB", "cab", settings.cabCompressLevel};
-    default:
+    const backends::TargetFormat *format = backends::targetFormatAt(index);
+    if (!format)
         return {};
-    }
+    std::string extension(format->extension());
+    if (settings.useUpperExtension)
+        extension = base::asciiUpper(extension);
+    return {format, std::string(format->key), extension, *settings.compressLevel(index)};
 }
 
 std::string multipleTargetFileName(const std::string &fileName, const std::string &extension)
@@ -30,11 +27,8 @@ std::string multipleTargetFileName(const std::string &fileName, const std::strin
 std::string multipleRunTarget(const settings::clsQvoSettings &settings, const std::string &fileName,
                               const std::string &folder)
 {
-    TargetFormat format = targetFormat(settings, settings.convType);
-    if (settings.useUpperExtension)
-        format.extension = base::asciiUpper(format.extension);
     return (settings.sameFolder ? folder : platform::appendBackslash(settings.saveFolder)) +
-           multipleTargetFileName(fileName, format.extension);
+           multipleTargetFileName(fileName, chosenTarget(settings, settings.convType).extension);
 }
 
 std::string singleFileTargetName(const std::string &source, bool sameName,
@@ -56,11 +50,8 @@ std::string singleFileTargetName(const std::string &source, bool sameName,
 
 std::string singleRunTarget(const settings::clsQvoSettings &settings)
 {
-    TargetFormat format = targetFormat(settings, settings.singleConvType);
-    if (settings.useUpperExtension)
-        format.extension = base::asciiUpper(format.extension);
     return singleFileTargetName(settings.singleBeforeFileName, settings.singleSameName,
-                                settings.singleConvToFileName, format.extension);
+                                settings.singleConvToFileName, chosenTarget(settings, settings.singleConvType).extension);
 }
 
 std::string fileNamePart(const std::string &path)

@@ -1,5 +1,6 @@
 // Names the run derives: target format, target file names, working folders.
 #pragma once
+#include "backends/target_formats.h"
 #include "settings/clsQvoSettings.h"
 
 #include <cstdint>
@@ -7,15 +8,16 @@
 
 namespace qvo::convert {
 
-// The target format chosen by a format index (0 LHA, 1 ZIP, 2 CAB).  Any
-// other index gives an empty key and extension and level 0, which the
-// controller refuses to compress.
-struct TargetFormat {
-    std::string key;       // "LHA", "ZIP", "CAB"
-    std::string extension; // "lzh", "zip", "cab"; upper case when asked
+// The target format a format index chooses, with the level the settings
+// hold for it.  An index that names no format gives no row, an empty key
+// and extension and level 0, which the controller refuses to compress.
+struct ChosenTarget {
+    const backends::TargetFormat *format = nullptr;
+    std::string key;       // the row's key: "LHA"
+    std::string extension; // the row's first extension; upper case when asked
     int32_t compressLevel = 0;
 };
-TargetFormat targetFormat(const settings::clsQvoSettings &settings, int32_t index);
+ChosenTarget chosenTarget(const settings::clsQvoSettings &settings, int32_t index);
 
 // The source file name with everything from its last "." replaced by
 // "." + extension: photos.lzh -> photos.zip.  A name without "." gets the

@@ -1,5 +1,6 @@
 #include "core/application.h"
 
+#include "backends/format_backends.h"
 #include "core/globals.h"
 #include "core/main_windows.h"
 
@@ -24,18 +25,12 @@ MainWindowHooks *mainWindowHooks() { return hooksHolder().get(); }
 void createGlobalObjects()
 {
     appSettings = std::make_unique<settings::clsQvoSettings>();
-    // The controller, then the back-ends in this order (each probes its
-    // library while it is built), registered in the same order: it is the
-    // order of identification and of the file dialog's filter.
     archiveCtrl = std::make_unique<backends::clsArchiveCtrl>();
-    archiveLHA = std::make_shared<backends::clsArchiveLHA>();
-    archiveZIP = std::make_shared<backends::clsArchiveZIP>();
-    archiveCAB = std::make_shared<backends::clsArchiveCAB>();
-    archiveRAR = std::make_shared<backends::clsArchiveRAR>();
-    archiveCtrl->addArchive(archiveLHA);
-    archiveCtrl->addArchive(archiveZIP);
-    archiveCtrl->addArchive(archiveCAB);
-    archiveCtrl->addArchive(archiveRAR);
+    const backends::FormatBackEnds made = backends::registerFormatBackEnds(*archiveCtrl);
+    archiveLHA = made.lha;
+    archiveZIP = made.zip;
+    archiveCAB = made.cab;
+    archiveRAR = made.rar;
 }
 
 void releaseGlobalObjects()

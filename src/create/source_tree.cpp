@@ -54,19 +54,16 @@ bool readFolderNames(const fs::path &dir, std::vector<std::string> &names, std::
     return true;
 }
 
-void fillTimes(SourceEntry &e, const struct stat &st)
+void fillTimes(WriterEntry &e, const struct stat &st)
 {
-    e.mtimeSec = st.st_mtim.tv_sec;
-    e.mtimeNsec = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    e.mtime = Timestamp{st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec)};
     e.mode = st.st_mode & 07777;
-    e.uid = st.st_uid;
-    e.gid = st.st_gid;
 }
 
 // A link's content can stand in for it only when the link leads to a file
 // inside the folder being packed: nothing outside it is read, wherever an
 // archive's link pointed (a conversion keeps such links as data).
-bool linksToFileInside(int rootFd, const extract::PathComponents &folder, const SourceEntry &link, struct stat &target)
+bool linksToFileInside(int rootFd, const extract::PathComponents &folder, const WriterEntry &link, struct stat &target)
 {
     return extract::linkStaysInside(rootFd, folder, link.linkTarget) && stat(link.diskPath.c_str(), &target) == 0 &&
            S_ISREG(target.st_mode);
@@ -74,7 +71,7 @@ bool linksToFileInside(int rootFd, const extract::PathComponents &folder, const 
 
 // `folder` holds the components of `dir` below the root open as `rootFd`.
 bool walk(int rootFd, const fs::path &dir, extract::PathComponents &folder, const std::string &prefix,
-          const SourceWalkOptions &opt, const ExcludedFiles &excluded, std::vector<SourceEntry> &out,
+          const SourceWalkOptions &opt, const ExcludedFiles &excluded, std::vector<WriterEntry> &out,
           std::string &error)
 {
     std::vector<std::string> names;
@@ -89,14 +86,14 @@ bool walk(int rootFd, const fs::path &dir, extract::PathComponents &folder, cons
         }
         if (excluded.contains(st))
             continue;
-        SourceEntry e;
+        WriterEntry e;
         e.diskPath = p;
         e.name = opt.keepPaths ? prefix + name : name;
         fillTimes(e, st);
         if (S_ISDIR(st.st_mode)) {
             if (!opt.recurse)
                 continue;
-            e.kind = SourceEntry::Kind::Directory;
+            e.kind = WriterEntry::Kind::Folder;
             out.push_back(e);
             folder.push_back(name);
             const bool walked = walk(rootFd, p, folder, prefix + name + "/", opt, excluded, out, error);
@@ -104,11 +101,11 @@ bool walk(int rootFd, const fs::path &dir, extract::PathComponents &folder, cons
             if (!walked)
                 return false;
         } else if (S_ISREG(st.st_mode)) {
-            e.kind = SourceEntry::Kind::File;
+            e.kind = WriterEntry::Kind::File;
             e.size = static_cast<uint64_t>(st.st_size);
             out.push_back(std::move(e));
         } else if (S_ISLNK(st.st_mode)) {
-            e.kind = SourceEntry::Kind::Symlink;
+            e.kind = WriterEntry::Kind::Link;
             std::error_code ec;
             e.linkTarget = fs::read_symlink(p, ec).string();
             struct stat tst;
@@ -126,7 +123,7 @@ bool walk(int rootFd, const fs::path &dir, extract::PathComponents &folder, cons
 } // namespace
 
 bool collectSourceTree(const fs::path &root, const SourceWalkOptions &options,
-                       std::vector<SourceEntry> &out, std::string &error)
+                       std::vector<WriterEntry> &out, std::string &error)
 {
     out.clear();
     struct stat st;
@@ -142,6 +139,25 @@ bool collectSourceTree(const fs::path &root, const SourceWalkOptions &options,
     ExcludedFiles excluded(options);
     extract::PathComponents folder;
     return walk(rootFd.get(), root, folder, "", options, excluded, out, error);
+}
+
+bool toLinkedFile(WriterEntry &link, std::string &error)
+{
+    struct stat st;
+    if (stat(link.diskPath.c_str(), &st) != 0) {
+        error = "cannot examine " + link.diskPath.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = link.diskPath.string() + " no longer leads to a file";
+        return false;
+    }
+    fillTimes(link, st);
+    link.kind = WriterEntry::Kind::File;
+    link.size = static_cast<uint64_t>(st.st_size);
+    link.linkTarget.clear();
+    link.linkTargetIsFile = false;
+    return true;
 }
 
 } // namespace qvo::create

@@ -7,29 +7,13 @@
 // cannot hold a link can store that file's content instead.  Nothing outside
 // the root is ever looked at through a link.
 #pragma once
-#include <cstdint>
+#include "create/archive_writer.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
-#include <sys/types.h>
 
 namespace qvo::create {
-
-struct SourceEntry {
-    enum class Kind { File, Directory, Symlink };
-
-    std::string name;               // UTF-8, '/'-separated, relative to the root (no trailing '/')
-    std::filesystem::path diskPath; // where it lies on disk
-    Kind kind = Kind::File;
-    uint64_t size = 0;              // file size; for a link to a file, the target's size
-    int64_t mtimeSec = 0;           // modification time, seconds since 1970 (UTC)
-    uint32_t mtimeNsec = 0;
-    uint32_t mode = 0;              // permission bits (07777) of the entry itself
-    uid_t uid = 0;
-    gid_t gid = 0;
-    std::string linkTarget;         // Symlink only: the stored target text
-    bool linkTargetIsFile = false;  // Symlink only: the target is a regular file inside the root
-};
 
 struct SourceWalkOptions {
     bool recurse = true;   // descend into folders and report them as entries
@@ -40,9 +24,16 @@ struct SourceWalkOptions {
 
 // Walks `root`.  Entries come in a deterministic order: byte order of names
 // within a folder, each folder before its contents.  Without `recurse`, only
-// the files and links directly in `root` are listed (no folders).  Returns
+// the files and links directly in `root` are listed (no folders).  Names are
+// as they lie on disk (composed_source_names.h composes them).  Returns
 // false with `error` set when the root or a folder in it cannot be read.
 bool collectSourceTree(const std::filesystem::path &root, const SourceWalkOptions &options,
-                       std::vector<SourceEntry> &out, std::string &error);
+                       std::vector<WriterEntry> &out, std::string &error);
+
+// Makes `link`, a link to a file inside the root (linkTargetIsFile), that
+// file: kind File, with the file's size, permissions and time, its data
+// read through the link.  False with `error` set when the file cannot be
+// examined (it changed since the walk).
+bool toLinkedFile(WriterEntry &link, std::string &error);
 
 } // namespace qvo::create

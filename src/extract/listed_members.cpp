@@ -1,6 +1,6 @@
 #include "extract/listed_members.h"
 
-#include "codecs/deflate/deflate_encoder.h"
+#include "codecs/crc32.h"
 #include "extract/link_check.h"
 
 #include <algorithm>
@@ -54,7 +54,7 @@ void ListedMembers::addData(const void *data, size_t size)
     if (!receivingData_)
         return;
     ListedMember &l = listed_[*receivingData_];
-    l.crc32 = codecs::deflate::crc32(l.crc32, std::span(static_cast<const uint8_t *>(data), size));
+    l.crc32 = codecs::crc32(l.crc32, std::span(static_cast<const uint8_t *>(data), size));
     l.size += size;
 }
 

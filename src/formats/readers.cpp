@@ -1,5 +1,6 @@
 #include "formats/readers.h"
 
+#include "formats/arj/arj_reader.h"
 #include "formats/cab/cab_reader.h"
 #include "formats/lha/lha_reader.h"
 #include "formats/rar/rar4_reader.h"
@@ -104,6 +105,11 @@ int32_t readCab(Probe &p, extract::ExtractSink &sink)
     return cab::readCabArchive(p.archive, p.chosenCharset, sink);
 }
 
+int32_t readArj(Probe &p, extract::ExtractSink &sink)
+{
+    return arj::readArjArchive(p.archive, p.chosenCharset, sink);
+}
+
 int32_t readZipOwn(Probe &p, extract::ExtractSink &sink)
 {
     return zip::readZipWithOwnDecoders(p.archive, p.chosenCharset, sink);
@@ -154,6 +160,7 @@ struct Reader {
 constexpr Reader kReaders[] = {
     {shared::ArchiveFamily::Lha, "LHA", "LHA: lhasa, and our decoders for lh2 and lh3", always, readLha},
     {shared::ArchiveFamily::Cab, "CAB", "CAB: libmspack", always, readCab},
+    {shared::ArchiveFamily::Arj, "ARJ", "ARJ: our reader", always, readArj},
     {shared::ArchiveFamily::Rar, "RAR", "RAR 1.5-4: our reader", rar4Handles, readRar4Own},
     {shared::ArchiveFamily::Rar, "RAR", "RAR 5: libarchive", always, readRarLibarchive},
     {shared::ArchiveFamily::Zip, "ZIP", "ZIP with overlapping members: refused", zipMembersOverlap, refuseOverlapping},

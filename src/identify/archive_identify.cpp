@@ -1,6 +1,7 @@
 #include "identify/archive_identify.h"
 
 #include "base/endian.h"
+#include "identify/arj_headers.h"
 #include "identify/lha_headers.h"
 #include "identify/rar_main_header.h"
 #include "identify/split_pieces.h"
@@ -53,6 +54,8 @@ ArchiveKind kindAtStart(std::string_view head, uint64_t fileSize)
         return ArchiveKind::Cab;
     if (lhaArchiveStart(head))
         return ArchiveKind::Lha;
+    if (arjMainHeaderAt(head, 0))
+        return ArchiveKind::Arj;
     return ArchiveKind::None;
 }
 
@@ -92,7 +95,8 @@ bool zipEndInTail(std::string_view tail, uint64_t tailStart, uint64_t fileSize)
 }
 
 // The archive a self-extractor carries in its head, searched as the
-// readers search: RAR marker, cabinet, LHA header, whichever comes first.
+// readers search: RAR marker, cabinet, LHA or ARJ header, whichever comes
+// first.
 ArchiveIdentity searchHead(std::string_view head, uint64_t fileSize)
 {
     for (size_t at = 1; at < head.size(); ++at) {
@@ -105,6 +109,8 @@ ArchiveIdentity searchHead(std::string_view head, uint64_t fileSize)
             return {ArchiveKind::Cab, laterCabinet(head, at), true};
         if (c == '-' && at >= 2 && lhaHeaderHolds(head, at - 2))
             return {ArchiveKind::Lha, false, true};
+        if (c == '\x60' && arjMainHeaderAt(head, at))
+            return {ArchiveKind::Arj, arjContinuesVolume(head, at), true};
     }
     return {};
 }
@@ -133,6 +139,8 @@ ArchiveIdentity identifyArchive(const std::string &path, ArchiveKind byName)
         return {atStart, !rarVolumeInfo(head, fileNameOf(path)).isFirstVolume};
     if (atStart == ArchiveKind::Cab)
         return {atStart, laterCabinet(head, 0)};
+    if (atStart == ArchiveKind::Arj)
+        return {atStart, arjContinuesVolume(head, 0)};
     if (atStart != ArchiveKind::None)
         return {atStart, false};
     if (byName != ArchiveKind::None)

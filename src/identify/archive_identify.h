@@ -5,12 +5,12 @@
 // head and tail of the file, never at all of it, so a folder of large
 // programs costs a few reads each:
 //   - a signature at the very start (LHA header, ZIP local or end record,
-//     "MSCF", a RAR marker) names the format plainly;
+//     "MSCF", a RAR marker, an ARJ main header) names the format plainly;
 //   - otherwise the kind the file's name gives (if any) stands, as the
 //     reader of that kind decides about damaged or odd archives itself;
 //   - a file of no known name is searched as the readers search
 //     self-extractors: the ZIP end record in the tail, a RAR marker, a
-//     cabinet header or an LHA header in the head.
+//     cabinet header, an LHA header or an ARJ main header in the head.
 // Later volumes of a set are told apart: their first volume reads them.
 #pragma once
 #include <cstdint>
@@ -18,11 +18,11 @@
 
 namespace qvo::identify {
 
-enum class ArchiveKind { None, Lha, Zip, Cab, Rar };
+enum class ArchiveKind { None, Lha, Zip, Cab, Rar, Arj };
 
 struct ArchiveIdentity {
     ArchiveKind kind = ArchiveKind::None;
-    bool laterVolume = false; // a RAR volume or cabinet after the first of its set
+    bool laterVolume = false; // a RAR or ARJ volume or a cabinet after the first of its set
     bool behindStub = false;  // found after other bytes: a self-extractor
 };
 

@@ -6,6 +6,7 @@
 #include "settings/clsINICtrl.h"
 
 #include <filesystem>
+#include <iterator>
 #include <optional>
 
 namespace qvo::settings {
@@ -25,8 +26,6 @@ void readLong(const clsINICtrl &ini, const char *section, const char *key, int32
         field = v;
 }
 
-bool inRange(int32_t v, int32_t lo, int32_t hi) { return v >= lo && v <= hi; }
-
 // Creates the folder of `file` and its missing parents; settings folders
 // are private to the user.
 void createFolderOf(const std::string &file)
@@ -44,11 +43,6 @@ void createFolderOf(const std::string &file)
 }
 
 } // namespace
-
-bool isValidCabCompressLevel(int32_t level)
-{
-    return inRange(level / 10, 0, 2) && inRange(level % 10, 0, 6) && level >= 0;
-}
 
 std::string chooseIniFilePath(const std::string &programFolder, const std::string &userConfigFolder)
 {
@@ -121,16 +115,28 @@ void clsQvoSettings::replaceOutOfRangeValues()
     // Any non-zero mode means the multiple-file window; 1 is its one spelling.
     if (mode != 0)
         mode = defaults.mode;
-    if (!inRange(convType, 0, 2))
+    if (!backends::targetFormatAt(convType))
         convType = defaults.convType;
-    if (!inRange(singleConvType, 0, 2))
+    if (!backends::targetFormatAt(singleConvType))
         singleConvType = defaults.singleConvType;
-    if (!inRange(lhaCompressLevel, 0, 4))
-        lhaCompressLevel = defaults.lhaCompressLevel;
-    if (!inRange(zipCompressLevel, 0, 9))
-        zipCompressLevel = defaults.zipCompressLevel;
-    if (!isValidCabCompressLevel(cabCompressLevel))
-        cabCompressLevel = defaults.cabCompressLevel;
+    for (const backends::TargetFormat &format : backends::targetFormats()) {
+        int32_t &level = *compressLevel(format.index);
+        if (!format.storesLevel(level))
+            level = format.defaultLevel;
+    }
+}
+
+int32_t *clsQvoSettings::compressLevel(int32_t index)
+{
+    // In format-index order.
+    int32_t *const levels[] = {&lhaCompressLevel, &zipCompressLevel, &cabCompressLevel};
+    static_assert(std::size(levels) == backends::targetFormats().size(), "one level setting per target format");
+    return backends::targetFormatAt(index) ? levels[index] : nullptr;
+}
+
+const int32_t *clsQvoSettings::compressLevel(int32_t index) const
+{
+    return const_cast<clsQvoSettings *>(this)->compressLevel(index);
 }
 
 bool clsQvoSettings::WriteINIFile()

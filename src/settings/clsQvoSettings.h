@@ -4,6 +4,8 @@
 // write the fields directly.  Only readINIFile (at start) and WriteINIFile (at
 // the end and when the settings dialog is confirmed) touch the file.
 #pragma once
+#include "backends/target_formats.h"
+
 #include <cstdint>
 #include <string>
 
@@ -40,7 +42,7 @@ public:
     int32_t left = 0;
     int32_t mode = 1; // 1 multiple-file window, 0 single-file window
     std::string saveFolder;
-    int32_t convType = 0; // target format: 0 LHA, 1 ZIP, 2 CAB
+    int32_t convType = 0; // target format: its index in backends::targetFormats()
     bool sameFolder = false;
     bool backGroundConvert = false;
     bool dialogAutoClose = false;
@@ -48,9 +50,11 @@ public:
     bool overWrite = false;
     bool useUpperExtension = false;
     bool sameTypeConvert = false;
-    int32_t lhaCompressLevel = 2;  // 0 lh0, 1 lh1, 2 lh5, 3 lh6, 4 lh7
-    int32_t zipCompressLevel = 6;  // 0..9
-    int32_t cabCompressLevel = 10; // 10 * kind (0 LZX, 1 MSZIP, 2 none) + LZX window - 15
+    // The level of each target format, as its row of the target table
+    // names them (and defaults them): compressLevel gives them by index.
+    int32_t lhaCompressLevel = backends::targetFormats()[0].defaultLevel;
+    int32_t zipCompressLevel = backends::targetFormats()[1].defaultLevel;
+    int32_t cabCompressLevel = backends::targetFormats()[2].defaultLevel;
     std::string singleBeforeFileName;
     std::string singleConvToFileName;
     int32_t singleConvType = 0;
@@ -61,6 +65,11 @@ public:
     // backends/name_charsets.h; empty to judge it per archive.  Stored
     // after the keys above, in a section of its own.
     std::string archiveNameCharset;
+
+    // The level setting of the target format `index` (lhaCompressLevel
+    // for LHA's); null for an index that names no format.
+    int32_t *compressLevel(int32_t index);
+    const int32_t *compressLevel(int32_t index) const;
 
     // Working folder of the conversion in progress; never stored.
     std::string tempFolderName;
@@ -84,9 +93,5 @@ private:
 // not writable, so settings kept there would be lost silently.
 std::string chooseIniFilePath();
 std::string chooseIniFilePath(const std::string &programFolder, const std::string &userConfigFolder);
-
-// True for a cabCompressLevel the settings dialog can show: kind 0..2 and
-// LZX window position 0..6.
-bool isValidCabCompressLevel(int32_t level);
 
 } // namespace qvo::settings

@@ -1,10 +1,28 @@
 #include "ui/clsFolderBlowserDialog.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace qvo::ui {
+namespace {
+
+// `path`, or the nearest folder above it that exists; "/" for none.
+QString existingFolderAt(const std::string &path)
+{
+    QString folder = QFile::decodeName(QByteArray::fromStdString(path));
+    while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    return QFileInfo(folder).isAbsolute() && QFileInfo(folder).isDir() ? folder : QStringLiteral("/");
+}
+
+} // namespace
 
 bool clsFolderBlowserDialog::ShowDialog(QWidget *owner)
 {
@@ -19,7 +37,7 @@ bool clsFolderBlowserDialog::ShowDialog(QWidget *owner)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A read-only view offers no way to make a folder.
     dialog.setOption(QFileDialog::ReadOnly, !ShowNewFolderButton());
-    dialog.setDirectory(QStringLiteral("/"));
+    dialog.setDirectory(existingFolderAt(SelectedPath));
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const QStringList chosen = dialog.selectedFiles();

@@ -1,5 +1,6 @@
-// Lets the user pick a folder, starting at the top of the file system, with
-// or without a button for making a new folder.  Created for one use.
+// Lets the user pick a folder, starting at the folder chosen before (or the
+// top of the file system), with or without a button for making a new
+// folder.  Created for one use.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,7 +11,9 @@ namespace qvo::ui {
 
 class clsFolderBlowserDialog {
 public:
-    // The folder chosen by the last successful ShowDialog; a cancel keeps it.
+    // The folder chosen by the last successful ShowDialog; a cancel keeps
+    // it.  Set before ShowDialog, the dialog opens there, or in the nearest
+    // folder above it that exists; empty, at the top.
     std::string SelectedPath;
     // Shown as the dialog's title when set.
     std::string Description;

@@ -1,6 +1,7 @@
 #include "ui/frmMain.h"
 
 #include "backends/archive_properties.h"
+#include "base/digit_groups.h"
 #include "core/application.h"
 #include "core/globals.h"
 #include "platform/file_status.h"
@@ -117,7 +118,7 @@ std::string saveDriveShortageMessage(const std::string &drive, double figure)
 {
     return QCoreApplication::translate("Messages", "保存先の %1 の空き容量が不足しています。変換を行うことができません\r\n"
                                                    "あと %2 KBの空き容量が必要です")
-        .arg(QString::fromStdString(drive), QString::fromStdString(formatGrouped(figure)))
+        .arg(QString::fromStdString(drive), QString::fromStdString(base::groupedDigits(std::llround(figure))))
         .toStdString();
 }
 
@@ -199,14 +200,7 @@ void frmMain::buildControls(QWidget *client)
     frameConvType = groupFrame(client, QRect(520, 40, 145, 225));
     place(new QLabel(tr("変換形式 :"), frameConvType), QRect(16, 12, 80, 18));
     convTypeGroup = new QButtonGroup(this);
-    const char *formats[] = {QT_TR_NOOP("LHA形式 (*.lzh)"), QT_TR_NOOP("ZIP形式 (*.zip)"),
-                             QT_TR_NOOP("CAB形式 (*.cab)")};
-    for (int i = 0; i < 3; ++i) {
-        optConvType[i] = place(new QRadioButton(tr(formats[i]), frameConvType),
-                               QRect(24, 36 + 24 * i, 117, 20));
-        convTypeGroup->addButton(optConvType[i], i);
-    }
-    optConvType[0]->setChecked(true);
+    optConvType = addTargetButtons(frameConvType, convTypeGroup, QRect(24, 36, 117, 20));
     cmdConfigConv = place(new QPushButton(tr("設定(&O)"), frameConvType), QRect(16, 136, 113, 25));
     chkSameTypeConvert = place(new QCheckBox(tr("元の書庫と同じ書庫\n形式でも変換する"), frameConvType),
                                QRect(8, 172, 135, 45));
@@ -322,26 +316,15 @@ void frmMain::Form_Initialize()
         chkSameFolder->setChecked(true);
     if (s.overWrite)
         chkOverWrite->setChecked(true);
-    const char *keys[] = {"LHA", "ZIP", "CAB"};
-    for (int i = 0; i < 3; ++i)
-        optConvType[i]->setEnabled(core::archiveCtrl && core::archiveCtrl->isValid(keys[i]));
+    enableUsableTargets(optConvType);
     selectConvType(s.convType);
     if (s.sameTypeConvert)
         chkSameTypeConvert->setChecked(true);
 }
 
-// A stored index outside 0..2 names no button: none is shown chosen, and the
-// convert command finds the target unusable.
 void frmMain::selectConvType(int32_t index)
 {
-    if (index >= 0 && index < 3) {
-        optConvType[index]->setChecked(true);
-        return;
-    }
-    convTypeGroup->setExclusive(false);
-    for (QRadioButton *button : optConvType)
-        button->setChecked(false);
-    convTypeGroup->setExclusive(true);
+    chooseTarget(optConvType, convTypeGroup, index);
 }
 
 void frmMain::chkSameFolder_Click()
@@ -379,12 +362,9 @@ void frmMain::refillFromSettings()
 
 void frmMain::cmdConfigConv_Click()
 {
-    for (int i = 0; i < 3; ++i) {
-        if (optConvType[i]->isChecked()) {
-            mShowSettingPage_Click(i + 1);
-            return;
-        }
-    }
+    // A format's settings page follows the general one.
+    if (const int index = convTypeGroup->checkedId(); index >= 0)
+        mShowSettingPage_Click(index + 1);
 }
 
 void frmMain::toolbar_ButtonClick(const QString &key)
@@ -411,8 +391,8 @@ bool frmMain::addFileToList(const std::string &path)
 
 void frmMain::addFileFromDialog()
 {
-    const std::string filter =
-        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(backends::SUPPORT_EXTRACT, "") : std::string();
+    const backends::DialogFilter filter =
+        core::archiveCtrl ? core::archiveCtrl->dialogFilter(backends::SUPPORT_EXTRACT) : backends::DialogFilter{};
     const std::string chosen = askOpenFileName(this, filter);
     if (!chosen.empty())
         addFileToList(chosen);
@@ -490,7 +470,7 @@ void frmMain::listFile_MouseDown(Qt::MouseButton button, const QPoint &globalPos
 int32_t frmMain::calcAllFileSize()
 {
     const int64_t total = listFile->totalKB();
-    lblSumFileSize->setText(tr("合計サイズ: %1 KB").arg(QString::fromStdString(formatGrouped(static_cast<double>(total)))));
+    lblSumFileSize->setText(tr("合計サイズ: %1 KB").arg(QString::fromStdString(base::groupedDigits(total))));
     return static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
 }
 
@@ -511,7 +491,7 @@ void frmMain::convertFiles()
     if (listFile->rowCount() == 0)
         return;
     settings::clsQvoSettings &s = settings();
-    if (s.convType < 0 || s.convType > 2 || !optConvType[s.convType]->isEnabled()) {
+    if (!targetUsable(optConvType, s.convType)) {
         showMessage(this, kTargetUnusable);
         return;
     }

@@ -3,6 +3,7 @@
 // its value into the settings at once.
 #pragma once
 #include "convert/conversion_engine.h"
+#include "ui/target_buttons.h"
 
 #include <QMainWindow>
 
@@ -79,7 +80,7 @@ public:
     QAction *tbConvert = nullptr;
     QAction *tbConfig = nullptr;
     QFrame *frameConvType = nullptr;
-    std::array<QRadioButton *, 3> optConvType{};
+    TargetButtons optConvType{};
     QButtonGroup *convTypeGroup = nullptr;
     QPushButton *cmdConfigConv = nullptr;
     QCheckBox *chkSameTypeConvert = nullptr;

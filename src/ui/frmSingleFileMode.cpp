@@ -77,9 +77,7 @@ frmSingleFileMode::frmSingleFileMode() : startConversion(links::startConversion)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     // Form initialize: only the formats whose libraries are present.
-    const char *keys[] = {"LHA", "ZIP", "CAB"};
-    for (int i = 0; i < 3; ++i)
-        optConvType[i]->setEnabled(core::archiveCtrl && core::archiveCtrl->isValid(keys[i]));
+    enableUsableTargets(optConvType);
     Form_Load();
 }
 
@@ -102,14 +100,7 @@ void frmSingleFileMode::buildControls(QWidget *client)
 
     frameConvType = place(new QGroupBox(tr("変換形式"), client), QRect(432, 16, 153, 169));
     convTypeGroup = new QButtonGroup(this);
-    const char *formats[] = {QT_TR_NOOP("LHA形式 (*.lzh)"), QT_TR_NOOP("ZIP形式 (*.zip)"),
-                             QT_TR_NOOP("CAB形式 (*.cab)")};
-    for (int i = 0; i < 3; ++i) {
-        optConvType[i] = place(new QRadioButton(tr(formats[i]), frameConvType),
-                               QRect(16, 22 + 24 * i, 125, 20));
-        convTypeGroup->addButton(optConvType[i], i);
-    }
-    optConvType[0]->setChecked(true);
+    optConvType = addTargetButtons(frameConvType, convTypeGroup, QRect(16, 22, 125, 20));
     cmdConfigConvButton =
         place(new QPushButton(tr("設定(&O)"), frameConvType), QRect(16, 128, 121, 25));
 
@@ -142,15 +133,7 @@ void frmSingleFileMode::Form_Load()
     const settings::clsQvoSettings &s = settings();
     txtArchiveFileName->setText(displayPath(s.singleBeforeFileName));
     txtConvToFileName->setText(displayPath(s.singleConvToFileName));
-    if (s.singleConvType >= 0 && s.singleConvType < 3) {
-        optConvType[s.singleConvType]->setChecked(true);
-    } else {
-        // No button names it; converting reports the format as unusable.
-        convTypeGroup->setExclusive(false);
-        for (QRadioButton *button : optConvType)
-            button->setChecked(false);
-        convTypeGroup->setExclusive(true);
-    }
+    chooseTarget(optConvType, convTypeGroup, s.singleConvType);
     if (s.singleSameName)
         chkSameName->setChecked(true);
     move(twipsToPixels(s.singleLeft), twipsToPixels(s.singleTop));
@@ -173,8 +156,8 @@ void frmSingleFileMode::takeSourceFile(const std::string &path)
 
 void frmSingleFileMode::cmdArchiveFileDlg_Click()
 {
-    const std::string filter =
-        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(backends::SUPPORT_EXTRACT, "") : std::string();
+    const backends::DialogFilter filter =
+        core::archiveCtrl ? core::archiveCtrl->dialogFilter(backends::SUPPORT_EXTRACT) : backends::DialogFilter{};
     const std::string chosen = askOpenFileName(this, filter);
     if (chosen.empty())
         return;
@@ -184,8 +167,8 @@ void frmSingleFileMode::cmdArchiveFileDlg_Click()
 
 void frmSingleFileMode::cmdConvToFileDlg_Click()
 {
-    const std::string filter =
-        core::archiveCtrl ? core::archiveCtrl->getDialogFilter(backends::SUPPORT_COMPRESS, "") : std::string();
+    const backends::DialogFilter filter =
+        core::archiveCtrl ? core::archiveCtrl->dialogFilter(backends::SUPPORT_COMPRESS) : backends::DialogFilter{};
     const std::string chosen = askSaveFileName(this, filter);
     if (chosen.empty())
         return;
@@ -195,12 +178,9 @@ void frmSingleFileMode::cmdConvToFileDlg_Click()
 
 void frmSingleFileMode::cmdConfigConv_Click()
 {
-    for (int i = 0; i < 3; ++i) {
-        if (optConvType[i]->isChecked()) {
-            links::openSettingsDialog(i + 1);
-            return;
-        }
-    }
+    // A format's settings page follows the general one.
+    if (const int index = convTypeGroup->checkedId(); index >= 0)
+        links::openSettingsDialog(index + 1);
 }
 
 void frmSingleFileMode::convertSingleFile()
@@ -211,7 +191,7 @@ void frmSingleFileMode::convertSingleFile()
     s.singleBeforeFileName = localPath(txtArchiveFileName->text());
     s.singleConvToFileName = localPath(txtConvToFileName->text());
 
-    if (s.singleConvType < 0 || s.singleConvType > 2 || !optConvType[s.singleConvType]->isEnabled()) {
+    if (!targetUsable(optConvType, s.singleConvType)) {
         showMessage(this, kTargetUnusable);
         return;
     }

@@ -2,6 +2,8 @@
 // following the source's name), the target format, and the convert
 // command.  Its fields live in the single-file settings.
 #pragma once
+#include "ui/target_buttons.h"
+
 #include <QMainWindow>
 
 #include <array>
@@ -57,7 +59,7 @@ public:
     QPushButton *cmdConvToFileDlg = nullptr;
     QCheckBox *chkSameName = nullptr;
     QGroupBox *frameConvType = nullptr;
-    std::array<QRadioButton *, 3> optConvType{};
+    TargetButtons optConvType{};
     QButtonGroup *convTypeGroup = nullptr;
     QPushButton *cmdConfigConvButton = nullptr;
     QPushButton *cmdConv = nullptr;

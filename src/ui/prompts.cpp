@@ -15,20 +15,14 @@ PromptHandlers &handlers()
     return h;
 }
 
-// The controller writes the entries' texts in Japanese ("LHA形式書庫ファイル");
-// the dialog shows them in the interface's language.
-QString filterEntryText(const QString &text)
+// "text (*.lzh *.lha)"
+QString filterEntry(const QString &text, const std::vector<std::string> &patterns)
 {
-    const QString perFormat = QStringLiteral("形式書庫ファイル");
-    if (text.endsWith(perFormat) && !text.startsWith(QStringLiteral("対応するすべての")))
-        return QCoreApplication::translate("FileDialog", "%1形式書庫ファイル").arg(text.chopped(perFormat.size()));
-    return QCoreApplication::translate("FileDialog", text.toUtf8().constData());
+    QStringList list;
+    for (const std::string &pattern : patterns)
+        list << QString::fromStdString(pattern);
+    return text + QStringLiteral(" (") + list.join(u' ') + u')';
 }
-
-[[maybe_unused]] constexpr const char *kFilterTexts[] = {
-    QT_TRANSLATE_NOOP("FileDialog", "対応するすべての形式書庫ファイル"),
-    QT_TRANSLATE_NOOP("FileDialog", "すべてのファイル"),
-};
 
 } // namespace
 
@@ -55,42 +49,35 @@ bool showMessage(QWidget *parent, const std::string &text, MessageButtons button
     return box.exec() == QMessageBox::Ok;
 }
 
-QString qtFileFilter(const std::string &filter)
+QString qtFileFilter(const backends::DialogFilter &filter)
 {
-    const QStringList parts = QString::fromStdString(filter).split(u'|');
     QStringList entries;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString text = parts[i].trimmed();
-        // The text repeats its patterns in parentheses; Qt reads the
-        // patterns from there, separated by blanks.
-        if (text.endsWith(u')')) {
-            const qsizetype open = text.lastIndexOf(u'(');
-            if (open >= 0)
-                text.truncate(open);
-        }
-        QString patterns = parts[i + 1];
-        patterns.replace(u';', u' ');
-        // "*.*" means every file; here names need no dot.
-        if (patterns.trimmed() == QLatin1String("*.*"))
-            patterns = QStringLiteral("*");
-        entries << filterEntryText(text.trimmed()) + QStringLiteral(" (") + patterns.trimmed() + u')';
-    }
+    if (const std::vector<std::string> all = filter.allPatterns(); !all.empty())
+        entries << filterEntry(QCoreApplication::translate("FileDialog", "対応するすべての形式書庫ファイル"), all);
+    for (const backends::DialogFilter::Format &format : filter.formats)
+        entries << filterEntry(QCoreApplication::translate("FileDialog", "%1形式書庫ファイル")
+                                   .arg(QString::fromStdString(format.name)),
+                               format.patterns);
+    // Every file: here names need no dot.
+    entries << filterEntry(QCoreApplication::translate("FileDialog", "すべてのファイル"), {"*"});
     return entries.join(QStringLiteral(";;"));
 }
 
-std::string askOpenFileName(QWidget *parent, const std::string &filter)
+std::string askOpenFileName(QWidget *parent, const backends::DialogFilter &filter)
 {
+    const QString shown = qtFileFilter(filter);
     if (handlers().openFile)
-        return handlers().openFile(filter);
-    return localPath(QFileDialog::getOpenFileName(parent, QString(), QString(), qtFileFilter(filter)));
+        return handlers().openFile(shown.toStdString());
+    return localPath(QFileDialog::getOpenFileName(parent, QString(), QString(), shown));
 }
 
-std::string askSaveFileName(QWidget *parent, const std::string &filter)
+std::string askSaveFileName(QWidget *parent, const backends::DialogFilter &filter)
 {
+    const QString shown = qtFileFilter(filter);
     if (handlers().saveFile)
-        return handlers().saveFile(filter);
+        return handlers().saveFile(shown.toStdString());
     // QFileDialog asks before overwriting unless told not to.
-    return localPath(QFileDialog::getSaveFileName(parent, QString(), QString(), qtFileFilter(filter)));
+    return localPath(QFileDialog::getSaveFileName(parent, QString(), QString(), shown));
 }
 
 } // namespace qvo::ui

@@ -1,27 +1,16 @@
 #include "ui/size_text.h"
 
+#include "base/digit_groups.h"
+
 #include <cmath>
 
 namespace qvo::ui {
 
-std::string formatGrouped(double value)
+std::string sizeText(int64_t bytes)
 {
-    const long long rounded = std::llround(value); // halves away from zero
-    if (rounded == 0)
-        return {};
-    const bool negative = rounded < 0;
-    std::string digits = std::to_string(negative ? -rounded : rounded);
-    std::string out;
-    const size_t lead = digits.size() % 3;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i != 0 && (i + 3 - lead) % 3 == 0)
-            out += ',';
-        out += digits[i];
-    }
-    return negative ? "-" + out : out;
+    // Halves away from zero.
+    return base::groupedDigits(std::llround(static_cast<double>(bytes) / 1000.0)) + " KB";
 }
-
-std::string sizeText(int64_t bytes) { return formatGrouped(static_cast<double>(bytes) / 1000.0) + " KB"; }
 
 int64_t sizeTextKB(const std::string &text)
 {

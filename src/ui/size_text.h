@@ -6,10 +6,6 @@
 
 namespace qvo::ui {
 
-// `value` rounded half away from zero and written with "," between groups
-// of three digits; "" when it rounds to 0.
-std::string formatGrouped(double value);
-
 // The size column's text for a file of `bytes`: "1,235 KB", or " KB" alone
 // below 500 bytes.
 std::string sizeText(int64_t bytes);

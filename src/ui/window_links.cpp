@@ -17,13 +17,12 @@ void openSettingsDialog(int page) { ui::frmConfig::openAtPage(page); }
 
 void showAboutWindow() { frmVersion::showModal(); }
 
-// The browser starts at the top of the file system whatever `startPath`
-// says, so that every folder is one way from the start.
 std::optional<std::string> browseForFolder(QWidget *parent, const std::string &description,
-                                           const std::string & /*startPath*/, bool showNewFolderButton)
+                                           const std::string &startPath, bool showNewFolderButton)
 {
     clsFolderBlowserDialog browser;
     browser.Description = description;
+    browser.SelectedPath = startPath;
     browser.setShowNewFolderButton(showNewFolderButton);
     if (!browser.ShowDialog(parent))
         return std::nullopt;

@@ -23,8 +23,10 @@ void openSettingsDialog(int page);
 // The about window, modal.
 void showAboutWindow();
 
-// Lets the user pick a folder.  nullopt when cancelled; a chosen folder may
-// still come back as "" when it has no file-system path.
+// Lets the user pick a folder, starting at `startPath` (or the nearest
+// folder above it that exists; the top when it is empty).  nullopt when
+// cancelled; a chosen folder may still come back as "" when it has no
+// file-system path.
 std::optional<std::string> browseForFolder(QWidget *parent, const std::string &description,
                                            const std::string &startPath, bool showNewFolderButton);
 

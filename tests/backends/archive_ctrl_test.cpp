@@ -1,10 +1,8 @@
 // The controller routes by extension and key over real back-ends whose
 // libraries are fakes, present or missing.
-#include "backends/archive_cab.h"
-#include "backends/archive_ctrl.h"
-#include "backends/archive_lha.h"
-#include "backends/archive_rar.h"
-#include "backends/archive_zip.h"
+#include "backends/format_backends.h"
+#include "backends/target_formats.h"
+#include "base/ascii.h"
 #include "fake_archivers.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +21,10 @@ const std::string kAllFormats = "対応するすべての形式書庫ファイ�
                                 "RAR形式書庫ファイル (*.rar)|*.rar|"
                                 "すべてのファイル(*.*)|*.*";
 
-// The start-up registration: LHA, ZIP, CAB, RAR, each probing on creation.
+// The start-up registration.
 void registerAll(clsArchiveCtrl &ctrl)
 {
-    ctrl.addArchive(std::make_shared<clsArchiveLHA>());
-    ctrl.addArchive(std::make_shared<clsArchiveZIP>());
-    ctrl.addArchive(std::make_shared<clsArchiveCAB>());
-    ctrl.addArchive(std::make_shared<clsArchiveRAR>());
+    registerFormatBackEnds(ctrl);
 }
 
 } // namespace
@@ -162,15 +157,32 @@ TEST(ArchiveCtrl, CompressRoutesByTargetKey)
     EXPECT_EQ(ctrl.compress(option), -1);
     EXPECT_TRUE(fakes.calls().empty());
 
-    const std::pair<const char *, const char *> routes[] = {
-        {"LHA", "unlha32"}, {"zip", "Zip32J"}, {"Cab", "cab32"}};
-    for (const auto &[key, library] : routes) {
+    // Each target goes to the library its row says writes it, by its key
+    // in any letter case.
+    for (const TargetFormat &format : targetFormats()) {
         fakes.clearCalls();
-        option.convTypeKey(key);
+        option.convTypeKey(qvo::base::asciiLower(std::string(format.key)));
         EXPECT_EQ(ctrl.compress(option), 0);
         const auto calls = fakes.calls();
-        ASSERT_EQ(calls.size(), 1u) << key;
-        EXPECT_EQ(calls[0].library, library);
+        ASSERT_EQ(calls.size(), 1u) << format.key;
+        EXPECT_EQ(calls[0].library + ".so", archiverName(format.writer).file) << format.key;
+    }
+}
+
+TEST(ArchiveCtrl, TheTargetsAreTheTableRowsInTheirOrderWithTheirExtensions)
+{
+    FakeArchivers fakes;
+    fakes.addAll();
+    clsArchiveCtrl ctrl;
+    registerAll(ctrl);
+    const DialogFilter targets = ctrl.dialogFilter(SUPPORT_COMPRESS);
+    ASSERT_EQ(targets.formats.size(), targetFormats().size());
+    for (const TargetFormat &format : targetFormats()) {
+        const DialogFilter::Format &offered = targets.formats[size_t(format.index)];
+        EXPECT_EQ(offered.name, format.key);
+        ASSERT_EQ(offered.patterns.size(), format.extensions.size()) << format.key;
+        for (size_t k = 0; k < format.extensions.size(); ++k)
+            EXPECT_EQ(offered.patterns[k], "*." + std::string(format.extensions[k]));
     }
 }
 

@@ -203,7 +203,7 @@ TEST(QvoConvert, LineSaysWhenACabinetLeftOutLinksLeadingOutside)
     Result r = convert("--to cab --out " + sh(dir / "out") + " " + sh(source), dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("変換成功  " + source.string() + " [ZIP] -> " + (dir / "out" / "links.cab").string() +
-                            "  (1 symbolic link leading outside the archive left out: a cabinet holds no links)\n"),
+                            "  (1 symbolic link leading outside the archive left out: a CAB archive holds no links)\n"),
               std::string::npos)
         << r.output;
 

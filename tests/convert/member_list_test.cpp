@@ -36,7 +36,9 @@ std::string record(std::initializer_list<std::string> fields)
 std::string compare(const MemberList &source, const MemberList &copy, bool cab = false)
 {
     std::string difference;
-    const bool same = convert::sameMembers(source, copy, convert::TargetHolds{!cab, !cab}, difference);
+    backends::TargetHolds holds{};
+    holds.folders = holds.links = !cab;
+    const bool same = convert::sameMembers(source, copy, holds, difference);
     EXPECT_EQ(same, difference.empty()) << difference;
     return difference;
 }

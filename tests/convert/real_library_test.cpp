@@ -1,9 +1,6 @@
 // The safety rules once more, through the real archiver libraries and read
 // by independent tools.
-#include "backends/archive_cab.h"
-#include "backends/archive_lha.h"
-#include "backends/archive_rar.h"
-#include "backends/archive_zip.h"
+#include "backends/format_backends.h"
 #include "archivers/archive_builders.h"
 #include "engine_fixture.h"
 
@@ -15,13 +12,7 @@ namespace {
 
 class RealLibraryRun : public RunTest {
 protected:
-    RealLibraryRun()
-    {
-        controller.addArchive(std::make_shared<qvo::backends::clsArchiveLHA>());
-        controller.addArchive(std::make_shared<qvo::backends::clsArchiveZIP>());
-        controller.addArchive(std::make_shared<qvo::backends::clsArchiveCAB>());
-        controller.addArchive(std::make_shared<qvo::backends::clsArchiveRAR>());
-    }
+    RealLibraryRun() { qvo::backends::registerFormatBackEnds(controller); }
 
     // An LZH of a.txt and sub/b.txt, from the corpus-independent jlha.
     fs::path makeLzh(const std::string &rel)
@@ -257,7 +248,7 @@ TEST_F(RealLibraryRun, CabinetLeavesOutLinksLeadingOutsideAndSaysSo)
     engine.setRowFinishedHook([&](const convert::RowReport &r) { reports.push_back(r); });
     engine.run();
     ASSERT_EQ(reports.size(), std::size(kLinksLeadingOutside));
-    const std::string note = "leading outside the archive left out: a cabinet holds no links";
+    const std::string note = "leading outside the archive left out: a CAB archive holds no links";
     for (const convert::RowReport &report : reports) {
         SCOPED_TRACE(report.source);
         if (report.source.find("symlink3.lzh") != std::string::npos) {

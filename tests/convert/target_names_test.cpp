@@ -5,19 +5,24 @@
 using namespace qvo;
 using namespace qvo::convert;
 
-TEST(TargetNames, FormatByIndex)
+// Settings files store the index: what each one names stays.
+TEST(TargetNames, FormatByIndexWithItsLevelSetting)
 {
     settings::clsQvoSettings s("/dev/null/qvo3.ini");
     s.lhaCompressLevel = 4;
     s.zipCompressLevel = 9;
     s.cabCompressLevel = 20;
-    EXPECT_EQ(targetFormat(s, 0).key, "LHA");
-    EXPECT_EQ(targetFormat(s, 0).compressLevel, 4);
-    EXPECT_EQ(targetFormat(s, 1).extension, "zip");
-    EXPECT_EQ(targetFormat(s, 1).compressLevel, 9);
-    EXPECT_EQ(targetFormat(s, 2).compressLevel, 20);
-    EXPECT_EQ(targetFormat(s, 3).key, "");
-    EXPECT_EQ(targetFormat(s, -1).extension, "");
+    EXPECT_EQ(chosenTarget(s, 0).key, "LHA");
+    EXPECT_EQ(chosenTarget(s, 0).compressLevel, 4);
+    EXPECT_EQ(chosenTarget(s, 1).extension, "zip");
+    EXPECT_EQ(chosenTarget(s, 1).compressLevel, 9);
+    EXPECT_EQ(chosenTarget(s, 2).key, "CAB");
+    EXPECT_EQ(chosenTarget(s, 2).compressLevel, 20);
+    EXPECT_EQ(chosenTarget(s, 3).format, nullptr);
+    EXPECT_EQ(chosenTarget(s, 3).key, "");
+    EXPECT_EQ(chosenTarget(s, -1).extension, "");
+    s.useUpperExtension = true;
+    EXPECT_EQ(chosenTarget(s, 0).extension, "LZH");
 }
 
 TEST(TargetNames, MultipleFileNames)

@@ -1,4 +1,5 @@
 #include "create/atomic_output_file.h"
+#include "create/entries_to_pack.h"
 #include "create/source_tree.h"
 #include "test_support.h"
 
@@ -52,7 +53,7 @@ TEST(SourceTree, ListsDotFilesFoldersInOrderAndSkipsExcluded)
 
     SourceWalkOptions opt;
     opt.exclude.push_back(root / "out.zip");
-    std::vector<SourceEntry> entries;
+    std::vector<WriterEntry> entries;
     std::string err;
     ASSERT_TRUE(collectSourceTree(root, opt, entries, err)) << err;
     std::vector<std::string> names;
@@ -60,7 +61,7 @@ TEST(SourceTree, ListsDotFilesFoldersInOrderAndSkipsExcluded)
         names.push_back(e.name);
     EXPECT_EQ(names, (std::vector<std::string>{".hidden", "b", "b/c.txt", "b/empty", "link", "noext"}));
     EXPECT_EQ(entries[2].size, 3u);
-    EXPECT_EQ(entries[4].kind, SourceEntry::Kind::Symlink);
+    EXPECT_EQ(entries[4].kind, WriterEntry::Kind::Link);
     EXPECT_EQ(entries[4].linkTarget, "noext");
     EXPECT_TRUE(entries[4].linkTargetIsFile);
 
@@ -88,12 +89,12 @@ TEST(SourceTree, LinksCountAsFilesOnlyInsideTheRoot)
     fs::create_symlink("../../canary.txt", top / "root" / "d" / "upup");
     fs::create_symlink("d/../../canary.txt", top / "root" / "down-and-up");
 
-    std::vector<SourceEntry> entries;
+    std::vector<WriterEntry> entries;
     std::string err;
     ASSERT_TRUE(collectSourceTree(top / "root", SourceWalkOptions{}, entries, err)) << err;
     std::map<std::string, bool> isFile;
-    for (const SourceEntry &e : entries) {
-        if (e.kind == SourceEntry::Kind::Symlink)
+    for (const WriterEntry &e : entries) {
+        if (e.kind == WriterEntry::Kind::Link)
             isFile[e.name] = e.linkTargetIsFile;
     }
     EXPECT_EQ(isFile, (std::map<std::string, bool>{{"absolute", false},
@@ -105,6 +106,39 @@ TEST(SourceTree, LinksCountAsFilesOnlyInsideTheRoot)
                                                    {"through", true},
                                                    {"up", false}}));
     fs::remove_all(top);
+}
+
+// Without paths, names are base names: folders go, two of one name clash,
+// and a link to a file inside becomes that file, with its own permissions
+// (a link's are 0777), since its relative target would lead elsewhere.
+TEST(EntriesToPack, FlattenedLinksToFilesBecomeTheirFiles)
+{
+    fs::path root = makeTempDir();
+    fs::create_directories(root / "d");
+    writeFile(root / "d" / "a.txt", "aaaa");
+    ::chmod((root / "d" / "a.txt").c_str(), 0640);
+    fs::create_symlink("a.txt", root / "d" / "to-file");
+    fs::create_symlink("d", root / "to-folder");
+    SourceWalkOptions flat;
+    flat.keepPaths = false;
+    std::vector<WriterEntry> entries;
+    ASSERT_TRUE(entriesToPack(root, flat, entries).ok());
+    std::map<std::string, WriterEntry> byName;
+    for (const WriterEntry &e : entries)
+        byName[e.name] = e;
+    ASSERT_EQ(byName.size(), 3u); // a.txt, to-file, to-folder; no folder d
+    const WriterEntry &asFile = byName["to-file"];
+    EXPECT_EQ(asFile.kind, WriterEntry::Kind::File);
+    EXPECT_EQ(asFile.size, 4u);
+    EXPECT_EQ(asFile.mode, 0640u);
+    EXPECT_EQ(readFile(asFile.diskPath), "aaaa");
+    EXPECT_EQ(byName["to-folder"].kind, WriterEntry::Kind::Link);
+
+    writeFile(root / "a.txt", "top");
+    EXPECT_EQ(entriesToPack(root, flat, entries).status, WriteStatus::NameClash);
+    EXPECT_TRUE(entriesToPack(root, SourceWalkOptions{}, entries).ok()); // with paths no clash
+    EXPECT_EQ(entriesToPack(root / "missing", flat, entries).status, WriteStatus::NoFiles);
+    fs::remove_all(root);
 }
 
 // Both ways of writing aside: without a name, and (where the file system

@@ -47,6 +47,7 @@ TEST(Readers, EachArchiveGoesToTheReaderThatDecodesIt)
     EXPECT_EQ(contains(ArchiveFamily::Rar, rar5, "RAR 5: libarchive"), "");
     EXPECT_EQ(contains(ArchiveFamily::Lha, plainZip, "lhasa"), "");
     EXPECT_EQ(contains(ArchiveFamily::Cab, plainZip, "libmspack"), "");
+    EXPECT_EQ(contains(ArchiveFamily::Arj, plainZip, "ARJ: our reader"), "");
 }
 
 // 7-zip32 reads other formats first: a file that starts as one of them is

@@ -58,6 +58,7 @@ std::map<std::string, Replay> replays(const Scratch &s)
         {"extract_cab", [&](auto d, auto n) { fuzzExtract(s, ExtractFormat::Cab, d, n); }},
         {"extract_zip", [&](auto d, auto n) { fuzzExtract(s, ExtractFormat::Zip, d, n); }},
         {"extract_rar", [&](auto d, auto n) { fuzzExtract(s, ExtractFormat::Rar, d, n); }},
+        {"extract_arj", [&](auto d, auto n) { fuzzExtract(s, ExtractFormat::Arj, d, n); }},
         {"cmdline", [&](auto d, auto n) {
              static const ArchiverCommands libs = loadCommands();
              fuzzCommandLine(s, libs, "", d, n);

@@ -57,7 +57,7 @@ ArchiveKind kindOf(const std::string &format)
 
 const char *name(ArchiveKind kind)
 {
-    static const char *const names[] = {"none", "LHA", "ZIP", "CAB", "RAR"};
+    static const char *const names[] = {"none", "LHA", "ZIP", "CAB", "RAR", "ARJ"};
     return names[static_cast<int>(kind)];
 }
 
@@ -130,13 +130,14 @@ TEST(ArchiveIdentify, NameStandsUnlessTheContentPlainlySaysOtherwise)
     EXPECT_EQ(identifyArchive((dir / "notes.lzh").string(), ArchiveKind::None).kind, ArchiveKind::None);
     EXPECT_EQ(identifyArchive(dir.path().string(), ArchiveKind::None).kind, ArchiveKind::None);
 
-    // Method names in a program's code are no archive: a header must hold
-    // its checksum.  Nor is a stray end record whose directory is not there.
+    // Method names and ARJ ids in a program's code are no archive: a
+    // header must hold its checksum.  Nor is a stray end record whose directory is not there.
     std::string program = randomBytes(200000, 7);
     for (size_t at = 1000; at < program.size() - 100; at += 5000) {
         program.replace(at, 5, "-lh5-");
         program.replace(at + 2000, 4, "Rar!");
         program.replace(at + 3000, 4, "MSCF");
+        program.replace(at + 4000, 4, std::string("\x60\xEA\x40\x00", 4)); // an ARJ id and size
     }
     program.replace(program.size() - 30, 4, std::string("PK\x05\x06", 4));
     writeFile(dir / "game.exe", program);

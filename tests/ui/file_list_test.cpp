@@ -71,8 +71,6 @@ TEST(SizeText, ThousandsOfBytesRoundedHalfAwayFromZero)
     EXPECT_EQ(ui::sizeText(999'999'500), "1,000,000 KB");
     EXPECT_EQ(ui::sizeTextKB("1,235 KB"), 1235);
     EXPECT_EQ(ui::sizeTextKB(" KB"), 0);
-    EXPECT_EQ(ui::formatGrouped(1000.001), "1,000");
-    EXPECT_EQ(ui::formatGrouped(123456789.0), "123,456,789");
 }
 
 TEST_F(FileListTest, StartsEmptyWithCommandsOff)
@@ -268,7 +266,7 @@ TEST_F(FileListTest, DialogAddsTheChosenFileAndCancelAddsNothing)
     window->addFileFromDialog();
     EXPECT_EQ(rows(), 1);
     ASSERT_EQ(prompts.filters.size(), 1u);
-    EXPECT_EQ(prompts.filters[0], core::archiveCtrl->getDialogFilter(2, ""));
+    EXPECT_EQ(prompts.filters[0], ui::qtFileFilter(core::archiveCtrl->dialogFilter(2)).toStdString());
     window->addFileFromDialog(); // cancelled
     EXPECT_EQ(rows(), 1);
     EXPECT_TRUE(window->cmdConv->isEnabled());
@@ -296,10 +294,13 @@ TEST_F(FileListTest, StatusFromAnotherThreadReachesTheWidget)
 
 TEST(DialogFilter, ControllerEntriesBecomeQtFilters)
 {
-    EXPECT_EQ(ui::qtFileFilter("対応するすべての形式書庫ファイル(*.lzh;*.zip)|*.lzh;*.zip|LHA形式書庫ファイル (*.lzh)|*.lzh|"
-                               "すべてのファイル(*.*)|*.*")
-                  .toStdString(),
-              "対応するすべての形式書庫ファイル (*.lzh *.zip);;LHA形式書庫ファイル (*.lzh);;すべてのファイル (*)");
+    backends::DialogFilter filter;
+    filter.formats = {{"LHA", {"*.lzh", "*.lha"}}, {"ZIP", {"*.zip"}}};
+    EXPECT_EQ(ui::qtFileFilter(filter).toStdString(),
+              "対応するすべての形式書庫ファイル (*.lzh *.lha *.zip);;LHA形式書庫ファイル (*.lzh *.lha);;"
+              "ZIP形式書庫ファイル (*.zip);;すべてのファイル (*)");
+    // With no format usable, every file is all there is to offer.
+    EXPECT_EQ(ui::qtFileFilter(backends::DialogFilter{}).toStdString(), "すべてのファイル (*)");
 }
 
 } // namespace

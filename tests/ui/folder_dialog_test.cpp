@@ -10,7 +10,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <filesystem>
 #include <functional>
+#include <utility>
 
 using qvo::ui::clsFolderBlowserDialog;
 
@@ -79,4 +81,25 @@ TEST(FolderBrowser, WithoutTheButtonNoFolderCanBeMadeAndTheTopKeepsItsSlash)
     EXPECT_EQ(browser.SelectedPath, "/");
     browser.setShowNewFolderButton(true);
     EXPECT_TRUE(browser.ShowNewFolderButton());
+}
+
+TEST(FolderBrowser, OpensAtTheFolderChosenBeforeOrTheNearestOneAboveIt)
+{
+    qvo::test::TempDir dir;
+    std::filesystem::create_directories(dir / "saved" / "here");
+    for (const auto &[start, expected] :
+         {std::pair{(dir / "saved" / "here").string(), (dir / "saved" / "here").string()},
+          std::pair{(dir / "saved" / "gone" / "deeper").string(), (dir / "saved").string()},
+          std::pair{std::string("relative/folder"), std::string("/")}}) {
+        clsFolderBlowserDialog browser;
+        browser.SelectedPath = start;
+        QString startedAt;
+        whenShown([&](QFileDialog *dialog) {
+            startedAt = dialog->directory().absolutePath();
+            dialog->reject();
+        });
+        EXPECT_FALSE(browser.ShowDialog());
+        EXPECT_EQ(startedAt.toStdString(), expected) << start;
+        EXPECT_EQ(browser.SelectedPath, start);
+    }
 }

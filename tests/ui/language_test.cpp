@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
 
@@ -152,8 +153,11 @@ TEST_F(WindowLanguage, EnglishOutsideAJapaneseLocale)
               "There is not enough free space on /mnt/d/, where the archives are saved.\r\n"
               "1,000 KB more free space is needed.");
     EXPECT_EQ(ui::progressCaption(100, 125000).toStdString(), "100 % done  /  2 min 5 s elapsed");
-    EXPECT_EQ(ui::qtFileFilter("LHA形式書庫ファイル (*.lzh)|*.lzh|すべてのファイル(*.*)|*.*").toStdString(),
-              "LHA archives (*.lzh);;All files (*)");
+    // The dialogs' filters are worded from the formats' names and patterns.
+    EXPECT_EQ(ui::qtFileFilter(core::archiveCtrl->dialogFilter(backends::SUPPORT_COMPRESS)).toStdString(),
+              "All supported archives (*.lzh *.zip *.cab);;LHA archives (*.lzh);;ZIP archives (*.zip);;"
+              "CAB archives (*.cab);;All files (*)");
+    EXPECT_EQ(main.optConvType[1]->text().toStdString(), "ZIP (*.zip)");
     // Qt's own buttons stay English.
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Cancel");
 }
@@ -175,6 +179,10 @@ TEST_F(WindowLanguage, JapaneseLocaleShowsTheProgramsOwnTexts)
     main.calcAllFileSize();
     EXPECT_EQ(main.lblSumFileSize->text().toStdString(), "合計サイズ:  KB");
     EXPECT_EQ(ui::progressCaption(40, 7000).toStdString(), "40 % 変換終了  /  7 秒経過");
+    EXPECT_EQ(ui::qtFileFilter(core::archiveCtrl->dialogFilter(backends::SUPPORT_COMPRESS)).toStdString(),
+              "対応するすべての形式書庫ファイル (*.lzh *.zip *.cab);;LHA形式書庫ファイル (*.lzh);;"
+              "ZIP形式書庫ファイル (*.zip);;CAB形式書庫ファイル (*.cab);;すべてのファイル (*)");
+    EXPECT_EQ(main.optConvType[1]->text().toStdString(), "ZIP形式 (*.zip)");
     EXPECT_EQ(ui::saveDriveShortageMessage("/mnt/d/", 1000.0),
               "保存先の /mnt/d/ の空き容量が不足しています。変換を行うことができません\r\nあと 1,000 KBの空き容量が必要です");
     // Qt's own buttons and dialogs speak Japanese too.

@@ -246,8 +246,8 @@ TEST_F(SingleFileTest, BoxesReachTheSettingsOnClickAndDialogs)
     window->cmdConvToFileDlg_Click(); // cancelled
     EXPECT_EQ(core::appSettings->singleConvToFileName, "/picked/c.cab");
     ASSERT_EQ(prompts.filters.size(), 3u);
-    EXPECT_EQ(prompts.filters[0], core::archiveCtrl->getDialogFilter(2, ""));
-    EXPECT_EQ(prompts.filters[1], core::archiveCtrl->getDialogFilter(1, ""));
+    EXPECT_EQ(prompts.filters[0], ui::qtFileFilter(core::archiveCtrl->dialogFilter(2)).toStdString());
+    EXPECT_EQ(prompts.filters[1], ui::qtFileFilter(core::archiveCtrl->dialogFilter(1)).toStdString());
     window->hide();
 }
 

@@ -17,94 +17,81 @@
 //
 // Exactly one method switch is required; anything else is kErrCommandLine
 // and nothing is written.  Names are composed to NFC unless two would then
-// be one.  Folders are not entries of a cabinet, so empty
-// folders are not kept.  Symbolic links to files are stored as the linked
-// file's content; links to folders and dangling links are left out.
+// be one.  Folders are not entries of a cabinet, so empty folders are not
+// kept.  Symbolic links to files are stored as the linked file's content;
+// links to folders and dangling links are left out (see
+// formats/cab/cab_archive_writer.h and command/create_command.h).
 #include "archivers/cab32/create.h"
 
-#include "codecs/lzx/lzx_compressor.h"
-
-#include "formats/cab/cab_entries.h"
-#include "archivers/cab32/create_options.h"
+#include "archivers/command/create_command.h"
 #include "archivers/include/qvo_archiver.h"
-#include "create/atomic_output_file.h"
-#include "create/composed_source_names.h"
-#include "create/source_tree.h"
-#include "formats/cab/cabinet_writer.h"
-#include "codecs/deflate/mszip_compressor.h"
-#include "formats/cab/stored_compressor.h"
+#include "formats/cab/cab_archive_writer.h"
+
+#include <charconv>
+#include <string_view>
 
 namespace qvo::archivers::cab32 {
-namespace cab = formats::cab;
 
 namespace {
 
-// The folder compressor of a method; empty when this build cannot make it.
-formats::cab::CompressorFactory compressorFactory(const CreateOptions &options)
+bool parseLzxWindow(std::string_view digits, int &bits)
 {
-    switch (options.method) {
-    case CabMethod::Mszip:
-        return [] { return codecs::deflate::makeMszipCompressor(); };
-    case CabMethod::Stored:
-        return [] { return formats::cab::makeStoredCompressor(); };
-    case CabMethod::Lzx:
-        return [w = options.lzxWindowBits] { return codecs::lzx::makeLzxCompressor(w); };
-    }
-    return {};
+    if (digits.empty() || digits.size() > 2)
+        return false;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), bits);
+    return ec == std::errc() && end == digits.data() + digits.size() && bits >= 15 && bits <= 21;
 }
 
-int32_t resultCode(formats::cab::CabWriteResult::Status status)
+int32_t parseCommand(const std::vector<command::Token> &tokens, command::CreateRequest &request)
 {
-    using Status = formats::cab::CabWriteResult::Status;
-    switch (status) {
-    case Status::Ok: return kOk;
-    case Status::NoFiles: return kErrNoFiles;
-    case Status::TooLarge: return kErrTooLarge;
-    case Status::ReadError: return kErrWrite;
-    case Status::WriteError: return kErrWrite;
+    if (tokens.empty() || !command::isSwitch(tokens[0]) || tokens[0].text != "-a")
+        return kErrCommandLine;
+    request.walk.recurse = false;
+    request.walk.keepPaths = true;
+    bool haveMethod = false;
+    size_t i = 1;
+    for (; i < tokens.size() && command::isSwitch(tokens[i]); ++i) {
+        const std::string &s = tokens[i].text;
+        if (s == "-r") {
+            request.walk.recurse = true;
+        } else if (s == "-i") {
+            // No dialogs are ever shown: nothing to switch off.
+        } else if (s == QVO_SWITCH_CP932_NAMES) {
+            request.options.names = create::NameEncoding::Cp932;
+        } else if (s == "-mz" || s == "-ms" || s.starts_with("-ml:")) {
+            if (haveMethod)
+                return kErrCommandLine;
+            haveMethod = true;
+            if (s == "-mz") {
+                request.options.method = {"mszip", 0};
+            } else if (s == "-ms") {
+                request.options.method = {"stored", 0};
+            } else {
+                request.options.method.name = "lzx";
+                if (!parseLzxWindow(std::string_view(s).substr(4), request.options.method.level))
+                    return kErrCommandLine;
+            }
+        } else {
+            return kErrCommandLine;
+        }
     }
-    return kErrInternal;
+    // What follows the switches: the archive, then "*.*", nothing else.
+    if (!haveMethod || tokens.size() - i != 2)
+        return kErrCommandLine;
+    request.archive = tokens[i].text;
+    if (tokens[i].text.empty() || tokens[i + 1].text != "*.*")
+        return kErrCommandLine;
+    return kOk;
 }
 
 } // namespace
 
 int32_t runCreate(const std::vector<command::Token> &tokens)
 {
-    CreateOptions options;
-    if (int32_t rc = parseCreateCommand(tokens, options); rc != kOk)
+    command::CreateRequest request;
+    if (int32_t rc = parseCommand(tokens, request); rc != kOk)
         return rc;
-    formats::cab::CompressorFactory factory = compressorFactory(options);
-    if (!factory)
-        return kErrNotSupported;
-
-    create::AtomicOutputFile file;
-    std::string error;
-    if (!file.open(options.archive, error))
-        return kErrWrite;
-
-    create::SourceWalkOptions walk;
-    walk.recurse = options.recurse;
-    walk.keepPaths = true;
-    walk.exclude = {file.target(), file.tempPath()};
-    std::vector<create::SourceEntry> source;
-    if (!create::collectSourceTree(".", walk, source, error))
-        return kErrNoFiles;
-    create::composeSourceNames(source);
-    std::vector<formats::cab::CabFileEntry> entries;
-    if (int32_t rc = formats::cab::makeCabEntries(source, options.cp932Names, entries, error); rc != kOk)
-        return rc;
-
-    // Decoders disagree on E8 translation past 1 GiB of an LZX folder, so
-    // LZX folders stay below that.
-    formats::cab::CabLimits limits;
-    if (options.method == CabMethod::Lzx)
-        limits.maxFramesPerFolder = uint32_t(codecs::lzx::kLzxStreamLimit / codecs::kFrameSize);
-    formats::cab::CabWriteResult written = formats::cab::writeCabinet(entries, factory, file, limits);
-    if (!written.ok())
-        return resultCode(written.status);
-    if (!file.commit(error))
-        return kErrWrite;
-    return kOk;
+    return command::runCreate(request, formats::cab::writeCabArchive);
 }
 
 } // namespace qvo::archivers::cab32

@@ -76,7 +76,7 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
     X(kErrEncrypted, 0x8005, "encrypted")            /* encrypted member (no password support) */ \
     X(kErrUnsafeEntry, 0x8006, "unsafe entry refused") /* absolute path, "..", device, link outside, overlapping members */ \
     X(kErrExists, 0x8007, "file exists")             /* in the destination, and overwriting is off */ \
-    X(kErrWrite, 0x8008, "write error")              /* cannot create or write an output */ \
+    X(kErrWrite, 0x8008, "write error")              /* cannot create or write an output, or read what goes into it */ \
     X(kErrSpaceLimit, 0x8009, "space limit reached") /* stopped before the volume filled up */ \
     X(kErrNameClash, 0x800A, "name clash")           /* two members would get one name */ \
     X(kErrTooLarge, 0x800B, "too large for format")  /* input exceeds what the format can hold */ \
@@ -146,6 +146,24 @@ QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_DEFINE_NAME)
 } /* extern "C" */
 
 namespace qvo::archivers {
+
+// The six libraries by id, in the order above.
+#define QVO_ARCHIVER_ID(id, file, version, command) id,
+enum class ArchiverId { QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_ID) };
+#undef QVO_ARCHIVER_ID
+
+// How a loader finds the library `id` (what qvo_<id> says, as a value).
+constexpr QvoArchiverName archiverName(ArchiverId id)
+{
+#define QVO_ARCHIVER_NAME_OF(id, file, version, command) \
+    case ArchiverId::id:                                  \
+        return {file ".so", #version, #command};
+    switch (id) {
+        QVO_ARCHIVER_LIBRARIES(QVO_ARCHIVER_NAME_OF)
+    }
+#undef QVO_ARCHIVER_NAME_OF
+    return {};
+}
 
 #define QVO_ARCHIVER_RESULT_VALUE(name, value, description) name = value,
 enum ArchiverResult : int32_t { QVO_ARCHIVER_RESULTS(QVO_ARCHIVER_RESULT_VALUE) };

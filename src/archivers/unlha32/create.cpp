@@ -4,7 +4,8 @@
 //
 // Switches may come in any order, before or between the two paths:
 //   -x1   store paths relative to FOLDER; without it base names only, and
-//         two files of one name are an error (kErrNameClash)
+//         two files of one name are an error (kErrNameClash); see
+//         create/entries_to_pack.h
 //   -n    no progress display (there is none: accepted and ignored)
 //   -r2   walk subfolders and store folders as entries, so empty folders
 //         survive; without it only the files directly in FOLDER
@@ -12,21 +13,21 @@
 //         3 = lh6, 4 = lh7; another number is kErrNotSupported
 //   --cp932-names  every name in CP932 (QVO_SWITCH_CP932_NAMES); without
 //         it names are CP932 when they all can be, else UTF-8
-// ARCHIVE is created or replaced; FOLDER's contents are packed.  Any other
-// switch, a missing or extra path, or a malformed number is
+// ARCHIVE is created or replaced; FOLDER's contents are packed (see
+// command/create_command.h and formats/lha/lha_archive_writer.h).  Any
+// other switch, a missing or extra path, or a malformed number is
 // kErrCommandLine.  A failed command writes nothing.
 #include "archivers/unlha32/create.h"
 
+#include "archivers/command/create_command.h"
 #include "archivers/include/qvo_archiver.h"
-#include "formats/lha/lha_writer.h"
+#include "formats/lha/lha_archive_writer.h"
 
 #include <string_view>
 
 namespace qvo::archivers::unlha32 {
 
 namespace {
-
-using codecs::lha::LhaMethod;
 
 // Parses the number after "-jm": an optional minus sign and digits.
 bool parseLevel(std::string_view s, long &level)
@@ -50,11 +51,10 @@ bool parseLevel(std::string_view s, long &level)
 
 int32_t runCreate(const std::vector<command::Token> &tokens)
 {
-    static constexpr LhaMethod kMethods[] = {LhaMethod::Lh0, LhaMethod::Lh1, LhaMethod::Lh5,
-                                             LhaMethod::Lh6, LhaMethod::Lh7};
-    formats::lha::LhaCreateOptions options;
-    options.keepPaths = false;
-    options.recurse = false;
+    static constexpr const char *kMethods[] = {"lh0", "lh1", "lh5", "lh6", "lh7"};
+    command::CreateRequest request;
+    request.walk.keepPaths = false;
+    request.walk.recurse = false;
     long level = 2;
     std::vector<std::string> paths;
     for (size_t i = 1; i < tokens.size(); ++i) {
@@ -65,13 +65,13 @@ int32_t runCreate(const std::vector<command::Token> &tokens)
         }
         std::string_view s = t.text;
         if (s == "-x1")
-            options.keepPaths = true;
+            request.walk.keepPaths = true;
         else if (s == "-n")
             continue;
         else if (s == "-r2")
-            options.recurse = true;
+            request.walk.recurse = true;
         else if (s == QVO_SWITCH_CP932_NAMES)
-            options.cp932Names = true;
+            request.options.names = create::NameEncoding::Cp932;
         else if (s.substr(0, 3) == "-jm") {
             if (!parseLevel(s.substr(3), level))
                 return kErrCommandLine;
@@ -82,8 +82,10 @@ int32_t runCreate(const std::vector<command::Token> &tokens)
         return kErrCommandLine;
     if (level < 0 || level > 4)
         return kErrNotSupported;
-    options.method = kMethods[level];
-    return formats::lha::writeLhaArchive(paths[0], paths[1], options);
+    request.options.method.name = kMethods[level];
+    request.archive = paths[0];
+    request.folder = paths[1];
+    return command::runCreate(request, formats::lha::writeLhaArchive);
 }
 
 } // namespace qvo::archivers::unlha32

@@ -3,7 +3,6 @@
 #include "codecs/deflate/deflate_layout.h"
 
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <new>
@@ -107,17 +106,6 @@ uint64_t chunkedDeflateBound(uint64_t size)
     // Stored blocks cost 5 bytes per 64 KiB at worst, each chunk a few bytes
     // of block headers and the joining empty block.
     return size + (size >> 10) + (size / kChunkSize + 1) * 64 + 4096;
-}
-
-uint32_t crc32(uint32_t crc, std::span<const uint8_t> data)
-{
-    return libdeflate_crc32(crc, data.data(), data.size());
-}
-
-uint32_t crc32Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB)
-{
-    static_assert(sizeof(z_off_t) >= 8, "zlib offsets must be 64-bit");
-    return static_cast<uint32_t>(crc32_combine(crcA, crcB, static_cast<z_off_t>(lengthB)));
 }
 
 } // namespace qvo::codecs::deflate

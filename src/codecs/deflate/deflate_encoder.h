@@ -58,8 +58,4 @@ private:
 // whether its local header must reserve ZIP64 sizes.
 uint64_t chunkedDeflateBound(uint64_t size);
 
-uint32_t crc32(uint32_t crc, std::span<const uint8_t> data);
-// CRC of A followed by B, from the CRCs of A and B and B's length.
-uint32_t crc32Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB);
-
 } // namespace qvo::codecs::deflate

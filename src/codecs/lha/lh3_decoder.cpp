@@ -20,13 +20,7 @@ constexpr unsigned kLowPositionBits = 6;
 constexpr unsigned kMatchBase = 256 - 3;   // symbol 256 is a 3-byte match
 constexpr uint8_t kHistoryFill = ' ';      // LHA windows start filled with spaces
 
-// A block's code: a prefix code, or a single symbol that takes no bits.
-struct BlockCode {
-    lz::MsbPrefixCode code;
-    int single = -1;
-
-    int decode(lz::MsbBitReader &in) const { return single >= 0 ? single : code.decode(in); }
-};
+using BlockCode = lz::MsbBlockCode;
 
 // Literal/length code: a flag and 4-bit length less one per symbol.  Three
 // leading lengths of 1 (impossible in a real code) mark a one-symbol code
@@ -87,9 +81,7 @@ DecodeStatus decodeLh3(base::ByteSource &source, uint64_t size, base::ByteSink &
             break;
         }
         if (blockLeft == 0) {
-            blockLeft = in.bits(16);
-            if (blockLeft == 0)
-                blockLeft = 0x10000; // a 16-bit count that wrapped
+            blockLeft = lz::readBlockSymbolCount(in);
             if (!readCodeTree(in, codes)) {
                 status = DecodeStatus::Corrupt;
                 break;

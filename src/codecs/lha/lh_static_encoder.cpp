@@ -1,7 +1,7 @@
 #include "codecs/lha/lh_static_encoder.h"
 
 #include "codecs/lha/lha_bit_writer.h"
-#include "codecs/lha/lha_huffman.h"
+#include "codecs/lz/prefix_code_builder.h"
 #include "codecs/match/hc_matchfinder.h"
 
 #include <algorithm>
@@ -27,6 +27,8 @@ constexpr size_t kMaxBlockCodes = 65535;
 // Blocks are split in halves while that saves bits, down to this size.
 constexpr size_t kMinSplitCodes = 1024;
 constexpr unsigned kMaxSplitDepth = 6;
+// The longest code the length fields of the tables can carry.
+constexpr unsigned kMaxCodeLength = 16;
 // A 3-byte match further back than this costs more than three literals.
 constexpr uint32_t kTooFarForMin = 8192;
 // How much more a later match must be worth (4 per byte of length, less
@@ -189,10 +191,13 @@ void LhStaticEncoder::countFreqs(size_t b, size_t e, BlockFreqs &f) const
 // none is used), else -1 with lengths and codes filled in.
 static int buildTable(const uint32_t *freq, unsigned n, uint8_t *len, uint16_t *code)
 {
-    if (buildCodeLengths(freq, n, kMaxCodeLength, len) >= 2) {
-        buildCanonicalCodes(len, n, code);
+    if (lz::buildCodeLengths(std::span(freq, n), kMaxCodeLength, std::span(len, n)) >= 2) {
+        lz::buildCodes(std::span(len, n), std::span(code, n));
         return -1;
     }
+    // A lone symbol is sent as the table itself and costs no bits in the
+    // data: no lengths (the builder gave it a partner, as LZX needs).
+    std::fill_n(len, n, 0);
     int single = 0;
     for (unsigned i = 0; i < n; ++i)
         if (freq[i])

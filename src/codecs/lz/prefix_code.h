@@ -1,11 +1,14 @@
 // Canonical prefix codes for Implode's Shannon-Fano trees, Deflate64's
 // Huffman codes (LSB-first streams) and the static codes of LHA's -lh3-
-// (MSB-first).  A code that is over-subscribed (or, when asked, incomplete)
-// is refused, and a bit pattern no symbol has decodes to -1.  Short codes
-// come from a table indexed by the next bits in the stream's order; the
-// rest walks the code lengths one bit at a time: slower, but small, and the
-// members that use these methods are few and old.
+// and ARJ's methods 1 to 3 (MSB-first).  A code that is over-subscribed
+// (or, when asked, incomplete) is refused, and a bit pattern no symbol has
+// decodes to -1.  Short codes come from a table indexed by the next bits
+// in the stream's order; the rest walks the code lengths one bit at a
+// time: slower, but small, and the members that use these methods are few
+// and old.
 #pragma once
+#include "codecs/lz/msb_bit_reader.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +17,6 @@
 namespace qvo::codecs::lz {
 
 class LsbBitReader;
-class MsbBitReader;
 
 enum class BitOrder { LsbFirst, MsbFirst };
 
@@ -24,7 +26,7 @@ public:
     using Reader = std::conditional_t<kOrder == BitOrder::LsbFirst, LsbBitReader, MsbBitReader>;
 
     static constexpr unsigned kMaxBits = 16;
-    static constexpr size_t kMaxSymbols = 320;
+    static constexpr size_t kMaxSymbols = 512; // ARJ's literal/length code has 510
 
     // Builds the code from one length per symbol (0: unused).  With
     // `requireComplete`, a code that leaves bit patterns unused is refused;
@@ -80,5 +82,22 @@ private:
 
 using LsbPrefixCode = PrefixCode<BitOrder::LsbFirst>;
 using MsbPrefixCode = PrefixCode<BitOrder::MsbFirst>;
+
+// The code of one block of LHA's and ARJ's static-Huffman methods: a prefix
+// code, or the one symbol the block uses, which takes no bits at all.
+struct MsbBlockCode {
+    MsbPrefixCode code;
+    int single = -1;
+
+    int decode(MsbBitReader &in) const { return single >= 0 ? single : code.decode(in); }
+};
+
+// The count of symbols that opens each block of those methods: 16 bits,
+// where 0 stands for 65,536.
+inline uint32_t readBlockSymbolCount(MsbBitReader &in)
+{
+    const uint32_t count = in.bits(16);
+    return count == 0 ? 0x10000 : count;
+}
 
 } // namespace qvo::codecs::lz

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "codecs/lzx/lzx_huffman.h"
+#include "codecs/lz/prefix_code_builder.h"
 #include "codecs/lzx/lzx_trees.h"
 
 namespace qvo::codecs::lzx {
@@ -30,9 +30,9 @@ void BlockWriter::write(BitWriter &writer, std::span<const Item> items, std::spa
     std::vector<uint8_t> mainLen(mainSymbols_);
     std::array<uint8_t, kNumSecondaryLengths> lengthLen{};
     std::array<uint8_t, kAlignedSymbols> alignedLen{};
-    buildCodeLengths(mainFreq, kMaxMainCodeLen, mainLen);
-    buildCodeLengths(lengthFreq, kMaxLengthCodeLen, lengthLen);
-    buildCodeLengths(alignedFreq, kMaxAlignedCodeLen, alignedLen);
+    lz::buildCodeLengths(mainFreq, kMaxMainCodeLen, mainLen);
+    lz::buildCodeLengths(lengthFreq, kMaxLengthCodeLen, lengthLen);
+    lz::buildCodeLengths(alignedFreq, kMaxAlignedCodeLen, alignedLen);
 
     const auto mainTokensLow = preTreeTokens({prevMain_.data(), kNumChars}, {mainLen.data(), kNumChars});
     const auto mainTokensHigh = preTreeTokens({prevMain_.data() + kNumChars, mainSymbols_ - kNumChars},
@@ -82,9 +82,9 @@ void BlockWriter::write(BitWriter &writer, std::span<const Item> items, std::spa
     std::vector<uint16_t> mainCode(mainSymbols_);
     std::array<uint16_t, kNumSecondaryLengths> lengthCode{};
     std::array<uint16_t, kAlignedSymbols> alignedCode{};
-    buildCodes(mainLen, mainCode);
-    buildCodes(lengthLen, lengthCode);
-    buildCodes(alignedLen, alignedCode);
+    lz::buildCodes(mainLen, mainCode);
+    lz::buildCodes(lengthLen, lengthCode);
+    lz::buildCodes(alignedLen, alignedCode);
     for (const Item &it : items) {
         writer.put(mainCode[it.mainSymbol], mainLen[it.mainSymbol]);
         if (it.mainSymbol < kNumChars)

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "codecs/lzx/lzx_constants.h"
-#include "codecs/lzx/lzx_huffman.h"
+#include "codecs/lz/prefix_code_builder.h"
 
 namespace qvo::codecs::lzx {
 
@@ -66,8 +66,8 @@ uint64_t writeLengths(const std::vector<PreTreeToken> &tokens, BitWriter *out)
     }
     uint8_t lens[kPreTreeSymbols];
     uint16_t codes[kPreTreeSymbols];
-    buildCodeLengths(freqs, kMaxPreTreeCodeLen, lens);
-    buildCodes(lens, codes);
+    lz::buildCodeLengths(freqs, kMaxPreTreeCodeLen, lens);
+    lz::buildCodes(lens, codes);
 
     uint64_t bits = 4 * kPreTreeSymbols;
     if (out)

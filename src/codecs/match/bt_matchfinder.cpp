@@ -1,9 +1,9 @@
 #include "codecs/match/bt_matchfinder.h"
 
+#include "codecs/match/lz_extend.h"
 #include "platform/page_memory.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 namespace qvo::codecs::match {
@@ -24,26 +24,6 @@ void BtMatchFinder::PageDeleter::operator()(uint32_t *p) const
 {
     platform::freePages(p, bytes);
 }
-
-namespace {
-
-// Length of the common prefix of a and b, starting at `len`, up to `limit`.
-inline uint32_t extendMatch(const uint8_t *a, const uint8_t *b, uint32_t len, uint32_t limit)
-{
-    while (len + 8 <= limit) {
-        uint64_t x, y;
-        std::memcpy(&x, a + len, 8);
-        std::memcpy(&y, b + len, 8);
-        if (uint64_t diff = x ^ y)
-            return len + (__builtin_ctzll(diff) >> 3);
-        len += 8;
-    }
-    while (len < limit && a[len] == b[len])
-        ++len;
-    return len;
-}
-
-} // namespace
 
 template <bool kRecord>
 size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance, BtMatch *out, unsigned maxDepth)
@@ -71,7 +51,7 @@ size_t BtMatchFinder::walk(const uint8_t *in, uint32_t pos, uint32_t maxDistance
         prefetchChildren(links, in, pos, len);
 
         if (candidate[len] == in[len]) {
-            len = extendMatch(candidate, in, len + 1, limit);
+            len = lzExtend(candidate, in, len + 1, limit);
             if (kRecord && len > bestLen) {
                 bestLen = len;
                 out[count++] = {len, distance};
@@ -118,7 +98,7 @@ size_t BtMatchFinder::find(const uint8_t *in, uint32_t pos, uint32_t avail, uint
         const uint32_t *links = &children_[2 * ((node - 1) & ringMask_)];
         prefetchChildren(links, in, pos, len);
         if (candidate[len] == in[len]) {
-            len = extendMatch(candidate, in, len + 1, limit);
+            len = lzExtend(candidate, in, len + 1, limit);
             if (len > bestLen) {
                 bestLen = len;
                 out[count++] = {len, distance};

@@ -1,8 +1,7 @@
 #include "codecs/rar/rar_filters.h"
 
 #include "base/endian.h"
-
-#include <zlib.h>
+#include "codecs/crc32.h"
 
 #include <cstdlib>
 
@@ -202,7 +201,7 @@ FilterKind identifyFilter(const uint8_t *code, size_t size)
         {120, 0x3769893F, FilterKind::Itanium}, {29, 0x0E06077D, FilterKind::Delta},
         {149, 0x1C2C5DC8, FilterKind::Rgb},   {216, 0xBC85E701, FilterKind::Audio},
     };
-    uint32_t crc = static_cast<uint32_t>(crc32(0L, code, static_cast<uInt>(size)));
+    uint32_t crc = codecs::crc32(0, code, size);
     for (const Known &k : kKnown) {
         if (k.size == size && k.crc == crc)
             return k.kind;

@@ -11,7 +11,8 @@
 namespace qvo::formats::cab {
 namespace {
 
-using Status = CabWriteResult::Status;
+using create::WriteResult;
+using Status = create::WriteStatus;
 
 // Frames compressed per call: enough to keep every core busy, little memory.
 constexpr size_t kBatchFrames = 64;
@@ -31,12 +32,9 @@ struct FolderPlan {
 using base::appendLe16;
 using base::appendLe32;
 
-CabWriteResult fail(Status status, std::string message)
+WriteResult fail(Status status, std::string message)
 {
-    CabWriteResult r;
-    r.status = status;
-    r.message = std::move(message);
-    return r;
+    return WriteResult::failure(status, std::move(message));
 }
 
 // Reads the files of one folder in sequence as one stream.
@@ -200,7 +198,7 @@ uint16_t folderType(const codecs::FrameCompressor &compressor)
     return kTypeNone;
 }
 
-CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
+WriteResult writeCabinet(const std::vector<CabFileEntry> &files,
                             const CompressorFactory &newCompressor, base::SeekableOutput &out,
                             const CabLimits &limits)
 {
@@ -288,9 +286,7 @@ CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
     std::vector<uint8_t> header = buildHeader(files, folders, typeCompress, data.offset(), headerSize);
     if (!out.writeAt(0, header.data(), header.size()))
         return fail(Status::WriteError, "cannot write the cabinet");
-    CabWriteResult r;
-    r.folders = static_cast<uint32_t>(folders.size());
-    return r;
+    return {};
 }
 
 } // namespace qvo::formats::cab

@@ -9,6 +9,7 @@
 // writer fails rather than produce a cabinet readers would misread.
 #pragma once
 #include "base/seekable_output.h"
+#include "create/archive_writer.h"
 #include "formats/cab/cab_format.h"
 #include "codecs/frame_compressor.h"
 
@@ -43,18 +44,11 @@ using CompressorFactory = std::function<std::unique_ptr<codecs::FrameCompressor>
 // The CFFOLDER.typeCompress of the folders `compressor` makes.
 uint16_t folderType(const codecs::FrameCompressor &compressor);
 
-struct CabWriteResult {
-    enum class Status { Ok, NoFiles, TooLarge, ReadError, WriteError };
-    Status status = Status::Ok;
-    std::string message;
-    uint32_t folders = 0;
-    bool ok() const { return status == Status::Ok; }
-};
-
 // Writes `files` as one cabinet to `out`: the data, then the header over
 // its placeholder at the start.  `newCompressor` makes the compressor of
-// each folder.  On failure the output holds garbage the caller discards.
-CabWriteResult writeCabinet(const std::vector<CabFileEntry> &files,
+// each folder.  Fails with NoFiles, TooLarge, ReadError or WriteError; the
+// output then holds garbage the caller discards.
+create::WriteResult writeCabinet(const std::vector<CabFileEntry> &files,
                             const CompressorFactory &newCompressor, base::SeekableOutput &out,
                             const CabLimits &limits = {});
 

@@ -1,6 +1,5 @@
 #include "formats/lha/lha_packer.h"
 
-#include "archivers/include/qvo_archiver.h"
 #include "formats/lha/mapped_file.h"
 #include "codecs/lha/lha_crc16.h"
 #include "platform/environment_switches.h"
@@ -9,11 +8,11 @@ namespace qvo::formats::lha {
 
 using namespace qvo::codecs::lha;
 
-PackedMember packFileInMemory(const create::SourceEntry &entry, LhaMethod method)
+PackedMember packFileInMemory(const create::WriterEntry &entry, LhaMethod method)
 {
     PackedMember m;
     MappedFile in;
-    if ((m.error = in.open(entry.diskPath)) != archivers::kOk)
+    if ((m.status = in.open(entry.diskPath)) != create::WriteStatus::Ok)
         return m;
     m.originalSize = uint32_t(in.size());
     m.crc = crc16Update(0, in.data(), in.size());
@@ -31,7 +30,7 @@ PackedMember packFileInMemory(const create::SourceEntry &entry, LhaMethod method
     return m;
 }
 
-ParallelPacker::ParallelPacker(const std::vector<create::SourceEntry> &entries, LhaMethod method)
+ParallelPacker::ParallelPacker(const std::vector<create::WriterEntry> &entries, LhaMethod method)
     : handled_(entries.size(), false),
       workers_(platform::withWorkerSwitches({.threads = platform::machineShare().workers(4),
                                              .maxJobsAhead = kMaxJobsAhead,
@@ -41,7 +40,7 @@ ParallelPacker::ParallelPacker(const std::vector<create::SourceEntry> &entries, 
     if (workers_.threads() == 0)
         return; // the writer packs everything itself, streaming
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].kind == create::SourceEntry::Kind::File && entries[i].size <= kMaxParallelFile) {
+        if (entries[i].kind == create::WriterEntry::Kind::File && entries[i].size <= kMaxParallelFile) {
             handled_[i] = true;
             workers_.submit(Job{i, {}}, entries[i].size);
         }
@@ -55,7 +54,7 @@ PackedMember ParallelPacker::take()
     } catch (...) {
         // The writer reports it as the member's failure.
         PackedMember m;
-        m.error = archivers::kErrInternal;
+        m.status = create::WriteStatus::Internal;
         return m;
     }
 }

@@ -5,7 +5,7 @@
 #pragma once
 #include "base/ordered_workers.h"
 #include "codecs/lha/lha_method.h"
-#include "create/source_tree.h"
+#include "create/archive_writer.h"
 
 #include <cstdint>
 #include <vector>
@@ -14,7 +14,7 @@ namespace qvo::formats::lha {
 
 // One packed member: what goes into the archive after its header.
 struct PackedMember {
-    int32_t error = 0;      // 0 or an ArchiverResult code
+    create::WriteStatus status = create::WriteStatus::Ok;
     codecs::lha::LhaMethod method = codecs::lha::LhaMethod::Lh0;
     uint32_t originalSize = 0;
     uint16_t crc = 0;
@@ -22,7 +22,7 @@ struct PackedMember {
 };
 
 // Packs one file into memory (any size the caller accepts).
-PackedMember packFileInMemory(const create::SourceEntry &entry, codecs::lha::LhaMethod method);
+PackedMember packFileInMemory(const create::WriterEntry &entry, codecs::lha::LhaMethod method);
 
 class ParallelPacker {
 public:
@@ -30,7 +30,7 @@ public:
     // streamed by the writer itself.
     static constexpr uint64_t kMaxParallelFile = 8u << 20;
 
-    ParallelPacker(const std::vector<create::SourceEntry> &entries, codecs::lha::LhaMethod method);
+    ParallelPacker(const std::vector<create::WriterEntry> &entries, codecs::lha::LhaMethod method);
 
     // True when entry `index` is packed by the workers.
     bool handles(size_t index) const { return handled_[index]; }

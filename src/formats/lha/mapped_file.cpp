@@ -1,7 +1,5 @@
 #include "formats/lha/mapped_file.h"
 
-#include "archivers/include/qvo_archiver.h"
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -17,23 +15,23 @@ MappedFile::~MappedFile()
         close(fd_);
 }
 
-int32_t MappedFile::open(const std::filesystem::path &p)
+create::WriteStatus MappedFile::open(const std::filesystem::path &p)
 {
     fd_ = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd_ < 0 || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
-        return archivers::kErrInternal;
+        return create::WriteStatus::ReadError;
     if (uint64_t(st.st_size) > 0xFFFFFFFFull)
-        return archivers::kErrTooLarge;
+        return create::WriteStatus::TooLarge;
     size_ = size_t(st.st_size);
     if (size_ == 0)
-        return archivers::kOk;
+        return create::WriteStatus::Ok;
     void *m = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
     if (m == MAP_FAILED)
-        return archivers::kErrInternal;
+        return create::WriteStatus::ReadError;
     data_ = m;
     madvise(data_, size_, MADV_SEQUENTIAL);
-    return archivers::kOk;
+    return create::WriteStatus::Ok;
 }
 
 } // namespace qvo::formats::lha

@@ -1,5 +1,7 @@
 // A source file mapped read-only for the encoders.
 #pragma once
+#include "create/archive_writer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -13,9 +15,9 @@ public:
     MappedFile(const MappedFile &) = delete;
     MappedFile &operator=(const MappedFile &) = delete;
 
-    // Returns 0, kErrTooLarge (over the 32-bit sizes of level-2 headers) or
-    // kErrInternal (unreadable).
-    int32_t open(const std::filesystem::path &p);
+    // Ok, TooLarge (over the 32-bit sizes of level-2 headers) or
+    // ReadError.
+    create::WriteStatus open(const std::filesystem::path &p);
     const uint8_t *data() const { return static_cast<const uint8_t *>(data_); }
     size_t size() const { return size_; }
 

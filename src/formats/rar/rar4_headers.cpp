@@ -1,12 +1,10 @@
 #include "formats/rar/rar4_headers.h"
 
 #include "base/endian.h"
+#include "codecs/crc32.h"
+#include "platform/local_time.h"
 #include "text/archive_names.h"
 #include "text/cp932.h"
-
-#include <zlib.h>
-
-#include <ctime>
 
 namespace qvo::formats::rar::rar4 {
 namespace {
@@ -52,7 +50,7 @@ private:
 
 uint16_t crc16Of(std::string_view bytes)
 {
-    uLong c = crc32(0L, reinterpret_cast<const Bytef *>(bytes.data()), static_cast<uInt>(bytes.size()));
+    uint32_t c = codecs::crc32(0, bytes.data(), bytes.size());
     return static_cast<uint16_t>(c & 0xFFFF);
 }
 
@@ -205,7 +203,7 @@ std::optional<FileHeader> parseFileHeader(std::string_view header)
     h.name = decodeName(rawName, h.flags & kFileUnicode, h.nameIsUnicode);
     if (!h.nameIsUnicode)
         h.rawName = (h.flags & kFileUnicode) ? rawName.substr(0, rawName.find('\0')) : rawName;
-    h.mtimeSec = dosTimeToUnix(h.dosTime);
+    h.mtimeSec = platform::dosTimeToUnix(h.dosTime);
     if (h.flags & kFileComment)
         return h; // archivers that embed comments wrote no salt or times
     if (h.flags & kFileSalt) {
@@ -278,24 +276,6 @@ std::string decodeUnicodeName(std::string_view plain, std::string_view encoded)
         }
     }
     return out;
-}
-
-std::optional<int64_t> dosTimeToUnix(uint32_t dosTime)
-{
-    std::tm tm{};
-    tm.tm_year = static_cast<int>((dosTime >> 25) & 0x7F) + 80;
-    tm.tm_mon = static_cast<int>((dosTime >> 21) & 0x0F) - 1;
-    tm.tm_mday = static_cast<int>((dosTime >> 16) & 0x1F);
-    tm.tm_hour = static_cast<int>((dosTime >> 11) & 0x1F);
-    tm.tm_min = static_cast<int>((dosTime >> 5) & 0x3F);
-    tm.tm_sec = static_cast<int>((dosTime & 0x1F) * 2);
-    tm.tm_isdst = -1;
-    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1)
-        return std::nullopt;
-    std::time_t t = std::mktime(&tm);
-    if (t == static_cast<std::time_t>(-1))
-        return std::nullopt;
-    return static_cast<int64_t>(t);
 }
 
 } // namespace qvo::formats::rar::rar4

@@ -108,7 +108,4 @@ std::optional<FileHeader> parseFileHeader(std::string_view header);
 // byte after the plain name.  Returns UTF-16LE bytes.
 std::string decodeUnicodeName(std::string_view plain, std::string_view encoded);
 
-// Converts an MS-DOS date and time (local wall-clock) to seconds since 1970.
-std::optional<int64_t> dosTimeToUnix(uint32_t dosTime);
-
 } // namespace qvo::formats::rar::rar4

@@ -1,5 +1,6 @@
 #include "formats/rar/rar4_reader.h"
 
+#include "codecs/crc32.h"
 #include "formats/rar/rar4_headers.h"
 #include "formats/rar/rar4_volume.h"
 #include "formats/rar/rar_volumes.h"
@@ -7,8 +8,6 @@
 #include "text/archive_names.h"
 #include "text/cp932.h"
 #include "codecs/rar/rar_unpacker.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <memory>
@@ -103,7 +102,7 @@ public:
             failure_ = archivers::kErrCorrupt; // cut off by the end of the file
             return -1;
         }
-        partCrc_ = static_cast<uint32_t>(crc32(partCrc_, dst, static_cast<uInt>(got)));
+        partCrc_ = codecs::crc32(partCrc_, dst, got);
         offset_ += static_cast<uint64_t>(got);
         left_ -= static_cast<uint64_t>(got);
         return got;
@@ -179,7 +178,7 @@ public:
 
     bool write(const uint8_t *data, size_t size) override
     {
-        crc_ = static_cast<uint32_t>(crc32(crc_, data, static_cast<uInt>(size)));
+        crc_ = codecs::crc32(crc_, data, size);
         count_ += size;
         if (collect_) {
             if (collect_->size() + size > kMaxLinkTarget)

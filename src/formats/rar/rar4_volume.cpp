@@ -2,10 +2,10 @@
 
 #include "archivers/include/qvo_archiver.h"
 #include "base/endian.h"
+#include "codecs/crc32.h"
 #include "identify/split_pieces.h"
 
 #include <fcntl.h>
-#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,8 +130,8 @@ bool Volume::readHeader(uint64_t at, std::string &header, BlockHeader &block)
         std::string data(block.dataSize, '\0');
         if (!readBytes(at + block.headSize, data.data(), data.size()))
             return false;
-        uLong c = crc32(0L, reinterpret_cast<const Bytef *>(header.data() + 2), static_cast<uInt>(header.size() - 2));
-        c = crc32(c, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size()));
+        uint32_t c = codecs::crc32(0, header.data() + 2, header.size() - 2);
+        c = codecs::crc32(c, data.data(), data.size());
         return static_cast<uint16_t>(c & 0xFFFF) == block.crc;
     }
     return false;

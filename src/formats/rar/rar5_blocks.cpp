@@ -1,8 +1,7 @@
 #include "formats/rar/rar5_blocks.h"
 
 #include "base/endian.h"
-
-#include <zlib.h>
+#include "codecs/crc32.h"
 
 namespace qvo::formats::rar::rar5 {
 
@@ -61,7 +60,7 @@ bool readBlock(std::ifstream &in, uint64_t offset, Block &block)
 
     const auto *bytes = reinterpret_cast<const unsigned char *>(block.raw.data());
     uint32_t stored = base::loadLe32(bytes);
-    uLong crc = crc32(0L, bytes + 4, static_cast<uInt>(block.raw.size() - 4));
+    uint32_t crc = codecs::crc32(0, bytes + 4, block.raw.size() - 4);
     block.crcOk = static_cast<uint32_t>(crc) == stored;
 
     if (!readVint(block.raw, at, block.type) || !readVint(block.raw, at, block.flags))

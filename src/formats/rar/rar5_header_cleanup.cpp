@@ -1,8 +1,7 @@
 #include "formats/rar/rar5_header_cleanup.h"
 
+#include "codecs/crc32.h"
 #include "formats/rar/rar5_blocks.h"
-
-#include <zlib.h>
 
 #include <fstream>
 #include <system_error>
@@ -55,7 +54,7 @@ std::string rebuildMain(const rar5::Block &b, const MainFields &m)
     std::string sized;
     rar5::appendVint(sized, header.size());
     sized += header;
-    uLong crc = crc32(0L, reinterpret_cast<const Bytef *>(sized.data()), static_cast<uInt>(sized.size()));
+    uint32_t crc = codecs::crc32(0, sized.data(), sized.size());
     std::string out(4, '\0');
     for (int i = 0; i < 4; ++i)
         out[static_cast<size_t>(i)] = static_cast<char>((crc >> (8 * i)) & 0xFF);

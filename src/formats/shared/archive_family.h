@@ -9,6 +9,7 @@ enum class ArchiveFamily {
     Cab,  // cabinets and cabinet sets (cab32)
     Rar,  // RAR 1.5 to 5, multi-volume sets (unrar32)
     Many, // ZIP first, also 7z, RAR and tar (7-zip32)
+    Arj,  // ARJ archives and sets of volumes
 };
 
 } // namespace qvo::formats::shared

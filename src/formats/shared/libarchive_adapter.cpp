@@ -1,12 +1,12 @@
 #include "formats/shared/libarchive_adapter.h"
 
+#include "codecs/crc32.h"
 #include "formats/shared/piece_source.h"
 #include "text/archive_name_charset.h"
 #include "text/archive_names.h"
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <clocale>
@@ -106,7 +106,7 @@ bool extractData(archive *a, const extract::MemberInfo &info, std::optional<uint
                  extract::ExtractSink &sink, std::vector<char> &buf)
 {
     uint64_t total = 0;
-    uLong crc = crc32(0L, Z_NULL, 0);
+    uint32_t crc = 0;
     for (;;) {
         la_ssize_t n = archive_read_data(a, buf.data(), buf.size());
         if (n == 0)
@@ -119,14 +119,14 @@ bool extractData(archive *a, const extract::MemberInfo &info, std::optional<uint
         }
         total += static_cast<uint64_t>(n);
         if (expectedCrc)
-            crc = crc32_z(crc, reinterpret_cast<const Bytef *>(buf.data()), static_cast<size_t>(n));
+            crc = codecs::crc32(crc, buf.data(), static_cast<size_t>(n));
         int32_t w = sink.write(buf.data(), static_cast<size_t>(n));
         if (w != archivers::kOk) {
             sink.endMember(false, w);
             return w != archivers::kErrSpaceLimit && w != archivers::kErrWrite;
         }
     }
-    bool ok = (!info.size || *info.size == total) && (!expectedCrc || static_cast<uint32_t>(crc) == *expectedCrc);
+    bool ok = (!info.size || *info.size == total) && (!expectedCrc || crc == *expectedCrc);
     sink.endMember(ok, archivers::kErrCorrupt);
     return ok;
 }

@@ -1,6 +1,6 @@
 #include "formats/zip/member_compressor.h"
 
-#include "archivers/include/qvo_archiver.h"
+#include "codecs/crc32.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "formats/zip/zip_format.h"
 #include "platform/environment_switches.h"
@@ -52,23 +52,19 @@ private:
     int fd_;
 };
 
-// A source file that cannot be read is a missing input: the archive would
-// lack it, so the whole call fails.
-constexpr int32_t kErrSourceRead = archivers::kErrNoFiles;
-
 void compressWhole(const CompressJob &job, codecs::deflate::Deflater *deflater, CompressResult &r)
 {
     FileHandle f(job.path);
     std::vector<uint8_t> input(job.length);
     int64_t n = f.fd() < 0 ? -1 : platform::readFullyAt(f.fd(), 0, input.data(), job.length);
     if (n < 0) {
-        r.error = kErrSourceRead;
+        r.status = create::WriteStatus::ReadError;
         return;
     }
     // A file that shrank since the walk is packed as it is now.
     input.resize(static_cast<size_t>(n));
     r.length = input.size();
-    r.crc = codecs::deflate::crc32(0, input);
+    r.crc = codecs::crc32(0, input);
     if (deflater && deflater->compress(input, r.data)) {
         r.method = kMethodDeflate;
         return;
@@ -85,11 +81,11 @@ void compressChunk(const CompressJob &job, codecs::deflate::Deflater *deflater, 
     if (n < 0 || static_cast<uint64_t>(n) != job.length) {
         // The chunks of one member must line up with the size in its
         // header: a file that shrank while being packed cannot be stored.
-        r.error = kErrSourceRead;
+        r.status = create::WriteStatus::ReadError;
         return;
     }
     r.length = job.length;
-    r.crc = codecs::deflate::crc32(0, input);
+    r.crc = codecs::crc32(0, input);
     if (!deflater) {
         r.method = kMethodStore;
         r.data = std::move(input);
@@ -159,7 +155,7 @@ CompressResult MemberCompressor::take()
         return std::move(workers_.take().out);
     } catch (...) {
         CompressResult r;
-        r.error = archivers::kErrInternal;
+        r.status = create::WriteStatus::Internal;
         return r;
     }
 }

@@ -10,6 +10,7 @@
 // would cost more than they save.
 #pragma once
 #include "base/ordered_workers.h"
+#include "create/archive_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +33,7 @@ struct CompressJob {
 };
 
 struct CompressResult {
-    int32_t error = 0;      // an ArchiverResult; 0 when the data below is valid
+    create::WriteStatus status = create::WriteStatus::Ok; // the data below is valid only when Ok
     uint16_t method = 0;    // kMethodStore or kMethodDeflate
     uint32_t crc = 0;       // of the uncompressed bytes
     uint64_t length = 0;    // uncompressed bytes read

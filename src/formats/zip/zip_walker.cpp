@@ -3,6 +3,7 @@
 #include "extract/file_range_source.h"
 #include "base/endian.h"
 #include "base/unique_fd.h"
+#include "codecs/crc32.h"
 #include "formats/zip/zip_central_directory.h"
 #include "formats/zip/zip_name_markers.h"
 #include "text/archive_names.h"
@@ -51,7 +52,7 @@ public:
 
     bool write(const uint8_t *data, size_t size) override
     {
-        crc_ = crc32(crc_, data, static_cast<uInt>(size));
+        crc_ = codecs::crc32(crc_, data, size);
         total_ += size;
         if (collect_) {
             if (collect_->size() + size > kMaxLinkTarget)
@@ -62,14 +63,14 @@ public:
         sinkResult_ = sink_.write(data, size);
         return sinkResult_ == archivers::kOk;
     }
-    uint32_t crc() const { return static_cast<uint32_t>(crc_); }
+    uint32_t crc() const { return crc_; }
     uint64_t total() const { return total_; }
     int32_t sinkResult() const { return sinkResult_; }
 
 private:
     extract::ExtractSink &sink_;
     std::string *collect_;
-    uLong crc_ = crc32(0, nullptr, 0);
+    uint32_t crc_ = 0;
     uint64_t total_ = 0;
     int32_t sinkResult_ = archivers::kOk;
 };
@@ -188,7 +189,7 @@ bool hasUnicodePath(const ZipCentralRecord &r)
 {
     std::string_view up = findZipExtra(r.extra, kExtraUnicodePath);
     return up.size() > 5 && up[0] == 1
-        && base::loadLe32(up.data() + 1) == crc32(0, reinterpret_cast<const Bytef *>(r.name.data()), static_cast<uInt>(r.name.size()))
+        && base::loadLe32(up.data() + 1) == codecs::crc32(0, r.name.data(), r.name.size())
         && text::isValidUtf8(up.substr(5));
 }
 

@@ -119,48 +119,47 @@ uint16_t ZipWriter::deflateFlags(int level)
     return 0;
 }
 
-bool ZipWriter::fail()
+ZipWriter::Status ZipWriter::fail(Status status)
 {
-    ok_ = false;
-    return false;
+    if (failed_ == Status::Ok)
+        failed_ = status;
+    return failed_;
 }
 
-bool ZipWriter::flush()
+ZipWriter::Status ZipWriter::flush()
 {
     if (!buffer_.empty()) {
         if (!out_.write(buffer_.data(), buffer_.size()))
-            return fail();
+            return fail(Status::WriteError);
         flushed_ += buffer_.size();
         buffer_.clear();
     }
-    return true;
+    return Status::Ok;
 }
 
-bool ZipWriter::put(const void *data, size_t size)
+ZipWriter::Status ZipWriter::put(const void *data, size_t size)
 {
-    if (!ok_)
-        return false;
-    if (buffer_.size() + size > kBufferSize && !flush())
-        return false;
+    if (failed_ != Status::Ok)
+        return failed_;
+    if (buffer_.size() + size > kBufferSize && flush() != Status::Ok)
+        return failed_;
     if (size >= kBufferSize) {
         if (!out_.write(data, size))
-            return fail();
+            return fail(Status::WriteError);
         flushed_ += size;
     } else {
         const uint8_t *p = static_cast<const uint8_t *>(data);
         buffer_.insert(buffer_.end(), p, p + size);
     }
     offset_ += size;
-    return true;
+    return Status::Ok;
 }
 
-bool ZipWriter::writeLocalHeader(const Pending &p, const DataInfo &info, bool zip64Local)
+ZipWriter::Status ZipWriter::writeLocalHeader(const Pending &p, const DataInfo &info, bool zip64Local)
 {
     std::string name = storedName(p.meta);
-    if (name.size() > kMax16) {
-        tooLarge_ = true; // the name length field has 16 bits
-        return fail();
-    }
+    if (name.size() > kMax16)
+        return fail(Status::TooLarge); // the name length field has 16 bits
     std::vector<uint8_t> extra;
     Bytes e(extra);
     if (zip64Local) {
@@ -235,28 +234,32 @@ void ZipWriter::addCentralRecord(const Pending &p, const DataInfo &info)
     ++count_;
 }
 
-bool ZipWriter::addEntry(const EntryMeta &meta, const DataInfo &info, std::span<const uint8_t> data,
-                         uint16_t flags)
+ZipWriter::Status ZipWriter::addEntry(const EntryMeta &meta, const DataInfo &info, std::span<const uint8_t> data,
+                                      uint16_t flags)
 {
-    if (!ok_ || inEntry_ || data.size() != info.compressedSize)
-        return fail();
+    if (failed_ != Status::Ok)
+        return failed_;
+    if (inEntry_ || data.size() != info.compressedSize)
+        return fail(Status::Internal);
     Pending p;
     p.meta = meta;
     p.method = info.method;
     p.flags = nameFlags(meta) | flags;
     p.headerOffset = offset_;
     p.zip64Local = info.size >= limits_.value || info.compressedSize >= limits_.value;
-    if (!writeLocalHeader(p, info, p.zip64Local) || !put(data.data(), data.size()))
-        return false;
+    if (writeLocalHeader(p, info, p.zip64Local) != Status::Ok || put(data.data(), data.size()) != Status::Ok)
+        return failed_;
     addCentralRecord(p, info);
-    return true;
+    return Status::Ok;
 }
 
-bool ZipWriter::beginEntry(const EntryMeta &meta, uint16_t method, uint16_t flags, uint64_t maxSize,
-                           uint64_t maxCompressedSize)
+ZipWriter::Status ZipWriter::beginEntry(const EntryMeta &meta, uint16_t method, uint16_t flags, uint64_t maxSize,
+                                        uint64_t maxCompressedSize)
 {
-    if (!ok_ || inEntry_)
-        return fail();
+    if (failed_ != Status::Ok)
+        return failed_;
+    if (inEntry_)
+        return fail(Status::Internal);
     current_ = Pending{};
     current_.meta = meta;
     current_.method = method;
@@ -268,24 +271,24 @@ bool ZipWriter::beginEntry(const EntryMeta &meta, uint16_t method, uint16_t flag
     return writeLocalHeader(current_, DataInfo{method, 0, 0, 0}, current_.zip64Local);
 }
 
-bool ZipWriter::appendData(std::span<const uint8_t> data)
+ZipWriter::Status ZipWriter::appendData(std::span<const uint8_t> data)
 {
     if (!inEntry_)
-        return fail();
+        return fail(Status::Internal);
     currentData_ += data.size();
     return put(data.data(), data.size());
 }
 
-bool ZipWriter::endEntry(const DataInfo &info)
+ZipWriter::Status ZipWriter::endEntry(const DataInfo &info)
 {
-    if (!ok_ || !inEntry_ || info.compressedSize != currentData_)
-        return fail();
+    if (failed_ != Status::Ok)
+        return failed_;
+    if (!inEntry_ || info.compressedSize != currentData_)
+        return fail(Status::Internal);
     inEntry_ = false;
     const Pending &p = current_;
-    if (!p.zip64Local && (info.size >= limits_.value || info.compressedSize >= limits_.value)) {
-        tooLarge_ = true;
-        return fail();
-    }
+    if (!p.zip64Local && (info.size >= limits_.value || info.compressedSize >= limits_.value))
+        return fail(Status::TooLarge);
 
     uint8_t fields[12];
     base::storeLe32(fields, info.crc);
@@ -305,19 +308,21 @@ bool ZipWriter::endEntry(const DataInfo &info)
         return out_.writeAt(offset, bytes, n);
     };
     if (!patch(at, fields, sizeof fields) || (p.zip64Local && !patch(at64, sizes64, sizeof sizes64)))
-        return fail();
+        return fail(Status::WriteError);
     addCentralRecord(p, info);
-    return true;
+    return Status::Ok;
 }
 
-bool ZipWriter::finish()
+ZipWriter::Status ZipWriter::finish()
 {
-    if (!ok_ || inEntry_)
-        return fail();
+    if (failed_ != Status::Ok)
+        return failed_;
+    if (inEntry_)
+        return fail(Status::Internal);
     uint64_t cdOffset = offset_;
     uint64_t cdSize = central_.size();
-    if (!put(central_.data(), central_.size()))
-        return false;
+    if (put(central_.data(), central_.size()) != Status::Ok)
+        return failed_;
     std::vector<uint8_t>().swap(central_);
 
     bool bigCount = count_ >= limits_.count;
@@ -350,7 +355,9 @@ bool ZipWriter::finish()
     b.u32(bigSize ? kMax32 : cdSize);
     b.u32(bigOffset ? kMax32 : cdOffset);
     b.u16(0); // comment
-    return put(end.data(), end.size()) && flush();
+    if (put(end.data(), end.size()) != Status::Ok)
+        return failed_;
+    return flush();
 }
 
 } // namespace qvo::formats::zip

@@ -10,8 +10,12 @@
 //
 // Output is buffered; the writer never seeks except to patch the local header
 // of a member whose sizes were not known before its data (beginEntry()).
+// Every call answers Ok, TooLarge (a name over 64 KiB, sizes beyond what
+// the entry's header reserved), WriteError, or Internal for a call out of
+// order; after a failure every call fails the same way.
 #pragma once
 #include "base/seekable_output.h"
+#include "create/archive_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,32 +54,29 @@ class ZipWriter {
 public:
     explicit ZipWriter(base::SeekableOutput &out, Zip64Thresholds thresholds = {});
 
+    using Status = create::WriteStatus;
+
     // An entry whose data is complete: header and data in one go.  Folders
     // and links pass their (empty or target) data the same way.
     // `flags` adds method-specific general-purpose bits (deflateFlags()).
-    bool addEntry(const EntryMeta &meta, const DataInfo &info, std::span<const uint8_t> data,
-                  uint16_t flags = 0);
+    Status addEntry(const EntryMeta &meta, const DataInfo &info, std::span<const uint8_t> data,
+                    uint16_t flags = 0);
 
     // An entry written piece by piece.  `maxSize` and `maxCompressedSize`
     // bound what endEntry() may report: they decide whether the local header
     // reserves ZIP64 sizes.  endEntry() patches CRC and sizes into it.
-    bool beginEntry(const EntryMeta &meta, uint16_t method, uint16_t flags, uint64_t maxSize,
-                    uint64_t maxCompressedSize);
-    bool appendData(std::span<const uint8_t> data);
-    bool endEntry(const DataInfo &info);
+    Status beginEntry(const EntryMeta &meta, uint16_t method, uint16_t flags, uint64_t maxSize,
+                      uint64_t maxCompressedSize);
+    Status appendData(std::span<const uint8_t> data);
+    Status endEntry(const DataInfo &info);
 
     // Writes the central directory and the end records; no entry may follow.
-    bool finish();
+    Status finish();
 
     // General-purpose flags for deflated data made at an Info-ZIP level (1-9).
     static uint16_t deflateFlags(int level);
 
     uint64_t entryCount() const { return count_; }
-    // False after a write failed or an entry did not fit its header.
-    bool ok() const { return ok_; }
-    // True when an entry could not be described (a name over 64 KiB, sizes
-    // beyond what its header reserved); the caller reports "too large".
-    bool tooLarge() const { return tooLarge_; }
 
 private:
     struct Pending {
@@ -86,11 +87,12 @@ private:
         bool zip64Local = false;
     };
 
-    bool writeLocalHeader(const Pending &p, const DataInfo &info, bool zip64Local);
+    Status writeLocalHeader(const Pending &p, const DataInfo &info, bool zip64Local);
     void addCentralRecord(const Pending &p, const DataInfo &info);
-    bool put(const void *data, size_t size);
-    bool flush();
-    bool fail();
+    Status put(const void *data, size_t size);
+    Status flush();
+    // Remembers the first failure and answers it.
+    Status fail(Status status);
 
     base::SeekableOutput &out_;
     Zip64Thresholds limits_;
@@ -102,8 +104,7 @@ private:
     Pending current_;
     uint64_t currentData_ = 0;
     bool inEntry_ = false;
-    bool ok_ = true;
-    bool tooLarge_ = false;
+    Status failed_ = Status::Ok;
 };
 
 // Encodes the modification time as MS-DOS date (high 16 bits) and time (low

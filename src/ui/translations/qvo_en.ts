@@ -87,6 +87,13 @@
     </message>
 </context>
 <context>
+    <name>TargetFormat</name>
+    <message>
+        <source>%1形式 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>clsFolderBlowserDialog</name>
     <message>
         <source>フォルダの参照</source>
@@ -326,18 +333,6 @@
         <translation>Convert to:</translation>
     </message>
     <message>
-        <source>LHA形式 (*.lzh)</source>
-        <translation>LHA (*.lzh)</translation>
-    </message>
-    <message>
-        <source>ZIP形式 (*.zip)</source>
-        <translation>ZIP (*.zip)</translation>
-    </message>
-    <message>
-        <source>CAB形式 (*.cab)</source>
-        <translation>CAB (*.cab)</translation>
-    </message>
-    <message>
         <source>設定(&amp;O)</source>
         <translation>&amp;Options...</translation>
     </message>
@@ -504,18 +499,6 @@ in target format</translation>
     <message>
         <source>変換形式</source>
         <translation>Convert to</translation>
-    </message>
-    <message>
-        <source>LHA形式 (*.lzh)</source>
-        <translation>LHA (*.lzh)</translation>
-    </message>
-    <message>
-        <source>ZIP形式 (*.zip)</source>
-        <translation>ZIP (*.zip)</translation>
-    </message>
-    <message>
-        <source>CAB形式 (*.cab)</source>
-        <translation>CAB (*.cab)</translation>
     </message>
     <message>
         <source>変換(&amp;C)</source>

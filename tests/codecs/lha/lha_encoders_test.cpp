@@ -6,7 +6,6 @@
 #include "codecs/lha/lh_static_encoder.h"
 #include "codecs/lha/lha_crc16.h"
 #include "formats/lha/lha_header_writer.h"
-#include "codecs/lha/lha_huffman.h"
 #include "codecs/lha/lha_method.h"
 #include "codecs/match/hc_matchfinder.h"
 #include "test_support.h"
@@ -202,27 +201,6 @@ TEST(LhaEncoders, CompressibleDataShrinksAndNoiseIsReportedNotSmaller)
     ByteSink failing = [](const uint8_t *, size_t) { return false; };
     EXPECT_EQ(encodeLhaMember(LhaMethod::Lh5, text.data(), text.size(), failing).status,
               EncodeStatus::SinkFailed);
-}
-
-TEST(LhaHuffman, LengthsStayWithinSixteenBitsAndFormCompleteCodes)
-{
-    std::vector<uint32_t> freqs;
-    uint32_t a = 1, b = 1;
-    for (int i = 0; i < 40; ++i) {
-        freqs.push_back(a);
-        uint32_t c = a + b;
-        a = b;
-        b = c;
-    }
-    std::vector<uint8_t> len(freqs.size());
-    ASSERT_EQ(buildCodeLengths(freqs.data(), unsigned(freqs.size()), 16, len.data()), freqs.size());
-    double kraft = 0;
-    for (uint8_t l : len) {
-        EXPECT_GE(l, 1);
-        EXPECT_LE(l, 16);
-        kraft += std::ldexp(1.0, -l);
-    }
-    EXPECT_DOUBLE_EQ(kraft, 1.0);
 }
 
 TEST(LhaCrc16, MatchesTheBitwiseDefinition)

@@ -19,7 +19,7 @@ using qvo::test::readFile;
 using qvo::test::runCommand;
 using qvo::test::sh;
 using qvo::test::writeFile;
-using Status = CabWriteResult::Status;
+using Status = qvo::create::WriteStatus;
 
 namespace {
 
@@ -193,9 +193,10 @@ TEST(CabinetWriter, SplitsFoldersAtTheFrameLimitAndReadersFollow)
             entries.push_back(entry(dir, name, data));
         fs::path cab = dir / "split.cab";
         FileOutput out(cab);
-        CabWriteResult r = writeCabinet(entries, factory, out, limits);
-        ASSERT_TRUE(r.ok()) << r.message;
-        EXPECT_EQ(r.folders, 3u); // a | b c | d e
+        qvo::create::WriteResult r = writeCabinet(entries, factory, out, limits);
+        ASSERT_TRUE(r.ok()) << r.detail;
+        const std::string header = readFile(cab).substr(0, kHeaderSize);
+        EXPECT_EQ(uint8_t(header[26]) | uint8_t(header[27]) << 8, 3); // cFolders: a | b c | d e
         expectReadersAgree(dir, cab, expected);
         fs::remove_all(dir / "out-cabextract");
         fs::remove_all(dir / "out-7zz");
@@ -212,7 +213,7 @@ TEST(CabinetWriter, RefusesWhatDoesNotFitBeforeWriting)
     auto run = [&](std::vector<CabFileEntry> entries, CompressorFactory f, const CabLimits &l,
                    int *writes = nullptr) {
         FileOutput out(dir / "x.cab");
-        CabWriteResult r = writeCabinet(entries, f, out, l);
+        qvo::create::WriteResult r = writeCabinet(entries, f, out, l);
         if (writes)
             *writes = out.writes;
         return r.status;

@@ -1,3 +1,4 @@
+#include "codecs/crc32.h"
 #include "codecs/deflate/deflate_encoder.h"
 #include "codecs/deflate/deflate_layout.h"
 #include "formats/zip/zip_format.h"
@@ -16,6 +17,7 @@
 
 using namespace qvo::formats::zip;
 using namespace qvo::codecs::deflate;
+using qvo::create::WriteStatus;
 using qvo::test::readFile;
 using qvo::test::runCommand;
 using qvo::test::sh;
@@ -74,7 +76,7 @@ std::vector<uint8_t> inflateRaw(const std::vector<uint8_t> &in, size_t expected)
 
 uint32_t crcOf(const std::vector<uint8_t> &v)
 {
-    return crc32(0, v);
+    return qvo::codecs::crc32(0, v);
 }
 
 // Three members, one written piece by piece past the output buffer so its
@@ -84,29 +86,32 @@ std::vector<uint8_t> sampleArchive(Zip64Thresholds limits, std::vector<uint8_t> 
     MemoryOutput out;
     ZipWriter w(out, limits);
     EntryMeta dir{"フォルダ", EntryMeta::Kind::Directory, 1600000001, 0755};
-    EXPECT_TRUE(w.addEntry(dir, DataInfo{}, {}));
+    EXPECT_EQ(w.addEntry(dir, DataInfo{}, {}), WriteStatus::Ok);
 
     std::vector<uint8_t> text = textLike(5000, 1);
     std::vector<uint8_t> packed;
     Deflater d(6);
     EXPECT_TRUE(d.compress(text, packed));
     EntryMeta small{"フォルダ/資料 1.txt", EntryMeta::Kind::File, 1600000003, 0644};
-    EXPECT_TRUE(w.addEntry(small, DataInfo{kMethodDeflate, crcOf(text), packed.size(), text.size()},
-                           packed, ZipWriter::deflateFlags(6)));
+    EXPECT_EQ(w.addEntry(small, DataInfo{kMethodDeflate, crcOf(text), packed.size(), text.size()}, packed,
+                         ZipWriter::deflateFlags(6)),
+              WriteStatus::Ok);
 
     bigData = textLike(3u << 20, 2);
     EntryMeta big{"big.txt", EntryMeta::Kind::File, 1600000005, 0600};
-    EXPECT_TRUE(w.beginEntry(big, kMethodStore, 0, bigData.size(), bigData.size()));
+    EXPECT_EQ(w.beginEntry(big, kMethodStore, 0, bigData.size(), bigData.size()), WriteStatus::Ok);
     size_t half = bigData.size() / 2;
-    EXPECT_TRUE(w.appendData(std::span(bigData).first(half)));
-    EXPECT_TRUE(w.appendData(std::span(bigData).subspan(half)));
-    EXPECT_TRUE(w.endEntry(DataInfo{kMethodStore, crcOf(bigData), bigData.size(), bigData.size()}));
+    EXPECT_EQ(w.appendData(std::span(bigData).first(half)), WriteStatus::Ok);
+    EXPECT_EQ(w.appendData(std::span(bigData).subspan(half)), WriteStatus::Ok);
+    EXPECT_EQ(w.endEntry(DataInfo{kMethodStore, crcOf(bigData), bigData.size(), bigData.size()}),
+              WriteStatus::Ok);
 
     std::string target = "big.txt";
     EntryMeta link{"link", EntryMeta::Kind::Symlink, 1600000007, 0777};
     auto t = std::span(reinterpret_cast<const uint8_t *>(target.data()), target.size());
-    EXPECT_TRUE(w.addEntry(link, DataInfo{kMethodStore, crc32(0, t), t.size(), t.size()}, t));
-    EXPECT_TRUE(w.finish());
+    EXPECT_EQ(w.addEntry(link, DataInfo{kMethodStore, qvo::codecs::crc32(0, t), t.size(), t.size()}, t),
+              WriteStatus::Ok);
+    EXPECT_EQ(w.finish(), WriteStatus::Ok);
     EXPECT_EQ(w.entryCount(), 4u);
     return out.bytes;
 }
@@ -195,7 +200,7 @@ TEST(ZipDeflate, IndependentChunksJoinIntoOneStream)
                 auto input = std::span(data).subspan(at, n);
                 d.compressChunk(input, at + n == total, out);
                 stream.insert(stream.end(), out.begin(), out.end());
-                crc = crc32Combine(crc, crc32(0, input), n);
+                crc = qvo::codecs::crc32Combine(crc, qvo::codecs::crc32(0, input), n);
             }
             std::vector<uint8_t> expect(data.begin(), data.begin() + static_cast<ptrdiff_t>(total));
             ASSERT_EQ(inflateRaw(stream, total), expect) << "level " << level << " chunk " << chunk;
@@ -291,16 +296,14 @@ TEST(ZipWriter, RefusesWhatItsHeadersCannotHold)
     MemoryOutput out;
     ZipWriter w(out, Zip64Thresholds{100, 0xFFFF});
     EntryMeta m{"f", EntryMeta::Kind::File, 0, 0644};
-    ASSERT_TRUE(w.beginEntry(m, kMethodStore, 0, 10, 10));
+    ASSERT_EQ(w.beginEntry(m, kMethodStore, 0, 10, 10), WriteStatus::Ok);
     std::vector<uint8_t> data(200, 'x');
-    ASSERT_TRUE(w.appendData(data));
-    EXPECT_FALSE(w.endEntry(DataInfo{kMethodStore, crcOf(data), 200, 200}));
-    EXPECT_TRUE(w.tooLarge());
-    EXPECT_FALSE(w.finish());
+    ASSERT_EQ(w.appendData(data), WriteStatus::Ok);
+    EXPECT_EQ(w.endEntry(DataInfo{kMethodStore, crcOf(data), 200, 200}), WriteStatus::TooLarge);
+    EXPECT_EQ(w.finish(), WriteStatus::TooLarge);
 
     MemoryOutput out2;
     ZipWriter w2(out2);
     EntryMeta longName{std::string(70000, 'n'), EntryMeta::Kind::File, 0, 0644};
-    EXPECT_FALSE(w2.addEntry(longName, DataInfo{}, {}));
-    EXPECT_TRUE(w2.tooLarge());
+    EXPECT_EQ(w2.addEntry(longName, DataInfo{}, {}), WriteStatus::TooLarge);
 }

@@ -1,16 +1,18 @@
-// The LZX decoders accept only complete prefix codes within their length
-// limits; skewed statistics are where a builder breaks either rule.
+// The builder of the LHA and LZX codes: the LZX decoders accept only
+// complete prefix codes within their length limits, and lhasa takes
+// nothing longer than 16 bits; skewed statistics are where a builder breaks
+// either rule.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "codecs/lzx/lzx_huffman.h"
+#include "codecs/lz/prefix_code_builder.h"
 
-namespace qvo::test::lzx {
+namespace qvo::test::lz {
 namespace {
 
-using codecs::lzx::buildCodeLengths;
-using codecs::lzx::buildCodes;
+using codecs::lz::buildCodeLengths;
+using codecs::lz::buildCodes;
 
 // Sum of 2^-length over used symbols, scaled by 2^16.
 uint64_t kraft(const std::vector<uint8_t> &lengths)
@@ -22,10 +24,10 @@ uint64_t kraft(const std::vector<uint8_t> &lengths)
     return sum;
 }
 
-TEST(LzxHuffman, SkewedFrequenciesStayCompleteWithinLimits)
+TEST(PrefixCodeBuilder, SkewedFrequenciesStayCompleteWithinLimits)
 {
     for (unsigned maxLen : {7u, 10u, 16u}) {
-        for (size_t n : {8u, 20u, 249u, 656u}) {
+        for (size_t n : {8u, 20u, 40u, 249u, 656u}) {
             if ((size_t(1) << maxLen) < n)
                 continue;
             std::vector<uint32_t> freqs(n);
@@ -47,7 +49,7 @@ TEST(LzxHuffman, SkewedFrequenciesStayCompleteWithinLimits)
     }
 }
 
-TEST(LzxHuffman, OneUsedSymbolGetsAPartner)
+TEST(PrefixCodeBuilder, OneUsedSymbolGetsAPartner)
 {
     std::vector<uint32_t> freqs(20, 0);
     freqs[0] = 5;
@@ -61,7 +63,7 @@ TEST(LzxHuffman, OneUsedSymbolGetsAPartner)
     EXPECT_EQ(kraft(lengths), 0u); // an unused tree stays empty
 }
 
-TEST(LzxHuffman, CanonicalCodesArePrefixFree)
+TEST(PrefixCodeBuilder, CanonicalCodesArePrefixFree)
 {
     std::vector<uint32_t> freqs = {40, 1, 1, 7, 0, 12, 3, 3, 90, 2};
     std::vector<uint8_t> lengths(freqs.size());
@@ -77,4 +79,4 @@ TEST(LzxHuffman, CanonicalCodesArePrefixFree)
 }
 
 } // namespace
-} // namespace qvo::test::lzx
+} // namespace qvo::test::lz
