@@ -197,7 +197,7 @@ void checkFormat(const std::string &format)
 
 } // namespace
 
-// Every format the reader table reads.
+// Every format a library reads.
 class CorpusReadable : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CorpusReadable, MatchesIndependentReaders)
@@ -205,5 +205,5 @@ TEST_P(CorpusReadable, MatchesIndependentReaders)
     checkFormat(GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, CorpusReadable, ::testing::ValuesIn(qvo::formats::formatsRead()),
+INSTANTIATE_TEST_SUITE_P(Formats, CorpusReadable, ::testing::ValuesIn(formatsTheLibrariesRead()),
                          [](const ::testing::TestParamInfo<std::string> &format) { return format.param; });

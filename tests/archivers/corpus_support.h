@@ -113,6 +113,17 @@ inline std::vector<LibraryUse> librariesFor(const std::string &format)
     return out;
 }
 
+// The formats some library reads, as the reader table says.
+inline std::vector<std::string> formatsTheLibrariesRead()
+{
+    std::vector<std::string> out;
+    for (const FamilyLibrary &library : familyLibraries())
+        for (const std::string &format : formats::formatsRead(library.family))
+            if (std::find(out.begin(), out.end(), format) == out.end())
+                out.push_back(format);
+    return out;
+}
+
 // Every library, for archives of a format no reader reads: each must
 // refuse it.
 inline std::vector<LibraryUse> everyLibrary()
