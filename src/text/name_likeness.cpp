@@ -1,0 +1,284 @@
+#include "text/name_likeness.h"
+
+#include "text/charset_decoding.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace qvo::text {
+namespace {
+
+bool between(unsigned c, unsigned lo, unsigned hi)
+{
+    return c >= lo && c <= hi;
+}
+
+bool isAsciiLetter(char32_t c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Scores of the double-byte encodings, from the byte ranges of their
+// common characters: kana and first-level ideographs score high, rare
+// extension areas nothing.  A character's length follows its lead byte.
+double cp932Char(unsigned lead, unsigned trail, size_t &length)
+{
+    if (between(lead, 0xA1, 0xDF)) {
+        length = 1;
+        return 0.5; // half-width katakana, common in DOS-era names
+    }
+    length = 2;
+    if (lead == 0x82 && trail < 0x9F)
+        return 1; // full-width digits and letters
+    if (lead == 0x82 || lead == 0x83)
+        return 3; // hiragana, katakana
+    if (lead == 0x81)
+        return 1;
+    if (between(lead, 0x88, 0x98))
+        return 2;
+    if (between(lead, 0x99, 0x9F) || between(lead, 0xE0, 0xEA))
+        return 0.5;
+    return 0;
+}
+
+double eucJpChar(unsigned lead, unsigned, size_t &length)
+{
+    length = lead == 0x8F ? 3 : 2;
+    if (lead == 0xA4 || lead == 0xA5)
+        return 3;
+    if (between(lead, 0xA1, 0xA3))
+        return 1;
+    if (between(lead, 0xB0, 0xCF))
+        return 2;
+    if (lead == 0x8E || between(lead, 0xD0, 0xF4))
+        return 0.5;
+    return 0;
+}
+
+double gbChar(unsigned lead, unsigned trail, size_t &length)
+{
+    if (between(trail, 0x30, 0x39)) {
+        length = 4;
+        return -1;
+    }
+    length = 2;
+    if (trail < 0xA1)
+        return 0; // GBK extension
+    if (between(lead, 0xB0, 0xD7))
+        return 2;
+    if (between(lead, 0xD8, 0xF7) || between(lead, 0xA1, 0xA3))
+        return 1;
+    return 0;
+}
+
+double big5Char(unsigned lead, unsigned, size_t &length)
+{
+    length = 2;
+    if (between(lead, 0xA4, 0xC6))
+        return 2;
+    if (between(lead, 0xC9, 0xF9) || between(lead, 0xA1, 0xA3))
+        return 1;
+    return 0;
+}
+
+double cp949Char(unsigned lead, unsigned trail, size_t &length)
+{
+    length = 2;
+    if (trail < 0xA1)
+        return 0; // the Hangul that only the Windows extension holds
+    if (between(lead, 0xB0, 0xC8))
+        return 2;
+    if (between(lead, 0xA1, 0xAF) || between(lead, 0xCA, 0xFD))
+        return 0.5;
+    return 0;
+}
+
+double utf8Char(unsigned lead, unsigned, size_t &length)
+{
+    length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    return length == 3 ? 3 : length == 2 ? 2 : 1;
+}
+
+using CharScore = double (*)(unsigned lead, unsigned trail, size_t &length);
+
+// One character of a name read in a multi-byte encoding.
+struct Piece {
+    size_t at = 0;
+    size_t length = 1;
+    double score = 0; // of the character alone
+};
+
+class MultiByteReading {
+public:
+    MultiByteReading(std::string_view name, CharScore charScore, bool halfWidthKana)
+        : name_(name), halfWidthKana_(halfWidthKana)
+    {
+        size_t i = 0;
+        while (i < name.size()) {
+            Piece p;
+            p.at = i;
+            if (byte(i) >= 0x80) {
+                unsigned trail = i + 1 < name.size() ? byte(i + 1) : 0;
+                p.score = charScore(byte(i), trail, p.length);
+                p.length = std::max<size_t>(p.length, 1);
+            }
+            pieces_.push_back(p);
+            i += p.length;
+        }
+    }
+
+    double score() const
+    {
+        double total = 0;
+        for (size_t k = 0; k < pieces_.size(); ++k)
+            if (wide(k))
+                total += inContext(k);
+        return total;
+    }
+
+private:
+    unsigned byte(size_t i) const { return static_cast<unsigned char>(name_[i]); }
+    bool exists(size_t k) const { return k < pieces_.size(); } // k = -1 wraps
+    bool wide(size_t k) const { return exists(k) && byte(pieces_[k].at) >= 0x80; }
+    bool letter(size_t k) const { return exists(k) && !wide(k) && isAsciiLetter(byte(pieces_[k].at)); }
+    // The byte of a one-byte character, 0 for anything else.
+    unsigned single(size_t k) const { return exists(k) && pieces_[k].length == 1 ? byte(pieces_[k].at) : 0; }
+
+    double inContext(size_t k) const
+    {
+        const Piece &p = pieces_[k];
+        const bool alone = !wide(k - 1) && !wide(k + 1);
+        if (halfWidthKana_ && p.length == 1 && between(byte(p.at), 0xA1, 0xDF))
+            return halfWidthKana(k, alone);
+        if (p.length != 2 || !isAsciiLetter(byte(p.at + 1)))
+            return p.score;
+        // What an accented letter and the ASCII letter after it read as.
+        if (alone && letter(k - 1) && letter(k + 1))
+            return -2; // inside a Latin word
+        if (fullWidthLetter(k) && (letter(k - 1) || letter(k + 1)))
+            return -1; // nobody mixes widths inside a word
+        if (letter(k + 1) || (alone && letter(k - 1)))
+            return p.score / 2; // a word's first or last letters, or an ideograph beside a word
+        return p.score;
+    }
+
+    // A full-width digit or Latin letter of CP932 with its trail byte in ASCII.
+    bool fullWidthLetter(size_t k) const
+    {
+        const unsigned lead = byte(pieces_[k].at), trail = byte(pieces_[k].at + 1);
+        return halfWidthKana_ && lead == 0x82 && between(trail, 0x4F, 0x79);
+    }
+
+    double halfWidthKana(size_t k, bool alone) const
+    {
+        if (alone && (letter(k - 1) || letter(k + 1)))
+            return -1;
+        const unsigned b = single(k), before = single(k - 1);
+        if (b == before && b == single(k - 2))
+            return -1;
+        const bool afterKana = before == 0xA6 || between(before, 0xB1, 0xDD);
+        if (b == 0xDE || b == 0xDF || between(b, 0xA7, 0xAF))
+            return afterKana ? 1 : -1; // sound marks and small kana follow a kana
+        if (b == 0xB0)
+            return between(before, 0xA6, 0xDF) && before != 0xB0 ? 1 : -1; // so does the long mark
+        return 0.5;
+    }
+
+    std::string_view name_;
+    bool halfWidthKana_;
+    std::vector<Piece> pieces_;
+};
+
+bool isLatinLetter(char32_t c)
+{
+    return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
+}
+
+bool isCyrillicLetter(char32_t c)
+{
+    return c >= 0x400 && c <= 0x4FF;
+}
+
+bool isBoxGraphic(char32_t c)
+{
+    return c >= 0x2500 && c <= 0x25A0; // box drawing, blocks and shades, the square
+}
+
+// The Cyrillic code pages put the same bytes on different letters; the
+// letters most frequent in Russian tell the right one.
+double cyrillicWeight(char32_t c)
+{
+    static const std::u32string_view kFrequent = U"оеаинтсрвлкмдпу";
+    char32_t lower = c >= 0x410 && c <= 0x42F ? c + 0x20 : c;
+    return kFrequent.find(lower) != std::u32string_view::npos ? 1 : 0.6;
+}
+
+// Box drawing frames ASCII text or repeats itself in DOS graphics; mixed
+// with letters it is how double-byte text reads in the DOS code pages.
+double boxGraphic(char32_t c, char32_t before, char32_t after)
+{
+    if (isAsciiLetter(before) && isAsciiLetter(after))
+        return -1;
+    auto frames = [c](char32_t n) { return n < 0x80 || n == c; };
+    if (frames(before) && frames(after))
+        return 1;
+    auto mixes = [](char32_t n) { return n >= 0x80 && !isBoxGraphic(n); };
+    return mixes(before) || mixes(after) ? -1 : 0;
+}
+
+// Single-byte encodings: an accented letter is likely beside plain ones
+// ("Müller"), far less in a run of its own, which is how the bytes of
+// double-byte text read there; Cyrillic words are runs of Cyrillic
+// letters, not mixed with Latin ones; no sign stands inside a word.
+double scoreSingleByte(const std::u32string &text)
+{
+    double total = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c < 0x80)
+            continue;
+        char32_t before = i > 0 ? text[i - 1] : U' ';
+        char32_t after = i + 1 < text.size() ? text[i + 1] : U' ';
+        if (isLatinLetter(c))
+            total += !isAsciiLetter(before) && !isAsciiLetter(after) ? 0.5
+                : before < 0x80 && after < 0x80                     ? 1.5
+                                                                    : 1;
+        else if (isCyrillicLetter(c))
+            total += (isCyrillicLetter(before) || isCyrillicLetter(after)) && !isAsciiLetter(before) &&
+                    !isAsciiLetter(after)
+                ? cyrillicWeight(c)
+                : 0.5;
+        else if (isBoxGraphic(c))
+            total += boxGraphic(c, before, after);
+        else if ((c == U'¡' || c == U'¿') && isAsciiLetter(after))
+            total += 1; // opening a Spanish sentence
+        else if (isAsciiLetter(before) && isAsciiLetter(after))
+            total -= 1;
+    }
+    return total;
+}
+
+} // namespace
+
+std::optional<double> nameLikeness(const std::vector<std::string> &names, const std::string &charset)
+{
+    static const std::pair<const char *, CharScore> kMultiByte[] = {
+        {"CP932", cp932Char}, {"EUC-JP", eucJpChar}, {"UTF-8", utf8Char},
+        {"GB18030", gbChar},  {"BIG5", big5Char},    {"CP949", cp949Char},
+    };
+    CharScore multiByte = nullptr;
+    for (const auto &[name, score] : kMultiByte)
+        if (charset == name)
+            multiByte = score;
+    const StrictNameDecoder decode(charset);
+    double total = 0;
+    for (const std::string &name : names) {
+        std::optional<std::u32string> text = decode(name);
+        if (!text)
+            return std::nullopt;
+        total += multiByte ? MultiByteReading(name, multiByte, charset == "CP932").score() : scoreSingleByte(*text);
+    }
+    return total;
+}
+
+} // namespace qvo::text
