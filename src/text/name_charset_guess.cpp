@@ -57,16 +57,24 @@ struct Reading {
     double score;
 };
 
-// The DOS code pages, and the double-byte ones East Asian systems use as
-// theirs: what DOS and Windows archivers write names in.
+bool isMultiByte(const std::string &charset)
+{
+    static const char *const kMultiByte[] = {"CP932", "EUC-JP", "UTF-8", "GB18030", "BIG5", "CP949"};
+    return std::find(std::begin(kMultiByte), std::end(kMultiByte), charset) != std::end(kMultiByte);
+}
+
+// The code pages of DOS in the West, which DOS and Windows archivers
+// there write names in.
 bool isDosPage(const std::string &charset)
 {
     return charset == "CP437" || charset == "CP850" || charset == "CP866";
 }
 
-bool isEastAsianOemPage(const std::string &charset)
+// The Windows pages of the West and the Unix encodings, which they should
+// not write.
+bool isAnsiOrUnixPage(const std::string &charset)
 {
-    return charset == "CP932" || charset == "GB18030" || charset == "BIG5" || charset == "CP949";
+    return (!isMultiByte(charset) && !isDosPage(charset)) || charset == "EUC-JP";
 }
 
 // The first best reading among those `wanted`.
@@ -79,6 +87,11 @@ template <typename Wanted> std::optional<Reading> bestOf(const std::vector<Readi
     return best;
 }
 
+auto only(const char *charset)
+{
+    return [charset](const std::string &c) { return c == charset; };
+}
+
 // Whether `challenger` reads the names more than twice as well as
 // `incumbent` (better at all, where the incumbent scores below zero).
 bool beats(const Reading &challenger, const Reading &incumbent)
@@ -86,60 +99,51 @@ bool beats(const Reading &challenger, const Reading &incumbent)
     return challenger.score > std::max(incumbent.score, 2 * incumbent.score);
 }
 
-// The reading of `names` among those `allowed`: the best scorer, the first
-// of equals, or the detector's guess while it scores at least half as
-// well.  CP932, what unmarked names have always been read as, keeps its
-// place unless another reading scores more than twice as well; valid UTF-8
-// that also reads as CP932 stays CP932: where the origin does not say
-// UTF-8, unmarked names are the code page's.
-template <typename Allowed>
-std::optional<Reading> pick(const std::vector<Reading> &valid, const std::optional<std::string> &detected,
-                            Allowed allowed)
-{
-    std::optional<Reading> challenger = bestOf(valid, allowed);
-    if (!challenger)
-        return std::nullopt;
-    if (detected && allowed(*detected)) {
-        std::optional<Reading> guessed = bestOf(valid, [&](const std::string &c) { return c == *detected; });
-        if (guessed && guessed->score >= challenger->score / 2)
-            challenger = guessed;
-    }
-    std::optional<Reading> japanese =
-        bestOf(valid, [&](const std::string &c) { return c == kCp932 && allowed(c); });
-    if (japanese && challenger->charset != kCp932 &&
-        (challenger->charset == "UTF-8" || !beats(*challenger, *japanese)))
-        return japanese;
-    return challenger;
-}
-
 } // namespace
 
 std::string guessNameCharset(const std::vector<std::string> &names, bool preferOem)
 {
+    std::vector<std::string> order = kGuessedCharsets;
+    if (preferOem) // the DOS pages win ties
+        std::stable_partition(order.begin(), order.end(), isDosPage);
     std::vector<Reading> valid;
-    for (const std::string &charset : kGuessedCharsets)
+    for (const std::string &charset : order)
         if (std::optional<double> score = names.empty() ? std::nullopt : nameLikeness(names, charset))
             valid.push_back({charset, *score});
     if (valid.empty())
         return kCp932;
-    const std::optional<std::string> detected = detectorGuess(names);
     // Valid UTF-8 is no DOS page's text, whose accented letters and box
     // drawing are bytes UTF-8 never has alone.
-    const bool utf8 = std::any_of(valid.begin(), valid.end(), [](const Reading &r) { return r.charset == "UTF-8"; });
-    if (!preferOem || utf8)
-        return pick(valid, detected, [](const std::string &) { return true; })->charset;
+    const bool oem = preferOem && !bestOf(valid, only("UTF-8"));
 
-    // DOS and Windows archivers write the system's OEM code page: a DOS
-    // page in the West unless the names read better in an East Asian one;
-    // another encoding only when it reads them more than twice as well.
-    std::optional<Reading> oem = bestOf(valid, isDosPage);
-    if (std::optional<Reading> east = pick(valid, detected, isEastAsianOemPage); east && (!oem || east->score > oem->score))
-        oem = east;
-    std::optional<Reading> other =
-        pick(valid, detected, [](const std::string &c) { return !isDosPage(c) && !isEastAsianOemPage(c); });
-    if (!oem || (other && beats(*other, *oem)))
-        return other ? other->charset : kCp932;
-    return oem->charset;
+    // The best scorer, the first of equals; the detector's guess instead
+    // while it scores at least half as well.
+    Reading challenger = *bestOf(valid, [](const std::string &) { return true; });
+    if (std::optional<std::string> guess = detectorGuess(names)) {
+        std::optional<Reading> guessed = bestOf(valid, only(guess->c_str()));
+        if (guessed && guessed->score >= challenger.score / 2)
+            challenger = *guessed;
+    }
+    const std::optional<Reading> japanese = bestOf(valid, only(kCp932));
+    if (oem) {
+        // DOS and Windows archivers write the OEM code page: in the West a
+        // DOS page, which another takes over only by reading the names
+        // more than twice as well (Cyrillic as Cyrillic: better), and
+        // CP932 only by reading them better.
+        const std::optional<Reading> dos = bestOf(valid, isDosPage);
+        if (dos && isAnsiOrUnixPage(challenger.charset) &&
+            !(dos->charset == "CP866" ? challenger.score > dos->score : beats(challenger, *dos)))
+            challenger = *dos;
+        if (dos && japanese && (challenger.charset == kCp932 || isDosPage(challenger.charset)))
+            return japanese->score > dos->score ? kCp932 : dos->charset;
+    }
+    // CP932, what unmarked names have always been read as, keeps its place
+    // unless another reading scores more than twice as well; valid UTF-8
+    // that also reads as CP932 stays CP932: where the origin does not say
+    // UTF-8, unmarked names are the code page's.
+    if (japanese && challenger.charset != kCp932 && (challenger.charset == "UTF-8" || !beats(challenger, *japanese)))
+        return kCp932;
+    return challenger.charset;
 }
 
 } // namespace qvo::text

@@ -2,6 +2,8 @@
 
 #include "text/charset_decoding.h"
 
+#include <utf8proc.h>
+
 #include <algorithm>
 #include <string_view>
 
@@ -101,13 +103,16 @@ double utf8Char(unsigned lead, unsigned, size_t &length)
 
 using CharScore = double (*)(unsigned lead, unsigned trail, size_t &length);
 
-// One character of a name read in a multi-byte encoding.
+// One character of a name read in a multi-byte encoding: ASCII, or what
+// the lead byte says.
 struct Piece {
     size_t at = 0;
     size_t length = 1;
     double score = 0; // of the character alone
 };
 
+// A name in a multi-byte encoding, character by character, each scored in
+// its context.
 class MultiByteReading {
 public:
     MultiByteReading(std::string_view name, CharScore charScore, bool halfWidthKana)
@@ -120,7 +125,7 @@ public:
             if (byte(i) >= 0x80) {
                 unsigned trail = i + 1 < name.size() ? byte(i + 1) : 0;
                 p.score = charScore(byte(i), trail, p.length);
-                p.length = std::max<size_t>(p.length, 1);
+                p.length = std::clamp<size_t>(p.length, 1, name.size() - i);
             }
             pieces_.push_back(p);
             i += p.length;
@@ -176,11 +181,18 @@ private:
         const unsigned b = single(k), before = single(k - 1);
         if (b == before && b == single(k - 2))
             return -1;
+        // Sound marks follow the kana that take them, small kana and the
+        // long mark any kana.
         const bool afterKana = before == 0xA6 || between(before, 0xB1, 0xDD);
-        if (b == 0xDE || b == 0xDF || between(b, 0xA7, 0xAF))
-            return afterKana ? 1 : -1; // sound marks and small kana follow a kana
+        const bool afterMark = before == 0xDE || before == 0xDF;
+        if (b == 0xDE)
+            return before == 0xB3 || between(before, 0xB6, 0xC4) || between(before, 0xCA, 0xCE) ? 1 : -1;
+        if (b == 0xDF)
+            return between(before, 0xCA, 0xCE) ? 1 : -1;
+        if (between(b, 0xA7, 0xAF))
+            return afterKana || afterMark ? 1 : -1;
         if (b == 0xB0)
-            return between(before, 0xA6, 0xDF) && before != 0xB0 ? 1 : -1; // so does the long mark
+            return afterKana || afterMark || between(before, 0xA7, 0xAF) ? 1 : -1;
         return 0.5;
     }
 
@@ -188,6 +200,16 @@ private:
     bool halfWidthKana_;
     std::vector<Piece> pieces_;
 };
+
+bool isUpper(char32_t c)
+{
+    return utf8proc_isupper(static_cast<utf8proc_int32_t>(c));
+}
+
+bool isLower(char32_t c)
+{
+    return utf8proc_islower(static_cast<utf8proc_int32_t>(c));
+}
 
 bool isLatinLetter(char32_t c)
 {
@@ -213,25 +235,96 @@ double cyrillicWeight(char32_t c)
     return kFrequent.find(lower) != std::u32string_view::npos ? 1 : 0.6;
 }
 
-// Box drawing frames ASCII text or repeats itself in DOS graphics; mixed
-// with letters it is how double-byte text reads in the DOS code pages.
+bool isBlockOrShade(char32_t c)
+{
+    return c >= 0x2580 && c <= 0x259F;
+}
+
+// Box drawing frames ASCII text or repeats itself in DOS graphics, where
+// blocks and shades also blend into each other; mixed with letters it is
+// how double-byte text reads in the DOS code pages.
 double boxGraphic(char32_t c, char32_t before, char32_t after)
 {
     if (isAsciiLetter(before) && isAsciiLetter(after))
         return -1;
-    auto frames = [c](char32_t n) { return n < 0x80 || n == c; };
+    auto frames = [c](char32_t n) { return (n < 0x80 && !isLower(n)) || n == c; }; // DOS names were capitals
+    auto blends = [c](char32_t n) { return isBlockOrShade(c) && isBlockOrShade(n); };
     if (frames(before) && frames(after))
         return 1;
+    if ((frames(before) || blends(before)) && (frames(after) || blends(after)))
+        return 0.5;
     auto mixes = [](char32_t n) { return n >= 0x80 && !isBoxGraphic(n); };
     return mixes(before) || mixes(after) ? -1 : 0;
 }
 
-// Single-byte encodings: an accented letter is likely beside plain ones
-// ("Müller"), far less in a run of its own, which is how the bytes of
-// double-byte text read there; Cyrillic words are runs of Cyrillic
-// letters, not mixed with Latin ones; no sign stands inside a word.
+bool isWordLetter(char32_t c)
+{
+    return isAsciiLetter(c) || isLatinLetter(c) || isCyrillicLetter(c);
+}
+
+// The word (run of letters) a character stands in.
+struct Word {
+    size_t letters = 0;
+    bool hasAscii = false;
+};
+
+std::vector<Word> wordsOf(const std::u32string &text)
+{
+    std::vector<Word> out(text.size());
+    for (size_t start = 0; start < text.size();) {
+        size_t end = start;
+        Word w;
+        while (end < text.size() && isWordLetter(text[end])) {
+            w.hasAscii = w.hasAscii || isAsciiLetter(text[end]);
+            ++w.letters;
+            ++end;
+        }
+        for (size_t i = start; i < end; ++i)
+            out[i] = w;
+        start = end > start ? end : end + 1;
+    }
+    return out;
+}
+
+// A capital inside a word ("cafÚ", "RÚsumÚ"), or a small letter between
+// capitals ("MüLLER"): how the accents of one code page read in another.
+bool caseBreaksWord(char32_t c, char32_t before, char32_t after)
+{
+    if (isUpper(c))
+        return isLower(before) || (isUpper(before) && isLower(after));
+    return isLower(c) && isUpper(before) && isUpper(after);
+}
+
+// An accented letter is likely beside plain ones ("Müller"), less one
+// further on ("Hyvää"), far less in a run of its own, which is how the
+// bytes of double-byte text read in the single-byte code pages.
+double latinLetter(const std::u32string &text, size_t i)
+{
+    auto at = [&text](size_t k) { return k < text.size() ? text[k] : U' '; }; // k = -1 wraps
+    const char32_t c = text[i], before = at(i - 1), after = at(i + 1);
+    if (isAsciiLetter(before) || isAsciiLetter(after)) {
+        if (caseBreaksWord(c, before, after))
+            return 0.5;
+        return before < 0x80 && after < 0x80 ? 1.5 : 1;
+    }
+    if (isLatinLetter(before) && isAsciiLetter(at(i - 2)))
+        return 1;
+    return before < 0x80 && after < 0x80 ? 0.5 : 0.25;
+}
+
+// Cyrillic words are runs of Cyrillic letters, not mixed with Latin ones.
+double cyrillicLetter(char32_t c, const Word &word)
+{
+    if (word.hasAscii)
+        return 0.25;
+    return word.letters > 1 ? cyrillicWeight(c) : 0.5;
+}
+
+// Single-byte encodings: letters as above, box drawing as DOS graphics,
+// and no sign inside a word.
 double scoreSingleByte(const std::u32string &text)
 {
+    const std::vector<Word> words = wordsOf(text);
     double total = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
@@ -239,15 +332,12 @@ double scoreSingleByte(const std::u32string &text)
             continue;
         char32_t before = i > 0 ? text[i - 1] : U' ';
         char32_t after = i + 1 < text.size() ? text[i + 1] : U' ';
-        if (isLatinLetter(c))
-            total += !isAsciiLetter(before) && !isAsciiLetter(after) ? 0.5
-                : before < 0x80 && after < 0x80                     ? 1.5
-                                                                    : 1;
+        if (c == before && c == (i > 1 ? text[i - 2] : 0) && !isBoxGraphic(c))
+            total -= 1; // no word has a letter three times over
+        else if (isLatinLetter(c))
+            total += latinLetter(text, i);
         else if (isCyrillicLetter(c))
-            total += (isCyrillicLetter(before) || isCyrillicLetter(after)) && !isAsciiLetter(before) &&
-                    !isAsciiLetter(after)
-                ? cyrillicWeight(c)
-                : 0.5;
+            total += cyrillicLetter(c, words[i]);
         else if (isBoxGraphic(c))
             total += boxGraphic(c, before, after);
         else if ((c == U'¡' || c == U'¿') && isAsciiLetter(after))

@@ -61,7 +61,8 @@ text::NameOrigin zipNameOrigin(uint8_t host)
 {
     if (host == kZipHostUnix || host == kZipHostOsX)
         return text::NameOrigin::Utf8IfValid;
-    if (host == kZipHostFat || host == kZipHostHpfs || host == kZipHostNtfs || host == kZipHostVfat)
+    if (host == kZipHostFat || host == kZipHostHpfs || host == kZipHostNtfs || host == kZipHostNtfsInfoZip ||
+        host == kZipHostVfat)
         return text::NameOrigin::OemCodePage;
     return text::NameOrigin::Unknown;
 }

@@ -65,7 +65,8 @@ struct ZipNameMarkers {
 constexpr uint8_t kZipHostFat = 0;
 constexpr uint8_t kZipHostUnix = 3;
 constexpr uint8_t kZipHostHpfs = 6;
-constexpr uint8_t kZipHostNtfs = 10;
+constexpr uint8_t kZipHostNtfs = 10;       // as APPNOTE numbers it
+constexpr uint8_t kZipHostNtfsInfoZip = 11; // as Info-ZIP writes it
 constexpr uint8_t kZipHostVfat = 14;
 constexpr uint8_t kZipHostOsX = 19;
 
