@@ -10,7 +10,8 @@
 // as, keeps its place: when every name is valid CP932 another encoding
 // wins only by scoring more than twice as well.  Names a format says are
 // in the OEM code page (a ZIP made on DOS or Windows) are read in a DOS
-// code page unless they read better in CP932 or another East Asian one.
+// code page unless they read better in CP932 or another East Asian page,
+// or twice as well in a Windows or Unix one.
 #pragma once
 #include <string>
 #include <vector>
@@ -23,8 +24,7 @@ extern const std::vector<std::string> kGuessedCharsets;
 // `names`: the raw names, those holding bytes above 0x7F (others say
 // nothing).  `preferOem`: the names come from DOS or Windows archivers
 // that write the OEM code page: CP437, CP850 or CP866 in the West, the
-// double-byte code pages in the East; another encoding wins only by
-// scoring more than twice as well.  Returns one of kGuessedCharsets;
+// double-byte code pages in the East.  Returns one of kGuessedCharsets;
 // "CP932" when there are no names or none of the candidates reads them.
 std::string guessNameCharset(const std::vector<std::string> &names, bool preferOem);
 
