@@ -57,12 +57,6 @@ struct Reading {
     double score;
 };
 
-bool isMultiByte(const std::string &charset)
-{
-    static const char *const kMultiByte[] = {"CP932", "EUC-JP", "UTF-8", "GB18030", "BIG5", "CP949"};
-    return std::find(std::begin(kMultiByte), std::end(kMultiByte), charset) != std::end(kMultiByte);
-}
-
 // The code pages of DOS in the West, which DOS and Windows archivers
 // there write names in.
 bool isDosPage(const std::string &charset)
@@ -71,10 +65,11 @@ bool isDosPage(const std::string &charset)
 }
 
 // The Windows pages of the West and the Unix encodings, which they should
-// not write.
+// not write (valid UTF-8 goes its own way).
 bool isAnsiOrUnixPage(const std::string &charset)
 {
-    return (!isMultiByte(charset) && !isDosPage(charset)) || charset == "EUC-JP";
+    return charset == "CP1252" || charset == "CP1250" || charset == "CP1251" || charset == "KOI8-R" ||
+        charset == "EUC-JP";
 }
 
 // The first best reading among those `wanted`.
@@ -127,9 +122,10 @@ std::string guessNameCharset(const std::vector<std::string> &names, bool preferO
     const std::optional<Reading> japanese = bestOf(valid, only(kCp932));
     if (oem) {
         // DOS and Windows archivers write the OEM code page: in the West a
-        // DOS page, which another takes over only by reading the names
-        // more than twice as well (Cyrillic as Cyrillic: better), and
-        // CP932 only by reading them better.
+        // DOS page.  A Windows or Unix encoding takes over only by reading
+        // the names more than twice as well (better, against CP866, which
+        // reads the Windows pages' Cyrillic as Cyrillic too), CP932 only
+        // by reading them better.
         const std::optional<Reading> dos = bestOf(valid, isDosPage);
         if (dos && isAnsiOrUnixPage(challenger.charset) &&
             !(dos->charset == "CP866" ? challenger.score > dos->score : beats(challenger, *dos)))

@@ -213,7 +213,7 @@ bool isLower(char32_t c)
 
 bool isLatinLetter(char32_t c)
 {
-    return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
+    return c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7 && c != 0x192; // ƒ: the florin sign
 }
 
 bool isCyrillicLetter(char32_t c)
