@@ -43,13 +43,15 @@ void ArchiveNameCharset::add(std::string_view raw, NameOrigin origin)
     std::replace(name.begin(), name.end(), '\xFF', '/'); // LHA's separator is no character
     sampleBytes_ += name.size();
     sample_.push_back(std::move(name));
+    if (origin == NameOrigin::OemCodePage)
+        ++oemNames_;
 }
 
 void ArchiveNameCharset::decide()
 {
     if (chosen_)
         return;
-    charset_ = guessNameCharset(sample_, preferOem_);
+    charset_ = guessNameCharset(sample_, preferOem_ || oemNames_ * 2 > sample_.size());
     sample_.clear();
     sample_.shrink_to_fit();
 }

@@ -7,7 +7,9 @@
 // (an Amiga LHA writes ISO-8859-1; Unix and Mac archivers write UTF-8, when
 // the bytes are valid UTF-8), and the rest is read in one encoding for
 // the whole archive, guessed from all those names together before the
-// first member is handed over, or named by the user.
+// first member is handed over, or named by the user.  Where most of those
+// names come from DOS or Windows archivers of a format that says they
+// write the OEM code page, the guess leans that way.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -20,12 +22,15 @@ enum class NameOrigin {
     Unknown,
     Amiga,       // ISO-8859-1
     Utf8IfValid, // Unix and Mac archivers: UTF-8 when the bytes are valid UTF-8
+    OemCodePage, // DOS and Windows, where the format says the OEM code page (ZIP)
 };
 
 class ArchiveNameCharset {
 public:
     // `chosen`: the encoding the user named for this archive (an iconv
     // name); empty to guess.  A chosen encoding also overrides the origin.
+    // `preferOem`: every name is the OEM code page's, as if offered with
+    // that origin (see guessNameCharset).
     explicit ArchiveNameCharset(std::string chosen = {}, bool preferOem = false);
 
     // Offers one unmarked raw name to the guess; call for every name before
@@ -50,6 +55,7 @@ private:
     std::string charset_;
     std::vector<std::string> sample_;
     size_t sampleBytes_ = 0;
+    size_t oemNames_ = 0; // of the sample, offered as OemCodePage
 };
 
 } // namespace qvo::text

@@ -1,6 +1,6 @@
 #include "text/name_charset_guess.h"
 
-#include "text/charset_decoding.h"
+#include "text/name_likeness.h"
 
 #include <uchardet/uchardet.h>
 
@@ -8,7 +8,6 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <string_view>
 
 namespace qvo::text {
 
@@ -18,6 +17,8 @@ const std::vector<std::string> kGuessedCharsets = {
 };
 
 namespace {
+
+const char *const kCp932 = "CP932";
 
 // What uchardet may answer, as the candidate it stands for.
 std::optional<std::string> candidateOf(const char *detected)
@@ -51,225 +52,94 @@ std::optional<std::string> detectorGuess(const std::vector<std::string> &names)
     return candidateOf(uchardet_get_charset(detector.get()));
 }
 
-bool between(unsigned c, unsigned lo, unsigned hi)
+struct Reading {
+    std::string charset;
+    double score;
+};
+
+// The code pages of DOS in the West, which DOS and Windows archivers
+// there write names in.
+bool isDosPage(const std::string &charset)
 {
-    return c >= lo && c <= hi;
+    return charset == "CP437" || charset == "CP850" || charset == "CP866";
 }
 
-// Scores of the double-byte encodings, from the byte ranges of their
-// common characters: kana and first-level ideographs score high, rare
-// extension areas nothing.  A character's length follows its lead byte.
-double cp932Char(unsigned lead, unsigned, size_t &length)
+// The Windows pages of the West and the Unix encodings, which they should
+// not write (valid UTF-8 goes its own way).
+bool isAnsiOrUnixPage(const std::string &charset)
 {
-    if (between(lead, 0xA1, 0xDF)) {
-        length = 1;
-        return 0.5; // half-width katakana, common in DOS-era names
-    }
-    length = 2;
-    if (lead == 0x82 || lead == 0x83)
-        return 3; // hiragana, katakana, full-width letters
-    if (lead == 0x81)
-        return 1;
-    if (between(lead, 0x88, 0x98))
-        return 2;
-    if (between(lead, 0x99, 0x9F) || between(lead, 0xE0, 0xEA))
-        return 0.5;
-    return 0;
+    return charset == "CP1252" || charset == "CP1250" || charset == "CP1251" || charset == "KOI8-R" ||
+        charset == "EUC-JP";
 }
 
-double eucJpChar(unsigned lead, unsigned, size_t &length)
+// The first best reading among those `wanted`.
+template <typename Wanted> std::optional<Reading> bestOf(const std::vector<Reading> &readings, Wanted wanted)
 {
-    length = lead == 0x8F ? 3 : 2;
-    if (lead == 0xA4 || lead == 0xA5)
-        return 3;
-    if (between(lead, 0xA1, 0xA3))
-        return 1;
-    if (between(lead, 0xB0, 0xCF))
-        return 2;
-    if (lead == 0x8E || between(lead, 0xD0, 0xF4))
-        return 0.5;
-    return 0;
+    std::optional<Reading> best;
+    for (const Reading &r : readings)
+        if (wanted(r.charset) && (!best || r.score > best->score))
+            best = r;
+    return best;
 }
 
-double gbChar(unsigned lead, unsigned trail, size_t &length)
+auto only(const char *charset)
 {
-    if (between(trail, 0x30, 0x39)) {
-        length = 4;
-        return -1;
-    }
-    length = 2;
-    if (trail < 0xA1)
-        return 0; // GBK extension
-    if (between(lead, 0xB0, 0xD7))
-        return 2;
-    if (between(lead, 0xD8, 0xF7) || between(lead, 0xA1, 0xA3))
-        return 1;
-    return 0;
+    return [charset](const std::string &c) { return c == charset; };
 }
 
-double big5Char(unsigned lead, unsigned, size_t &length)
+// Whether `challenger` reads the names more than twice as well as
+// `incumbent` (better at all, where the incumbent scores below zero).
+bool beats(const Reading &challenger, const Reading &incumbent)
 {
-    length = 2;
-    if (between(lead, 0xA4, 0xC6))
-        return 2;
-    if (between(lead, 0xC9, 0xF9) || between(lead, 0xA1, 0xA3))
-        return 1;
-    return 0;
-}
-
-double cp949Char(unsigned lead, unsigned trail, size_t &length)
-{
-    length = 2;
-    if (trail < 0xA1)
-        return 0; // the Hangul that only the Windows extension holds
-    if (between(lead, 0xB0, 0xC8))
-        return 2;
-    if (between(lead, 0xA1, 0xAF) || between(lead, 0xCA, 0xFD))
-        return 0.5;
-    return 0;
-}
-
-double utf8Char(unsigned lead, unsigned, size_t &length)
-{
-    length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    return length == 3 ? 3 : length == 2 ? 2 : 1;
-}
-
-using CharScore = double (*)(unsigned lead, unsigned trail, size_t &length);
-
-double scoreMultiByte(std::string_view name, CharScore score)
-{
-    double total = 0;
-    size_t i = 0;
-    while (i < name.size()) {
-        auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        unsigned trail = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
-        size_t length = 1;
-        total += score(c, trail, length);
-        i += std::max<size_t>(length, 1);
-    }
-    return total;
-}
-
-bool isAsciiLetter(char32_t c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool isLatinLetter(char32_t c)
-{
-    return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
-}
-
-bool isCyrillicLetter(char32_t c)
-{
-    return c >= 0x400 && c <= 0x4FF;
-}
-
-// The Cyrillic code pages put the same bytes on different letters; the
-// letters most frequent in Russian tell the right one.
-double cyrillicWeight(char32_t c)
-{
-    static const std::u32string_view kFrequent = U"оеаинтсрвлкмдпу";
-    char32_t lower = c >= 0x410 && c <= 0x42F ? c + 0x20 : c;
-    return kFrequent.find(lower) != std::u32string_view::npos ? 1 : 0.6;
-}
-
-// Single-byte encodings: an accented letter is likely beside plain ones
-// ("Müller"), far less in a run of its own, which is how the bytes of
-// double-byte text read there; Cyrillic words are runs of Cyrillic
-// letters.  Box drawing (the DOS code pages) has no place in a name.
-double scoreSingleByte(const std::u32string &text)
-{
-    double total = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c < 0x80)
-            continue;
-        char32_t before = i > 0 ? text[i - 1] : U' ';
-        char32_t after = i + 1 < text.size() ? text[i + 1] : U' ';
-        if (isLatinLetter(c))
-            total += isAsciiLetter(before) || isAsciiLetter(after) ? 1.5 : 0.5;
-        else if (isCyrillicLetter(c))
-            total += isCyrillicLetter(before) || isCyrillicLetter(after) || isAsciiLetter(before) ||
-                             isAsciiLetter(after)
-                         ? cyrillicWeight(c)
-                         : 0.5;
-        else if (c >= 0x2500 && c <= 0x259F)
-            total -= 1;
-    }
-    return total;
-}
-
-// The score of `names` read in `charset`, or nullopt when a name is not
-// valid there.
-std::optional<double> scoreIn(const std::vector<std::string> &names, const std::string &charset)
-{
-    static const std::pair<const char *, CharScore> kMultiByte[] = {
-        {"CP932", cp932Char}, {"EUC-JP", eucJpChar}, {"UTF-8", utf8Char},
-        {"GB18030", gbChar},  {"BIG5", big5Char},    {"CP949", cp949Char},
-    };
-    CharScore multiByte = nullptr;
-    for (const auto &[name, score] : kMultiByte)
-        if (charset == name)
-            multiByte = score;
-    const StrictNameDecoder decode(charset);
-    double total = 0;
-    for (const std::string &name : names) {
-        std::optional<std::u32string> text = decode(name);
-        if (!text)
-            return std::nullopt;
-        total += multiByte ? scoreMultiByte(name, multiByte) : scoreSingleByte(*text);
-    }
-    return total;
+    return challenger.score > std::max(incumbent.score, 2 * incumbent.score);
 }
 
 } // namespace
 
 std::string guessNameCharset(const std::vector<std::string> &names, bool preferOem)
 {
-    const std::string cp932 = "CP932";
-    if (names.empty())
-        return cp932;
     std::vector<std::string> order = kGuessedCharsets;
-    if (preferOem) {
-        auto western = std::find(order.begin(), order.end(), "CP1252");
-        std::rotate(western, western + 1, std::find(order.begin(), order.end(), "CP850") + 1);
-    }
-
-    std::vector<std::pair<std::string, double>> valid;
+    if (preferOem) // the DOS pages win ties
+        std::stable_partition(order.begin(), order.end(), isDosPage);
+    std::vector<Reading> valid;
     for (const std::string &charset : order)
-        if (std::optional<double> score = scoreIn(names, charset))
-            valid.emplace_back(charset, *score);
+        if (std::optional<double> score = names.empty() ? std::nullopt : nameLikeness(names, charset))
+            valid.push_back({charset, *score});
     if (valid.empty())
-        return cp932;
-    auto scoreOf = [&valid](const std::string &charset) -> std::optional<double> {
-        for (const auto &[name, score] : valid)
-            if (name == charset)
-                return score;
-        return std::nullopt;
-    };
+        return kCp932;
+    // Valid UTF-8 is no DOS page's text, whose accented letters and box
+    // drawing are bytes UTF-8 never has alone.
+    const bool oem = preferOem && !bestOf(valid, only("UTF-8"));
 
     // The best scorer, the first of equals; the detector's guess instead
     // while it scores at least half as well.
-    auto best = std::max_element(valid.begin(), valid.end(),
-                                 [](const auto &a, const auto &b) { return a.second < b.second; });
-    std::pair<std::string, double> challenger = *best;
+    Reading challenger = *bestOf(valid, [](const std::string &) { return true; });
     if (std::optional<std::string> guess = detectorGuess(names)) {
-        std::optional<double> guessScore = scoreOf(*guess);
-        if (guessScore && *guessScore >= best->second / 2)
-            challenger = {*guess, *guessScore};
+        std::optional<Reading> guessed = bestOf(valid, only(guess->c_str()));
+        if (guessed && guessed->score >= challenger.score / 2)
+            challenger = *guessed;
     }
-    // Valid UTF-8 that also reads as CP932 stays CP932: where the origin
-    // does not say UTF-8, unmarked names are the code page's.
-    std::optional<double> cp932Score = scoreOf(cp932);
-    if (cp932Score && (challenger.first == "UTF-8" || !(challenger.second > 2 * *cp932Score)))
-        return cp932;
-    return challenger.first;
+    const std::optional<Reading> japanese = bestOf(valid, only(kCp932));
+    if (oem) {
+        // DOS and Windows archivers write the OEM code page: in the West a
+        // DOS page.  A Windows or Unix encoding takes over only by reading
+        // the names more than twice as well (better, against CP866, which
+        // reads the Windows pages' Cyrillic as Cyrillic too), CP932 only
+        // by reading them better.
+        const std::optional<Reading> dos = bestOf(valid, isDosPage);
+        if (dos && isAnsiOrUnixPage(challenger.charset) &&
+            !(dos->charset == "CP866" ? challenger.score > dos->score : beats(challenger, *dos)))
+            challenger = *dos;
+        if (dos && japanese && (challenger.charset == kCp932 || isDosPage(challenger.charset)))
+            return japanese->score > dos->score ? kCp932 : dos->charset;
+    }
+    // CP932, what unmarked names have always been read as, keeps its place
+    // unless another reading scores more than twice as well; valid UTF-8
+    // that also reads as CP932 stays CP932: where the origin does not say
+    // UTF-8, unmarked names are the code page's.
+    if (japanese && challenger.charset != kCp932 && (challenger.charset == "UTF-8" || !beats(challenger, *japanese)))
+        return kCp932;
+    return challenger.charset;
 }
 
 } // namespace qvo::text

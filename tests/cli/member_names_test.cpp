@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace qvo::test;
@@ -106,6 +108,9 @@ TEST_F(MemberNames, DosZipAndOtherSystemsLha)
 {
     const std::vector<std::string> dos = {"RÉSUMÉ.TXT", "FÜR.DOC", "ÄRGER.TXT"};
     expectConvertedNames("dos.zip", windowsZip("CP437", dos), dos);
+    // As CP932 these were "Stra疇 und Br…ke.txt" and "Ｍ革e".
+    const std::vector<std::string> western = {"Straße und Brücke.txt", "Häuser/élève.txt"};
+    expectConvertedNames("western.zip", windowsZip("CP437", western), western);
     // Amiga LHA writes ISO-8859-1; as CP932, "ño" was one character.
     const std::vector<std::string> amiga = {"español.ct", "Müller/Ärger.txt"};
     expectConvertedNames("amiga.lzh", lha('A', "ISO-8859-1", amiga), amiga);
@@ -115,6 +120,46 @@ TEST_F(MemberNames, DosZipAndOtherSystemsLha)
     // Kanji that are valid GBK as well: still CP932.
     const std::vector<std::string> kanji = {"会議資料.doc", "漢字/表.txt"};
     expectConvertedNames("kanji.lzh", lha('M', "CP932", kanji), kanji);
+}
+
+TEST_F(MemberNames, EveryArchiveOfOneRunJudgedOnItsOwn)
+{
+    // DOS ZIPs from Western systems beside Japanese archives, in one run:
+    // each archive's names read in the code page they were written in.
+    const std::vector<std::tuple<std::string, std::string, std::vector<std::string>>> sources = {
+        {"german.zip", windowsZip("CP437", {"Straße und Brücke.txt", "Größe.xls"}), {"Straße und Brücke.txt", "Größe.xls"}},
+        {"french.zip", windowsZip("CP437", {"Noël.txt"}), {"Noël.txt"}},
+        {"spanish.zip", windowsZip("CP437", {"¿Qué?.txt", "Año nuevo.doc"}), {"¿Qué?.txt", "Año nuevo.doc"}},
+        {"nordic.zip", windowsZip("CP850", {"Smørrebrød.txt", "Ærø.doc"}), {"Smørrebrød.txt", "Ærø.doc"}},
+        {"graphics.zip", windowsZip("CP437", {"╔MENU╗.TXT"}), {"╔MENU╗.TXT"}},
+        {"latin-parts.zip", windowsZip("CP932", {"資料_v2.txt", "ﾃｽﾄdata.txt"}), {"資料_v2.txt", "ﾃｽﾄdata.txt"}},
+        {"kanji.zip", windowsZip("CP932", {"漢字.txt"}), {"漢字.txt"}},
+        {"japanese.lzh", lha('M', "CP932", {"会議資料.doc", "ﾃﾞｰﾀ.TXT"}), {"会議資料.doc", "ﾃﾞｰﾀ.TXT"}},
+    };
+    std::string paths;
+    for (const auto &[file, archive, names] : sources) {
+        writeFile(dir / "in" / file, archive);
+        paths += " " + sh(dir / "in" / file);
+    }
+    std::string log;
+    ASSERT_EQ(runCommand("TMPDIR=" + sh(dir.path()) + " QVO_LIBRARY_DIR=" + sh(QVO_LIBRARY_DIR) + " " + sh(kProgram) +
+                             " --to zip --same-type --out " + sh(dir / "out") + paths + " </dev/null",
+                         &log),
+              0)
+        << log;
+    ASSERT_TRUE(haveTool("unzip") && haveTool("bsdtar"));
+    for (const auto &[file, archive, names] : sources) {
+        const fs::path zip = dir / "out" / (fs::path(file).stem().string() + ".zip");
+        const std::set<std::string> want(names.begin(), names.end());
+        for (const std::string lister : {"LC_ALL=C.UTF-8 unzip -Z1 ", "LC_ALL=C.UTF-8 bsdtar -tf "}) {
+            ASSERT_EQ(runCommand(lister + sh(zip), &log), 0) << log;
+            std::set<std::string> listed;
+            std::istringstream lines(log);
+            for (std::string line; std::getline(lines, line);)
+                listed.insert(line);
+            EXPECT_EQ(listed, want) << lister << file;
+        }
+    }
 }
 
 TEST_F(MemberNames, NamedEncodingOverridesTheGuess)

@@ -59,14 +59,18 @@ bool unmarkedZipNameIsUtf8(uint8_t host, std::string_view raw)
 
 text::NameOrigin zipNameOrigin(uint8_t host)
 {
-    return host == kZipHostUnix || host == kZipHostOsX ? text::NameOrigin::Utf8IfValid : text::NameOrigin::Unknown;
+    if (host == kZipHostUnix || host == kZipHostOsX)
+        return text::NameOrigin::Utf8IfValid;
+    if (host == kZipHostFat || host == kZipHostHpfs || host == kZipHostNtfs || host == kZipHostNtfsInfoZip ||
+        host == kZipHostVfat)
+        return text::NameOrigin::OemCodePage;
+    return text::NameOrigin::Unknown;
 }
 
 ZipNameMarkers readZipNameMarkers(const std::filesystem::path &archive, const std::string &chosenCharset)
 {
-    // DOS and Windows archivers write unmarked names in the OEM code page.
     ZipNameMarkers out;
-    out.names = text::ArchiveNameCharset(chosenCharset, true);
+    out.names = text::ArchiveNameCharset(chosenCharset);
     std::ifstream in(archive, std::ios::binary);
     if (!in)
         return out;

@@ -5,8 +5,8 @@
 // (flag bit 11, or an Info-ZIP Unicode Path field 0x7075 whose CRC matches
 // the stored name, which libarchive substitutes) as UTF-8, without telling
 // which is which.  Knowing the marked names lets the reader decode every
-// other name as CP932 from its raw bytes, even where those bytes are not
-// valid CP932.
+// other name in the archive's code page from its raw bytes, even where
+// those bytes are not valid there.
 //
 // Names from Unix and macOS hosts are unmarked UTF-8 as a rule (Info-ZIP zip
 // and most tools there write them without bit 11), so those count as marked
@@ -62,18 +62,24 @@ struct ZipNameMarkers {
 };
 
 // Host numbers of "version made by" (high byte).
+constexpr uint8_t kZipHostFat = 0;
 constexpr uint8_t kZipHostUnix = 3;
+constexpr uint8_t kZipHostHpfs = 6;
+constexpr uint8_t kZipHostNtfs = 10;       // as APPNOTE numbers it
+constexpr uint8_t kZipHostNtfsInfoZip = 11; // as Info-ZIP writes it
+constexpr uint8_t kZipHostVfat = 14;
 constexpr uint8_t kZipHostOsX = 19;
 
 // Whether a name without bit 11 or a 0x7075 field is UTF-8: made on Unix or
-// OS X, valid UTF-8 and not plain ASCII.  Every other unmarked name is CP932,
-// including valid UTF-8 from Windows hosts, where unmarked means the code
-// page.  A CP932 name from a Unix host can happen to be valid UTF-8 (short
+// OS X, valid UTF-8 and not plain ASCII.  Every other unmarked name is read
+// in the archive's code page, including valid UTF-8 from Windows hosts,
+// where unmarked means the code page.  A CP932 name from a Unix host can happen to be valid UTF-8 (short
 // runs such as 0xE3 0x81 0x82 read as both); such a name would then decode
 // as UTF-8, a clash rare enough next to the many UTF-8 archives made there.
 bool unmarkedZipNameIsUtf8(uint8_t host, std::string_view raw);
 
-// The origin of an unmarked name made on `host`.
+// The origin of an unmarked name made on `host`: the format says names
+// made on DOS, OS/2 and Windows are the OEM code page's.
 text::NameOrigin zipNameOrigin(uint8_t host);
 
 // `chosenCharset`: the encoding the user named for unmarked names, which

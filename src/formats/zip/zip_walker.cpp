@@ -289,7 +289,7 @@ int32_t readZipWithOwnDecoders(const std::filesystem::path &archive, const std::
         return archivers::kErrOpenArchive;
 
     // Every unmarked name is known before the first member goes out.
-    text::ArchiveNameCharset names(chosenCharset, true);
+    text::ArchiveNameCharset names(chosenCharset);
     size_t at = 0;
     ZipCentralRecord r;
     while (size_t next = parseZipCentralRecord(dir.bytes, at, r)) {
